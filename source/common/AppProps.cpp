@@ -1,0 +1,56 @@
+#include "common/AppProps.h"
+
+#include <mutex>
+
+#include "common/FileUtil.h"
+#include "common/IniFile.h"
+#include "common/LogHelper.h"
+
+namespace {
+std::mutex g_pathMutex;  // guards g_path only; file access is guarded by the file lock
+std::string g_path;
+
+bool HasLineBreakOrNul(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+}  // namespace
+
+void CAppProps::SetFilePath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_pathMutex);
+    g_path = path;
+}
+
+std::string CAppProps::GetFilePath() {
+    std::lock_guard<std::mutex> lock(g_pathMutex);
+    return g_path;
+}
+
+std::string CAppProps::ReadProperty(const std::string& section, const std::string& key) {
+    std::string path = GetFilePath();
+    if (path.empty()) return {};
+    // Writers replace the file by rename, so an unlocked read sees the old or the new file whole.
+    auto text = tvc::ReadFile(path);
+    if (!text) return {};
+    return tvc::ini::Lookup(*text, section, key).value_or("");
+}
+
+int CAppProps::WriteProperty(const std::string& section, const std::string& key, const std::string& value) {
+    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos || key.empty() ||
+        section.empty()) {
+        TVC_LOG_ERROR("%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
+                      "CAppProps::WriteProperty", section.c_str(), key.c_str());
+        return 0;
+    }
+    std::string path = GetFilePath();
+    if (path.empty()) return 0;
+    tvc::ScopedFileLock lock(path + ".lock");
+    if (!lock.locked()) {
+        TVC_LOG_ERROR("%s : could not lock %s", "CAppProps::WriteProperty", path.c_str());
+        return 0;
+    }
+    std::string text = tvc::ReadFile(path).value_or("");
+    if (!tvc::WriteFileAtomically(path, tvc::ini::Update(text, section, key, value))) {
+        TVC_LOG_ERROR("%s : could not write %s", "CAppProps::WriteProperty", path.c_str());
+        return 0;
+    }
+    return 1;
+}

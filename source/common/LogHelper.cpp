@@ -1,0 +1,145 @@
+#include "common/LogHelper.h"
+
+#include <glog/logging.h>
+
+#include <atomic>
+#include <boost/filesystem.hpp>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include "common/AppInfo.h"
+
+namespace {
+constexpr size_t kFormatBufferSize = 10240;
+constexpr size_t kDebugBufferSize = 0x100000;
+
+std::atomic<bool> s_bIsLogHelperIntialized{false};
+std::mutex s_initMutex;  // guards InitLogger / DeInitLogger against each other
+
+std::string VFormat(size_t cap, const char* format, va_list args) {
+    std::vector<char> buffer(cap, '\0');
+    int n = std::vsnprintf(buffer.data(), cap, format, args);
+    if (n < 0) return {};
+    return std::string(buffer.data(), std::min(static_cast<size_t>(n), cap - 1));
+}
+}  // namespace
+
+void DebugPrint(const char* format, ...) {
+    if (!format) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(kDebugBufferSize, format, args);
+    va_end(args);
+    if (text.empty() || text.back() != '\n') text.push_back('\n');
+    std::fputs(text.c_str(), stderr);
+}
+
+std::string CLogHelper::GetFormattedString(int level, const char* format, ...) {
+    if (level < FLAGS_minloglevel) return {};
+    if (!format) {
+        DebugPrint("%s : ERROR : argFormat is NULL.", "CLogHelper::GetFormattedString");
+        return {};
+    }
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(kFormatBufferSize, format, args);
+    va_end(args);
+    return text;
+}
+
+// Before the logger is initialised glog would only echo to standard error, which DebugPrint
+// already does, so the text goes to glog only once a file is open.
+void CLogHelper::LogInfo(const std::string& text) {
+    if (s_bIsLogHelperIntialized) LOG(INFO) << text;
+    DebugPrint("%s", text.c_str());
+}
+
+void CLogHelper::LogWarning(const std::string& text) {
+    if (s_bIsLogHelperIntialized) LOG(WARNING) << text;
+    DebugPrint("%s", text.c_str());
+}
+
+void CLogHelper::LogError(const std::string& text) {
+    if (s_bIsLogHelperIntialized) LOG(ERROR) << text;
+    DebugPrint("%s", text.c_str());
+}
+
+bool CLogHelper::IsLoggerInitialized() { return s_bIsLogHelperIntialized; }
+
+void CLogHelper::InitLogger(const std::string& filePrefix) {
+    const std::string& product = CAppInfo::GetProductName();
+    DebugPrint("%s++ : productname=%s, filepath=%s, log_level=%u", "CLogHelper::InitLogger",
+               product.c_str(), filePrefix.c_str(), 0u);
+    std::lock_guard<std::mutex> lock(s_initMutex);
+    if (s_bIsLogHelperIntialized) {
+        DebugPrint("%s: logger is already initialized : so, exiting.", "CLogHelper::InitLogger");
+        return;
+    }
+    if (product.empty() || filePrefix.empty()) {
+        DebugPrint("%s: ERROR : Invalid Input : Productname and filepath.", "CLogHelper::InitLogger");
+        return;
+    }
+    FLAGS_minloglevel = 0;
+    FLAGS_max_log_size = 5;
+    FLAGS_stop_logging_if_full_disk = true;
+    FLAGS_logtostderr = false;
+    FLAGS_alsologtostderr = false;
+    FLAGS_stderrthreshold = google::GLOG_FATAL;  // standard error already gets every line
+    google::SetLogDestination(google::GLOG_INFO, filePrefix.c_str());
+    // One file per process: the higher levels would otherwise open files of their own in /tmp.
+    google::SetLogDestination(google::GLOG_WARNING, "");
+    google::SetLogDestination(google::GLOG_ERROR, "");
+    google::SetLogSymlink(google::GLOG_INFO, "");
+    DebugPrint("@%s: LOGDBG InitGoogleLogging start.", "CLogHelper::InitLogger");
+    static std::string programName;  // glog keeps the pointer
+    programName = product;
+    google::InitGoogleLogging(programName.c_str());
+    DebugPrint("@%s: LOGDBG InitGoogleLogging end", "CLogHelper::InitLogger");
+    s_bIsLogHelperIntialized = true;
+    DebugPrint("@%s: logger initialized.", "CLogHelper::InitLogger");
+}
+
+void CLogHelper::DeInitLogger() {
+    std::lock_guard<std::mutex> lock(s_initMutex);
+    if (!s_bIsLogHelperIntialized) {
+        DebugPrint("@%s: nothing to deinit : so, exiting.", "CLogHelper::DeInitLogger");
+        return;
+    }
+    s_bIsLogHelperIntialized = false;
+    google::FlushLogFiles(google::GLOG_INFO);
+    google::ShutdownGoogleLogging();
+    DebugPrint("@%s: Closed the logger.", "CLogHelper::DeInitLogger");
+}
+
+bool SetupLogger(bool purge, const std::string& filePrefix) {
+    DebugPrint("@%s ++ --: s_bIsLogHelperIntialized=%u", "CLogHelper::IsLoggerInitialized",
+               CLogHelper::IsLoggerInitialized() ? 1u : 0u);
+    if (CLogHelper::IsLoggerInitialized()) return true;
+
+    std::string logsFolder;
+    CAppPaths::GetPath(CAppPaths::eLogsFolder, logsFolder);
+    namespace fs = boost::filesystem;
+    bool ok = false;
+    if (!logsFolder.empty()) {
+        fs::path dir(logsFolder);
+        if (purge) {
+            try {
+                boost::system::error_code ec;
+                fs::remove_all(dir, ec);
+                if (ec) DebugPrint("%s", "boost::filesystem exception.");
+            } catch (const fs::filesystem_error& e) {
+                DebugPrint("%s", e.what());
+            }
+        }
+        boost::system::error_code ec;
+        if (!fs::exists(dir, ec)) fs::create_directories(dir, ec);
+        if (fs::is_directory(dir, ec)) {
+            CLogHelper::InitLogger(logsFolder + filePrefix);
+            ok = CLogHelper::IsLoggerInitialized();
+        }
+    }
+    TVC_LOG_WARN("PRODUCT VERSION %s\n", CAppInfo::GetVersion().c_str());
+    return ok;
+}

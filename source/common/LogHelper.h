@@ -1,0 +1,36 @@
+// Process-wide logging on top of glog, plus the standard-error "debugger output".
+#pragma once
+
+#include <string>
+
+#define TVC_PRINTF(fmt_idx, arg_idx) __attribute__((format(printf, fmt_idx, arg_idx)))
+
+// Writes the formatted text to standard error. The text is never reused as a format.
+// Any thread; each call formats into its own buffer.
+void DebugPrint(const char* format, ...) TVC_PRINTF(1, 2);
+
+class CLogHelper {
+public:
+    enum { eInfo = 0, eWarning = 1, eError = 2 };
+
+    // printf-style formatting, cut to 10240 bytes; empty below the minimum level or for a null format.
+    static std::string GetFormattedString(int level, const char* format, ...) TVC_PRINTF(2, 3);
+
+    static void LogInfo(const std::string& text);
+    static void LogWarning(const std::string& text);
+    static void LogError(const std::string& text);
+
+    // Starts glog with the product name as program name and `filePrefix` as the one file's prefix.
+    static void InitLogger(const std::string& filePrefix);
+    static void DeInitLogger();
+    static bool IsLoggerInitialized();
+};
+
+// Per-process start of logging: optionally empties the logs folder, then opens this process's file.
+bool SetupLogger(bool purge, const std::string& filePrefix);
+
+// Shorthands for the common "format then log at the same level" pattern.
+#define TVC_LOG_INFO(...) CLogHelper::LogInfo(CLogHelper::GetFormattedString(CLogHelper::eInfo, __VA_ARGS__))
+#define TVC_LOG_WARN(...) \
+    CLogHelper::LogWarning(CLogHelper::GetFormattedString(CLogHelper::eWarning, __VA_ARGS__))
+#define TVC_LOG_ERROR(...) CLogHelper::LogError(CLogHelper::GetFormattedString(CLogHelper::eError, __VA_ARGS__))

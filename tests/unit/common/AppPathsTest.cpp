@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "common/AppInfo.h"
+TEST(Placeholder, Builds) { SUCCEED(); }
