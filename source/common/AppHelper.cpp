@@ -1,0 +1,44 @@
+#include "common/AppHelper.h"
+
+#include <atomic>
+#include <sstream>
+
+#include "common/LogHelper.h"
+
+namespace {
+std::atomic<bool> s_bIsApplicationWindowCloseExpected{false};
+}
+
+bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType, const std::string& request, int status,
+                                               std::string& out) {
+    static const char* fn = "CAppHelper::CreateInterAppResponceMessage";
+    std::ostringstream header, subTypePart, statusPart, payload, requestPart, tailer, result;
+    header << "{\"source\": \"tvd.native\", \"target\": \"browser.webapp.js\", \"message\": {\"type\": \"response\",";
+    subTypePart << "\"sub_type\": \"" << subType << "\", ";
+    statusPart << "\"status\": \"" << status << "\", ";
+    payload << "\"payload\": {\"request\": ";
+    requestPart << request;
+    tailer << "} }, \"umid\": \"xxx\" }";
+    TVC_LOG_INFO("%s : header : %s\n", fn, header.str().c_str());
+    TVC_LOG_INFO("%s : sub_type : %s\n", fn, subTypePart.str().c_str());
+    TVC_LOG_INFO("%s : status : %s\n", fn, statusPart.str().c_str());
+    TVC_LOG_INFO("%s : payload : %s\n", fn, payload.str().c_str());
+    TVC_LOG_INFO("%s : request : %s\n", fn, requestPart.str().c_str());
+    TVC_LOG_INFO("%s : tailer : %s\n", fn, tailer.str().c_str());
+    result << header.str() << subTypePart.str() << statusPart.str() << payload.str() << requestPart.str()
+           << tailer.str();
+    out = result.str();
+    TVC_LOG_WARN("%s : JSON response is %s\n", fn, out.c_str());
+    return !out.empty();
+}
+
+void CAppHelper::SetIsApplicationWindowCloseExpected() {
+    s_bIsApplicationWindowCloseExpected = true;
+    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::SetIsApplicationWindowCloseExpected", 1);
+}
+
+bool CAppHelper::GetIsApplicationWindowCloseExpected() {
+    const bool value = s_bIsApplicationWindowCloseExpected;
+    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::GetIsApplicationWindowCloseExpected", value ? 1 : 0);
+    return value;
+}

@@ -1,0 +1,17 @@
+// Inter-app response text and the process-wide close-expected flag.
+#pragma once
+
+#include <string>
+
+// The sends through the client handler and to the page (SendStringAsInterAppMessageViaClinetHandler,
+// SendMessageToCEFProcess) need engine types and live in the engine layer.
+class CAppHelper {
+public:
+    // Builds the native side's response; the request is embedded verbatim as a JSON value.
+    static bool CreateInterAppResponceMessage(const std::string& subType, const std::string& request, int status,
+                                              std::string& out);
+
+    // Set once a real quit is under way; nothing resets it. Any thread.
+    static void SetIsApplicationWindowCloseExpected();
+    static bool GetIsApplicationWindowCloseExpected();
+};

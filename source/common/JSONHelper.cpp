@@ -1,0 +1,113 @@
+#include "common/JSONHelper.h"
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <sstream>
+
+#include "common/LogHelper.h"
+
+namespace pt = boost::property_tree;
+
+namespace {
+const char kNativeModuleName[] = "tvd.native";
+
+// Counts bracket depth outside strings; the text need not be valid JSON for this.
+bool IsNestingWithinLimit(const std::string& text, int limit) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+            continue;
+        }
+        if (c == '"') inString = true;
+        else if (c == '{' || c == '[') {
+            if (++depth > limit) return false;
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// A malformed text is refused with an ERROR line; it never ends the process.
+bool ParseTree(const char* fn, const std::string& text, pt::ptree& tree) {
+    if (!IsNestingWithinLimit(text, CJSONHelper::kMaxNestingDepth)) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, "nesting deeper than the allowed limit");
+        return false;
+    }
+    try {
+        std::istringstream stream(text);
+        pt::read_json(stream, tree);
+        return true;
+    } catch (const std::exception& e) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, e.what());
+        return false;
+    }
+}
+
+// "cookies." is the same path as "cookies".
+std::string NormalisePath(const std::string& path) {
+    if (!path.empty() && path.back() == '.') return path.substr(0, path.size() - 1);
+    return path;
+}
+}  // namespace
+
+bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath, std::string& valOut) {
+    static const char* fn = "CJSONHelper::QueryJson";
+    TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(), valuePath.c_str());
+    bool bRetVal = false;
+    pt::ptree tree;
+    if (ParseTree(fn, aJsonMessage, tree)) {
+        try {
+            valOut = tree.get<std::string>(pt::ptree::path_type(NormalisePath(valuePath), '.'));
+            bRetVal = true;
+        } catch (const pt::ptree_bad_path&) {
+            TVC_LOG_ERROR("%s : ptree_bad_path exception!!\n", fn);
+        } catch (const pt::ptree_bad_data&) {
+            TVC_LOG_ERROR("%s : ptree_bad_data exception!!\n", fn);
+        }
+    }
+    TVC_LOG_INFO("%s -- with bRetVal=%u, with valOut=%s\n", fn, bRetVal ? 1u : 0u, valOut.c_str());
+    return bRetVal;
+}
+
+bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
+                                                    const std::string& valuePathWhereArrayResides,
+                                                    std::vector<std::string>& out) {
+    static const char* fn = "CJSONHelper::LoadFromStringArray_FromJSONArray";
+    TVC_LOG_INFO("%s ++\n", fn);
+    bool bRetVal = false;
+    pt::ptree tree;
+    if (ParseTree(fn, aJsonMessage, tree)) {
+        TVC_LOG_INFO("%s : Json Read complete....\n", fn);
+        try {
+            const pt::ptree& node =
+                tree.get_child(pt::ptree::path_type(NormalisePath(valuePathWhereArrayResides), '.'));
+            for (const auto& child : node) {
+                TVC_LOG_INFO("%s: looping...\n", fn);
+                const std::string& value = child.second.data();
+                TVC_LOG_INFO("%s: loading string : %s", fn, value.c_str());
+                out.push_back(value);
+            }
+            bRetVal = true;
+        } catch (const pt::ptree_bad_path&) {
+            TVC_LOG_ERROR("%s : ptree_bad_path exception!!\n", fn);
+        } catch (const pt::ptree_bad_data&) {
+            TVC_LOG_ERROR("%s : ptree_bad_data exception!!\n", fn);
+        }
+    }
+    TVC_LOG_INFO("%s -- with bRetVal=%u\n", fn, bRetVal ? 1u : 0u);
+    return bRetVal;
+}
+
+bool IsMessageTargetedToNativeModule(const std::string& message, bool& bIsNative) {
+    bIsNative = false;
+    std::string target;
+    if (!CJSONHelper::QueryJson(message, "target", target)) return false;
+    bIsNative = (target == kNativeModuleName);
+    return true;
+}

@@ -1,0 +1,24 @@
+// Reading inter-app JSON texts: one dotted path, or the string items of an array.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Stateless: any thread may call these. Each call parses the whole text again.
+class CJSONHelper {
+public:
+    // Deeper texts are refused before parsing: the reader recurses once per level.
+    static constexpr int kMaxNestingDepth = 64;
+
+    // True and valOut set when the path exists; otherwise false and valOut unchanged.
+    // Every value reads as text: a number as its literal, an object or array as "".
+    static bool QueryJson(const std::string& aJsonMessage, const std::string& valuePath, std::string& valOut);
+
+    // Appends the text of every child of the node at the path, in document order.
+    static bool LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
+                                                  const std::string& valuePathWhereArrayResides,
+                                                  std::vector<std::string>& out);
+};
+
+// Returns whether "target" could be read; bIsNative tells whether it is exactly "tvd.native".
+bool IsMessageTargetedToNativeModule(const std::string& message, bool& bIsNative);

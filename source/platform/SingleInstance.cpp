@@ -1,0 +1,54 @@
+#include "platform/SingleInstance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/FileUtil.h"
+
+namespace tvc::platform {
+
+CSingleInstanceLock::CSingleInstanceLock(const std::string& name, const std::string& fallbackFolder) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder = (runtime && runtime[0] == '/') ? std::string(runtime) : fallbackFolder;
+    if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+    m_path = folder + name;
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0) return;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+        m_owned = true;
+    } else {
+        m_heldElsewhere = (errno == EWOULDBLOCK);
+    }
+}
+
+CSingleInstanceLock::~CSingleInstanceLock() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+std::string CopyFileNoOverwrite(const std::string& source, const std::string& target) {
+    auto data = tvc::ReadFile(source);
+    if (!data) return "cannot read " + source + ": " + std::strerror(errno);
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return "cannot create " + target + ": " + std::strerror(errno);
+    size_t done = 0;
+    while (done < data->size()) {
+        ssize_t n = ::write(fd, data->data() + done, data->size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bool ok = done == data->size();
+    ::close(fd);
+    if (!ok) {
+        ::unlink(target.c_str());
+        return "cannot write " + target;
+    }
+    return {};
+}
+}  // namespace tvc::platform

@@ -1,0 +1,30 @@
+// One browser process per user: an exclusive flock held for the process's life.
+#pragma once
+
+#include <string>
+
+namespace tvc::platform {
+class CSingleInstanceLock {
+public:
+    // Tries once, without waiting. The lock file lives in $XDG_RUNTIME_DIR, else `fallbackFolder`.
+    CSingleInstanceLock(const std::string& name, const std::string& fallbackFolder);
+    ~CSingleInstanceLock();
+    CSingleInstanceLock(const CSingleInstanceLock&) = delete;
+    CSingleInstanceLock& operator=(const CSingleInstanceLock&) = delete;
+
+    bool IsOwned() const { return m_fd >= 0 && m_owned; }
+    // True when another process holds it (as opposed to a lock file we could not open).
+    bool IsHeldElsewhere() const { return m_heldElsewhere; }
+    const std::string& GetPath() const { return m_path; }
+
+private:
+    int m_fd = -1;
+    bool m_owned = false;
+    bool m_heldElsewhere = false;
+    std::string m_path;
+};
+
+// Copies `source` to `target` unless `target` exists (a user's edits there win).
+// Returns "" on success, otherwise the reason.
+std::string CopyFileNoOverwrite(const std::string& source, const std::string& target);
+}  // namespace tvc::platform

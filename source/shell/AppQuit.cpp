@@ -1,0 +1,87 @@
+#include "shell/AppQuit.h"
+
+#include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "common/CommandLine.h"
+#include "common/LogHelper.h"
+
+namespace {
+// Owned by the main thread while its loop runs; the watchdog taking it means the loop has ended.
+std::timed_mutex ghMessageLoopDetactionMutex;
+bool g_loopMutexAcquired = false;
+std::chrono::milliseconds g_watchdogTimeout{10000};
+
+// The own message loop's "message window": a command queued on the main loop.
+gboolean OnMessageWindowCommand(gpointer data) {
+    if (GPOINTER_TO_INT(data) == tvc::shell::CMD_QUIT_MESSAGE_LOOP) gtk_main_quit();
+    return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+namespace tvc::shell {
+void MarkMessageLoopRunning() {
+    g_loopMutexAcquired = ghMessageLoopDetactionMutex.try_lock();
+    if (g_loopMutexAcquired)
+        TVC_LOG_WARN("%s : sucessfully aquired ghMessageLoopDetactionMutex", "wWinMain");
+    else
+        TVC_LOG_ERROR("%s : could not aquire ghMessageLoopDetactionMutex - result = %x", "wWinMain", 1u);
+}
+
+void MarkMessageLoopEnded() {
+    if (!g_loopMutexAcquired) return;
+    ghMessageLoopDetactionMutex.unlock();
+    g_loopMutexAcquired = false;
+    TVC_LOG_WARN("%s : ReleaseMutex() has been called with return code = %u", "wWinMain", 1u);
+}
+
+int RunMessageLoop() {
+    MarkMessageLoopRunning();
+    gtk_main();
+    MarkMessageLoopEnded();
+    return 0;
+}
+}  // namespace tvc::shell
+
+int ThreadFunction_WaitAndKillProcess(void*) {
+    // Watchdog thread: shares only the loop mutex with the main thread.
+    if (ghMessageLoopDetactionMutex.try_lock_for(g_watchdogTimeout)) {
+        TVC_LOG_WARN("%s : ghMessageLoopDetactionMutex was aquired - so loop already exited.",
+                     "ThreadFunction_WaitAndKillProcess");
+        ghMessageLoopDetactionMutex.unlock();
+        return 0;
+    }
+    TVC_LOG_WARN("%s : ghMessageLoopDetactionMutex - TIME OUT in aquire - engaging PROCESS KILL.",
+                 "ThreadFunction_WaitAndKillProcess");
+    CLogHelper::DeInitLogger();
+    // Only this process: WebKit's own processes end when their parent's sockets close.
+    ::kill(::getpid(), SIGKILL);
+    return 0;
+}
+
+void SpawnThreadFunction_WaitAndKillProcess() {
+    std::thread watchdog(ThreadFunction_WaitAndKillProcess, nullptr);
+    TVC_LOG_WARN("%s : Create thread ThreadFunction_WaitAndKillProcess returned threadHandle = 0x%x, threadID=%u",
+                 "SpawnThreadFunction_WaitAndKillProcess", 1u,
+                 static_cast<unsigned>(std::hash<std::thread::id>{}(watchdog.get_id())));
+    watchdog.detach();
+}
+
+void AppQuitMessageLoop() {
+    auto commandLine = GetGlobalCommandLine();
+    SpawnThreadFunction_WaitAndKillProcess();
+    if (commandLine->HasSwitch("multi-threaded-message-loop")) {
+        TVC_LOG_INFO("%s : posting CMD_QUIT_MESSAGE_LOOP", "AppQuitMessageLoop");
+        g_idle_add(OnMessageWindowCommand, GINT_TO_POINTER(tvc::shell::CMD_QUIT_MESSAGE_LOOP));
+        TVC_LOG_INFO("%s : posted CMD_QUIT_MESSAGE_LOOP", "AppQuitMessageLoop");
+    } else {
+        TVC_LOG_INFO("%s : calling gtk_main_quit", "AppQuitMessageLoop");
+        gtk_main_quit();
+        TVC_LOG_INFO("%s : gtk_main_quit returned", "AppQuitMessageLoop");
+    }
+}

@@ -1,0 +1,136 @@
+#include "shell/BrowserMain.h"
+
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "common/AppInfo.h"
+#include "common/AppProps.h"
+#include "common/CommandLine.h"
+#include "common/FileUtil.h"
+#include "common/LogHelper.h"
+#include "engine/webkitgtk/EngineContext.h"
+#include "platform/SingleInstance.h"
+#include "shell/AppQuit.h"
+#include "shell/MainWindow.h"
+
+namespace tvc::shell {
+namespace {
+constexpr const char* kAutostartFileName = "TavistoForWebShortcut.desktop";
+constexpr const char* kStartPageFileName = "cef_js_app.html";
+
+std::string GetPathOrEmpty(int kind) {
+    std::string path;
+    CAppPaths::GetPath(kind, path);
+    return path;
+}
+
+// The start-up shortcut: placed once, never overwritten, failures only logged.
+void PlaceAutostartEntry() {
+    std::string appFolder, startupFolder;
+    CAppPaths::GetPath(CAppPaths::eApplicationFolder, appFolder);
+    int rc = CAppPaths::GetPath(CAppPaths::eStartupFolder, startupFolder);
+    std::string target = startupFolder + kAutostartFileName;
+    if (rc != CAppPaths::eOk) {
+        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
+                      ("cannot create the autostart folder " + startupFolder).c_str());
+        return;
+    }
+    if (tvc::FileExists(target)) {
+        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
+                      ("file exists: " + target).c_str());
+        return;
+    }
+    std::string reason = tvc::platform::CopyFileNoOverwrite(appFolder + kAutostartFileName, target);
+    if (!reason.empty())
+        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain", reason.c_str());
+}
+
+std::string StartUrl(const CCommandLine& commandLine, const std::string& appFolder) {
+    std::string url = commandLine.GetSwitchValue("url");
+    if (!url.empty()) return url;
+    std::string page = appFolder + kStartPageFileName;
+    if (!tvc::FileExists(page))
+        TVC_LOG_ERROR("%s : the start page %s is missing", "BrowserMain", page.c_str());
+    tvc::glib::GCharPtr uri(g_filename_to_uri(page.c_str(), nullptr, nullptr));
+    return uri ? uri.get() : "file://" + page;
+}
+
+gboolean OnTerminationSignal(gpointer) {
+    TVC_LOG_WARN("%s : termination signal received, quitting", "BrowserMain");
+    AppQuitMessageLoop();
+    return G_SOURCE_CONTINUE;
+}
+}  // namespace
+
+int BrowserMain(int argc, char** argv) {
+    tvc::InitializeProductAppInfo();
+    InitCommandLine(argc, argv);
+    auto commandLine = GetGlobalCommandLine();
+
+    std::string userDataFolder = GetPathOrEmpty(CAppPaths::eUserAppDataFolder);
+    tvc::platform::CSingleInstanceLock instance("TVC_Mutex", userDataFolder);
+    if (!instance.IsOwned()) {
+        if (instance.IsHeldElsewhere()) return eExitAlreadyRunning;
+        DebugPrint("%s : cannot open the instance lock %s; running without it", "BrowserMain",
+                   instance.GetPath().c_str());
+    }
+
+    PlaceAutostartEntry();
+
+    CEngineSettings settings;
+    FillEngineSettings(*commandLine, settings);
+    settings.cache_path = GetPathOrEmpty(CAppPaths::eCacheFolder);
+    settings.product_version = tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
+
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
+        return eExitNoDisplay;
+    }
+    gdk_set_program_class(kWindowClassName);
+
+    std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
+    tvc::webkit::EngineStartParams params;
+    params.cacheFolder = settings.cache_path;
+    params.extensionsFolder = appFolder;
+    params.productToken = settings.product_version;
+    params.inspectorPort = settings.remote_debugging_port;
+    std::string preferencesPath = GetPathOrEmpty(CAppPaths::eResourcesFolder) + tvc::kPreferencesFileName;
+    params.extensionInitData = {{"app-folder", appFolder},
+                                {"user-data-folder", userDataFolder},
+                                {"startup-folder", GetPathOrEmpty(CAppPaths::eStartupFolder)},
+                                {"prefs-path", preferencesPath}};
+    std::string error;
+    auto engine = tvc::webkit::CEngineContext::Start(params, error);
+    if (!engine) {
+        std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n", error.c_str());
+        return eExitEngineFailed;
+    }
+    CAppProps::SetFilePath(preferencesPath);
+    TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s", preferencesPath.c_str());
+
+    GtkWidget* window = CreateMainWindow(tvc::kDisplayName);
+    if (!window) {
+        std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
+        return eExitWindowFailed;
+    }
+    GtkWidget* webView = engine->CreateWebView();
+    gtk_container_add(GTK_CONTAINER(window), webView);
+    gtk_widget_show(webView);
+    // The purge must come before any web process can have opened its log file.
+    DebugPrint("LOGDEBUG : SetupLogger-OnAfterCreated");
+    SetupLogger(true, "BROWSER_PROCESS_LOG_");
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(webView), StartUrl(*commandLine, appFolder).c_str());
+    if (commandLine->HasSwitch("show-on-launch")) gtk_widget_show(window);
+
+    g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
+    g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
+
+    int exitCode = RunMessageLoop();
+    gtk_widget_destroy(window);
+    CLogHelper::DeInitLogger();
+    return exitCode;
+}
+}  // namespace tvc::shell

@@ -1,0 +1,13 @@
+// The browser process's entry: start-up, the message loop and the end.
+#pragma once
+
+namespace tvc::shell {
+enum ExitCode {
+    eExitOk = 0,
+    eExitAlreadyRunning = 1,
+    eExitNoDisplay = 2,
+    eExitEngineFailed = 3,
+    eExitWindowFailed = 4,
+};
+int BrowserMain(int argc, char** argv);
+}  // namespace tvc::shell
