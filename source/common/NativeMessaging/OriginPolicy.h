@@ -1,0 +1,14 @@
+// Who may open the local WebSocket: pure functions of the handshake's Origin and Host.
+#pragma once
+
+#include <string>
+
+// "https://WWW.Example.com/path?q" gives "https://www.example.com"; "" when there is no scheme.
+std::string WebOriginOfUrl(const std::string& url);
+
+// An absent Origin (origin empty) and browser-extension origins are allowed, as is the one web site.
+// Every other origin (web pages, "null", file:) is refused.
+bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin);
+
+// The Host must name loopback with the listening port; anything else may be a DNS-rebinding page.
+bool IsWebSocketHostAllowed(const std::string& host, unsigned listeningPort);
