@@ -1,0 +1,319 @@
+// The one file that talks to libwebsockets. Everything here runs on the listener's I/O thread,
+// except WakeWebSocketListenerLoop.
+#include "common/NativeMessaging/WebSocketListener.h"
+
+#include <libwebsockets.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/LogHelper.h"
+#include "common/NativeMessaging/OriginPolicy.h"
+#include "common/NativeMessaging/WebSocketFraming.h"
+#include "common/NativeMessaging/WebSocketsMessagingManager.h"
+
+namespace {
+const char kClassName[] = "CWebSocketsMessagingManager";
+const char kProtocolName[] = "tvb-websocket-message";
+const char kNoPortError[] = "ERROR! Couldnt listen to any of the web-socket ports.!!\n";
+
+int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len);
+
+const lws_protocols kProtocols[] = {
+    {kProtocolName, ListenerCallback, 4, kWebSocketFrameSize, 0, nullptr, 0},
+    {nullptr, nullptr, 0, 0, 0, nullptr, 0},
+};
+
+// The library's own lines go to our log; set before any context exists.
+void EmitLibraryLog(int level, const char* line) {
+    std::string text(line ? line : "");
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (level & LLL_ERR) TVC_LOG_ERROR("libwebsockets : %s", text.c_str());
+    else if (level & LLL_WARN) TVC_LOG_WARN("libwebsockets : %s", text.c_str());
+    else TVC_LOG_INFO("libwebsockets : %s", text.c_str());
+}
+
+// "" when the header is absent or longer than the buffer.
+std::string ReadHeader(lws* wsi, lws_token_indexes token, size_t bufferSize = 256) {
+    const int length = lws_hdr_total_length(wsi, token);
+    if (length <= 0) return {};
+    std::vector<char> buffer(bufferSize, '\0');
+    const int copied = lws_hdr_copy(wsi, buffer.data(), static_cast<int>(buffer.size()), token);
+    return copied > 0 ? std::string(buffer.data(), static_cast<size_t>(copied)) : std::string();
+}
+
+struct SContextDeleter {
+    void operator()(lws_context* context) const { lws_context_destroy(context); }
+};
+using ContextPtr = std::unique_ptr<lws_context, SContextDeleter>;
+}  // namespace
+
+class CWebSocketListenerLoop {
+public:
+    explicit CWebSocketListenerLoop(CWebSocketsMessagingManager& manager)
+        : m_manager(manager), m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
+
+    int Run();
+    // Any thread, under the manager's loop lock (which orders it against the context's life).
+    void Wake() {
+        if (m_pContext) lws_cancel_service(m_pContext);
+    }
+    int OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len);
+
+private:
+    bool OnFilterConnection(lws* wsi);
+    void OnEstablished(lws* wsi);
+    void OnClosed(lws* wsi);
+    int OnReceive(lws* wsi, const char* in, size_t len);
+    int OnWriteable(lws* wsi);
+    int CloseWith(lws* wsi, lws_close_status status, const char* reason);
+    bool UpdateActiveConnection(lws* wsi);
+    bool HasPendingOutput() { return m_send.IsSendInProgress() || m_manager.HasQueuedText(); }
+    int WriteFrame(lws* wsi, const SOutboundFrame& frame);
+
+    CWebSocketsMessagingManager& m_manager;
+    lws_context* m_pContext = nullptr;
+    unsigned m_uiPort = 0;
+    std::string m_strWebSiteOrigin;
+    lws* m_pActiveWsi = nullptr;
+    CInboundReassembler m_receive;
+    COutboundFragmenter m_send;
+    std::vector<unsigned char> m_sendBuffer;
+};
+
+namespace {
+int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len) {
+    lws_context* context = wsi ? lws_get_context(wsi) : nullptr;
+    auto* loop = context ? static_cast<CWebSocketListenerLoop*>(lws_context_user(context)) : nullptr;
+    if (!loop) return lws_callback_http_dummy(wsi, reason, user, in, len);
+    return loop->OnCallback(wsi, reason, user, in, len);
+}
+}  // namespace
+
+void WakeWebSocketListenerLoop(CWebSocketListenerLoop& loop) { loop.Wake(); }
+
+int websocket_core_task(CWebSocketsMessagingManager& manager) {
+    CWebSocketListenerLoop loop(manager);
+    return loop.Run();
+}
+
+int CWebSocketListenerLoop::Run() {
+    static const char* fn = "websocket_core_task";
+    lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, EmitLibraryLog);
+    m_pActiveWsi = nullptr;
+    m_manager.SetActivePort(0);
+    m_strWebSiteOrigin = m_manager.GetAllowedWebSiteOrigin();
+
+    std::vector<unsigned> ports;
+    m_manager.Get_Trial_PortList(ports);
+    ContextPtr context;
+    for (unsigned port : ports) {
+        if (m_manager.IsStopRequested()) return 0;
+        if (port == 0 || port > 65535) {
+            TVC_LOG_WARN("%s : skipping invalid trial port %u", fn, port);
+            continue;
+        }
+        lws_context_creation_info info;
+        std::memset(&info, 0, sizeof(info));
+        info.port = static_cast<int>(port);
+        info.iface = "127.0.0.1";
+        info.protocols = kProtocols;
+        info.gid = -1;
+        info.uid = -1;
+        // Without DISABLE_IPV6 this version listens on every interface despite iface.
+        info.options = LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_FAIL_UPON_UNABLE_TO_BIND |
+                       LWS_SERVER_OPTION_VALIDATE_UTF8;
+        info.user = this;
+        m_uiPort = port;
+        context.reset(lws_create_context(&info));
+        if (context) break;
+        TVC_LOG_WARN("%s : could not listen on port %u", fn, port);
+    }
+    if (!context) {
+        lwsl_err("%s", kNoPortError);
+        TVC_LOG_ERROR("%s", kNoPortError);
+        return -1;
+    }
+    m_pContext = context.get();
+    m_manager.SetActivePort(m_uiPort);
+    TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
+
+    // Published before the state check: a Stop either sees the loop and wakes it, or set its
+    // state before the check below.
+    m_manager.PublishListenerLoop(this);
+    int result = 0;
+    while (true) {
+        if (m_manager.IsStopRequested()) {
+            TVC_LOG_WARN("%s : eThreadTerminationPending state detected - breaking listen.\n", fn);
+            break;
+        }
+        // The timeout is ignored by this library version: it sleeps until an event or a wake.
+        result = lws_service(m_pContext, 0);
+        if (result < 0) break;
+    }
+    m_manager.PublishListenerLoop(nullptr);
+    context.reset();  // closes every connection; their CLOSED callbacks still find this object
+    m_pContext = nullptr;
+    return result < 0 ? -1 : 0;
+}
+
+int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len) {
+    switch (reason) {
+        case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
+            return OnFilterConnection(wsi) ? 0 : 1;
+        case LWS_CALLBACK_ESTABLISHED:
+            OnEstablished(wsi);
+            return 0;
+        case LWS_CALLBACK_CLOSED:
+            OnClosed(wsi);
+            return 0;
+        case LWS_CALLBACK_RECEIVE:
+            return OnReceive(wsi, static_cast<const char*>(in), len);
+        case LWS_CALLBACK_SERVER_WRITEABLE:
+            return OnWriteable(wsi);
+        case LWS_CALLBACK_EVENT_WAIT_CANCELLED:
+            // Woken by Send or Stop from another thread: only this thread may ask for writeable.
+            if (m_pActiveWsi && HasPendingOutput()) lws_callback_on_writable(m_pActiveWsi);
+            return 0;
+        default:
+            return lws_callback_http_dummy(wsi, reason, user, in, len);
+    }
+}
+
+bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
+    const std::string origin = ReadHeader(wsi, WSI_TOKEN_ORIGIN, 1024);
+    const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
+    const bool bOriginAllowed = origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
+                                               : IsWebSocketOriginAllowed(origin, m_strWebSiteOrigin);
+    if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
+    TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(), host.c_str());
+    return false;
+}
+
+void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
+    static const char* fn = "CWebSocketsMessagingManager::LWS_CALLBACK_ESTABLISHED";
+    for (int token = 0; token < WSI_TOKEN_COUNT; ++token) {
+        const auto index = static_cast<lws_token_indexes>(token);
+        if (lws_hdr_total_length(wsi, index) == 0) continue;
+        const auto* name = reinterpret_cast<const char*>(lws_token_to_string(index));
+        TVC_LOG_INFO("%s = %s\n", name ? name : "?", ReadHeader(wsi, index).c_str());
+    }
+    if (UpdateActiveConnection(wsi)) {
+        // Texts queued for an earlier connection (or none) are not this peer's.
+        for (std::string text; m_manager.ReadFromSendQueue(text);) {
+            TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn, text.c_str());
+        }
+    }
+    m_manager.HandleConnectionEstablished();
+    // A connection that is not active is closed at this event; the active one waits for output.
+    if (wsi != m_pActiveWsi || HasPendingOutput()) lws_callback_on_writable(wsi);
+}
+
+// A connection qualifies when its request URI contains "browser". It then replaces the active
+// one, which is closed at its next event, and starts with clean fragment states.
+bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
+    static const char* fn = "CWebSocketsMessagingManager::update_websocket_instance";
+    if (lws_hdr_total_length(wsi, WSI_TOKEN_GET_URI) == 0) {
+        TVC_LOG_ERROR("%s : lws_hdr_total_length() returned 0.", fn);
+        return false;
+    }
+    const std::string uri = ReadHeader(wsi, WSI_TOKEN_GET_URI);
+    if (uri.empty()) {
+        TVC_LOG_ERROR("%s : szGetHeaderVal is empty!!", fn);
+        return false;
+    }
+    if (uri.find("browser") == std::string::npos) {
+        TVC_LOG_ERROR("%s : Unknown connection tocken!", fn);
+        return false;
+    }
+    if (m_pActiveWsi && m_pActiveWsi != wsi) lws_callback_on_writable(m_pActiveWsi);
+    m_pActiveWsi = wsi;
+    m_receive.Reset();
+    m_send.Reset();
+    TVC_LOG_WARN("%s : WebSocket Socket Context Updated.", fn);
+    return true;
+}
+
+void CWebSocketListenerLoop::OnClosed(lws* wsi) {
+    TVC_LOG_WARN("%s : LWS_CALLBACK_CLOSED : wsi=%p%s", kClassName, static_cast<void*>(wsi),
+                 wsi == m_pActiveWsi ? " (active)" : "");
+    if (wsi != m_pActiveWsi) return;
+    m_pActiveWsi = nullptr;
+    m_receive.Reset();
+    m_send.Reset();
+}
+
+int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const char* reason) {
+    lws_close_reason(wsi, status, reinterpret_cast<unsigned char*>(const_cast<char*>(reason)), std::strlen(reason));
+    return -1;
+}
+
+int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
+    static const char* fn = "CWebSocketsMessagingManager::HandlleWSMessageReception";
+    if (wsi != m_pActiveWsi) {
+        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName, static_cast<void*>(wsi));
+        return CloseWith(wsi, LWS_CLOSE_STATUS_POLICY_VIOLATION, "not the active connection");
+    }
+    if (lws_frame_is_binary(wsi)) {
+        TVC_LOG_ERROR("%s : binary frame refused : wsi=%p", fn, static_cast<void*>(wsi));
+        m_receive.Reset();
+        return CloseWith(wsi, LWS_CLOSE_STATUS_UNACCEPTABLE_OPCODE, "binary frames are not accepted");
+    }
+    if (!in && len) {
+        TVC_LOG_ERROR("%s : invalid input : wsi=%p, inputBuffer=%p", fn, static_cast<void*>(wsi), nullptr);
+        return 0;
+    }
+    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %.*s\n", kClassName, static_cast<int>(len), in ? in : "");
+    TVC_LOG_INFO("%s : Fragment Count = %u", fn, static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
+    std::string message;
+    switch (m_receive.Append(in, len, lws_is_final_fragment(wsi) != 0, message)) {
+        case CInboundReassembler::eTooBig:
+            TVC_LOG_ERROR("%s : message over %u bytes : closing the connection", fn,
+                          static_cast<unsigned>(kMaxInboundMessageSize));
+            return CloseWith(wsi, LWS_CLOSE_STATUS_MESSAGE_TOO_LARGE, "message too big");
+        case CInboundReassembler::eComplete:
+            m_manager.HandleMessage(message);
+            // Observers answer through Send on this thread; no need to wait for the wake-up.
+            if (m_pActiveWsi == wsi && HasPendingOutput()) lws_callback_on_writable(wsi);
+            break;
+        case CInboundReassembler::eIncomplete:
+            break;
+    }
+    return 0;
+}
+
+// One frame per writeable event; the next event is asked for only while output is pending.
+int CWebSocketListenerLoop::OnWriteable(lws* wsi) {
+    if (wsi != m_pActiveWsi) {
+        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName, static_cast<void*>(wsi));
+        return CloseWith(wsi, LWS_CLOSE_STATUS_POLICY_VIOLATION, "not the active connection");
+    }
+    std::string text;
+    if (m_send.IsSendInProgress()) {
+        if (WriteFrame(wsi, m_send.Next()) < 0) return -1;
+    } else if (m_manager.ReadFromSendQueue(text)) {
+        if (WriteFrame(wsi, m_send.Begin(std::move(text))) < 0) return -1;
+    }
+    if (HasPendingOutput()) lws_callback_on_writable(wsi);
+    return 0;
+}
+
+int CWebSocketListenerLoop::WriteFrame(lws* wsi, const SOutboundFrame& frame) {
+    static const char* fn = "CWebSocketsMessagingManager::HandleWSMessageSend";
+    unsigned char* payload = m_sendBuffer.data() + LWS_PRE;
+    std::memcpy(payload, frame.strPayload.data(), frame.strPayload.size());
+    int mode = frame.bContinuation ? LWS_WRITE_CONTINUATION : LWS_WRITE_TEXT;
+    if (!frame.bFinal) mode |= LWS_WRITE_NO_FIN;
+    const int written = lws_write(wsi, payload, frame.strPayload.size(), static_cast<lws_write_protocol>(mode));
+    if (written < 0) {
+        TVC_LOG_ERROR("%s : lws_write failed : wsi=%p", fn, static_cast<void*>(wsi));
+        return -1;
+    }
+    if (static_cast<size_t>(written) != frame.strPayload.size()) {
+        TVC_LOG_ERROR("%s : partial write : %d of %u bytes", fn, written,
+                      static_cast<unsigned>(frame.strPayload.size()));
+    }
+    return 0;
+}
