@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "TempDir.h"
+#include "common/AppProps.h"
+#include "common/FileUtil.h"
+#include "common/IniFile.h"
+
+namespace {
+class AppPropsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.path + "/AppPreferrence.ini";
+        CAppProps::SetFilePath(path);
+    }
+    void TearDown() override { CAppProps::SetFilePath(""); }
+    void WriteRaw(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    TempDir dir;
+    std::string path;
+};
+
+TEST_F(AppPropsTest, MissingPathFileSectionOrKeyReadsEmpty) {
+    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "");
+    CAppProps::SetFilePath("");
+    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "");
+    EXPECT_EQ(CAppProps::WriteProperty("language", "locale", "fr_FR"), 0);
+    CAppProps::SetFilePath(path);
+    ASSERT_NE(CAppProps::WriteProperty("language", "locale", "fr_FR"), 0);
+    EXPECT_EQ(CAppProps::ReadProperty("language", "other"), "");
+    EXPECT_EQ(CAppProps::ReadProperty("url", "locale"), "");
+}
+
+TEST_F(AppPropsTest, SectionsAndKeysMatchWithoutCaseAndValuesStayRaw) {
+    WriteRaw("; comment\r\n[WindowPos]\r\nX = -12 \r\nWIDTH=1220\r\n\r\n[url]\r\nstarturl=https://a.example/x?y=1&z= 2\r\n");
+    EXPECT_EQ(CAppProps::ReadProperty("windowpos", "x"), "-12");
+    EXPECT_EQ(CAppProps::ReadProperty("WINDOWPOS", "width"), "1220");
+    EXPECT_EQ(CAppProps::ReadProperty("url", "StartUrl"), "https://a.example/x?y=1&z= 2");
+    ASSERT_NE(CAppProps::WriteProperty("windowpos", "x", "5"), 0);
+    EXPECT_EQ(CAppProps::ReadProperty("windowpos", "x"), "5");
+    // The existing key is replaced in place; other lines survive.
+    std::string text = *tvc::ReadFile(path);
+    EXPECT_NE(text.find("; comment"), std::string::npos);
+    EXPECT_EQ(text.find("X = -12"), std::string::npos);
+    EXPECT_EQ(CAppProps::ReadProperty("url", "starturl"), "https://a.example/x?y=1&z= 2");
+}
+
+TEST_F(AppPropsTest, LongValuesAreReadWhole) {
+    std::string longValue(5000, 'a');
+    longValue += "end";
+    ASSERT_NE(CAppProps::WriteProperty("url", "starturl", longValue), 0);
+    EXPECT_EQ(CAppProps::ReadProperty("url", "starturl"), longValue);
+}
+
+TEST_F(AppPropsTest, LineBreaksAndNulAreRefusedAndNothingIsWritten) {
+    ASSERT_NE(CAppProps::WriteProperty("language", "locale", "en_US"), 0);
+    EXPECT_EQ(CAppProps::WriteProperty("language", "locale", "fr\r\n[url]\r\nstarturl=evil"), 0);
+    EXPECT_EQ(CAppProps::WriteProperty("language", "locale", std::string("a\0b", 3)), 0);
+    EXPECT_EQ(CAppProps::WriteProperty("lang\nuage", "locale", "x"), 0);
+    EXPECT_EQ(CAppProps::WriteProperty("language", "lo=cale", "x"), 0);
+    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "en_US");
+    EXPECT_EQ(CAppProps::ReadProperty("url", "starturl"), "");
+}
+
+TEST_F(AppPropsTest, GarbageFileIsReadAsMissingAndRepairedByAWrite) {
+    WriteRaw(std::string("\x01\x02garbage without sections\n=\n[\n[]\n\0\0", 36));
+    EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "");
+    ASSERT_NE(CAppProps::WriteProperty("websockets", "lastListenedWSPort", "51001"), 0);
+    EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51001");
+}
+
+TEST_F(AppPropsTest, NewKeysJoinTheirSection) {
+    ASSERT_NE(CAppProps::WriteProperty("windowpos", "x", "1"), 0);
+    ASSERT_NE(CAppProps::WriteProperty("language", "locale", "de_DE"), 0);
+    ASSERT_NE(CAppProps::WriteProperty("windowpos", "y", "2"), 0);
+    EXPECT_EQ(*tvc::ReadFile(path), "[windowpos]\r\nx=1\r\ny=2\r\n[language]\r\nlocale=de_DE\r\n");
+}
+
+TEST_F(AppPropsTest, TwoProcessesWritingAtOnceLoseNoKeyAndNeverTearTheFile) {
+    constexpr int kKeys = 150;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            bool ok = true;
+            for (int i = 0; i < kKeys; ++i)
+                ok &= CAppProps::WriteProperty("p" + std::to_string(c), "k" + std::to_string(i), std::to_string(i)) != 0;
+            _exit(ok ? 0 : 1);
+        }
+    }
+    // Meanwhile every read sees a whole file.
+    for (int i = 0; i < 200; ++i) {
+        auto text = tvc::ReadFile(path);
+        if (text && !text->empty()) {
+            EXPECT_EQ(text->substr(text->size() - 2), "\r\n");
+        }
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kKeys; ++i)
+            EXPECT_EQ(CAppProps::ReadProperty("p" + std::to_string(c), "k" + std::to_string(i)), std::to_string(i));
+}
+
+TEST(IniTextTest, UpdateAddsSectionsAndKeepsUnrelatedLines) {
+    using tvc::ini::Update;
+    std::string t = Update("", "a", "k", "v");
+    EXPECT_EQ(t, "[a]\r\nk=v\r\n");
+    t = Update("[a]\nk=v\n\n[b]\nq=1\n", "A", "K2", "w");
+    EXPECT_EQ(t, "[a]\r\nk=v\r\nK2=w\r\n\r\n[b]\r\nq=1\r\n");
+    EXPECT_EQ(tvc::ini::Lookup(t, "b", "Q"), "1");
+    EXPECT_FALSE(tvc::ini::Lookup(t, "c", "q").has_value());
+}
+}  // namespace

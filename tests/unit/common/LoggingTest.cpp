@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <glog/logging.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TempDir.h"
+#include "common/AppInfo.h"
+#include "common/ConsoleLog.h"
+#include "common/FileUtil.h"
+#include "common/LogHelper.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+TEST(FormattedStringTest, FormatsCutsAndRefusesNull) {
+    EXPECT_EQ(CLogHelper::GetFormattedString(1, "%s : %d", "A::b", 7), "A::b : 7");
+    std::string big(20000, 'x');
+    EXPECT_EQ(CLogHelper::GetFormattedString(2, "%s", big.c_str()).size(), 10239u);
+    const char* nullFormat = nullptr;
+    EXPECT_EQ(CLogHelper::GetFormattedString(0, nullFormat), "");
+    // Text that looks like a format is printed, never interpreted.
+    testing::internal::CaptureStderr();
+    CLogHelper::LogWarning("100%s %n %d");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "100%s %n %d\n");
+}
+
+// One process, one logger: the whole life of the browser log in one test.
+TEST(SetupLoggerTest, PurgesOldLogsOpensOneFileAndIsIdempotent) {
+    TempDir dir;
+    setenv("XDG_DATA_HOME", dir.path.c_str(), 1);
+    CAppPaths::ResetForTesting();
+    ASSERT_TRUE(tvc::InitializeProductAppInfo());
+    std::string logs;
+    ASSERT_EQ(CAppPaths::GetPath(CAppPaths::eLogsFolder, logs), 0);
+    { std::ofstream(logs + "BROWSER_PROCESS_LOG_20200101-000000.1") << "old"; }
+
+    ASSERT_TRUE(SetupLogger(true, "BROWSER_PROCESS_LOG_"));
+    EXPECT_TRUE(CLogHelper::IsLoggerInitialized());
+    EXPECT_TRUE(SetupLogger(true, "OTHER_"));
+    TVC_LOG_WARN("%s : marker %d", "LoggingTest", 42);
+    google::FlushLogFiles(google::GLOG_INFO);
+
+    std::vector<fs::path> files;
+    for (auto& e : fs::directory_iterator(logs)) files.push_back(e.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename().string().rfind("BROWSER_PROCESS_LOG_", 0), 0u);
+    std::string text = *tvc::ReadFile(files[0].string());
+    EXPECT_NE(text.find("PRODUCT VERSION 1.2.8.362"), std::string::npos);
+    EXPECT_NE(text.find("LoggingTest : marker 42"), std::string::npos);
+    // glog marks a WARNING line with "W".
+    auto at = text.find("LoggingTest : marker 42");
+    auto lineStart = text.rfind('\n', at) + 1;
+    EXPECT_EQ(text[lineStart], 'W');
+
+    CLogHelper::DeInitLogger();
+    EXPECT_FALSE(CLogHelper::IsLoggerInitialized());
+    CAppPaths::ResetForTesting();
+}
+
+TEST(ConsoleLogTest, FileIsEmptiedOnlyWhenItExceedsTenMiB) {
+    TempDir dir;
+    std::string path = dir.path + "/TVCJSLog.log";
+    ASSERT_TRUE(tvc::AppendConsoleMessage(path, "first"));
+    ASSERT_TRUE(tvc::AppendConsoleMessage(path, "second"));
+    EXPECT_EQ(*tvc::ReadFile(path), "first\r\nsecond\r\n");
+
+    fs::resize_file(path, tvc::kConsoleLogMaxBytes);
+    ASSERT_TRUE(tvc::AppendConsoleMessage(path, "at limit"));
+    EXPECT_EQ(fs::file_size(path), tvc::kConsoleLogMaxBytes + 10);
+
+    fs::resize_file(path, tvc::kConsoleLogMaxBytes + 1);
+    ASSERT_TRUE(tvc::AppendConsoleMessage(path, "over"));
+    EXPECT_EQ(*tvc::ReadFile(path), "over\r\n");
+
+    EXPECT_FALSE(tvc::AppendConsoleMessage(dir.path + "/missing/TVCJSLog.log", "x"));
+}
+}  // namespace

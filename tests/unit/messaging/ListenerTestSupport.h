@@ -1,0 +1,118 @@
+// Loopback peers and a recording observer for the listener tests.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/NativeMessaging/InterAppMessageObserver.h"
+#include "common/NativeMessaging/WebSocketsMessagingManager.h"
+
+namespace tvtest {
+
+using namespace std::chrono_literals;
+constexpr auto kDeadline = 10s;
+
+// A port that was free a moment ago (bound to 127.0.0.1:0, then released).
+unsigned FindFreePort();
+
+// Holds 127.0.0.1:port in the listening state for its lifetime.
+class CPortBlocker {
+public:
+    explicit CPortBlocker(unsigned port);
+    ~CPortBlocker();
+    bool IsHolding() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// Polls pred until it holds or the deadline passes; for states that have no event to wait on.
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline = kDeadline);
+
+// Records every notification; called on the listener's I/O thread, read on the test thread.
+class CRecordingObserver : public CInterAppMessageBaseObserver {
+public:
+    void OnInterAppMessageRceive(const std::string& text) override;
+    void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
+    void OnInterAppMessagingConnectionEstablished() override;
+
+    bool WaitForMessages(size_t count, std::chrono::milliseconds deadline = kDeadline);
+    bool WaitForConnections(int count, std::chrono::milliseconds deadline = kDeadline);
+    bool WaitForListenerExit(std::chrono::milliseconds deadline = kDeadline);
+    std::vector<std::string> Messages();
+    int Connections();
+    std::vector<bool> ListenerExits();
+
+    // Runs on the I/O thread for every message, after it is recorded.
+    std::function<void(const std::string&)> m_onMessage;
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_messages;
+    int m_connections = 0;
+    std::vector<bool> m_exits;
+};
+
+// A started manager with a recording observer, stopped at the end of the test.
+struct SRunningListener {
+    std::shared_ptr<CWebSocketsMessagingManager> spManager;
+    std::shared_ptr<CRecordingObserver> spObserver;
+    unsigned port = 0;
+
+    // Listens on a fresh port; false when it did not come up before the deadline.
+    bool Start(const std::vector<unsigned>& ports = {});
+    ~SRunningListener();
+};
+
+// A WebSocket client on Boost.Beast; every operation gives up at its deadline.
+class CBeastPeer {
+public:
+    CBeastPeer();
+    ~CBeastPeer();
+    // host "" means "127.0.0.1:<port>"; origin "" sends no Origin header.
+    bool Connect(unsigned port, const std::string& target, const std::string& host = "",
+                 const std::string& origin = "");
+    bool Write(const std::string& text);
+    // False on a closed connection, an error or the deadline.
+    bool Read(std::string& text, std::chrono::milliseconds deadline = kDeadline);
+    // True when the server closes the connection (or it fails) before the deadline.
+    bool WaitForClose(std::chrono::milliseconds deadline = kDeadline);
+
+private:
+    struct SImpl;
+    std::unique_ptr<SImpl> m_pImpl;
+};
+
+// A client that writes and reads WebSocket frames byte for byte.
+struct SFrame {
+    bool bFin = false;
+    int iOpcode = 0;
+    std::string strPayload;
+};
+
+class CRawPeer {
+public:
+    ~CRawPeer();
+    bool Connect(unsigned port);
+    // Sends the upgrade request; true when the answer is 101.
+    bool Handshake(unsigned port, const std::string& target, const std::string& origin = "");
+    bool SendFrame(int opcode, bool fin, const std::string& payload);
+    // False on end of stream or the deadline.
+    bool ReadFrame(SFrame& frame, std::chrono::milliseconds deadline = kDeadline);
+    void Close();
+
+private:
+    bool SendAll(const std::string& bytes);
+    bool ReadMore(std::chrono::steady_clock::time_point until);
+    bool ReadExact(size_t count, std::string& out, std::chrono::steady_clock::time_point until);
+    int m_fd = -1;
+    std::string m_pending;
+};
+
+}  // namespace tvtest
