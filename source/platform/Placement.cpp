@@ -1,0 +1,88 @@
+#include "platform/Placement.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <limits>
+
+#include "common/AppProps.h"
+#include "common/LogHelper.h"
+
+namespace tvc::platform {
+namespace {
+// Sums in 64 bits: stored values are user-editable text and may be anywhere in int's range.
+using Wide = std::int64_t;
+
+int ClampToInt(Wide v) {
+    return static_cast<int>(std::clamp<Wide>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+bool CornerOnArea(const Rect& r, const Rect& area) {
+    const Wide right = Wide{r.x} + r.width;
+    const Wide bottom = Wide{r.y} + r.height;
+    return right >= area.x && right <= Wide{area.x} + area.width && bottom >= area.y &&
+           bottom <= Wide{area.y} + area.height;
+}
+}  // namespace
+
+int ParsePlacementValue(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    Wide value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > Wide{std::numeric_limits<int>::max()} + 1) break;  // already out of range
+    }
+    return ClampToInt(negative ? -value : value);
+}
+
+Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const std::vector<Rect>& workAreas) {
+    Rect r = stored;
+    const bool onSomeArea = std::any_of(workAreas.begin(), workAreas.end(),
+                                        [&](const Rect& area) { return CornerOnArea(stored, area); });
+    if (!onSomeArea || stored.width == 0 || stored.height == 0) {
+        r.x = primaryArea.x + (primaryArea.width - kDefaultWindowWidth) / 2;
+        r.y = primaryArea.y + (primaryArea.height - kDefaultWindowHeight) / 2;
+        r.width = kDefaultWindowWidth;
+        r.height = kDefaultWindowHeight;
+    }
+    r.width = std::max(r.width, kDefaultWindowWidth);
+    r.height = std::max(r.height, kDefaultWindowHeight);
+    return r;
+}
+
+void ClampWindowToArea(const Rect& area, int& width, int& height, int& x, int& y) {
+    auto clampAxis = [](int origin, int extent, int& size, int& pos) {
+        size = std::min(size, extent);
+        const Wide requested = pos;
+        if (pos < origin) pos = origin;
+        const Wide excess = requested + size - (Wide{origin} + extent);
+        if (excess > 0) pos = ClampToInt(pos - excess);
+    };
+    clampAxis(area.x, area.width, width, x);
+    clampAxis(area.y, area.height, height, y);
+}
+
+void SaveWindowPosition(int x, int y, int width, int height) {
+    CAppProps::WriteProperty(kWindowPosSection, "x", std::to_string(x));
+    CAppProps::WriteProperty(kWindowPosSection, "y", std::to_string(y));
+    CAppProps::WriteProperty(kWindowPosSection, "width", std::to_string(width));
+    CAppProps::WriteProperty(kWindowPosSection, "height", std::to_string(height));
+}
+
+void RestoreWindowPosition(const IDesktop& desktop, int& x, int& y, int& width, int& height) {
+    const Rect stored{ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "x")),
+                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "y")),
+                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "width")),
+                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "height"))};
+    const Rect r = ComputeRestoredPlacement(stored, desktop.GetMaximizedArea(), desktop.GetWorkAreas());
+    TVC_LOG_INFO("RestoreWindowPosition : stored %d,%d %dx%d -> %d,%d %dx%d", stored.x, stored.y, stored.width,
+                 stored.height, r.x, r.y, r.width, r.height);
+    x = r.x;
+    y = r.y;
+    width = r.width;
+    height = r.height;
+}
+}  // namespace tvc::platform

@@ -1,0 +1,34 @@
+// Where the main window goes: the stored placement and the rules that keep it usable.
+// Pure rules over rectangles, plus the two functions that read and write the preferences file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/AppWindow.h"
+
+namespace tvc::platform {
+
+inline constexpr int kDefaultWindowWidth = 1220;
+inline constexpr int kDefaultWindowHeight = 700;
+inline constexpr const char* kWindowPosSection = "windowpos";
+
+// A preferences value as a decimal int: leading blanks, an optional sign, the leading digits;
+// anything else (and an empty value) gives 0. Out-of-range values are clamped to int.
+int ParsePlacementValue(const std::string& text);
+
+// The restore rules: a stored placement whose bottom-right corner lies on one of `workAreas` and
+// whose sizes are not 0 is kept; otherwise it becomes 1220 x 700 centred on `primaryArea`.
+// Either way it ends at least 1220 x 700.
+Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const std::vector<Rect>& workAreas);
+
+// Clamps a window's size to `area` and pulls its position back inside, as a maximised window's
+// metrics would: width/height at most the area's; x/y not left of/above it; a right or bottom
+// edge beyond it moves the window back by the excess. All four are adjusted in place.
+void ClampWindowToArea(const Rect& area, int& width, int& height, int& x, int& y);
+
+// Writes section "windowpos", keys "x", "y", "width", "height" (in that order) as decimal text.
+void SaveWindowPosition(int x, int y, int width, int height);
+// Reads the four keys and applies ComputeRestoredPlacement with `desktop`'s work areas.
+void RestoreWindowPosition(const IDesktop& desktop, int& x, int& y, int& width, int& height);
+}  // namespace tvc::platform
