@@ -66,6 +66,9 @@ gboolean OnTerminationSignal(gpointer) {
 }  // namespace
 
 int BrowserMain(int argc, char** argv) {
+    // Installed first so a signal during start-up still ends the program through its loop.
+    g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
+    g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
     tvc::InitializeProductAppInfo();
     InitCommandLine(argc, argv);
     auto commandLine = GetGlobalCommandLine();
@@ -124,9 +127,6 @@ int BrowserMain(int argc, char** argv) {
     SetupLogger(true, "BROWSER_PROCESS_LOG_");
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(webView), StartUrl(*commandLine, appFolder).c_str());
     if (commandLine->HasSwitch("show-on-launch")) gtk_widget_show(window);
-
-    g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
-    g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
 
     int exitCode = RunMessageLoop();
     gtk_widget_destroy(window);

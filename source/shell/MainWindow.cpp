@@ -32,6 +32,8 @@ GtkWidget* CreateMainWindow(const char* title) {
     gtk_window_set_title(GTK_WINDOW(window), title);
     SetWindowMinimumSizeData(window, PackMinimumSize(400, 300));
     ApplyMinimumSize(window);
+    // A created window exists on the display even while hidden.
+    gtk_widget_realize(window);
     return window;
 }
 }  // namespace tvc::shell

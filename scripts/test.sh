@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds and runs the tests. Plain: every test (unit and integration). With --sanitize=address or
+# --sanitize=thread: a sanitizer build of its own, unit tests only (TSan: the threaded ones).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sanitize=""
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize=*) sanitize="${arg#--sanitize=}" ;;
+    *) echo "usage: $0 [--sanitize=address|thread]" >&2; exit 2 ;;
+  esac
+done
+jobs=$(nproc)
+if [ -z "$sanitize" ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j "$jobs"
+  ctest --test-dir build --output-on-failure -j "$jobs"
+else
+  dir="build-$sanitize"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTVC_SANITIZE="$sanitize" -DTVC_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  label="unit"
+  [ "$sanitize" = thread ] && label="threaded"
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L "$label"
+fi

@@ -1,0 +1,131 @@
+"""Start-up, single instance, folders, logs, autostart entry and the end of the program."""
+import os
+import subprocess
+import unittest
+
+from tvc_harness import App, AppTestCase, EXECUTABLE, page_url, wait_for
+
+
+class StartupTest(AppTestCase):
+    def test_window_is_created_hidden_and_logs_name_the_version(self):
+        app = self.launch(url=page_url("basic.html"))
+        wid = app.window_id()
+        self.assertEqual(app.map_state(wid), "IsUnMapped")
+        self.assertIn("CEFCLIENT", app.xprop(wid, "WM_CLASS"))
+        app.wait_log("PRODUCT VERSION 1.2.8.362")
+        app.wait_log("PRODUCT VERSION 1.2.8.362", prefix="RENDER_PROCESS_LOG_")
+        self.assertEqual(len(app.log_files("BROWSER_PROCESS_LOG_")), 1)
+        self.assertTrue(os.path.isdir(os.path.join(app.tree, "Cache")))
+        self.assertTrue(os.path.isdir(os.path.join(app.tree, "Resources")))
+
+    def test_show_on_launch_maps_the_window_with_its_minimum_size(self):
+        app = self.launch(url=page_url("basic.html"), args=["--show-on-launch"])
+        wid = app.window_id()
+        wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
+        hints = app.xprop(wid, "WM_NORMAL_HINTS")
+        self.assertIn("minimum size: 400 by 300", hints)
+
+    def test_second_start_exits_with_1_and_the_first_runs_on(self):
+        first = self.launch(url=page_url("basic.html"))
+        first.window_id()
+        second = App(self.display, home=first.home, url=page_url("basic.html"))
+        self.apps.append(second)
+        self.assertEqual(second.run_to_end(), 1)
+        self.assertTrue(first.alive())
+        first.window_id()
+        self.assertEqual(first.terminate(), 0)
+
+    def test_sigterm_ends_the_program_with_0_and_its_web_process_with_it(self):
+        app = self.launch(url=page_url("basic.html"))
+        app.wait_log("PRODUCT VERSION 1.2.8.362", prefix="RENDER_PROCESS_LOG_")
+        web = wait_for(app.web_process_pids, what="a web process")
+        self.assertEqual(app.terminate(), 0)
+        self.assertIn("loop already exited", app.stderr())
+        wait_for(lambda: not any(os.path.exists("/proc/%d" % p) for p in web), what="the web process to end")
+
+    def test_restart_purges_old_browser_logs(self):
+        app = self.launch(url=page_url("basic.html"))
+        app.wait_log("PRODUCT VERSION 1.2.8.362")
+        old = app.log_files("BROWSER_PROCESS_LOG_")
+        self.assertEqual(app.terminate(), 0)
+        again = App(self.display, home=app.home, url=page_url("basic.html"))
+        self.apps.append(again)
+        again.start()
+        new = wait_for(lambda: [f for f in again.log_files("BROWSER_PROCESS_LOG_") if f not in old],
+                       what="the new browser log")
+        self.assertEqual(again.log_files("BROWSER_PROCESS_LOG_"), new, "the old browser log was purged")
+        again.wait_log("PRODUCT VERSION 1.2.8.362")
+
+
+class AutostartTest(AppTestCase):
+    def test_autostart_entry_is_placed_once_and_never_overwritten(self):
+        app = self.launch(url=page_url("basic.html"))
+        wait_for(lambda: os.path.exists(app.autostart), what="the autostart entry")
+        with open(app.autostart) as f:
+            text = f.read()
+        self.assertIn("Exec=", text)
+        self.assertIn(EXECUTABLE, text)
+        self.assertEqual(app.terminate(), 0)
+        with open(app.autostart, "a") as f:
+            f.write("Hidden=true\n")
+        again = App(self.display, home=app.home, url=page_url("basic.html"))
+        self.apps.append(again)
+        again.start()
+        again.wait_log("PRODUCT VERSION 1.2.8.362")
+        with open(app.autostart) as f:
+            self.assertTrue(f.read().endswith("Hidden=true\n"))
+        self.assertIn("filesystem::copy_file exception", again.stderr())
+
+    def test_autostart_folder_that_cannot_be_made_is_logged_and_startup_goes_on(self):
+        app = App(self.display, url=page_url("basic.html"))
+        self.apps.append(app)
+        os.makedirs(app.env["XDG_CONFIG_HOME"])
+        with open(os.path.join(app.env["XDG_CONFIG_HOME"], "autostart"), "w") as f:
+            f.write("a file where the folder should be")
+        app.start()
+        app.wait_log("PRODUCT VERSION 1.2.8.362")
+        self.assertIn("cannot create the autostart folder", app.stderr())
+        self.assertEqual(app.terminate(), 0)
+
+
+class BadEnvironmentTest(AppTestCase):
+    def test_no_display_exits_with_a_clear_message(self):
+        app = App(None, url=page_url("basic.html"))
+        self.apps.append(app)
+        code = app.run_to_end()
+        self.assertNotIn(code, (0, 1))
+        self.assertIn("cannot open the display", app.stderr())
+
+    def test_unwritable_user_folder_still_runs(self):
+        app = App(self.display, url=page_url("basic.html"))
+        self.apps.append(app)
+        os.makedirs(app.env["XDG_DATA_HOME"])
+        with open(os.path.join(app.env["XDG_DATA_HOME"], "CorvaneMedia"), "w") as f:
+            f.write("not a folder")
+        app.start()
+        app.window_id()
+        self.assertTrue(app.alive())
+        self.assertEqual(app.terminate(), 0)
+
+    def test_garbage_preferences_file_does_not_stop_start_up(self):
+        app = App(self.display, url=page_url("basic.html"), args=["--show-on-launch"])
+        self.apps.append(app)
+        os.makedirs(os.path.dirname(app.prefs))
+        with open(app.prefs, "wb") as f:
+            f.write(b"\x00\xff[windowpos\nx=\x01\n[[[\n" * 100)
+        app.start()
+        wid = app.window_id()
+        wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
+        self.assertEqual(app.terminate(), 0)
+
+    def test_missing_start_page_is_logged(self):
+        app = App(self.display)
+        app.args = [app.args[0], "--url="]  # no url: the start page beside the executable is used
+        self.apps.append(app)
+        app.start()
+        app.window_id()
+        self.assertEqual(app.terminate(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,245 @@
+"""Starts the real program under Xvfb and watches it from outside: X11, files, processes.
+
+Every wait polls a condition against a deadline; nothing sleeps for a fixed time.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+BIN_DIR = os.environ.get("TVC_BIN_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin"))
+EXECUTABLE = os.path.abspath(os.path.join(BIN_DIR, "TavistoForWeb"))
+PAGES = os.path.abspath(os.path.join(os.path.dirname(__file__), "pages"))
+TITLE = "Tavisto for Web"
+
+
+def wait_for(predicate, timeout=15.0, interval=0.05, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %.1fs waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def page_url(name):
+    return "file://" + os.path.join(PAGES, name)
+
+
+class Display:
+    """An Xvfb server of its own, optionally with a window manager."""
+
+    def __init__(self, window_manager=False, size="1920x1080x24"):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+        self.wm = None
+        if window_manager:
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.xprop_root(), what="openbox")
+
+    def env(self):
+        e = dict(os.environ)
+        e["DISPLAY"] = self.name
+        return e
+
+    def run(self, *args):
+        return subprocess.run(list(args), env=self.env(), capture_output=True, text=True).stdout
+
+    def xprop_root(self):
+        return self.run("xprop", "-root")
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env(), check=True)
+        return path
+
+    def close(self):
+        for p in (self.wm, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+
+
+class App:
+    """One run of the program in a per-user tree of its own (XDG_* folders under `home`)."""
+
+    def __init__(self, display, home=None, args=(), url=None, extra_env=None):
+        self.display = display
+        self.own_home = home is None
+        self.home = home or tempfile.mkdtemp(prefix="tvc-it-")
+        self.env = display.env() if display else {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        self.env.update({
+            "HOME": self.home,
+            "XDG_DATA_HOME": os.path.join(self.home, "data"),
+            "XDG_CONFIG_HOME": os.path.join(self.home, "config"),
+            "XDG_CACHE_HOME": os.path.join(self.home, "cache"),
+            "XDG_RUNTIME_DIR": os.path.join(self.home, "run"),
+            "NO_AT_BRIDGE": "1",
+        })
+        self.env.update(extra_env or {})
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        self.args = [EXECUTABLE] + list(args) + (["--url=" + url] if url else [])
+        self.proc = None
+        self.stderr_path = os.path.join(self.home, "stderr-%d.txt" % time.monotonic_ns())
+
+    # --- the per-user tree
+    @property
+    def tree(self):
+        return os.path.join(self.env["XDG_DATA_HOME"], "CorvaneMedia", "TavistoForWeb")
+
+    @property
+    def logs(self):
+        return os.path.join(self.tree, "Logs")
+
+    @property
+    def prefs(self):
+        return os.path.join(self.tree, "Resources", "AppPreferrence.ini")
+
+    @property
+    def autostart(self):
+        return os.path.join(self.env["XDG_CONFIG_HOME"], "autostart", "TavistoForWebShortcut.desktop")
+
+    def log_files(self, prefix):
+        if not os.path.isdir(self.logs):
+            return []
+        return sorted(os.path.join(self.logs, f) for f in os.listdir(self.logs) if f.startswith(prefix))
+
+    def log_text(self, prefix="BROWSER_PROCESS_LOG_"):
+        text = ""
+        for f in self.log_files(prefix):
+            with open(f, errors="replace") as fh:
+                text += fh.read()
+        return text
+
+    def wait_log(self, needle, prefix="BROWSER_PROCESS_LOG_", timeout=15.0):
+        return wait_for(lambda: needle in self.log_text(prefix), timeout, what="log line %r" % needle)
+
+    def console_log(self):
+        path = os.path.join(self.logs, "TVCJSLog.log")
+        if not os.path.exists(path):
+            return ""
+        with open(path, errors="replace") as fh:
+            return fh.read()
+
+    def wait_console(self, needle, timeout=15.0):
+        return wait_for(lambda: needle in self.console_log(), timeout, what="console line %r" % needle)
+
+    def stderr(self):
+        with open(self.stderr_path, errors="replace") as fh:
+            return fh.read()
+
+    # --- the process
+    def start(self):
+        self.stderr_file = open(self.stderr_path, "w")
+        self.proc = subprocess.Popen(self.args, env=self.env, stdout=subprocess.DEVNULL, stderr=self.stderr_file,
+                                     cwd=self.home)
+        return self
+
+    def run_to_end(self, timeout=30):
+        self.start()
+        return self.proc.wait(timeout)
+
+    def alive(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def terminate(self, timeout=20):
+        if self.alive():
+            self.proc.send_signal(signal.SIGTERM)
+        return self.proc.wait(timeout)
+
+    def children(self):
+        """Web and network processes started by the program."""
+        out = subprocess.run(["pgrep", "-P", str(self.proc.pid)], capture_output=True, text=True).stdout
+        return [int(p) for p in out.split()]
+
+    def web_process_pids(self):
+        pids = []
+        for pid in self.children():
+            try:
+                with open("/proc/%d/cmdline" % pid, "rb") as f:
+                    if b"WebKitWebProcess" in f.read():
+                        pids.append(pid)
+            except OSError:
+                pass
+        return pids
+
+    # --- the window, seen through X11
+    def window_id(self, timeout=15.0):
+        def find():
+            # The class tells the main window from GTK's unmapped leader window.
+            out = self.display.run("xdotool", "search", "--pid", str(self.proc.pid), "--class", "^CEFCLIENT$")
+            for wid in out.split():
+                if TITLE in self.display.run("xprop", "-id", wid, "WM_NAME"):
+                    return wid
+            return None
+        return wait_for(find, timeout, what="the main window")
+
+    def map_state(self, wid):
+        for line in self.display.run("xwininfo", "-id", wid).splitlines():
+            if "Map State:" in line:
+                return line.split(":", 1)[1].strip()
+        return None
+
+    def geometry(self, wid):
+        info = {}
+        for line in self.display.run("xwininfo", "-id", wid).splitlines():
+            line = line.strip()
+            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                if line.startswith(key + ":"):
+                    info[key] = int(line.split(":", 1)[1])
+        return (info.get("Absolute upper-left X"), info.get("Absolute upper-left Y"),
+                info.get("Width"), info.get("Height"))
+
+    def xprop(self, wid, prop):
+        return self.display.run("xprop", "-id", wid, prop)
+
+    def cleanup(self):
+        if self.alive():
+            self.proc.kill()
+            self.proc.wait()
+        if getattr(self, "stderr_file", None):
+            self.stderr_file.close()
+        if self.own_home:
+            shutil.rmtree(self.home, ignore_errors=True)
+
+
+class AppTestCase(unittest.TestCase):
+    """A display per test class; apps started through `launch` are ended after each test."""
+
+    window_manager = False
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = Display(window_manager=cls.window_manager)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.close()
+
+    def setUp(self):
+        self.apps = []
+
+    def tearDown(self):
+        for app in reversed(self.apps):
+            app.cleanup()
+
+    def launch(self, **kwargs):
+        app = App(self.display, **kwargs)
+        self.apps.append(app)
+        return app.start()
