@@ -60,6 +60,7 @@ bool CWebSocketsMessagingManager::StartListenTask() {
         return false;
     }
     SetManagerState(eListening);
+    SetActivePort(0);  // not listening until the new thread has bound a port
     m_pIoThread = std::make_unique<boost::thread>([self] { self->ThreadEntry(); });
     TVC_LOG_WARN("%s : io thread started.", fn);
     return true;

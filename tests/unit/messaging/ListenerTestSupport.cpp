@@ -175,6 +175,7 @@ bool CBeastPeer::Connect(unsigned port, const std::string& target, const std::st
         done = true;
     });
     if (!m_pImpl->Run(done, kDeadline) || result) return false;
+    beast::get_lowest_layer(ws).socket().set_option(tcp::no_delay(true));
     ws.set_option(websocket::stream_base::decorator([origin](websocket::request_type& req) {
         req.set(beast::http::field::sec_websocket_protocol, "tvb-websocket-message");
         if (!origin.empty()) req.set(beast::http::field::origin, origin);

@@ -1,0 +1,189 @@
+// The listener over real loopback connections, seen by a Boost.Beast peer.
+#include <gtest/gtest.h>
+
+#include "ListenerTestSupport.h"
+
+namespace {
+using namespace tvtest;
+
+TEST(WebSocketListenerTest, TriesTrialPortsInOrder) {
+    const unsigned taken = FindFreePort();
+    CPortBlocker blocker(taken);
+    ASSERT_TRUE(blocker.IsHolding());
+    const unsigned free = FindFreePort();
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start({taken, free}));
+    EXPECT_EQ(listener.port, free);
+
+    CBeastPeer peer;
+    EXPECT_TRUE(peer.Connect(free, "/browser"));
+    EXPECT_TRUE(listener.spManager->Stop());
+    EXPECT_EQ(listener.spManager->GetManagerState(), eIdle);
+    ASSERT_TRUE(listener.spObserver->WaitForListenerExit());
+    EXPECT_EQ(listener.spObserver->ListenerExits(), std::vector<bool>{true});
+    unsigned port = 1;
+    EXPECT_FALSE(listener.spManager->GetActivePort(port));
+    EXPECT_EQ(port, 0u);
+}
+
+TEST(WebSocketListenerTest, NoUsablePortEndsTheListenerWithAFailure) {
+    for (const auto& ports : {std::vector<unsigned>{}, std::vector<unsigned>{0, 70000}}) {
+        auto manager = std::make_shared<CWebSocketsMessagingManager>();
+        auto observer = std::make_shared<CRecordingObserver>();
+        manager->Subscribe(observer);
+        manager->Set_Trial_PortList(ports);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(manager->Start());
+        const bool bExited = observer->WaitForListenerExit();
+        const std::string log = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(bExited);
+        EXPECT_EQ(observer->ListenerExits(), std::vector<bool>{false});
+        EXPECT_NE(log.find("ERROR! Couldnt listen to any of the web-socket ports.!!"), std::string::npos);
+        EXPECT_TRUE(WaitUntil([&] { return manager->GetManagerState() == eIdle; }));
+        EXPECT_FALSE(manager->Stop());
+    }
+}
+
+TEST(WebSocketListenerTest, StartStopResultsFollowTheState) {
+    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    EXPECT_FALSE(manager->Stop());  // in eIdle
+    EXPECT_EQ(manager->GetManagerState(), eIdle);
+    manager->Set_Trial_PortList({FindFreePort()});
+    ASSERT_TRUE(manager->Start());
+    EXPECT_FALSE(manager->Start());  // already running
+    unsigned port = 0;
+    ASSERT_TRUE(WaitUntil([&] { return manager->GetActivePort(port) && port != 0; }));
+
+    // A stop is noticed at once even with a connected, idle peer.
+    CBeastPeer peer;
+    ASSERT_TRUE(peer.Connect(port, "/browser"));
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(manager->Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    EXPECT_EQ(manager->GetManagerState(), eIdle);
+    EXPECT_TRUE(peer.WaitForClose());
+
+    // And it can be started again right away.
+    manager->Set_Trial_PortList({FindFreePort()});
+    ASSERT_TRUE(manager->Start());
+    EXPECT_TRUE(WaitUntil([&] { return manager->GetActivePort(port) && port != 0; }));
+    EXPECT_TRUE(manager->Stop());
+    EXPECT_FALSE(manager->Stop());
+}
+
+TEST(WebSocketListenerTest, DefaultTrialPorts) {
+    EXPECT_EQ(CWebSocketsMessagingManager::GetDefaultTrialPortList(),
+              (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
+}
+
+TEST(WebSocketListenerTest, OnlyTheLatestBrowserConnectionIsActive) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    CBeastPeer first, ext, second;
+    ASSERT_TRUE(first.Connect(listener.port, "/browser"));
+    ASSERT_TRUE(listener.spObserver->WaitForConnections(1));
+    ASSERT_TRUE(first.Write("one"));
+    ASSERT_TRUE(listener.spObserver->WaitForMessages(1));
+
+    ASSERT_TRUE(ext.Connect(listener.port, "/ext"));
+    ASSERT_TRUE(listener.spObserver->WaitForConnections(2));  // told, though it does not qualify
+    EXPECT_TRUE(ext.WaitForClose());
+    // The refused peer did not displace the active one.
+    ASSERT_TRUE(listener.spManager->Send("still-first"));
+    std::string text;
+    ASSERT_TRUE(first.Read(text));
+    EXPECT_EQ(text, "still-first");
+
+    ASSERT_TRUE(second.Connect(listener.port, "/browser2"));
+    ASSERT_TRUE(listener.spObserver->WaitForConnections(3));
+    EXPECT_TRUE(first.WaitForClose());
+    ASSERT_TRUE(listener.spManager->Send("to-second"));
+    ASSERT_TRUE(second.Read(text));
+    EXPECT_EQ(text, "to-second");
+    ASSERT_TRUE(second.Write("two"));
+    ASSERT_TRUE(listener.spObserver->WaitForMessages(2));
+    EXPECT_EQ(listener.spObserver->Messages(), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST(WebSocketListenerTest, TextsQueuedBeforeAPeerAreDiscarded) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    ASSERT_TRUE(listener.spManager->Send("early"));
+    testing::internal::CaptureStderr();
+    CBeastPeer peer;
+    ASSERT_TRUE(peer.Connect(listener.port, "/browser"));
+    ASSERT_TRUE(listener.spObserver->WaitForConnections(1));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("discarding message from old connection : early"), std::string::npos);
+    ASSERT_TRUE(listener.spManager->Send("late"));
+    std::string text;
+    ASSERT_TRUE(peer.Read(text));
+    EXPECT_EQ(text, "late");
+}
+
+TEST(WebSocketListenerTest, SendLimitIs102377Bytes) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    CBeastPeer peer;
+    ASSERT_TRUE(peer.Connect(listener.port, "/browser"));
+    ASSERT_TRUE(listener.spObserver->WaitForConnections(1));
+    const std::string largest(102377, 'L');
+    EXPECT_FALSE(listener.spManager->Send(largest + "X"));
+    EXPECT_TRUE(listener.spManager->Send(largest));
+    EXPECT_TRUE(listener.spManager->Send("after"));
+    std::string text;
+    ASSERT_TRUE(peer.Read(text));
+    EXPECT_EQ(text, largest);
+    ASSERT_TRUE(peer.Read(text));
+    EXPECT_EQ(text, "after");
+}
+
+TEST(WebSocketListenerTest, EchoesInOrderThroughAnObserver) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    std::weak_ptr<CWebSocketsMessagingManager> weak = listener.spManager;
+    listener.spObserver->m_onMessage = [weak](const std::string& text) {
+        if (auto manager = weak.lock()) manager->Send("echo:" + text);
+    };
+    CBeastPeer peer;
+    ASSERT_TRUE(peer.Connect(listener.port, "/browser"));
+    for (int i = 0; i < 50; ++i) {
+        const std::string body = std::to_string(i) + std::string(static_cast<size_t>(i) * 97, 'p');
+        ASSERT_TRUE(peer.Write(body));
+        std::string text;
+        ASSERT_TRUE(peer.Read(text));
+        ASSERT_EQ(text, "echo:" + body);
+    }
+}
+
+TEST(WebSocketListenerTest, RefusesForeignOriginsAndHosts) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    listener.spManager->SetAllowedWebSiteOrigin("https://site.example/app");
+    // The allowed origin is read when the listener starts.
+    listener.spManager->Stop();
+    ASSERT_TRUE(listener.spManager->Start());
+    ASSERT_TRUE(WaitUntil([&] { return listener.spManager->GetActivePort(listener.port) && listener.port; }));
+    const std::string port = std::to_string(listener.port);
+
+    for (const char* origin : {"https://evil.example", "null", "http://127.0.0.1", "https://www.tavisto.example"}) {
+        CBeastPeer peer;
+        EXPECT_FALSE(peer.Connect(listener.port, "/browser", "", origin)) << origin;
+    }
+    for (const std::string& host : {"evil.example:" + port, std::string("127.0.0.1:1"), std::string("localhost")}) {
+        CBeastPeer peer;
+        EXPECT_FALSE(peer.Connect(listener.port, "/browser", host)) << host;
+    }
+    for (const char* origin : {"chrome-extension://abc", "moz-extension://def", "https://site.example"}) {
+        CBeastPeer peer;
+        EXPECT_TRUE(peer.Connect(listener.port, "/ext", "", origin)) << origin;
+    }
+    for (const std::string& host : {"localhost:" + port, "[::1]:" + port}) {
+        CBeastPeer peer;
+        EXPECT_TRUE(peer.Connect(listener.port, "/ext", host)) << host;
+    }
+    EXPECT_TRUE(listener.spObserver->WaitForConnections(5));
+    EXPECT_EQ(listener.spObserver->Connections(), 5);
+}
+
+}  // namespace
