@@ -1,0 +1,283 @@
+#include "platform/gtk/GtkAppWindow.h"
+
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+
+#include "common/LogHelper.h"
+#include "platform/gtk/GObjectPtr.h"
+#include "platform/gtk/WindowMinimumSize.h"
+
+namespace tvc::platform::gtk {
+namespace {
+constexpr GdkWindowState kNotFreeStates = static_cast<GdkWindowState>(
+    GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_ICONIFIED);
+
+GtkWidget* FindFocusable(GtkWidget* widget) {
+    if (!widget || !gtk_widget_get_visible(widget)) return nullptr;
+    if (gtk_widget_get_can_focus(widget)) return widget;
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    GtkWidget* found = nullptr;
+    for (GList* l = children; l && !found; l = l->next) found = FindFocusable(GTK_WIDGET(l->data));
+    g_list_free(children);
+    return found;
+}
+}  // namespace
+
+GtkAppWindow::GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClose)
+    : m_window(window), m_onPostedClose(std::move(onPostedClose)) {
+    if (!m_window) return;
+    g_object_add_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
+    m_handlers.push_back(g_signal_connect(m_window, "destroy", G_CALLBACK(OnDestroy), this));
+    m_handlers.push_back(g_signal_connect(m_window, "window-state-event", G_CALLBACK(OnWindowState), this));
+    m_handlers.push_back(g_signal_connect(m_window, "map-event", G_CALLBACK(OnMapEvent), this));
+    m_handlers.push_back(g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this));
+    gtk_widget_add_events(GTK_WIDGET(m_window), GDK_STRUCTURE_MASK);
+}
+
+GtkAppWindow::~GtkAppWindow() {
+    if (m_postedSource) g_source_remove(m_postedSource);
+    Forget();
+}
+
+void GtkAppWindow::Forget() {
+    if (!m_window) return;
+    for (gulong id : m_handlers) g_signal_handler_disconnect(m_window, id);
+    m_handlers.clear();
+    g_object_remove_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
+    m_window = nullptr;
+}
+
+void GtkAppWindow::OnDestroy(GtkWidget*, gpointer self) { static_cast<GtkAppWindow*>(self)->Forget(); }
+
+gboolean GtkAppWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+    static_cast<GtkAppWindow*>(self)->m_state = event->new_window_state;
+    return FALSE;
+}
+
+gboolean GtkAppWindow::OnMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkAppWindow*>(data);
+    // openbox clears keep-above on a window that comes back from hiding.
+    if (self->m_keepAbove) gtk_window_set_keep_above(self->m_window, TRUE);
+    self->UpdateInsets();
+    if (self->m_placement && self->InFreeState()) {
+        // The first show guessed the decorations (and openbox may have re-placed the window).
+        self->m_placementFixes = 2;
+        if (self->FrameRect() != self->m_placement) {
+            self->ApplyRect(*self->m_placement);
+            --self->m_placementFixes;
+        }
+    }
+    return FALSE;
+}
+
+gboolean GtkAppWindow::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
+    auto* self = static_cast<GtkAppWindow*>(data);
+    if (!gtk_widget_get_mapped(GTK_WIDGET(self->m_window))) return FALSE;
+    self->UpdateInsets();
+    if (self->m_placementFixes > 0 && self->m_placement && self->InFreeState() &&
+        self->FrameRect() != self->m_placement) {
+        --self->m_placementFixes;
+        self->ApplyRect(*self->m_placement);
+    } else {
+        self->m_placementFixes = 0;
+    }
+    return FALSE;
+}
+
+GdkWindowState GtkAppWindow::State() const {
+    if (!m_window) return {};
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
+    return gw ? gdk_window_get_state(gw) : m_state;
+}
+
+bool GtkAppWindow::InFreeState() const { return (State() & kNotFreeStates) == 0; }
+
+std::optional<Rect> GtkAppWindow::FrameRect() const {
+    if (!m_window || !gtk_widget_get_mapped(GTK_WIDGET(m_window))) return std::nullopt;
+    GdkRectangle r{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(GTK_WIDGET(m_window)), &r);
+    return Rect{r.x, r.y, r.width, r.height};
+}
+
+void GtkAppWindow::UpdateInsets() {
+    GdkWindow* gw = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
+    auto frame = FrameRect();
+    if (!gw || !frame) return;
+    int x = 0, y = 0;
+    gdk_window_get_origin(gw, &x, &y);
+    const int w = gdk_window_get_width(gw), h = gdk_window_get_height(gw);
+    Insets in{x - frame->x, frame->x + frame->width - (x + w), y - frame->y, frame->y + frame->height - (y + h)};
+    // Nonsense while the window manager is still reparenting: keep the last good values.
+    if (in.left >= 0 && in.right >= 0 && in.top >= 0 && in.bottom >= 0) m_insets = in;
+}
+
+void GtkAppWindow::ApplyRect(const Rect& r) {
+    // gtk_window_move places the frame's top-left corner (north-west gravity); the size is the
+    // content's, so the decorations come off.
+    gtk_window_move(m_window, r.x, r.y);
+    gtk_window_resize(m_window, std::max(1, r.width - m_insets.left - m_insets.right),
+                      std::max(1, r.height - m_insets.top - m_insets.bottom));
+}
+
+bool GtkAppWindow::IsVisible() const { return m_window && gtk_widget_get_visible(GTK_WIDGET(m_window)); }
+
+bool GtkAppWindow::IsForeground() const {
+    if (!m_window || !gtk_widget_get_mapped(GTK_WIDGET(m_window))) return false;
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
+    GdkScreen* screen = gtk_widget_get_screen(GTK_WIDGET(m_window));
+    if (GDK_IS_X11_SCREEN(screen) &&
+        gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"))) {
+        // Deprecated but the one reader of _NET_ACTIVE_WINDOW; the window manager decides the foreground.
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        auto active = glib::GObjectPtr<GdkWindow>::Adopt(gdk_screen_get_active_window(screen));
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        return active.get() == gw;
+    }
+    return gtk_window_is_active(m_window);
+}
+
+bool GtkAppWindow::IsMaximized() const { return (State() & GDK_WINDOW_STATE_MAXIMIZED) != 0; }
+bool GtkAppWindow::IsMinimized() const { return (State() & GDK_WINDOW_STATE_ICONIFIED) != 0; }
+
+Rect GtkAppWindow::GetRect() const {
+    if (!m_window) return {};
+    if (auto frame = FrameRect()) return *frame;
+    if (m_placement) return *m_placement;
+    int x = 0, y = 0, w = 0, h = 0;
+    gtk_window_get_position(m_window, &x, &y);
+    gtk_window_get_size(m_window, &w, &h);
+    return {x, y, w + m_insets.left + m_insets.right, h + m_insets.top + m_insets.bottom};
+}
+
+void GtkAppWindow::SetRect(const Rect& rect) {
+    if (!m_window) return;
+    m_placement = rect;
+    m_placementFixes = 0;
+    ApplyRect(rect);
+}
+
+void GtkAppWindow::ShowPlaced() {
+    // A hidden GtkWindow forgets its position and lets the window manager place it again.
+    if (m_placement && InFreeState()) ApplyRect(*m_placement);
+    gtk_window_set_keep_above(m_window, m_keepAbove);
+    gtk_widget_show(GTK_WIDGET(m_window));
+}
+
+void GtkAppWindow::Show() {
+    if (!m_window || gtk_widget_get_visible(GTK_WIDGET(m_window))) return;
+    ShowPlaced();
+}
+
+void GtkAppWindow::Hide() {
+    if (!m_window || !gtk_widget_get_visible(GTK_WIDGET(m_window))) return;
+    if (InFreeState()) {
+        if (auto frame = FrameRect()) m_placement = *frame;
+    }
+    gtk_widget_hide(GTK_WIDGET(m_window));
+}
+
+void GtkAppWindow::ShowNormal() {
+    if (!m_window) return;
+    gtk_window_deiconify(m_window);
+    gtk_window_unmaximize(m_window);
+    Show();
+}
+
+void GtkAppWindow::ShowMaximized() {
+    if (!m_window) return;
+    gtk_window_deiconify(m_window);
+    gtk_window_maximize(m_window);
+    Show();
+}
+
+void GtkAppWindow::ShowMinimized() {
+    if (!m_window) return;
+    gtk_window_iconify(m_window);
+    Show();
+}
+
+void GtkAppWindow::Unmaximize() {
+    if (m_window) gtk_window_unmaximize(m_window);
+}
+
+void GtkAppWindow::SetKeepAbove(bool above) {
+    if (!m_window) return;
+    m_keepAbove = above;
+    gtk_window_set_keep_above(m_window, above);
+}
+
+void GtkAppWindow::Raise() {
+    if (!m_window) return;
+    Show();
+    guint32 timestamp = GDK_CURRENT_TIME;
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
+    // Window managers refuse focus stealing without a real timestamp.
+    if (gw && GDK_IS_X11_WINDOW(gw)) timestamp = gdk_x11_get_server_time(gw);
+    gtk_window_present_with_time(m_window, timestamp);
+}
+
+void GtkAppWindow::SetFullscreen(bool on) {
+    if (!m_window) return;
+    if (on)
+        gtk_window_fullscreen(m_window);
+    else
+        gtk_window_unfullscreen(m_window);
+}
+
+void GtkAppWindow::SetMinimumSizePacked(std::uint32_t packed) {
+    if (!m_window) return;
+    SetWindowMinimumSizeData(GTK_WIDGET(m_window), packed);
+    ApplyMinimumSize(GTK_WIDGET(m_window));
+}
+
+std::uint32_t GtkAppWindow::GetMinimumSizePacked() const {
+    return m_window ? GetWindowMinimumSizeData(GTK_WIDGET(m_window)) : 0;
+}
+
+bool GtkAppWindow::Post(std::function<void()> task) {
+    if (!m_window) return false;
+    m_posted.push_back(std::move(task));
+    // Default priority, as a posted message: ahead of redraws and idle work.
+    if (!m_postedSource) m_postedSource = g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, this, nullptr);
+    return true;
+}
+
+gboolean GtkAppWindow::RunPosted(gpointer data) {
+    // One task per dispatch, in arrival order. A task may destroy this object: its destructor
+    // removes this source, and nothing here touches `self` after the task has run.
+    auto* self = static_cast<GtkAppWindow*>(data);
+    auto task = std::move(self->m_posted.front());
+    self->m_posted.pop_front();
+    const bool more = !self->m_posted.empty();
+    if (!more) self->m_postedSource = 0;
+    task();
+    return more ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+bool GtkAppWindow::PostClose() {
+    return Post([this] {
+        if (!m_window) return;
+        if (m_onPostedClose)
+            m_onPostedClose();
+        else
+            gtk_window_close(m_window);
+    });
+}
+
+bool GtkAppWindow::PostFocus() {
+    return Post([this] { FocusContent(); });
+}
+
+void GtkAppWindow::FocusContent() {
+    if (!m_window) return;
+    // The web view, as the window procedure hands WM_SETFOCUS on to the browser window.
+    GtkWidget* target = gtk_window_get_focus(m_window);
+    if (!target) target = FindFocusable(gtk_bin_get_child(GTK_BIN(m_window)));
+    if (target)
+        gtk_widget_grab_focus(target);
+    else
+        TVC_LOG_WARN("%s : nothing in the window can take the focus", "GtkAppWindow::FocusContent");
+}
+}  // namespace tvc::platform::gtk

@@ -1,0 +1,84 @@
+// IAppWindow over a GtkWindow. Main thread only (every member, every callback).
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/AppWindow.h"
+
+namespace tvc::platform::gtk {
+
+class GtkAppWindow final : public IAppWindow {
+public:
+    // Watches `window` without owning it: once it is destroyed every call is a no-op.
+    // `onPostedClose` is what a posted close does; without one it is gtk_window_close, i.e. the
+    // window's "delete-event" road, as a posted WM_CLOSE is.
+    explicit GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClose = {});
+    ~GtkAppWindow() override;
+    GtkAppWindow(const GtkAppWindow&) = delete;
+    GtkAppWindow& operator=(const GtkAppWindow&) = delete;
+
+    bool IsValid() const override { return m_window != nullptr; }
+    bool IsVisible() const override;
+    bool IsForeground() const override;
+    bool IsMaximized() const override;
+    bool IsMinimized() const override;
+    // The outer (frame) rectangle; while hidden, where the window will reappear.
+    Rect GetRect() const override;
+    // Outer rectangle. While hidden it is remembered and applied when the window is shown.
+    void SetRect(const Rect& rect) override;
+    void Show() override;
+    void Hide() override;
+    void ShowNormal() override;
+    void ShowMaximized() override;
+    void ShowMinimized() override;
+    void Unmaximize() override;
+    void SetKeepAbove(bool above) override;
+    void Raise() override;
+    void SetFullscreen(bool on) override;
+    void SetMinimumSizePacked(std::uint32_t packed) override;
+    std::uint32_t GetMinimumSizePacked() const override;
+    bool PostClose() override;
+    bool PostFocus() override;
+
+    GtkWindow* window() const { return m_window; }
+
+private:
+    // Window-manager decorations around the content area.
+    struct Insets {
+        int left = 0, right = 0, top = 0, bottom = 0;
+    };
+
+    static void OnDestroy(GtkWidget* widget, gpointer self);
+    static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
+    static gboolean OnMapEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
+    static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
+    static gboolean RunPosted(gpointer self);
+
+    void Forget();
+    GdkWindowState State() const;
+    bool InFreeState() const;  // neither maximised, full screen nor minimised
+    std::optional<Rect> FrameRect() const;
+    void UpdateInsets();
+    void ApplyRect(const Rect& rect);
+    void ShowPlaced();
+    bool Post(std::function<void()> task);
+    void FocusContent();
+
+    GtkWindow* m_window = nullptr;
+    std::function<void()> m_onPostedClose;
+    std::vector<gulong> m_handlers;
+    GdkWindowState m_state{};
+    // What the program owns and openbox forgets over a hide/show: the placement and keep-above.
+    std::optional<Rect> m_placement;
+    bool m_keepAbove = false;
+    Insets m_insets;
+    int m_placementFixes = 0;  // corrections left after a map, once the real decorations are known
+    std::deque<std::function<void()>> m_posted;
+    guint m_postedSource = 0;
+};
+}  // namespace tvc::platform::gtk

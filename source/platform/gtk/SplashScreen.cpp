@@ -1,0 +1,125 @@
+#include "platform/gtk/SplashScreen.h"
+
+#include <cairo.h>
+
+#include "common/LogHelper.h"
+#include "platform/SplashLayout.h"
+#include "platform/gtk/GObjectPtr.h"
+#include "platform/gtk/ResourceImages.h"
+
+namespace tvc::platform::gtk {
+namespace {
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+constexpr double kBackground[3] = {27 / 255.0, 32 / 255.0, 37 / 255.0};
+
+class GtkSplashScreen final : public ISplashScreen {
+public:
+    GtkSplashScreen(GtkOverlay* overlay, SurfacePtr picture, int width, int height)
+        : m_overlay(overlay), m_picture(std::move(picture)), m_pictureWidth(width), m_pictureHeight(height) {
+        g_object_add_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
+        CreatePanel();
+    }
+
+    ~GtkSplashScreen() override {
+        CancelTimer();
+        if (m_area) {
+            g_signal_handlers_disconnect_by_data(m_area, this);
+            g_object_remove_weak_pointer(G_OBJECT(m_area), reinterpret_cast<gpointer*>(&m_area));
+            gtk_widget_destroy(m_area);
+        }
+        if (m_overlay) g_object_remove_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
+    }
+
+    void ShowSplashScreen(int timeoutMs) override {
+        // The latest request decides the time-out; a show without one keeps the splash up.
+        CancelTimer();
+        if (!m_area && !CreatePanel()) {
+            TVC_LOG_ERROR("%s: Splash screen creation failed.", "CSplashScreen::ShowSplashScreen");
+            return;
+        }
+        gtk_widget_show(m_area);
+        gtk_widget_queue_draw(m_area);
+        if (timeoutMs > 0) m_timer = g_timeout_add(static_cast<guint>(timeoutMs), OnTimeout, this);
+    }
+
+    void HideSplashScreen() override {
+        CancelTimer();
+        if (m_area && gtk_widget_get_visible(m_area)) gtk_widget_hide(m_area);
+    }
+
+    bool IsShown() const override { return m_area && gtk_widget_get_visible(m_area); }
+
+private:
+    bool CreatePanel() {
+        if (!m_overlay) return false;
+        m_area = gtk_drawing_area_new();
+        g_object_add_weak_pointer(G_OBJECT(m_area), reinterpret_cast<gpointer*>(&m_area));
+        gtk_widget_set_halign(m_area, GTK_ALIGN_FILL);
+        gtk_widget_set_valign(m_area, GTK_ALIGN_FILL);
+        // Shown only on request, even when the shell shows the whole window with show_all.
+        gtk_widget_set_no_show_all(m_area, TRUE);
+        g_signal_connect(m_area, "draw", G_CALLBACK(OnDraw), this);
+        gtk_overlay_add_overlay(m_overlay, m_area);
+        if (!m_picture) TVC_LOG_ERROR("%s: splash - image load failure.", "CTVCSplashScreenEventsHandler::HandleOnSplashScreenCreation");
+        return true;
+    }
+
+    void CancelTimer() {
+        if (m_timer) g_source_remove(std::exchange(m_timer, 0));
+    }
+
+    static gboolean OnTimeout(gpointer data) {
+        auto* self = static_cast<GtkSplashScreen*>(data);
+        self->m_timer = 0;
+        self->HideSplashScreen();
+        return G_SOURCE_REMOVE;
+    }
+
+    static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+        auto* self = static_cast<GtkSplashScreen*>(data);
+        const int cw = gtk_widget_get_allocated_width(widget);
+        const int ch = gtk_widget_get_allocated_height(widget);
+        cairo_set_source_rgb(cr, kBackground[0], kBackground[1], kBackground[2]);
+        cairo_paint(cr);
+        const SplashLayout layout = ComputeSplashLayout(cw, ch, self->m_pictureWidth, self->m_pictureHeight);
+        if (self->m_picture) {
+            cairo_set_source_surface(cr, self->m_picture.get(), layout.picture.x, layout.picture.y);
+            cairo_paint(cr);
+        }
+        if (layout.bar.width > 0) {
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_rectangle(cr, layout.bar.x, layout.bar.y, layout.bar.width, layout.bar.height);
+            cairo_fill(cr);
+        }
+        return TRUE;
+    }
+
+    GtkOverlay* m_overlay = nullptr;  // weak
+    GtkWidget* m_area = nullptr;      // weak: the overlay owns it
+    SurfacePtr m_picture;
+    int m_pictureWidth = 0;
+    int m_pictureHeight = 0;
+    guint m_timer = 0;
+};
+}  // namespace
+
+std::shared_ptr<ISplashScreen> CreateSplashScreen(GtkOverlay* overlay) {
+    if (!overlay) {
+        TVC_LOG_ERROR("%s: Splash screen creation failed.", "CreateSplashScreen");
+        return nullptr;
+    }
+    SurfacePtr picture;
+    int width = 0, height = 0;
+    if (auto pixbuf = LoadResourcePicture(kSplashPicture)) {
+        // Converted once into a surface, so every frame is a plain blit.
+        picture.reset(gdk_cairo_surface_create_from_pixbuf(pixbuf.get(), 1, nullptr));
+        width = gdk_pixbuf_get_width(pixbuf.get());
+        height = gdk_pixbuf_get_height(pixbuf.get());
+    }
+    return std::make_shared<GtkSplashScreen>(overlay, std::move(picture), width, height);
+}
+}  // namespace tvc::platform::gtk
