@@ -53,18 +53,6 @@ Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const
     return r;
 }
 
-void ClampWindowToArea(const Rect& area, int& width, int& height, int& x, int& y) {
-    auto clampAxis = [](int origin, int extent, int& size, int& pos) {
-        size = std::min(size, extent);
-        const Wide requested = pos;
-        if (pos < origin) pos = origin;
-        const Wide excess = requested + size - (Wide{origin} + extent);
-        if (excess > 0) pos = ClampToInt(pos - excess);
-    };
-    clampAxis(area.x, area.width, width, x);
-    clampAxis(area.y, area.height, height, y);
-}
-
 void SaveWindowPosition(int x, int y, int width, int height) {
     CAppProps::WriteProperty(kWindowPosSection, "x", std::to_string(x));
     CAppProps::WriteProperty(kWindowPosSection, "y", std::to_string(y));

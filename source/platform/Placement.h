@@ -22,11 +22,6 @@ int ParsePlacementValue(const std::string& text);
 // Either way it ends at least 1220 x 700.
 Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const std::vector<Rect>& workAreas);
 
-// Clamps a window's size to `area` and pulls its position back inside, as a maximised window's
-// metrics would: width/height at most the area's; x/y not left of/above it; a right or bottom
-// edge beyond it moves the window back by the excess. All four are adjusted in place.
-void ClampWindowToArea(const Rect& area, int& width, int& height, int& x, int& y);
-
 // Writes section "windowpos", keys "x", "y", "width", "height" (in that order) as decimal text.
 void SaveWindowPosition(int x, int y, int width, int height);
 // Reads the four keys and applies ComputeRestoredPlacement with `desktop`'s work areas.

@@ -8,7 +8,6 @@
 #include "platform/Placement.h"
 #include "RectPrinter.h"
 
-using tvc::platform::ClampWindowToArea;
 using tvc::platform::ComputeRestoredPlacement;
 using tvc::platform::ParsePlacementValue;
 using tvc::platform::Rect;
@@ -67,25 +66,6 @@ TEST(PlacementValueText, LeadingDecimalDigitsElseZero) {
     EXPECT_EQ(ParsePlacementValue("-"), 0);
     EXPECT_EQ(ParsePlacementValue("99999999999999999999"), INT_MAX);
     EXPECT_EQ(ParsePlacementValue("-99999999999999999999"), INT_MIN);
-}
-
-TEST(ClampToArea, SizeCappedAndPositionPulledBack) {
-    int w = 2500, h = 1200, x = 100, y = 50;
-    ClampWindowToArea(kFullHd, w, h, x, y);
-    EXPECT_EQ((Rect{x, y, w, h}), (Rect{0, 0, 1920, 1080}));
-
-    w = 800, h = 600, x = 1500, y = 700;
-    ClampWindowToArea(kFullHd, w, h, x, y);
-    EXPECT_EQ((Rect{x, y, w, h}), (Rect{1120, 480, 800, 600}));
-
-    w = 800, h = 600, x = -40, y = -10;
-    ClampWindowToArea(kFullHd, w, h, x, y);
-    EXPECT_EQ((Rect{x, y, w, h}), (Rect{0, 0, 800, 600}));
-
-    // An area with an origin (a panel above) is honoured.
-    w = 800, h = 600, x = 10, y = 0;
-    ClampWindowToArea({0, 32, 1920, 1048}, w, h, x, y);
-    EXPECT_EQ((Rect{x, y, w, h}), (Rect{10, 32, 800, 600}));
 }
 
 class FixedDesktop : public tvc::platform::IDesktop {
