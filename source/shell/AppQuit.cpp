@@ -16,6 +16,8 @@ namespace {
 std::timed_mutex ghMessageLoopDetactionMutex;
 bool g_loopMutexAcquired = false;
 std::chrono::milliseconds g_watchdogTimeout{10000};
+// Joined after the loop (it returns at once then), so it never outlives main's statics.
+std::thread g_watchdog;
 
 // The own message loop's "message window": a command queued on the main loop.
 gboolean OnMessageWindowCommand(gpointer data) {
@@ -38,6 +40,7 @@ void MarkMessageLoopEnded() {
     ghMessageLoopDetactionMutex.unlock();
     g_loopMutexAcquired = false;
     TVC_LOG_WARN("%s : ReleaseMutex() has been called with return code = %u", "wWinMain", 1u);
+    if (g_watchdog.joinable()) g_watchdog.join();
 }
 
 int RunMessageLoop() {
@@ -65,11 +68,11 @@ int ThreadFunction_WaitAndKillProcess(void*) {
 }
 
 void SpawnThreadFunction_WaitAndKillProcess() {
-    std::thread watchdog(ThreadFunction_WaitAndKillProcess, nullptr);
+    if (g_watchdog.joinable()) return;  // one watchdog per process is enough
+    g_watchdog = std::thread(ThreadFunction_WaitAndKillProcess, nullptr);
     TVC_LOG_WARN("%s : Create thread ThreadFunction_WaitAndKillProcess returned threadHandle = 0x%x, threadID=%u",
                  "SpawnThreadFunction_WaitAndKillProcess", 1u,
-                 static_cast<unsigned>(std::hash<std::thread::id>{}(watchdog.get_id())));
-    watchdog.detach();
+                 static_cast<unsigned>(std::hash<std::thread::id>{}(g_watchdog.get_id())));
 }
 
 void AppQuitMessageLoop() {

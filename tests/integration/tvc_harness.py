@@ -96,6 +96,7 @@ class App:
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         self.args = [EXECUTABLE] + list(args) + (["--url=" + url] if url else [])
         self.proc = None
+        self.logs_before_start = set()
         self.stderr_path = os.path.join(self.home, "stderr-%d.txt" % time.monotonic_ns())
 
     # --- the per-user tree
@@ -121,8 +122,11 @@ class App:
         return sorted(os.path.join(self.logs, f) for f in os.listdir(self.logs) if f.startswith(prefix))
 
     def log_text(self, prefix="BROWSER_PROCESS_LOG_"):
+        """What this run logged: files left by earlier runs in the same tree are not read."""
         text = ""
         for f in self.log_files(prefix):
+            if f in self.logs_before_start:
+                continue
             with open(f, errors="replace") as fh:
                 text += fh.read()
         return text
@@ -146,6 +150,7 @@ class App:
 
     # --- the process
     def start(self):
+        self.logs_before_start = set(self.log_files(""))
         self.stderr_file = open(self.stderr_path, "w")
         self.proc = subprocess.Popen(self.args, env=self.env, stdout=subprocess.DEVNULL, stderr=self.stderr_file,
                                      cwd=self.home)
