@@ -1,7 +1,14 @@
 // Inter-app response text and the process-wide close-expected flag.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "engine/Browser.h"
+
+namespace tvc {
+class ClientHandler;
+}
 
 // The sends through the client handler and to the page (SendStringAsInterAppMessageViaClinetHandler,
 // SendMessageToCEFProcess) need engine types and live in the engine layer.
@@ -14,4 +21,10 @@ public:
     // Set once a real quit is under way; nothing resets it. Any thread.
     static void SetIsApplicationWindowCloseExpected();
     static bool GetIsApplicationWindowCloseExpected();
+
+    // Defined with the client handler (ClientHandler/AppHelperSend.cpp). Main thread.
+    static bool SendStringAsInterAppMessageViaClinetHandler(const std::shared_ptr<tvc::ClientHandler>& clientHandler,
+                                                            const std::string& text);
+    static bool SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser, tvc::engine::ProcessId targetProcess,
+                                        const std::string& name);
 };

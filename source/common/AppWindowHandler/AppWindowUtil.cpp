@@ -1,0 +1,48 @@
+#include "common/AppWindowHandler/AppWindowUtil.h"
+
+#include <utility>
+
+#include "common/AppHelper.h"
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/LogHelper.h"
+
+namespace tvc {
+void CAppWindowUtil::SetClientHandler(std::shared_ptr<ClientHandler> handler) {
+    std::shared_ptr<ClientHandler> old;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        old = std::exchange(m_spClientHandler, std::move(handler));
+    }
+    // `old` is released here, outside the lock.
+}
+
+bool CAppWindowUtil::BringWindowToFrontTask(bool bDontPerformForegroundCheck) {
+    std::shared_ptr<ClientHandler> handler;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        handler = m_spClientHandler;
+    }
+    if (!handler) {
+        TVC_LOG_ERROR("CAppWindowUtil::BringWindowToFrontTask: client handler is NULL");
+        return false;
+    }
+    TVC_LOG_WARN("CAppWindowUtil::BringWindowToFrontTask: BringWindowToFront() before");
+    handler->BringWindowToFront(bDontPerformForegroundCheck);
+    TVC_LOG_WARN("CAppWindowUtil::BringWindowToFrontTask: BringWindowToFront() after");
+    return true;
+}
+
+bool CAppWindowUtil::PerformUserWindowClose(const std::shared_ptr<platform::IAppWindow>& window) {
+    static const char* fn = "CAppWindowUtil::PerformUserWindowClose";
+    if (!window || !window->IsValid()) {
+        TVC_LOG_ERROR("%s : IncorrectWindowHandle: %u", fn, window ? 1u : 0u);
+        return false;
+    }
+    CAppHelper::SetIsApplicationWindowCloseExpected();
+    if (!window->PostClose()) {
+        TVC_LOG_ERROR("%s : PostMessage WM_CLOSE failed.", fn);
+        return false;
+    }
+    return true;
+}
+}  // namespace tvc

@@ -1,0 +1,27 @@
+// The small façade through which the inter-app side and the dialogs reach the window operations.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "platform/AppWindow.h"
+
+namespace tvc {
+class ClientHandler;
+
+// Main thread (the window observer posts its work there). The reference has its own lock, so a
+// replacement never races a reader.
+class CAppWindowUtil {
+public:
+    void SetClientHandler(std::shared_ptr<ClientHandler> handler);
+    // False when there is no handler.
+    bool BringWindowToFrontTask(bool bDontPerformForegroundCheck);
+    // Marks the close as expected and queues a close on the window; false when there is no window or
+    // the close cannot be queued (nothing will close it then).
+    static bool PerformUserWindowClose(const std::shared_ptr<platform::IAppWindow>& window);
+
+private:
+    std::mutex m_lock;
+    std::shared_ptr<ClientHandler> m_spClientHandler;
+};
+}  // namespace tvc

@@ -1,0 +1,45 @@
+#include "common/ClientHandler/AppUrls.h"
+
+#include <mutex>
+#include <optional>
+
+#include "common/CommandLine.h"
+
+namespace tvc {
+namespace {
+std::mutex g_appcastLock;  // guards g_appcastDirectory
+std::optional<std::string> g_appcastDirectory;
+
+std::string FolderSwitchOr(const char* name, const char* fallback) {
+    std::string value = GetGlobalCommandLine()->GetSwitchValue(name);
+    if (value.empty()) return fallback;
+    if (value.back() != '/') value.push_back('/');
+    return value;
+}
+}  // namespace
+
+std::string GetDefaultAppcastDirectoryURL() { return FolderSwitchOr("appcast-base-url", kDefaultAppcastDirectoryURL); }
+
+std::string GetAppcastDirectoryURL() {
+    std::lock_guard<std::mutex> lock(g_appcastLock);
+    if (!g_appcastDirectory) g_appcastDirectory = GetDefaultAppcastDirectoryURL();
+    return *g_appcastDirectory;
+}
+
+void SetAppcastDirectoryURL(const std::string& url) {
+    std::lock_guard<std::mutex> lock(g_appcastLock);
+    g_appcastDirectory = url;
+}
+
+std::string GetDefaultStartUrlPrefix() {
+    std::string value = GetGlobalCommandLine()->GetSwitchValue("start-url-prefix");
+    return value.empty() ? kDefaultStartUrlPrefix : value;
+}
+
+std::string GetWSConfigFileURL() { return FolderSwitchOr("config-base-url", kDefaultConfigBaseURL) + kWSConfigFileName; }
+
+void ResetAppUrlsForTesting() {
+    std::lock_guard<std::mutex> lock(g_appcastLock);
+    g_appcastDirectory.reset();
+}
+}  // namespace tvc

@@ -1,0 +1,220 @@
+#include "common/ClientHandler/ClientHandler.h"
+
+#include <algorithm>
+
+#include "common/CommandLine.h"
+#include "common/LogHelper.h"
+
+namespace tvc {
+namespace {
+void ReportSwitch(const CCommandLine& commandLine, const char* name) {
+    if (commandLine.HasSwitch(name))
+        TVC_LOG_WARN("%s : %s switch is enabled.\n", "ClientHandler::ClientHandler", name);
+    else
+        TVC_LOG_WARN("%s : %s switch is NOT enabled.\n", "ClientHandler::ClientHandler", name);
+}
+}  // namespace
+
+ClientHandler::ClientHandler()
+    : m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()), m_mainThreadId(std::this_thread::get_id()) {
+    auto commandLine = GetGlobalCommandLine();
+    if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
+    ReportSwitch(*commandLine, "automated-testing");
+    ReportSwitch(*commandLine, "show-on-launch");
+    m_bShowOnLaunch = commandLine->HasSwitch("show-on-launch");
+    m_bMouseCursorChangeDisabled = commandLine->HasSwitch("mouse-cursor-change-disabled");
+    // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
+    m_popupDomainList.clear();
+}
+
+ClientHandler::~ClientHandler() = default;
+
+void ClientHandler::SetDesktop(std::shared_ptr<platform::IDesktop> desktop) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_desktop = std::move(desktop);
+}
+
+std::shared_ptr<platform::IDesktop> ClientHandler::GetDesktop() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_desktop;
+}
+
+void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) { m_splash = std::move(splash); }
+void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) { m_quitMessageLoop = std::move(quitLoop); }
+void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) { m_postToMainThread = std::move(poster); }
+void ClientHandler::SetDownloadNotificationCallback(std::function<void(int)> notify) {
+    m_notifyDownload = std::move(notify);
+}
+void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) { m_managerFactory = std::move(factory); }
+void ClientHandler::AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate) {
+    if (delegate) m_processMessageDelegates.push_back(std::move(delegate));
+}
+void ClientHandler::SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now) {
+    m_crashGuard = CCrashReloadGuard(std::move(now));
+}
+
+void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_MainHwnd = window;
+    m_pFullScreenHandler->SetWindowHandle(std::move(window));
+}
+
+std::shared_ptr<platform::IAppWindow> ClientHandler::GetMainHwnd() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_MainHwnd;
+}
+
+engine::BrowserRef ClientHandler::GetBrowser() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_Browser;
+}
+
+bool ClientHandler::IsClosing() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bIsClosing;
+}
+
+std::string ClientHandler::GetPopupDomainList() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_popupDomainList;
+}
+
+std::string ClientHandler::GetLastDownloadPath() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_lastDownloadPath;
+}
+
+std::string ClientHandler::GetWSHelpUrl() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_strWSHelpUrl;
+}
+
+void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
+    static const char* fn = "ClientHandler::OnAfterCreated";
+    if (!browser) {
+        TVC_LOG_ERROR("%s : browser is NULL", fn);
+        return;
+    }
+    if (m_bMouseCursorChangeDisabled) browser->GetHost().SetMouseCursorChangeDisabled(true);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_Browser) {
+            m_Browser = browser;
+            m_BrowserId = browser->GetIdentifier();
+        } else if (browser->IsPopup()) {
+            m_PopupBrowsers.push_back(browser);
+        }
+    }
+    if (m_bShowOnLaunch) {
+        TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
+        BringWindowToFront(true);
+    } else {
+        TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
+    }
+    ++m_liveBrowserCount;
+}
+
+bool ClientHandler::DoClose(engine::BrowserRef browser) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!browser) {
+        m_bIsClosing = true;
+        TVC_LOG_WARN("ClientHandler::DoClose browser-null-ref : closing: true\n");
+    } else if (browser->GetIdentifier() == m_BrowserId) {
+        m_bIsClosing = true;
+        TVC_LOG_WARN("ClientHandler::DoClose closing: true\n");
+    }
+    return false;
+}
+
+void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
+    if (!browser) return;
+    // No plug-ins exist under this engine, so there is no plug-in table to release here.
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_Browser && m_Browser->IsSame(*browser)) {
+        m_Browser.reset();
+    } else if (browser->IsPopup()) {
+        m_PopupBrowsers.remove_if([&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
+    }
+}
+
+void ClientHandler::ReleaseLiveBrowser() {
+    static const char* fn = "ClientHandler::ReleaseLiveBrowser";
+    // A close reported twice, or for a browser we never counted, must not end the loop early or twice.
+    if (m_liveBrowserCount <= 0) {
+        TVC_LOG_ERROR("%s : no live browser left to release", fn);
+        return;
+    }
+    if (--m_liveBrowserCount > 0 || m_bQuitLoopCalled) return;
+    m_bQuitLoopCalled = true;
+    TVC_LOG_WARN("%s : last browser closed, ending the message loop", fn);
+    if (m_quitMessageLoop)
+        m_quitMessageLoop();
+    else
+        TVC_LOG_ERROR("%s : no message-loop quit callback", fn);
+}
+
+void ClientHandler::CloseAllBrowsers(bool forceClose) {
+    std::list<engine::BrowserRef> popups;
+    engine::BrowserRef main;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        popups = m_PopupBrowsers;
+        main = m_Browser;
+    }
+    // The engine may call OnBeforeClose from inside CloseBrowser, which takes the lock: call unlocked.
+    for (auto& popup : popups)
+        if (popup) popup->GetHost().CloseBrowser(forceClose);
+    if (main) main->GetHost().CloseBrowser(forceClose);
+}
+
+void ClientHandler::DisplaySplashScreen(bool show) {
+    static const char* fn = "ClientHandler::DisplaySplashScreen";
+    TVC_LOG_INFO("%s : %d", fn, show ? 1 : 0);
+    if (!m_splash) {
+        TVC_LOG_ERROR("%s : no splash screen", fn);
+        return;
+    }
+    if (show)
+        m_splash->ShowSplashScreen(0);
+    else
+        m_splash->HideSplashScreen();
+}
+
+bool ClientHandler::OnDragEnter(engine::BrowserRef, int dragOperationsMask) {
+    return (dragOperationsMask & kDragOperationLink) != 0;
+}
+
+bool ClientHandler::OnProtocolExecution(engine::BrowserRef, const std::string& url) {
+    return url.rfind("spotify:", 0) == 0;
+}
+
+bool ClientHandler::OnPermissionRequest(engine::BrowserRef) { return true; }
+
+void ClientHandler::OnBeforeContextMenu(engine::BrowserRef, const engine::ContextMenuParams& params,
+                                        engine::IContextMenuModel& model) {
+    if ((params.typeFlags & (engine::CM_TYPEFLAG_PAGE | engine::CM_TYPEFLAG_FRAME)) == 0) return;
+    if (model.GetCount() > 0) model.AddSeparator();
+    model.AddItem(kMenuIdShowDevTools, "&Show DevTools");
+    model.AddItem(kMenuIdCloseDevTools, "Close DevTools");
+    model.AddSeparator();
+    model.AddItem(kMenuIdInspectElement, "Inspect Element");
+}
+
+bool ClientHandler::OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+                                         int commandId) {
+    if (commandId != kMenuIdShowDevTools && commandId != kMenuIdCloseDevTools && commandId != kMenuIdInspectElement)
+        return false;
+    if (!browser) {
+        TVC_LOG_ERROR("%s : browser is NULL", "ClientHandler::OnContextMenuCommand");
+        return true;
+    }
+    auto& host = browser->GetHost();
+    if (commandId == kMenuIdShowDevTools)
+        host.ShowDevTools();
+    else if (commandId == kMenuIdCloseDevTools)
+        host.CloseDevTools();
+    else
+        host.InspectElementAt(params.x, params.y);
+    return true;
+}
+}  // namespace tvc

@@ -1,0 +1,241 @@
+// The browser-process client: decides what happens for every engine callback of the hosted browser,
+// turns the page's process messages into window operations and settings, and owns the long-lived
+// native components (messaging manager and observers, quit handler, update controller).
+//
+// Threads: every operation runs on the browser process's main thread (the GLib main context), unless
+// its comment says otherwise. The handler lock `m_lock` guards the window, the browser references,
+// the closing flag, the popup domain list and the path strings; it is never held while calling out
+// (window, desktop, browser, splash, file system), so callbacks may re-enter the handler.
+#pragma once
+
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/ClientHandler/CrashReloadGuard.h"
+#include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "engine/Browser.h"
+#include "engine/ContextMenu.h"
+#include "engine/Download.h"
+#include "engine/ProcessMessage.h"
+#include "platform/AppWindow.h"
+#include "platform/Splash.h"
+
+class IInterAppMessagingManager;
+class CNativeMsgObserver;
+// Components that join with their own work; until then their places stay empty.
+class CAppQuitHandler;
+class CCookieObserver;
+class CNativeWindowObserver;
+class CAutoUpdateHandler;
+
+namespace tvc {
+class ClientHandler;
+
+// Offered every process message the built-in handling did not consume, in registration order.
+class IProcessMessageDelegate {
+public:
+    virtual ~IProcessMessageDelegate() = default;
+    virtual bool OnProcessMessageReceived(ClientHandler& handler, engine::BrowserRef browser,
+                                          engine::ProcessId source, const engine::ProcessMessage& message) = 0;
+};
+
+// Runs a task on the browser main thread, in the order tasks were given; callable from any thread.
+using MainThreadPoster = std::function<void(std::function<void()>)>;
+
+class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
+public:
+    // Engine error codes as the adapter reports them.
+    static constexpr int kErrorAborted = -3;
+    static constexpr int kErrorUnknownUrlScheme = -302;
+    static constexpr int kMenuIdShowDevTools = 26500;
+    static constexpr int kMenuIdCloseDevTools = 26506;
+    static constexpr int kMenuIdInspectElement = 26507;
+    static constexpr int kDragOperationLink = 2;
+    // Commands the shell's window procedure answers for the updater's downloads.
+    static constexpr int kCmdNotifyDownloadComplete = 32001;
+    static constexpr int kCmdNotifyDownloadFailed = 32002;
+    static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
+
+    using ManagerFactory =
+        std::function<std::shared_ptr<IInterAppMessagingManager>(const std::vector<unsigned>& trialPorts)>;
+
+    ClientHandler();
+    virtual ~ClientHandler();
+    ClientHandler(const ClientHandler&) = delete;
+    ClientHandler& operator=(const ClientHandler&) = delete;
+
+    // ---- wiring by the shell (before the browser exists) ----
+    void SetDesktop(std::shared_ptr<platform::IDesktop> desktop);
+    std::shared_ptr<platform::IDesktop> GetDesktop();
+    void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
+    // Called once, when the last live browser has closed.
+    void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
+    // How work from other threads (the messaging observers) reaches the main thread.
+    void SetMainThreadPoster(MainThreadPoster poster);
+    // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's downloads.
+    void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
+    // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
+    void SetInterAppMessagingManagerFactory(ManagerFactory factory);
+    void AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate);
+
+    virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
+    std::shared_ptr<platform::IAppWindow> GetMainHwnd();
+    const std::string& GetStartupURL() const { return m_StartupURL; }
+    engine::BrowserRef GetBrowser();
+    bool IsClosing();
+    int GetLiveBrowserCount() const { return m_liveBrowserCount; }
+    std::string GetPopupDomainList();
+    std::string GetLastDownloadPath();
+    std::string GetWSHelpUrl();
+    int GetMinimumWindowWidth() const { return m_minimumWindowWidth; }
+    int GetMinimumWindowHeight() const { return m_minimumWindowHeight; }
+    std::shared_ptr<IFullScreenHandler> GetFullScreenHandler() const { return m_pFullScreenHandler; }
+    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_pAutoUpdateHandler; }
+    std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
+    std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() { return m_inter_app_msg_manager; }
+    std::shared_ptr<CNativeMsgObserver> GetNativeMsgObserver() { return m_pNativeMsgObserver; }
+
+    // ---- engine callbacks, fed by the adapter ----
+    virtual void OnAfterCreated(engine::BrowserRef browser);
+    virtual bool DoClose(engine::BrowserRef browser);
+    virtual void OnBeforeClose(engine::BrowserRef browser);
+    // True cancels the popup.
+    virtual bool OnBeforePopup(engine::BrowserRef browser, engine::FrameRef frame, const std::string& targetUrl);
+    virtual void OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
+                             const std::string& errorText, const std::string& failedUrl);
+    virtual void OnRenderProcessTerminated(engine::BrowserRef browser, engine::TerminationStatus status);
+    virtual bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message, const std::string& source,
+                                  int line);
+    virtual bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
+                                          const engine::ProcessMessage& message);
+    virtual void OnBeforeContextMenu(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+                                     engine::IContextMenuModel& model);
+    virtual bool OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+                                      int commandId);
+    // True refuses the drag.
+    virtual bool OnDragEnter(engine::BrowserRef browser, int dragOperationsMask);
+    // True lets the operating system open the address.
+    virtual bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url);
+    // True grants.
+    virtual bool OnPermissionRequest(engine::BrowserRef browser);
+    // The destination path; "" cancels the download.
+    virtual std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
+                                         const std::string& suggestedName);
+    virtual void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item);
+
+    // Asks every popup, then the main browser, to close.
+    void CloseAllBrowsers(bool forceClose);
+    void DisplaySplashScreen(bool show);
+
+    // ---- components ----
+    void CheckNativeMessageListenerIntegrity();
+    void StartNativeMessagingListener();
+    void StopNativeMessagingListener();
+    void CheckUpdateHandlerIntegrity();
+    virtual void TriggerApplicationUpdate();
+    // The manager's Send copies the text into its queue; false without a manager.
+    bool SendStringAsInterAppMessage(const std::string& text);
+    void UnregisterNativeMessageObservers();
+    void UnregisterQuitHandlerNativeMessageObserver();
+    void CleanupRefs();
+    virtual void HandleInterAppMessagingModuleFailure() = 0;
+
+    // ---- downloads: the port-list file, the updater's files and the page's own ----
+    bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
+    void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item, bool& bIsHandledOut,
+                                 std::string& pathToDownloadOut);
+    bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item, std::string& pathToDownloadOut);
+    bool HandleCEFDownloadInProgress(const engine::DownloadItem& item, std::string& pathToDownloadOut);
+    virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
+    // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
+    static std::string GetUpdateDirectoryPath();
+    // The user's download folder: XDG_DOWNLOAD_DIR, then user-dirs.dirs, then ~/Downloads.
+    static std::string GetUserDownloadFolder();
+
+    // ---- dispatch and window operations ----
+    bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
+                                                          const engine::ProcessMessage& message);
+    void StickWindowOnTop(bool sticky);
+    void ShowMaximizedWindow();
+    void ShowMinimizedWindow();
+    void BringWindowToFront(bool bDontPerformForegroundCheck);
+    void OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x, int& y);
+    void SetWindowSize(int width, int height);
+    void SetMinimumWindowSize(int width, int height);
+    bool SetFocusWindow(const std::shared_ptr<platform::IAppWindow>& window);
+    bool HideApp(const std::shared_ptr<platform::IAppWindow>& window);
+    bool GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInProgress);
+    // Hands an http, https, mailto or "spotify:" address to the desktop; refuses and logs the rest.
+    bool OpenUrlExternally(const std::string& url);
+
+    // ---- settings the page sets ----
+    void HandleSetAppcastURL(const engine::ProcessMessage& message);
+    void HandleSetLocale(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    void HandleSetPopupDomain(const engine::ProcessMessage& message);
+
+    // Tests: a clock for the crash guard.
+    void SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now);
+
+protected:
+    void SetStartupURL(const std::string& url) { m_StartupURL = url; }
+    bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
+    // Counts a closed browser; ends the loop exactly once when none is left.
+    void ReleaseLiveBrowser();
+
+    int m_minimumWindowWidth = 0;
+    int m_minimumWindowHeight = 0;
+
+private:
+    bool DispatchChain(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    void HandlePageReady(engine::BrowserRef browser);
+    void HandleBringWindowToFrontMessage(const engine::ProcessMessage& message);
+    std::string PageDownloadPath(const std::string& suggestedName);
+    void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
+
+    std::mutex m_lock;  // the handler lock; see the file comment
+    engine::BrowserRef m_Browser;
+    int m_BrowserId = 0;
+    bool m_bIsClosing = false;
+    std::list<engine::BrowserRef> m_PopupBrowsers;
+    std::shared_ptr<platform::IAppWindow> m_MainHwnd;
+    std::vector<std::shared_ptr<IProcessMessageDelegate>> m_processMessageDelegates;
+    std::string m_consoleLogPath;
+    std::string m_lastDownloadPath;
+    std::string m_StartupURL;
+    std::string m_popupDomainList;
+    std::string m_strWSHelpUrl;
+
+    std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;
+    std::shared_ptr<CAppQuitHandler> m_pAppQuitHandler;
+    std::shared_ptr<CNativeMsgObserver> m_pNativeMsgObserver;
+    std::shared_ptr<CCookieObserver> m_pCCookieObserver;
+    std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
+    std::shared_ptr<CAutoUpdateHandler> m_pAutoUpdateHandler;
+    std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
+
+    bool m_bMouseCursorChangeDisabled = false;
+    bool m_bShowOnLaunch = false;
+    bool m_bListenerStarted = false;
+    bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
+    int m_liveBrowserCount = 0;
+    bool m_bQuitLoopCalled = false;
+    CCrashReloadGuard m_crashGuard;
+    std::thread::id m_mainThreadId;
+
+    std::shared_ptr<platform::IDesktop> m_desktop;
+    std::shared_ptr<platform::ISplashScreen> m_splash;
+    std::function<void()> m_quitMessageLoop;
+    MainThreadPoster m_postToMainThread;
+    std::function<void(int)> m_notifyDownload;
+    ManagerFactory m_managerFactory;
+};
+
+// The manager the client handler created, for the parts of the program that do not hold the handler.
+std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager();
+}  // namespace tvc

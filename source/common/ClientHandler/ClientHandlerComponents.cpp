@@ -1,0 +1,135 @@
+// Creation, start and release of the long-lived native components the handler owns.
+#include <mutex>
+
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/LogHelper.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
+#include "common/NativeMessaging/NativeMsgObserver.h"
+#include "common/NativeMessaging/WebSocketsMessagingManager.h"
+
+namespace tvc {
+namespace {
+std::mutex g_processManagerLock;  // guards g_spWebSocketManager
+std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
+
+std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(const std::vector<unsigned>& ports) {
+    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    manager->Set_Trial_PortList(ports);
+    return manager;
+}
+}  // namespace
+
+std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager() {
+    std::lock_guard<std::mutex> lock(g_processManagerLock);
+    return g_spWebSocketManager;
+}
+
+void ClientHandler::CheckNativeMessageListenerIntegrity() {
+    static const char* fn = "ClientHandler::CheckNativeMessageListenerIntegrity";
+    if (m_inter_app_msg_manager) {
+        TVC_LOG_WARN("ClientApp::CheckBinderIntegrity CInterAppMessagingManagerBase already created.\n");
+        return;
+    }
+    // The stored last port and the downloaded ports join this list with the port-list configuration
+    // work; until then: "--ws-ports" when it names valid ports, else 51001-51005.
+    const std::vector<unsigned> ports = CWebSocketsMessagingManager::GetDefaultTrialPortList();
+    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports) : CreateWebSocketManager(ports);
+    if (!m_inter_app_msg_manager) {
+        TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_processManagerLock);
+        g_spWebSocketManager = m_inter_app_msg_manager;
+    }
+    // The quit handler, the cookie observer and the window observer are created here once they exist;
+    // they subscribe around the native message observer in the order quit, native, cookie, window.
+    m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL, m_postToMainThread);
+    m_inter_app_msg_manager->Subscribe(m_pNativeMsgObserver);
+    TVC_LOG_WARN("ClientHandler::CheckNativeMessageListenerIntegrity: subscription to m_inter_app_msg_manager done.\n");
+}
+
+void ClientHandler::StartNativeMessagingListener() {
+    CheckNativeMessageListenerIntegrity();
+    if (m_bListenerStarted) {
+        TVC_LOG_WARN("ClientApp::StartNativeMessagingListener : Already triggered once.\n");
+        return;
+    }
+    if (!m_inter_app_msg_manager) {
+        TVC_LOG_ERROR("ClientApp::StartNativeMessagingListener : ERROR : m_inter_app_msg_manager is NULL.\n");
+        return;
+    }
+    m_bListenerStarted = true;
+    m_inter_app_msg_manager->Start();
+}
+
+void ClientHandler::StopNativeMessagingListener() {
+    static const char* fn = "ClientHandler::StopNativeMessagingListener";
+    if (!m_inter_app_msg_manager) {
+        TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
+        return;
+    }
+    // SaveActiveWSPort joins here with the port-list configuration work.
+    m_inter_app_msg_manager->Stop();
+}
+
+bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
+    static const char* fn = "ClientHandler::SendStringAsInterAppMessage";
+    // Read once: the quit sequence may release the manager between a check and a use.
+    auto manager = m_inter_app_msg_manager;
+    if (!manager) {
+        TVC_LOG_ERROR("%s -- : error - m_inter_app_msg_manager is NULL!", fn);
+        return false;
+    }
+    return manager->Send(text);
+}
+
+void ClientHandler::CheckUpdateHandlerIntegrity() {
+    // CAutoUpdateHandler is created here (once, given the main browser) when the updater exists.
+    if (!m_pAutoUpdateHandler)
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s : no update controller in this build", "ClientHandler::CheckUpdateHandlerIntegrity");
+}
+
+void ClientHandler::TriggerApplicationUpdate() {
+    if (!m_pAutoUpdateHandler) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n", "ClientHandler::TriggerApplicationUpdate");
+        return;
+    }
+    // InitiateAutoUpdate on the controller, once CAutoUpdateHandler exists.
+}
+
+void ClientHandler::UnregisterNativeMessageObservers() {
+    static const char* fn = "ClientHandler::UnregisterNativeMessageObservers";
+    if (!m_inter_app_msg_manager) {
+        TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
+        return;
+    }
+    if (m_pNativeMsgObserver) m_inter_app_msg_manager->UnSubscribe(m_pNativeMsgObserver);
+    // The cookie and window observers unsubscribe here, after the native one, once they exist.
+}
+
+void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
+    // CAppQuitHandler unsubscribes here once it exists; nothing can have subscribed it before.
+    if (!m_pAppQuitHandler)
+        TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL", "ClientHandler::UnregisterQuitHandlerNativeMessageObserver");
+}
+
+void ClientHandler::CleanupRefs() {
+    TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-before");
+    m_pAutoUpdateHandler.reset();
+    TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-after");
+    TVC_LOG_WARN("releasing: m_pCNativeWindowObserver-before");
+    m_pCNativeWindowObserver.reset();
+    TVC_LOG_WARN("releasing: m_pCNativeWindowObserver-after");
+    TVC_LOG_WARN("releasing: m_pCCookieObserver-before");
+    m_pCCookieObserver.reset();
+    TVC_LOG_WARN("releasing: m_pCCookieObserver-after");
+    TVC_LOG_WARN("releasing: m_pNativeMsgObserver-before");
+    m_pNativeMsgObserver.reset();
+    TVC_LOG_WARN("releasing: m_pNativeMsgObserver-after");
+    if (m_inter_app_msg_manager) {
+        TVC_LOG_WARN("cleanup: m_inter_app_msg_manager");
+        m_inter_app_msg_manager->Cleanup();
+    }
+}
+}  // namespace tvc

@@ -1,0 +1,95 @@
+// What the handler does when the page opens a popup, fails a load, loses its web process or logs.
+#include <sstream>
+
+#include "common/AppInfo.h"
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/ClientHandler/UrlPolicy.h"
+#include "common/ConsoleLog.h"
+#include "common/LogHelper.h"
+
+namespace tvc {
+
+bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef, const std::string& targetUrl) {
+    static const char* fn = "ClientHandler::OnBeforePopup";
+    const std::string domains = GetPopupDomainList();
+    if (!domains.empty()) {
+        TVC_LOG_WARN("%s. Domain String is %s", fn, domains.c_str());
+        // Pieces are read like lines: a leading comma or ",," gives an empty piece, which every
+        // address contains; a single trailing comma gives none.
+        std::istringstream pieces(domains);
+        std::string piece;
+        while (std::getline(pieces, piece, ',')) {
+            if (targetUrl.find(piece) != std::string::npos) return false;
+        }
+    }
+    OpenUrlExternally(targetUrl);
+    return true;
+}
+
+void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int errorCode,
+                                const std::string& errorText, const std::string& failedUrl) {
+    static const char* fn = "ClientHandler::OnLoadError";
+    if (errorCode == kErrorAborted) return;
+    if (!frame) {
+        TVC_LOG_ERROR("%s : frame is NULL (error %d for %s)", fn, errorCode, failedUrl.c_str());
+        return;
+    }
+    if (errorCode == kErrorUnknownUrlScheme && StartsWith(frame->GetURL(), "spotify:")) return;
+    // The address and the text come from the page or the network: escaped, they cannot become markup.
+    std::ostringstream html;
+    html << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << HtmlEscape(failedUrl) << " with error "
+         << HtmlEscape(errorText) << " (" << errorCode << ").</h2></body></html>";
+    frame->LoadAlternateHtml(html.str(), failedUrl);
+}
+
+void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser, engine::TerminationStatus) {
+    static const char* fn = "ClientHandler::OnRenderProcessTerminated";
+    bool inProgress = false;
+    const bool fetched = GetIsSystemShutdownInProgress(inProgress);
+    if (fetched && inProgress) {
+        TVC_LOG_WARN("%s : Detected that the system is shutting down.\n", fn);
+        return;
+    }
+    TVC_LOG_WARN("%s : system shutdown was not detected - bIsSystemShutDownInProgressFetchSucessful=%u, "
+                 "bIsSystemShutDownInProgress=%u\n",
+                 fn, fetched ? 1u : 0u, inProgress ? 1u : 0u);
+    auto frame = browser ? browser->GetMainFrame() : nullptr;
+    if (!frame) {
+        TVC_LOG_ERROR("%s : no main frame to reload", fn);
+        return;
+    }
+    // Both sides as lower-cased URIs, so a file:// start page is recognised whatever its case.
+    const std::string url = ToLowerAscii(frame->GetURL());
+    TVC_LOG_WARN("%s - attempting the load of %s\n", fn, m_StartupURL.c_str());
+    if (!StartsWith(url, ToLowerAscii(m_StartupURL))) {
+        if (m_crashGuard.TryAcquireReload()) {
+            frame->LoadURL(m_StartupURL);
+        } else {
+            TVC_LOG_ERROR("%s : the web process ended %d times within %lld s; not reloading again for now", fn,
+                          m_crashGuard.RecentReloads() + 1,
+                          static_cast<long long>(CCrashReloadGuard::kWindow.count()));
+        }
+    }
+    TVC_LOG_WARN("%s - done with the load", fn);
+}
+
+bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message, const std::string&, int) {
+    std::string path;
+    {
+        // The lock guards the path only; the file is written after it is released.
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_consoleLogPath.empty()) {
+            std::string logs;
+            if (CAppPaths::GetPath(CAppPaths::eLogsFolder, logs) == CAppPaths::eOk && !logs.empty())
+                m_consoleLogPath = logs + kConsoleLogFileName;
+        }
+        path = m_consoleLogPath;
+    }
+    if (path.empty()) {
+        TVC_LOG_ERROR("Could Not Write Console Logs");
+        return false;
+    }
+    AppendConsoleMessage(path, message);
+    return false;
+}
+}  // namespace tvc

@@ -1,0 +1,102 @@
+// Values the page sets at run time (appcast folder, locale, popup domains) and the road out to the
+// desktop's default handler. Main thread.
+#include <algorithm>
+
+#include "common/AppProps.h"
+#include "common/ClientHandler/AppUrls.h"
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/ClientHandler/UrlPolicy.h"
+#include "common/LogHelper.h"
+
+namespace tvc {
+using engine::ArgsMatch;
+using msg::Arg;
+
+void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
+    static const char* fn = "ClientHandler::HandleSetAppcastURL";
+    TVC_LOG_WARN("SetAppcastURL event received");
+    const std::string defaultUrl = GetAppcastDirectoryURL();
+    std::string result = defaultUrl;
+    if (ArgsMatch(message.args, {Arg::String})) {
+        std::string url = message.args[0].GetString();
+        if (url.empty()) {
+            url = defaultUrl;
+            TVC_LOG_WARN("%s - Empty String got. Default Appcast URL is %s", fn, url.c_str());
+        }
+        url.erase(std::remove(url.begin(), url.end(), ' '), url.end());
+        const auto slash = url.rfind('/');
+        const std::string fileName = slash == std::string::npos ? url : url.substr(slash + 1);
+        // The appcast names the installer we run: only a web address may supply it.
+        if (fileName != kAppcastFileName || !IsWebUrl(url)) {
+            url = defaultUrl;
+            TVC_LOG_WARN("SimpleHandler::OnProcessMessageReceived: SetAppcastURL is invalid , hence assinged to default "
+                         "appcast url");
+        }
+        result = url.substr(0, url.rfind('/') + 1);
+    } else {
+        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: SetAppcastURL argument number mismatch");
+    }
+    CheckUpdateHandlerIntegrity();
+    SetAppcastDirectoryURL(result);
+    TVC_LOG_WARN("%s : appcast folder is %s", fn, result.c_str());
+    TriggerApplicationUpdate();
+}
+
+void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const engine::ProcessMessage& message) {
+    static const char* fn = "ClientHandler::HandleSetLocale";
+    TVC_LOG_WARN("%s - SetLocale Called", fn);
+    if (!ArgsMatch(message.args, {Arg::String})) {
+        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument number mismatch");
+        return;
+    }
+    const std::string& locale = message.args[0].GetString();
+    if (locale.empty()) return;
+    TVC_LOG_WARN("%s - Locale is %s", fn, locale.c_str());
+    // A value the preferences refuse (CR, LF, NUL) is not put into an address either.
+    if (!CAppProps::WriteProperty("language", "locale", locale)) {
+        TVC_LOG_ERROR("%s : the locale could not be stored; start address left alone", fn);
+        return;
+    }
+    std::string base = CAppProps::ReadProperty("url", "starturl");
+    if (base.empty()) base = GetDefaultStartUrlPrefix();
+    auto frame = browser ? browser->GetMainFrame() : nullptr;
+    if (!frame) {
+        TVC_LOG_WARN("%s : no main frame, nothing loaded", fn);
+        return;
+    }
+    frame->LoadURL(base + locale);
+}
+
+void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) {
+    static const char* fn = "ClientHandler::HandleSetPopupDomain";
+    TVC_LOG_WARN("%s SetPopupDomain", fn);
+    if (!ArgsMatch(message.args, {Arg::String})) {
+        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage argument number mismatch");
+        return;
+    }
+    const std::string& domains = message.args[0].GetString();
+    if (domains.empty()) TVC_LOG_WARN("%s. Domain String is Empty", fn);
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_popupDomainList = domains;
+}
+
+bool ClientHandler::OpenUrlExternally(const std::string& url) {
+    static const char* fn = "ClientHandler::OpenUrlExternally";
+    if (url.empty()) return false;
+    if (!IsExternallyOpenableUrl(url)) {
+        TVC_LOG_ERROR("%s : refused to open %s: only http, https, mailto and spotify: addresses leave the program",
+                      fn, url.c_str());
+        return false;
+    }
+    auto desktop = GetDesktop();
+    if (!desktop) {
+        TVC_LOG_ERROR("%s : no desktop to open %s", fn, url.c_str());
+        return false;
+    }
+    if (!desktop->OpenUrlExternally(url)) {
+        TVC_LOG_ERROR("%s : the desktop could not open %s", fn, url.c_str());
+        return false;
+    }
+    return true;
+}
+}  // namespace tvc
