@@ -1,0 +1,270 @@
+// The GTK adapters on a real X display (Xvfb, no window manager): what does not depend on a
+// window manager. Window-manager behaviour is covered by the program's integration tests.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RectPrinter.h"
+#include "platform/MinimumSize.h"
+#include "platform/SplashLayout.h"
+#include "platform/gtk/AboutBox.h"
+#include "platform/gtk/GtkAppWindow.h"
+#include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/SplashScreen.h"
+
+// Last: Xlib's macros (None, Bool, Status) clash with the test framework's names.
+#include <X11/Xutil.h>
+#include <gdk/gdkx.h>
+
+using namespace tvc::platform;
+using namespace tvc::platform::gtk;
+
+namespace {
+// Runs the default main context until `done` holds or `ms` have passed; true when it held.
+bool RunUntil(const std::function<bool()>& done, int ms = 3000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+    }
+    return true;
+}
+
+class GtkPlatform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    }
+    void TearDown() override {
+        for (GtkWidget* w : m_windows) gtk_widget_destroy(w);
+        RunUntil([] { return !g_main_context_pending(nullptr); }, 500);
+    }
+    GtkWidget* NewWindow(GtkWidget* w) {
+        m_windows.push_back(w);
+        return w;
+    }
+    std::vector<GtkWidget*> m_windows;
+};
+
+TEST_F(GtkPlatform, HiddenWindowKeepsItsPlacementUntilShownAndAfterHiding) {
+    GtkWidget* w = NewWindow(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    GtkAppWindow win(GTK_WINDOW(w));
+    win.SetRect({120, 90, 640, 480});
+    EXPECT_EQ(win.GetRect(), (Rect{120, 90, 640, 480}));
+    EXPECT_FALSE(win.IsVisible());
+    win.Show();
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(w) && win.GetRect() == Rect{120, 90, 640, 480}; }))
+        << "got " << testing::PrintToString(win.GetRect());
+    win.Hide();
+    EXPECT_FALSE(win.IsVisible());
+    EXPECT_EQ(win.GetRect(), (Rect{120, 90, 640, 480}));
+    win.SetRect({30, 40, 700, 500});
+    win.Show();
+    EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(w) && win.GetRect() == Rect{30, 40, 700, 500}; }));
+}
+
+TEST_F(GtkPlatform, MinimumSizeReachesTheWindowsSizeHints) {
+    GtkWidget* w = NewWindow(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    GtkAppWindow win(GTK_WINDOW(w));
+    win.SetMinimumSizePacked(PackMinimumSize(500, 400));
+    EXPECT_EQ(win.GetMinimumSizePacked(), PackMinimumSize(500, 400));
+    win.SetRect({0, 0, 800, 600});
+    win.Show();
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(w); }));
+    GdkWindow* gw = gtk_widget_get_window(w);
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(GDK_WINDOW_XDISPLAY(gw), GDK_WINDOW_XID(gw), &hints, &supplied));
+    EXPECT_TRUE(hints.flags & PMinSize);
+    EXPECT_EQ(hints.min_width, 500);
+    EXPECT_EQ(hints.min_height, 400);
+}
+
+TEST_F(GtkPlatform, PostedWorkRunsLaterInOrderAndNeverAfterTheWindowIsGone) {
+    GtkWidget* w = NewWindow(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    std::string trace;
+    GtkAppWindow win(GTK_WINDOW(w), [&] { trace += "close;"; });
+    ASSERT_TRUE(win.PostClose());
+    ASSERT_TRUE(win.PostFocus());
+    ASSERT_TRUE(win.PostClose());
+    EXPECT_EQ(trace, "");  // queued, not run on the caller's stack
+    ASSERT_TRUE(RunUntil([&] { return trace == "close;close;"; }));
+
+    // Without a callback a posted close is a delete-event, as a posted WM_CLOSE is.
+    GtkWidget* w2 = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    int deletes = 0;
+    g_signal_connect(w2, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) -> gboolean {
+                         ++*static_cast<int*>(n);
+                         return TRUE;  // keep the window, as the close box does
+                     }),
+                     &deletes);
+    auto win2 = std::make_unique<GtkAppWindow>(GTK_WINDOW(w2));
+    win2->Show();
+    ASSERT_TRUE(win2->PostClose());
+    ASSERT_TRUE(RunUntil([&] { return deletes == 1; }));
+    EXPECT_TRUE(win2->IsValid());
+
+    // Work queued before the window goes is dropped; afterwards nothing can be queued.
+    ASSERT_TRUE(win2->PostClose());
+    gtk_widget_destroy(w2);
+    EXPECT_FALSE(win2->IsValid());
+    EXPECT_FALSE(win2->PostClose());
+    EXPECT_FALSE(win2->PostFocus());
+    win2->Show();
+    win2->SetRect({1, 2, 3, 4});
+    EXPECT_EQ(win2->GetRect(), Rect{});
+    RunUntil([] { return !g_main_context_pending(nullptr); }, 500);
+    EXPECT_EQ(deletes, 1);
+
+    // An object destroyed with work still queued leaves nothing behind to run.
+    auto win3 = std::make_unique<GtkAppWindow>(GTK_WINDOW(w), [&] { trace += "late;"; });
+    ASSERT_TRUE(win3->PostClose());
+    win3.reset();
+    RunUntil([] { return !g_main_context_pending(nullptr); }, 500);
+    EXPECT_EQ(trace, "close;close;");
+}
+
+class SplashTest : public GtkPlatform {
+protected:
+    void SetUp() override {
+        GtkPlatform::SetUp();
+        if (IsSkipped()) return;
+        m_window = NewWindow(gtk_offscreen_window_new());
+        m_overlay = gtk_overlay_new();
+        gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
+        gtk_container_add(GTK_CONTAINER(m_overlay), gtk_label_new("page"));
+        gtk_window_set_default_size(GTK_WINDOW(m_window), 800, 600);
+        m_splash = CreateSplashScreen(GTK_OVERLAY(m_overlay));
+        ASSERT_TRUE(m_splash);
+        gtk_widget_show_all(m_window);
+    }
+    GtkWidget* Panel() const {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(m_overlay));
+        GtkWidget* panel = nullptr;
+        int panels = 0;
+        for (GList* l = children; l; l = l->next) {
+            if (GTK_IS_DRAWING_AREA(l->data)) {
+                panel = GTK_WIDGET(l->data);
+                ++panels;
+            }
+        }
+        g_list_free(children);
+        EXPECT_EQ(panels, 1);
+        return panel;
+    }
+    GtkWidget* m_window = nullptr;
+    GtkWidget* m_overlay = nullptr;
+    std::shared_ptr<ISplashScreen> m_splash;
+};
+
+TEST_F(SplashTest, ShownOnlyOnRequestOnceAndHiddenOnRequest) {
+    EXPECT_FALSE(m_splash->IsShown());  // show_all of the window does not show it
+    m_splash->HideSplashScreen();       // nothing to hide: no effect
+    EXPECT_FALSE(m_splash->IsShown());
+    m_splash->ShowSplashScreen(0);
+    m_splash->ShowSplashScreen(0);
+    EXPECT_TRUE(m_splash->IsShown());
+    EXPECT_TRUE(gtk_widget_get_visible(Panel()));
+    m_splash->HideSplashScreen();
+    EXPECT_FALSE(m_splash->IsShown());
+    m_splash->ShowSplashScreen(0);
+    EXPECT_TRUE(m_splash->IsShown());
+    Panel();
+}
+
+TEST_F(SplashTest, TimeOutHidesItAndAnEarlierHideCancelsIt) {
+    m_splash->ShowSplashScreen(50);
+    EXPECT_TRUE(m_splash->IsShown());
+    EXPECT_TRUE(RunUntil([&] { return !m_splash->IsShown(); }, 2000));
+
+    m_splash->ShowSplashScreen(30);
+    m_splash->HideSplashScreen();
+    m_splash->ShowSplashScreen(0);
+    bool waited = false;
+    g_timeout_add(150, +[](gpointer p) -> gboolean { return *static_cast<bool*>(p) = true, G_SOURCE_REMOVE; }, &waited);
+    RunUntil([&] { return waited; });
+    EXPECT_TRUE(m_splash->IsShown());
+}
+
+TEST_F(SplashTest, DrawsBackgroundPictureAndBarWhereTheLayoutSays) {
+    m_splash->ShowSplashScreen(0);
+    GtkWidget* panel = Panel();
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_width(panel) == 800; }));
+    auto check = [&](int cw, int ch) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, cw, ch);
+        cairo_t* cr = cairo_create(surface);
+        gtk_widget_draw(panel, cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        auto pixel = [&](int x, int y) {
+            const auto* p = data + y * stride + x * 4;  // BGRx
+            return (p[2] << 16) | (p[1] << 8) | p[0];
+        };
+        const int background = (27 << 16) | (32 << 8) | 37;
+        const SplashLayout l = ComputeSplashLayout(cw, ch, 360, 120);
+        EXPECT_EQ(pixel(2, 2), background);
+        EXPECT_EQ(pixel(cw - 2, ch - 2), background);
+        EXPECT_EQ(pixel(l.bar.x + l.bar.width / 2, l.bar.y + 1), 0xFFFFFF);
+        EXPECT_EQ(pixel(l.bar.x + l.bar.width / 2, l.bar.y + l.bar.height), background);
+        int pictureInk = 0;
+        for (int y = l.picture.y; y < l.picture.y + l.picture.height; ++y)
+            for (int x = l.picture.x; x < l.picture.x + l.picture.width; ++x) pictureInk += pixel(x, y) != background;
+        EXPECT_GT(pictureInk, 1000);
+        cairo_surface_destroy(surface);
+    };
+    check(800, 600);
+    // It follows the window's size.
+    gtk_widget_set_size_request(m_overlay, 1000, 700);
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_width(panel) == 1000; }));
+    check(1000, 700);
+}
+
+TEST_F(GtkPlatform, AboutBoxDoesNotBlockAndEscClosesItOnce) {
+    GtkWidget* parent = NewWindow(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    gtk_widget_show(parent);
+    int closed = 0;
+    ASSERT_TRUE(ShowAboutBox(GTK_WINDOW(parent), [&] { ++closed; }));
+    GtkWindow* about = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "About") == 0) about = GTK_WINDOW(l->data);
+    g_list_free(tops);
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(gtk_window_get_modal(about));
+    EXPECT_EQ(gtk_window_get_transient_for(about), GTK_WINDOW(parent));
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(about)); }));
+    EXPECT_EQ(closed, 0);
+    gtk_bindings_activate(G_OBJECT(about), GDK_KEY_Escape, static_cast<GdkModifierType>(0));
+    EXPECT_TRUE(RunUntil([&] { return closed == 1; }));
+    RunUntil([] { return !g_main_context_pending(nullptr); }, 300);
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
+    GtkDesktop desktop;
+    EXPECT_FALSE(desktop.OpenUrlExternally(""));
+    EXPECT_FALSE(desktop.GetWorkAreas().empty());
+    EXPECT_GT(desktop.GetMaximizedArea().width, 0);
+
+    const char* old = getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string saved = old ? old : "";
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tvc-test-bus", 1);
+    bool inProgress = true;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(desktop.GetIsSystemShutdownInProgress(inProgress));
+    EXPECT_FALSE(inProgress);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    if (old)
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
+    else
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+}  // namespace
