@@ -1,8 +1,16 @@
 #include "render/webext/RenderProcess.h"
 
+#include <chrono>
+#include <memory>
+#include <thread>
+
 #include "common/AppInfo.h"
 #include "common/AppProps.h"
 #include "common/LogHelper.h"
+#include "render/ClientApp.h"
+#include "render/MachineId.h"
+#include "render/webext/MainThreadRunner.h"
+#include "render/webext/RenderExtension.h"
 
 namespace tvc::render {
 namespace {
@@ -10,6 +18,9 @@ std::string Get(const std::map<std::string, std::string>& m, const char* key) {
     auto it = m.find(key);
     return it == m.end() ? std::string() : it->second;
 }
+
+// Lives as long as the web process; WebKit never unloads the extension.
+std::unique_ptr<webext::CRenderExtension> g_renderExtension;
 }  // namespace
 
 void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::string, std::string>& init) {
@@ -20,5 +31,17 @@ void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::s
     CAppProps::SetFilePath(Get(init, "prefs-path"));
     TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s", "CTVCApp::OnRenderThreadCreated",
                  Get(init, "prefs-path").c_str());
+
+    auto env = std::make_shared<CRenderEnv>();
+    env->runner = std::make_shared<webext::CMainThreadRunner>();
+    env->sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    env->readMachineId = [] { return ReadMechineID(); };
+    env->version = CAppInfo::GetVersion();
+    // Optional overrides from the browser process (its command-line switches).
+    if (auto v = Get(init, "config-base-url"); !v.empty()) env->configBaseURL = v;
+    if (auto v = Get(init, "web-site-url"); !v.empty()) env->webSiteURL = v;
+    while (!env->webSiteURL.empty() && env->webSiteURL.back() == '/') env->webSiteURL.pop_back();
+
+    g_renderExtension = std::make_unique<webext::CRenderExtension>(extension, std::make_shared<CTVCApp>(env));
 }
 }  // namespace tvc::render

@@ -7,6 +7,7 @@
 #include <string>
 
 namespace tvc::render {
-// Web process main thread, once: application information, folders, preferences and the log.
+// Web process main thread, once: application information, folders, preferences, the log, and the
+// bridge that lives until the process ends.
 void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::string, std::string>& init);
 }  // namespace tvc::render

@@ -1,0 +1,65 @@
+// The render half of the application object: every script context gets the `app` channel and
+// the binder's objects; every browser-to-page message is turned into page events or state.
+// Render thread, unless a method says otherwise.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/JSValue.h"
+#include "render/AppExtension.h"
+#include "render/JavascriptBinder.h"
+#include "render/RenderEnv.h"
+
+namespace tvc::render {
+
+class ClientApp : public std::enable_shared_from_this<ClientApp> {
+public:
+    explicit ClientApp(RenderEnvRef env);
+    virtual ~ClientApp() = default;
+
+    virtual void OnRenderThreadCreated();
+    virtual void OnWebKitInitialized();
+    virtual void OnBrowserCreated(const engine::RenderBrowserRef& browser);
+    virtual void OnBrowserDestroyed(const engine::RenderBrowserRef& browser);
+    virtual void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                                  const engine::JSContextRef& context);
+    virtual void OnContextReleased(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                                   const engine::JSContextRef& context);
+    // True when the message was handled.
+    virtual bool OnProcessMessageReceived(const engine::RenderBrowserRef& browser, engine::ProcessId sourceProcess,
+                                          const engine::ProcessMessage& message);
+
+    void CheckBinderIntegrity();
+    // Any thread: off the render thread it re-posts itself there (250 ms later).
+    bool BindToJavascript(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                          const engine::JSContextRef& context);
+
+    const std::shared_ptr<CJavascriptBinder>& GetBinder() const { return m_js_binder; }
+    const MessageCallbackMap& GetMessageCallbacks() const { return *m_callbacks; }
+    const RenderEnvRef& GetEnv() const { return m_env; }
+
+private:
+    // The callback registered by page script for this message name and page.
+    bool DispatchToMessageCallback(const engine::RenderBrowserRef& browser, const engine::ProcessMessage& message);
+    void HandleQuitNotification(const engine::RenderBrowserRef& browser);
+    bool SetLocalTimeMap(const engine::RenderBrowserRef& browser, const engine::ProcessMessage& message);
+    // Fires `event` when there is a binder.
+    void Fire(const char* event, const engine::ListValue& arguments);
+
+    RenderEnvRef m_env;
+    std::shared_ptr<MessageCallbackMap> m_callbacks;
+    std::shared_ptr<ClientAppExtensionHandler> m_extensionHandler;
+    std::shared_ptr<CJavascriptBinder> m_js_binder;
+};
+
+// The product's application object: per-process set-up and the listener request.
+class CTVCApp : public ClientApp {
+public:
+    using ClientApp::ClientApp;
+    void OnRenderThreadCreated() override;
+    // Every script context, sub-frames included, (re)requests the inter-app listener.
+    void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                          const engine::JSContextRef& context) override;
+};
+}  // namespace tvc::render

@@ -1,0 +1,152 @@
+#include "render/JavascriptBinder.h"
+
+#include "common/AppProps.h"
+#include "common/LogHelper.h"
+
+namespace tvc::render {
+using engine::JSContextRef;
+using engine::JSValueRef;
+using engine::RenderBrowserRef;
+using engine::RenderFrameRef;
+
+namespace {
+constexpr int kMaxQuitWaitSeconds = 6;
+constexpr int kQuitPollMs = 100;
+}  // namespace
+
+void CJavascriptBinder::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
+                                         const JSContextRef& context) {
+    ExecuteJSBinding(browser, frame, context);
+}
+
+void CJavascriptBinder::OnContextReleased(const RenderBrowserRef&, const RenderFrameRef&,
+                                          const JSContextRef& context) {
+    TVC_LOG_INFO("CJavascriptBinder OnContextReleased m_js_handler: %p++ \n", static_cast<void*>(m_js_handler.get()));
+    if (m_js_handler) m_js_handler->ReleaseContext(context);
+}
+
+bool CJavascriptBinder::ExecuteJSBinding(const RenderBrowserRef& browser, const RenderFrameRef&,
+                                         const JSContextRef& context) {
+    return JSConstructNativeHostContext(context, browser);
+}
+
+bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context, const RenderBrowserRef& browser) {
+    JSValueRef window = context ? context->GetGlobal() : nullptr;
+    if (!window || !window->IsObject()) {
+        TVC_LOG_ERROR("CJavascriptBinder JSConstructNativeHostContext failed : no global |window| object \n");
+        return false;
+    }
+    JSValueRef host = context->NewObject();
+    host->SetValue("available", context->NewUInt(1));
+    host->SetValue("version", context->NewString(m_env->version));
+    if (!m_js_handler) m_js_handler = std::make_shared<CJavascriptHandler>(browser, m_env);
+
+    auto function = [&](const char* name) { host->SetValue(name, context->NewFunction(name, m_js_handler)); };
+    for (const char* name : {"Subscribe", "Unsubscribe", "onTavistoStatusChange", "SendInterAppMessage",
+                             "SetWindowSize", "SetMinimumWindowSize", "StickWindowOnTop", "IsWindowStickyOnTop",
+                             "MaximizeWindow", "MinimizeWindow", "BringWindowToFront", "showSplashScreen",
+                             "hideSplashScreen", "onJSAppReady"})
+        function(name);
+    host->SetValue("quitApp", context->NewBool(false));
+    host->SetValue("appQuitResponseTimeout", context->NewInt(kMaxQuitWaitSeconds));
+    function("SetLocale");
+    function("GetLocale");
+    function("GetMechineID");
+    if (m_env->readMachineId) {
+        // Left as it was when it cannot be read.
+        std::string id = m_env->readMachineId();
+        if (!id.empty()) m_env->state->strMachineId = id;
+    }
+    for (const char* name : {"SetStartUrl", "GetStartUrl", "IsAppActive", "IsAppMinimized", "SetAppcastURL"})
+        function(name);
+    std::string configBase = CAppProps::ReadProperty("url", "mdurl");
+    if (configBase.empty()) configBase = m_env->configBaseURL;
+    host->SetValue("propMDConfigBaseURL", context->NewString(configBase));
+    host->SetValue("propLocalTimeMap", context->NewString(""));
+    for (const char* name : {"setPopUpDomain", "SetFocusToWindow", "HideApp", "LaunchURL"}) function(name);
+
+    if (!window->SetValue("tvd", host)) {
+        TVC_LOG_ERROR("CJavascriptBinder JSConstructNativeHostContext failed : attach nativeHostContext to |window| \n");
+        m_js_handler.reset();
+        return false;
+    }
+    m_pFullScreenAccessor = std::make_shared<FullScreenAccessor>(browser);
+    JSValueRef fullscreen = context->NewObject();
+    context->DefineAccessor(fullscreen, "fullscreen", m_pFullScreenAccessor);
+    window->SetValue("fullscreenhandler", fullscreen);
+    return true;
+}
+
+bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments) {
+    if (!m_js_handler) {
+        TVC_LOG_ERROR("%s : pHandler = NULL", "CJavascriptBinder::FireEventOnJavaScript");
+        return false;
+    }
+    return m_js_handler->JSFireMethods(event, arguments);
+}
+
+void CJavascriptBinder::OnNativeMessageRceive(const std::string& text) {
+    bool result = m_js_handler && m_js_handler->JSFireMethod_NativeMessageReceive(text);
+    TVC_LOG_WARN("CJavascriptBinder::OnNativeMessageRceive -- result : %d \n", result ? 1 : 0);
+}
+
+bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
+    const char* fn = "CJavascriptBinder::HandleWebAppQuit";
+    if (m_bWebAppExitFlag) {
+        TVC_LOG_WARN("%s HandleWebAppQuit : m_bWebAppExitFlag : true : handling in progress. Should not be re-rentrant",
+                     fn);
+        return true;
+    }
+    if (!browser) {
+        TVC_LOG_ERROR("%s HandleWebAppQuit : browser is NULL", fn);
+        return false;
+    }
+    RenderFrameRef frame = browser->GetMainFrame();
+    if (!frame) {
+        TVC_LOG_ERROR("%s HandleWebAppQuit : frame is NULL", fn);
+        return false;
+    }
+    JSContextRef context = frame->GetContext();
+    JSValueRef global = context && context->IsValid() ? context->GetGlobal() : nullptr;
+    if (!global || !global->IsObject()) {
+        TVC_LOG_ERROR("%s HandleWebAppQuit : globalobject is NULL", fn);
+        return false;
+    }
+    JSValueRef tvd = global->GetValue("tvd");
+    if (!tvd || !tvd->IsObject()) {
+        TVC_LOG_ERROR("%s HandleWebAppQuit : tvdObject is NULL", fn);
+        return false;
+    }
+    TVC_LOG_WARN("%s HandleWebAppQuit : firing OnBeforeAppQuit.", fn);
+    const char* event = "OnBeforeAppQuit";
+    bool status = FireEventOnJavaScript(event, {});
+    TVC_LOG_WARN("%s HandleWebAppQuit : FireEventOnJavaScript (%s) status: %d \n", fn, event, status ? 1 : 0);
+    if (!status) {
+        TVC_LOG_ERROR("%s HandleWebAppQuit : FireEventOnJavaScript (%s) failed - bailing out\n", fn, event);
+        return false;
+    }
+    m_bWebAppExitFlag = true;
+
+    if (JSValueRef timeout = tvd->GetValue("appQuitResponseTimeout")) {
+        // Anything but an integer reads as 0: no wait.
+        int seconds = timeout->GetIntValue();
+        TVC_LOG_WARN("%s HandleWebAppQuit : propCloseAppDelay=%u", fn, static_cast<unsigned>(seconds));
+        if (seconds < 0 || seconds > kMaxQuitWaitSeconds) seconds = kMaxQuitWaitSeconds;
+        m_iExitCounter = seconds * 10;
+    }
+    TVC_LOG_WARN("%s HandleWebAppQuit : wait-start: ExitCounter=%u", fn, static_cast<unsigned>(m_iExitCounter));
+    // Blocks the render thread: the page answers from its "OnBeforeAppQuit" subscriber, which ran above.
+    while (m_iExitCounter > 0) {
+        JSValueRef quit = tvd->GetValue("quitApp");
+        TVC_LOG_INFO("waiting.for web-app to reply-quit...%d \n", m_iExitCounter);
+        if (quit && quit->IsBool() && quit->GetBoolValue()) {
+            TVC_LOG_WARN("%s HandleWebAppQuit : breaking on JS appQuit property.", fn);
+            break;
+        }
+        if (m_env->sleep) m_env->sleep(kQuitPollMs);
+        --m_iExitCounter;
+    }
+    TVC_LOG_WARN("%s HandleWebAppQuit : wait-end: ExitCounter=%u", fn, static_cast<unsigned>(m_iExitCounter));
+    return true;
+}
+}  // namespace tvc::render

@@ -1,0 +1,47 @@
+// Builds `window.tvd` and `window.fullscreenhandler` in every script context, and carries native
+// events and the quit request to the page. One per web process; render thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/JSValue.h"
+#include "render/FullScreenAccessor.h"
+#include "render/JavascriptHandler.h"
+#include "render/RenderEnv.h"
+
+namespace tvc::render {
+
+class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder> {
+public:
+    explicit CJavascriptBinder(RenderEnvRef env) : m_env(std::move(env)) {}
+    virtual ~CJavascriptBinder() = default;
+
+    virtual void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                                  const engine::JSContextRef& context);
+    virtual void OnContextReleased(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                                   const engine::JSContextRef& context);
+
+    bool ExecuteJSBinding(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+                          const engine::JSContextRef& context);
+    bool JSConstructNativeHostContext(const engine::JSContextRef& context, const engine::RenderBrowserRef& browser);
+
+    bool FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments);
+    void OnNativeMessageRceive(const std::string& text);
+    // The page's share of the quit: fires "OnBeforeAppQuit", then blocks this thread polling
+    // `tvd.quitApp` for at most `tvd.appQuitResponseTimeout` seconds (never more than 6).
+    bool HandleWebAppQuit(const engine::RenderBrowserRef& browser);
+
+    const std::shared_ptr<CJavascriptHandler>& GetHandler() const { return m_js_handler; }
+    const std::shared_ptr<FullScreenAccessor>& GetFullScreenAccessor() const { return m_pFullScreenAccessor; }
+    bool GetWebAppExitFlag() const { return m_bWebAppExitFlag; }
+
+private:
+    RenderEnvRef m_env;
+    std::shared_ptr<CJavascriptHandler> m_js_handler;
+    std::shared_ptr<FullScreenAccessor> m_pFullScreenAccessor;
+    bool m_bWebAppExitFlag = false;
+    // Polls left in the quit wait; 6 when the page's timeout cannot be read at all.
+    int m_iExitCounter = 6;
+};
+}  // namespace tvc::render

@@ -1,0 +1,360 @@
+#include "render/JavascriptHandler.h"
+
+#include "common/AppProps.h"
+#include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
+#include "render/JSConvert.h"
+
+namespace tvc::render {
+using engine::JSContextRef;
+using engine::JSValue;
+using engine::JSValueList;
+using engine::JSValueRef;
+using engine::ProcessMessage;
+
+namespace {
+// Argument `i` exists and has type `t`: nothing here reads past the page's arguments.
+bool ArgIs(const JSValueList& args, size_t i, JSValue::Type t) {
+    return i < args.size() && args[i] && args[i]->GetType() == t;
+}
+
+JSValueRef Bool(const JSContextRef& ctx, bool b) { return ctx ? ctx->NewBool(b) : nullptr; }
+}  // namespace
+
+// Compared in this order; the page sees the same names on `window.tvd`.
+const CJavascriptHandler::Entry CJavascriptHandler::kOperations[] = {
+    {"Subscribe", &CJavascriptHandler::JSHandle_Register},
+    {"Unsubscribe", &CJavascriptHandler::JSHandle_UnRegister},
+    {"onTavistoStatusChange", &CJavascriptHandler::JSHandle_EventListener},
+    {"SendInterAppMessage", &CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage},
+    {"SetWindowSize", &CJavascriptHandler::SetWindowSize},
+    {"SetMinimumWindowSize", &CJavascriptHandler::SetMinimumWindowSize},
+    {"StickWindowOnTop", &CJavascriptHandler::StickWindowOnTop},
+    {"IsWindowStickyOnTop", &CJavascriptHandler::IsWindowStickyOnTop},
+    {"MaximizeWindow", &CJavascriptHandler::MaximizeWindow},
+    {"MinimizeWindow", &CJavascriptHandler::MinimizeWindow},
+    {"BringWindowToFront", &CJavascriptHandler::JSHandle_BringWindowToFront},
+    {"hideSplashScreen", &CJavascriptHandler::JSHandle_HideSplashScreen},
+    {"showSplashScreen", &CJavascriptHandler::JSHandle_ShowSplashScreen},
+    {"onJSAppReady", &CJavascriptHandler::JSOnAppReadyEvent},
+    {"SetLocale", &CJavascriptHandler::JSHandle_SetLocale},
+    {"GetLocale", &CJavascriptHandler::JSHandle_GetLocale},
+    {"GetMechineID", &CJavascriptHandler::JSHandle_GetMechineID},
+    {"SetStartUrl", &CJavascriptHandler::JSHandle_SetStartUrl},
+    {"GetStartUrl", &CJavascriptHandler::JSHandle_GetStartUrl},
+    {"setPopUpDomain", &CJavascriptHandler::JSHandle_SetPopupDomain},
+    {"IsAppActive", &CJavascriptHandler::IsAppActive},
+    {"IsAppMinimized", &CJavascriptHandler::IsAppMinimized},
+    {"SetAppcastURL", &CJavascriptHandler::JSHandle_SetAppcastURL},
+    {"SetFocusToWindow", &CJavascriptHandler::SetFocusToWindow},
+    {"HideApp", &CJavascriptHandler::HideApp},
+    {"LaunchURL", &CJavascriptHandler::LaunchURLMessage},
+};
+
+CJavascriptHandler::CJavascriptHandler(engine::RenderBrowserRef browser, RenderEnvRef env)
+    : m_pBrowser(std::move(browser)), m_env(std::move(env)) {}
+
+bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& context, const JSValueRef&,
+                                 const JSValueList& arguments, JSValueRef& retval, std::string&) {
+    TVC_LOG_INFO("CJavascriptHandler Execute() name: %s \n", name.c_str());
+    for (const auto& op : kOperations) {
+        if (name == op.name) {
+            retval = (this->*op.operation)(context, arguments);
+            return true;
+        }
+    }
+    TVC_LOG_WARN("CJavascriptHandler::Execute handle - skipping unknown JS invoke : %s\n", name.c_str());
+    return false;
+}
+
+bool CJavascriptHandler::Send(const ProcessMessage& message) {
+    if (!m_pBrowser) {
+        TVC_LOG_ERROR("CJavascriptHandler::%s browser-ref-NULL\n", message.name.c_str());
+        return false;
+    }
+    if (m_pBrowser->SendProcessMessage(message)) {
+        TVC_LOG_WARN("CJavascriptHandler::%s - SendProcessMessage success", message.name.c_str());
+        return true;
+    }
+    TVC_LOG_ERROR("CJavascriptHandler::%s - SendProcessMessage failure", message.name.c_str());
+    return false;
+}
+
+JSValueRef CJavascriptHandler::SendStringArgument(const JSContextRef& ctx, const JSValueList& args,
+                                                  const char* messageName) {
+    if (!ArgIs(args, 0, JSValue::Type::String)) {
+        TVC_LOG_ERROR("CJavascriptHandler::%s invalid arguments : count %zu, a string is required", messageName,
+                      args.size());
+        return Bool(ctx, false);
+    }
+    return Bool(ctx, Send({messageName, {args[0]->GetStringValue()}}));
+}
+
+JSValueRef CJavascriptHandler::JSHandle_Register(const JSContextRef& ctx, const JSValueList& args) {
+    if (args.size() != 2) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed args check : actual : %lu  required: %d \n",
+                      static_cast<unsigned long>(args.size()), 2);
+    } else if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::Function)) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed args type check: not-a-function \n");
+    } else if (!ctx) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed to aquire current V8Context\n");
+    } else {
+        std::string event = args[0]->GetStringValue();
+        m_registry.Add(event, CallbackCtxType(ctx, args[1]));
+        TVC_LOG_WARN("CJavascriptHandler::JSHandle_Register added the context: ctx=%p, arg_str_id=%s\n",
+                     static_cast<void*>(ctx.get()), event.c_str());
+    }
+    return Bool(ctx, true);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_UnRegister(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::String)) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_UnRegister failed args check : an event name is required\n");
+    } else if (m_registry.RemoveFirst(args[0]->GetStringValue())) {
+        TVC_LOG_WARN("CJavascriptHandler::JSHandle_UnRegister : success : callbacks un-registered\n");
+    } else {
+        TVC_LOG_WARN("CJavascriptHandler::JSHandle_UnRegister : failed : no callbacks registered\n");
+    }
+    return Bool(ctx, true);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx, const JSValueList& args) {
+    if (args.size() != 3) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed args check : actual : %lu  required: %d \n",
+                      static_cast<unsigned long>(args.size()), 3);
+        return Bool(ctx, true);
+    }
+    if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::String) ||
+        !ArgIs(args, 2, JSValue::Type::Int)) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed args type check: not-a-function \n");
+        return Bool(ctx, true);
+    }
+    if (!ctx) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed to aquire current V8Context\n");
+        return Bool(ctx, true);
+    }
+    std::string first = args[0]->GetStringValue();
+    std::string second = args[1]->GetStringValue();
+    int state = args[2]->GetIntValue();
+    if (m_pBrowser) {
+        if (m_pBrowser->SendProcessMessage({msg::kAppCommandVisibility, {state == 2}}))
+            TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener SendProcessMessage : %s sent-success\n",
+                         msg::kAppCommandVisibility);
+        else
+            TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener SendProcessMessage : failed\n");
+    } else {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener browser-ref-NULL\n");
+    }
+    TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener %s : [%s, %s, %d]--\n", "onTavistoStatusChange",
+                 first.empty() ? "[null]" : first.c_str(), second.empty() ? "[null]" : second.c_str(), state);
+    return Bool(ctx, true);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const JSContextRef& ctx,
+                                                                         const JSValueList& args) {
+    if (args.size() != 1) {
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage failed args check : actual : %lu  "
+            "required: %d \n",
+            static_cast<unsigned long>(args.size()), 1);
+        return Bool(ctx, false);
+    }
+    return SendStringArgument(ctx, args, msg::kNativeMessageFromTvdJs);
+}
+
+JSValueRef CJavascriptHandler::SetWindowSize(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
+        TVC_LOG_ERROR("CJavascriptHandler::SetWindowSize invalid arguments : two integers are required");
+        return Bool(ctx, false);
+    }
+    return Bool(ctx, Send({msg::kSetWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
+}
+
+JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
+        TVC_LOG_ERROR("CJavascriptHandler::SetMinimumWindowSize invalid arguments : two integers are required");
+        return Bool(ctx, false);
+    }
+    return Bool(ctx, Send({msg::kSetMinimumWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
+}
+
+JSValueRef CJavascriptHandler::StickWindowOnTop(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::Bool)) {
+        TVC_LOG_ERROR("CJavascriptHandler::StickWindowOnTop invalid arguments : a bool is required");
+        return Bool(ctx, false);
+    }
+    return Bool(ctx, Send({msg::kStickWindowOnTop, {args[0]->GetBoolValue()}}));
+}
+
+JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::Bool)) {
+        TVC_LOG_ERROR("CJavascriptHandler::IsWindowStickyOnTop invalid arguments : a bool is required");
+        return Bool(ctx, false);
+    }
+    return Bool(ctx, Send({msg::kIsWindowStickyOnTop, {args[0]->GetBoolValue()}}));
+}
+
+JSValueRef CJavascriptHandler::MaximizeWindow(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kMaximizeWindow, {}}));
+}
+
+JSValueRef CJavascriptHandler::MinimizeWindow(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kMinimizeWindow, {}}));
+}
+
+JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& ctx, const JSValueList& args) {
+    int fromTray = 0;
+    if (args.empty()) {
+        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n", "CJavascriptHandler::JSHandle_BringWindowToFront",
+                     0);
+    } else if (!ArgIs(args, 0, JSValue::Type::Int)) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_BringWindowToFront invalid arguments : an integer is required");
+        return Bool(ctx, false);
+    } else {
+        fromTray = args[0]->GetIntValue();
+    }
+    return Bool(ctx, Send({msg::kBringWindowToFront, {fromTray}}));
+}
+
+JSValueRef CJavascriptHandler::JSHandle_HideSplashScreen(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kHideSplashScreen, {}}));
+}
+
+JSValueRef CJavascriptHandler::JSHandle_ShowSplashScreen(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kShowSplashScreen, {}}));
+}
+
+JSValueRef CJavascriptHandler::JSOnAppReadyEvent(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kJSOnAppReadyEvent, {}}));
+}
+
+JSValueRef CJavascriptHandler::JSHandle_SetLocale(const JSContextRef& ctx, const JSValueList& args) {
+    return SendStringArgument(ctx, args, msg::kSetLocale);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_GetLocale(const JSContextRef& ctx, const JSValueList&) {
+    std::string locale = CAppProps::ReadProperty("language", "locale");
+    if (locale.empty()) locale = "en_US";
+    return ctx ? ctx->NewString(locale) : nullptr;
+}
+
+JSValueRef CJavascriptHandler::JSHandle_GetMechineID(const JSContextRef& ctx, const JSValueList&) {
+    return ctx ? ctx->NewString(m_env->state->strMachineId) : nullptr;
+}
+
+JSValueRef CJavascriptHandler::JSHandle_SetStartUrl(const JSContextRef& ctx, const JSValueList& args) {
+    if (!ArgIs(args, 0, JSValue::Type::String)) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetStartUrl invalid arguments : a string is required");
+    } else if (std::string url = args[0]->GetStringValue(); !url.empty()) {
+        // The preferences refuse (and log) a value with a line break or NUL.
+        if (!CAppProps::WriteProperty("url", "starturl", url))
+            TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetStartUrl the start URL was not stored");
+    }
+    return Bool(ctx, true);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_GetStartUrl(const JSContextRef& ctx, const JSValueList&) {
+    return ctx ? ctx->NewString(CAppProps::ReadProperty("url", "starturl")) : nullptr;
+}
+
+JSValueRef CJavascriptHandler::JSHandle_SetPopupDomain(const JSContextRef& ctx, const JSValueList& args) {
+    return SendStringArgument(ctx, args, msg::kSetPopupDomain);
+}
+
+JSValueRef CJavascriptHandler::IsAppActive(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, m_env->state->bAppActive);
+}
+
+JSValueRef CJavascriptHandler::IsAppMinimized(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, m_env->state->bWindowMinimized);
+}
+
+JSValueRef CJavascriptHandler::JSHandle_SetAppcastURL(const JSContextRef& ctx, const JSValueList& args) {
+    if (args.size() != 1) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetAppcastURL. Invalid Arguments");
+        return Bool(ctx, false);
+    }
+    return SendStringArgument(ctx, args, msg::kSetAppcastURL);
+}
+
+JSValueRef CJavascriptHandler::SetFocusToWindow(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kSetFocus, {}}));
+}
+
+JSValueRef CJavascriptHandler::HideApp(const JSContextRef& ctx, const JSValueList&) {
+    return Bool(ctx, Send({msg::kHideApp, {}}));
+}
+
+JSValueRef CJavascriptHandler::LaunchURLMessage(const JSContextRef& ctx, const JSValueList& args) {
+    return SendStringArgument(ctx, args, msg::kLaunchURL);
+}
+
+bool CJavascriptHandler::JSFireMethods(const std::string& name, const engine::ListValue& arguments) {
+    if (name.empty()) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSFireMethod_NativeMessageReceive empty message\n");
+        return false;
+    }
+    if (!m_env->runner->CurrentlyOnRenderThread()) {
+        // Thread crossing: any thread -> render thread; the handler outlives the task or the task does nothing.
+        std::weak_ptr<CJavascriptHandler> weak = weak_from_this();
+        bool posted = m_env->runner->PostTask(
+            [weak, name, arguments] {
+                if (auto self = weak.lock()) self->JSFireMethods(name, arguments);
+            },
+            0);
+        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods NewCefRunnableFunction : %d\n", posted ? 1 : 0);
+        return false;
+    }
+    // Subscribers may subscribe or unsubscribe while they are called: fire over a copy, and skip
+    // entries removed meanwhile; subscriptions added meanwhile wait for the next event.
+    std::vector<CallbackCtxType> matched = m_registry.Snapshot(name);
+    TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: %s  matched-methods: %d: \n", name.c_str(),
+                 static_cast<int>(matched.size()));
+    if (matched.empty()) {
+        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: no matches - bad-iterator\n");
+        return false;
+    }
+    int fired = 0;
+    for (const CallbackCtxType& entry : matched) {
+        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods registerd callback : %s : %p \n", name.c_str(),
+                     static_cast<void*>(entry.callback.get()));
+        if (!m_registry.Contains(entry.m_uiSerial)) {
+            TVC_LOG_INFO("CJavascriptHandler::JSFireMethods callback unsubscribed while firing : %s\n", name.c_str());
+            continue;
+        }
+        if (!entry.m_pContext || !entry.m_pContext->IsValid()) {
+            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods failed to enter context : %p\n",
+                          static_cast<void*>(entry.m_pContext.get()));
+            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods entry context %p, present %d",
+                          static_cast<void*>(entry.m_pContext.get()), entry.m_pContext ? 1 : 0);
+            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods entry context valid %d",
+                          entry.m_pContext && entry.m_pContext->IsValid() ? 1 : 0);
+            continue;
+        }
+        if (entry.callback) {
+            engine::JSValueList args;
+            for (const auto& v : arguments) args.push_back(JSValueFromValue(entry.m_pContext, v));
+            // A subscriber that throws is logged by the engine and does not stop the others.
+            entry.callback->ExecuteFunction(nullptr, args);
+            ++fired;
+        } else {
+            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods js-callback-func nullref :\n");
+        }
+        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods context-exit : %p\n", static_cast<void*>(entry.m_pContext.get()));
+    }
+    return fired > 0;
+}
+
+bool CJavascriptHandler::JSFireMethod_NativeMessageReceive(const std::string& text) {
+    if (text.empty()) {
+        TVC_LOG_ERROR("CJavascriptHandler::JSFireMethod_NativeMessageReceive empty message\n");
+        return false;
+    }
+    bool result = JSFireMethods("HandleInterAppMessage", {text});
+    TVC_LOG_WARN("CJavascriptHandler::JSFireMethod_NativeMessageReceive message: %s fire-result: %d\n", text.c_str(),
+                 result ? 1 : 0);
+    return result;
+}
+
+void CJavascriptHandler::ReleaseContext(const JSContextRef& context) { m_registry.ReleaseContext(context); }
+}  // namespace tvc::render

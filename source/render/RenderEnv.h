@@ -1,0 +1,42 @@
+// What the render-side bridge takes from its process: the main-thread task runner, the
+// process-wide values, and the few services the tests replace.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tvc::render {
+
+// The web process's main thread (CEF's render thread), where all page work runs.
+class IRenderTaskRunner {
+public:
+    virtual ~IRenderTaskRunner() = default;
+    virtual bool CurrentlyOnRenderThread() const = 0;
+    // Any thread. Runs `task` on the render thread after `delayMs`; false when it cannot be queued.
+    virtual bool PostTask(std::function<void()> task, int delayMs) = 0;
+};
+
+// Values shared by the application object, the binder and the handler. Render thread only.
+struct CRenderProcessState {
+    bool bAppActive = false;        // "IsAppActiveStatusMessage"
+    bool bWindowMinimized = false;  // "IsWindowMiniaturizedStatusMessage"
+    std::string strMachineId;       // empty until it could be read
+};
+
+inline constexpr const char* kDefaultConfigBaseURL = "https://config.tavisto.example/";
+inline constexpr const char* kDefaultWebSiteURL = "https://www.tavisto.example";
+
+struct CRenderEnv {
+    std::shared_ptr<IRenderTaskRunner> runner;
+    std::shared_ptr<CRenderProcessState> state = std::make_shared<CRenderProcessState>();
+    // Blocks the render thread; the quit wait polls with it.
+    std::function<void(int ms)> sleep;
+    // The machine identifier, or "" when it cannot be read.
+    std::function<std::string()> readMachineId;
+    std::string version;
+    std::string configBaseURL = kDefaultConfigBaseURL;  // "propMDConfigBaseURL" without a stored value
+    std::string webSiteURL = kDefaultWebSiteURL;        // opened by the tray's web-site item
+};
+using RenderEnvRef = std::shared_ptr<CRenderEnv>;
+}  // namespace tvc::render

@@ -1,0 +1,105 @@
+#include "render/webext/RenderExtension.h"
+
+#include "common/LogHelper.h"
+#include "platform/gtk/VariantConvert.h"
+#include "render/webext/ConsoleBridge.h"
+
+namespace tvc::render::webext {
+
+CRenderExtension::CRenderExtension(WebKitWebExtension* extension, std::shared_ptr<ClientApp> app)
+    : m_app(std::move(app)) {
+    m_pageCreated = glib::ScopedSignal(
+        extension, g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), this));
+    WebKitScriptWorld* world = webkit_script_world_get_default();
+    m_windowObjectCleared = glib::ScopedSignal(
+        world, g_signal_connect(world, "window-object-cleared", G_CALLBACK(OnWindowObjectCleared), this));
+    m_app->OnRenderThreadCreated();
+    m_app->OnWebKitInitialized();
+}
+
+CRenderExtension::~CRenderExtension() {
+    for (const auto& [page, record] : m_pages) g_object_weak_unref(G_OBJECT(page), OnPageFinalized, this);
+}
+
+std::shared_ptr<CRenderPage> CRenderExtension::Find(WebKitWebPage* page) const {
+    auto it = m_pages.find(page);
+    return it == m_pages.end() ? nullptr : it->second;
+}
+
+void CRenderExtension::OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer data) {
+    auto* self = static_cast<CRenderExtension*>(data);
+    auto record = std::make_shared<CRenderPage>(page);
+    self->m_pages[page] = record;
+    // The page owns these connections: they end with it.
+    g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessageReceived), self);
+    g_signal_connect(page, "console-message-sent", G_CALLBACK(OnConsoleMessageSent), self);
+    g_object_weak_ref(G_OBJECT(page), OnPageFinalized, self);
+    TVC_LOG_WARN("CRenderExtension::OnPageCreated : page %d", record->GetIdentifier());
+    self->m_app->OnBrowserCreated(record);
+}
+
+void CRenderExtension::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
+                                             gpointer data) {
+    static_cast<CRenderExtension*>(data)->ContextCreated(world, page, frame);
+}
+
+void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame) {
+    auto record = Find(page);
+    if (!record) {
+        // A page created before the extension was listening.
+        OnPageCreated(nullptr, page, this);
+        record = Find(page);
+    }
+    auto frameRecord = record->FrameFor(frame);
+    auto context = std::make_shared<JscContext>(
+        glib::GObjectPtr<JSCContext>::Adopt(webkit_frame_get_js_context_for_script_world(frame, world)), record,
+        frameRecord);
+    // The frame's previous document is gone: its registrations go with it.
+    if (auto previous = frameRecord->ReplaceContext(context)) ReleaseContext(record, frameRecord, previous);
+    TVC_LOG_WARN("CRenderExtension::ContextCreated : page %d, frame %lld (%s), %s", record->GetIdentifier(),
+                 frameRecord->GetIdentifier(), frameRecord->IsMain() ? "main" : "sub", frameRecord->GetURL().c_str());
+    if (!InstallConsoleWrapper(context)) TVC_LOG_ERROR("CRenderExtension::ContextCreated : console wrapper failed");
+    m_app->OnContextCreated(record, frameRecord, context);
+}
+
+void CRenderExtension::ReleaseContext(const std::shared_ptr<CRenderPage>& page,
+                                      const std::shared_ptr<CRenderFrame>& frame,
+                                      const std::shared_ptr<JscContext>& context) {
+    TVC_LOG_INFO("CRenderExtension::ReleaseContext : page %d, frame %lld, context %p", page->GetIdentifier(),
+                 frame->GetIdentifier(), static_cast<void*>(context.get()));
+    m_app->OnContextReleased(page, frame, context);
+    context->Invalidate();
+}
+
+gboolean CRenderExtension::OnUserMessageReceived(WebKitWebPage* page, WebKitUserMessage* message, gpointer data) {
+    auto* self = static_cast<CRenderExtension*>(data);
+    auto record = self->Find(page);
+    const char* name = webkit_user_message_get_name(message);
+    if (!record || !name) return FALSE;
+    engine::ProcessMessage processMessage{name, glib::FromVariant(webkit_user_message_get_parameters(message))};
+    bool handled = self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
+    // Ours whether or not a page callback took it: no other handler should answer it.
+    return handled || msg::Find(processMessage.name) != nullptr;
+}
+
+void CRenderExtension::OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message, gpointer data) {
+    auto* self = static_cast<CRenderExtension*>(data);
+    ForwardConsoleMessage(self->Find(page), message);
+}
+
+void CRenderExtension::OnPageFinalized(gpointer data, GObject* page) {
+    static_cast<CRenderExtension*>(data)->PageEnded(reinterpret_cast<WebKitWebPage*>(page));
+}
+
+void CRenderExtension::PageEnded(WebKitWebPage* page) {
+    auto it = m_pages.find(page);
+    if (it == m_pages.end()) return;
+    auto record = it->second;
+    m_pages.erase(it);
+    record->Detach();
+    TVC_LOG_WARN("CRenderExtension::PageEnded : page %d", record->GetIdentifier());
+    for (const auto& [id, frame] : record->Frames())
+        if (auto context = frame->ReplaceContext(nullptr)) ReleaseContext(record, frame, context);
+    m_app->OnBrowserDestroyed(record);
+}
+}  // namespace tvc::render::webext
