@@ -76,7 +76,6 @@ private:
     CWebSocketsMessagingManager& m_manager;
     lws_context* m_pContext = nullptr;
     unsigned m_uiPort = 0;
-    std::string m_strWebSiteOrigin;
     lws* m_pActiveWsi = nullptr;
     CInboundReassembler m_receive;
     COutboundFragmenter m_send;
@@ -104,7 +103,6 @@ int CWebSocketListenerLoop::Run() {
     lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, EmitLibraryLog);
     m_pActiveWsi = nullptr;
     m_manager.SetActivePort(0);
-    m_strWebSiteOrigin = m_manager.GetAllowedWebSiteOrigin();
 
     std::vector<unsigned> ports;
     m_manager.Get_Trial_PortList(ports);
@@ -186,7 +184,7 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string origin = ReadHeader(wsi, WSI_TOKEN_ORIGIN, 1024);
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
     const bool bOriginAllowed = origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                                               : IsWebSocketOriginAllowed(origin, m_strWebSiteOrigin);
+                                               : IsWebSocketOriginAllowed(origin, m_manager.GetAllowedWebSiteOrigin());
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
     TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(), host.c_str());
     return false;

@@ -60,12 +60,19 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
 // ---- CRecordingObserver: written on the I/O thread, read on the test thread, under m_lock.
 
 void CRecordingObserver::OnInterAppMessageRceive(const std::string& text) {
+    std::function<void(const std::string&)> onMessage;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_messages.push_back(text);
+        onMessage = m_onMessage;
     }
     m_changed.notify_all();
-    if (m_onMessage) m_onMessage(text);
+    if (onMessage) onMessage(text);
+}
+
+void CRecordingObserver::SetOnMessage(std::function<void(const std::string&)> onMessage) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_onMessage = std::move(onMessage);
 }
 
 void CRecordingObserver::OnInterAppMessagingListenerExit(bool listenSucceeded) {

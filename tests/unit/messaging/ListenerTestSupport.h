@@ -49,9 +49,10 @@ public:
     std::vector<bool> ListenerExits();
 
     // Runs on the I/O thread for every message, after it is recorded.
-    std::function<void(const std::string&)> m_onMessage;
+    void SetOnMessage(std::function<void(const std::string&)> onMessage);
 
 private:
+    std::function<void(const std::string&)> m_onMessage;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<std::string> m_messages;

@@ -138,9 +138,9 @@ TEST_F(WebSocketFramesTest, RefusedConnectionsDoNotDisturbTheActiveOne) {
 // sends or receives is lost or reordered.
 TEST_F(WebSocketFramesTest, ConnectionStormLeavesTheActivePeerAlone) {
     std::weak_ptr<CWebSocketsMessagingManager> weak = m_listener.spManager;
-    m_listener.spObserver->m_onMessage = [weak](const std::string& text) {
+    m_listener.spObserver->SetOnMessage([weak](const std::string& text) {
         if (auto manager = weak.lock()) manager->Send("re:" + text);
-    };
+    });
     const unsigned port = m_listener.port;
     std::atomic<int> opened{0};
     std::thread storm([&] {
