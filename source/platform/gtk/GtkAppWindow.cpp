@@ -51,8 +51,13 @@ void GtkAppWindow::Forget() {
 
 void GtkAppWindow::OnDestroy(GtkWidget*, gpointer self) { static_cast<GtkAppWindow*>(self)->Forget(); }
 
-gboolean GtkAppWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
-    static_cast<GtkAppWindow*>(self)->m_state = event->new_window_state;
+gboolean GtkAppWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    auto* self = static_cast<GtkAppWindow*>(data);
+    const bool wasFree = (self->m_state & kNotFreeStates) == 0;
+    self->m_state = event->new_window_state;
+    // Leaving the normal state: where the user last put the window is where it comes back to.
+    if (wasFree && (self->m_state & kNotFreeStates) != 0 && self->m_lastFreeRect)
+        self->m_placement = self->m_lastFreeRect;
     return FALSE;
 }
 
@@ -82,6 +87,7 @@ gboolean GtkAppWindow::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data
         self->ApplyRect(*self->m_placement);
     } else {
         self->m_placementFixes = 0;
+        if (self->InFreeState()) self->m_lastFreeRect = self->FrameRect();
     }
     return FALSE;
 }
@@ -154,6 +160,7 @@ Rect GtkAppWindow::GetRect() const {
 void GtkAppWindow::SetRect(const Rect& rect) {
     if (!m_window) return;
     m_placement = rect;
+    m_lastFreeRect.reset();
     m_placementFixes = 0;
     ApplyRect(rect);
 }

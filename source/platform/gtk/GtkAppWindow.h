@@ -77,6 +77,7 @@ private:
     std::optional<Rect> m_placement;
     bool m_keepAbove = false;
     Insets m_insets;
+    std::optional<Rect> m_lastFreeRect;  // the frame at the last move or resize in the normal state
     int m_placementFixes = 0;  // corrections left after a map, once the real decorations are known
     std::deque<std::function<void()>> m_posted;
     guint m_postedSource = 0;
