@@ -1,0 +1,359 @@
+// The handler's own decisions: popups, load errors, crashes, browser life span, console file,
+// context menu, drags, downloads.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "Fakes.h"
+#include "common/ConsoleLog.h"
+
+namespace tvc::test {
+namespace fs = std::filesystem;
+
+TEST_F(HandlerTest, StartUrlDefaultsToTheStartPageBesideTheExecutableAsFileUri) {
+    MakeHandler();
+    std::string folder;
+    CAppPaths::GetPath(CAppPaths::eApplicationFolder, folder);
+    EXPECT_EQ(handler->GetStartupURL(), "file://" + folder + "cef_js_app.html");
+    EXPECT_EQ(handler->GetMinimumWindowWidth(), 400);
+    EXPECT_EQ(handler->GetMinimumWindowHeight(), 300);
+    // SetMainHwnd shows the splash without a time-out.
+    EXPECT_EQ(splash->calls, (std::vector<std::string>{"Show 0"}));
+
+    SetSwitches({"--url=https://app.example/start"});
+    TestHandler withSwitch;
+    EXPECT_EQ(withSwitch.GetStartupURL(), "https://app.example/start");
+}
+
+// ---- popups ----
+struct PopupCase {
+    const char* domains;
+    const char* target;
+    bool opensInApp;
+};
+class PopupPolicyTest : public HandlerTest, public ::testing::WithParamInterface<PopupCase> {};
+
+TEST_P(PopupPolicyTest, DomainPiecesDecideWhereThePopupOpens) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    const auto& c = GetParam();
+    handler->HandleSetPopupDomain(Msg(msg::kSetPopupDomain, {std::string(c.domains)}));
+    const bool cancelled = handler->OnBeforePopup(browser, browser->frame, c.target);
+    EXPECT_EQ(cancelled, !c.opensInApp);
+    EXPECT_EQ(desktop->opened.size(), c.opensInApp ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PopupPolicyTest,
+    ::testing::Values(PopupCase{"", "https://other.example/", false},                      // empty list
+                      PopupCase{"pay.example,", "https://other.example/", false},          // trailing comma adds nothing
+                      PopupCase{"pay.example,", "https://pay.example/x", true},
+                      PopupCase{"a.example,,b.example", "https://other.example/", true},   // empty piece matches all
+                      PopupCase{",a.example", "https://other.example/", true},             // leading comma too
+                      PopupCase{"a.example,pay", "https://www.pay.example/checkout", true},  // plain substring
+                      PopupCase{"Pay.example", "https://pay.example/", false}));           // case-sensitive
+
+TEST_F(HandlerTest, PopupsSentOutsideOnlyForWebMailAndSpotifyAddresses) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    for (const char* url : {"https://x.example/", "http://x.example/", "mailto:a@b.example", "spotify:track:1"})
+        EXPECT_TRUE(handler->OnBeforePopup(browser, browser->frame, url)) << url;
+    for (const char* url : {"file:///etc/passwd", "smb://host/share", "javascript:alert(1)", "custom:x", ""})
+        EXPECT_TRUE(handler->OnBeforePopup(browser, browser->frame, url)) << url;
+    EXPECT_EQ(desktop->opened, (std::vector<std::string>{"https://x.example/", "http://x.example/",
+                                                         "mailto:a@b.example", "spotify:track:1"}));
+}
+
+// ---- load errors ----
+TEST_F(HandlerTest, LoadErrorPageExceptAbortedAndSpotifyUnknownScheme) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    auto& frame = *browser->frame;
+
+    handler->OnLoadError(browser, browser->frame, -3, "aborted", "https://a.example/");
+    frame.url = "spotify:track:1";
+    handler->OnLoadError(browser, browser->frame, -302, "unknown scheme", "spotify:track:1");
+    EXPECT_TRUE(frame.alternates.empty());
+
+    frame.url = "https://a.example/";
+    handler->OnLoadError(browser, browser->frame, -302, "unknown scheme", "foo:bar");
+    handler->OnLoadError(browser, browser->frame, -105, "name not resolved", "https://nx.example/");
+    ASSERT_EQ(frame.alternates.size(), 2u);
+    EXPECT_EQ(frame.alternates[1].first,
+              "<html><body bgcolor=\"white\"><h2>Failed to load URL https://nx.example/ with error name not "
+              "resolved (-105).</h2></body></html>");
+    EXPECT_EQ(frame.alternates[1].second, "https://nx.example/");
+}
+
+TEST_F(HandlerTest, LoadErrorPageEscapesMarkupInUrlAndText) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    const std::string url = "https://x.example/?q=<script>alert('x')</script>&a=\"b\"";
+    handler->OnLoadError(browser, browser->frame, -2, "<b>bad</b>", url);
+    ASSERT_EQ(browser->frame->alternates.size(), 1u);
+    const std::string& html = browser->frame->alternates[0].first;
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;a=&quot;b&quot;"), std::string::npos);
+    EXPECT_NE(html.find("&lt;b&gt;bad&lt;/b&gt;"), std::string::npos);
+    EXPECT_EQ(browser->frame->alternates[0].second, url);  // the address itself is not altered
+}
+
+// ---- renderer crashes ----
+TEST_F(HandlerTest, CrashReloadsTheStartAddressUnlessShuttingDownOrAlreadyThere) {
+    SetSwitches({"--url=https://App.example/Start"});
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    auto& frame = *browser->frame;
+
+    desktop->shuttingDown = true;
+    frame.url = "https://other.example/";
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_TRUE(frame.loads.empty());
+
+    desktop->shuttingDown = false;
+    frame.url = "https://app.example/start?locale=fr_FR";  // same address, other case
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_TRUE(frame.loads.empty());
+
+    frame.url = "https://other.example/";
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessWasKilled);
+    EXPECT_EQ(frame.loads, (std::vector<std::string>{"https://App.example/Start"}));
+
+    // A failed shutdown query counts as no shutdown.
+    desktop->shutdownQueryOk = false;
+    desktop->shuttingDown = true;
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_EQ(frame.loads.size(), 2u);
+}
+
+TEST_F(HandlerTest, CrashOnTheFileStartPageIsRecognised) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    std::string start = handler->GetStartupURL();
+    ASSERT_EQ(start.rfind("file:///", 0), 0u);
+    for (auto& c : start)  // the engine may report the path in another case of its escapes
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    browser->frame->url = start;
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_TRUE(browser->frame->loads.empty());
+}
+
+TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {
+    SetSwitches({"--url=https://app.example/"});
+    MakeHandler();
+    auto now = CCrashReloadGuard::Clock::now();
+    handler->SetCrashReloadClock([&] { return now; });
+    auto browser = MakeMainBrowser();
+    // The start page crashes before its address commits, so the frame keeps the old one.
+    browser->frame->url = "https://other.example/";
+    for (int i = 0; i < 10; ++i) {
+        handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+        now += std::chrono::seconds(1);
+    }
+    EXPECT_EQ(browser->frame->loads.size(), static_cast<size_t>(CCrashReloadGuard::kMaxReloads));
+    now += CCrashReloadGuard::kWindow;
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_EQ(browser->frame->loads.size(), static_cast<size_t>(CCrashReloadGuard::kMaxReloads) + 1);
+}
+
+// ---- life span ----
+TEST_F(HandlerTest, LastBrowserClosingEndsTheLoopExactlyOnce) {
+    MakeHandler();
+    auto main = MakeMainBrowser();
+    auto popup = std::make_shared<FakeBrowser>(2, true);
+    auto second = std::make_shared<FakeBrowser>(3, false);
+    handler->OnAfterCreated(popup);
+    handler->OnAfterCreated(second);  // neither main nor popup: not stored, still counted
+    EXPECT_EQ(handler->GetBrowser(), main);
+    EXPECT_EQ(handler->GetLiveBrowserCount(), 3);
+
+    handler->CloseAllBrowsers(false);
+    EXPECT_EQ(popup->host.calls, (std::vector<std::string>{"Close"}));
+    EXPECT_EQ(main->host.calls, (std::vector<std::string>{"Close"}));
+    EXPECT_TRUE(second->host.calls.empty());
+
+    EXPECT_FALSE(handler->DoClose(main));
+    EXPECT_TRUE(handler->IsClosing());
+    handler->OnBeforeClose(popup);
+    handler->OnBeforeClose(second);
+    EXPECT_EQ(quitLoopCalls, 0);
+    handler->OnBeforeClose(main);
+    EXPECT_EQ(quitLoopCalls, 1);
+    EXPECT_EQ(handler->GetBrowser(), nullptr);
+    handler->OnBeforeClose(main);  // reported twice
+    handler->OnBeforeClose(nullptr);
+    EXPECT_EQ(quitLoopCalls, 1);
+}
+
+TEST_F(HandlerTest, DoCloseOfAPopupLeavesTheHandlerOpen) {
+    MakeHandler();
+    MakeMainBrowser();
+    auto popup = std::make_shared<FakeBrowser>(2, true);
+    handler->OnAfterCreated(popup);
+    EXPECT_FALSE(handler->DoClose(popup));
+    EXPECT_FALSE(handler->IsClosing());
+    EXPECT_FALSE(handler->DoClose(nullptr));
+    EXPECT_TRUE(handler->IsClosing());
+}
+
+TEST_F(HandlerTest, ShowOnLaunchBringsTheWindowForward) {
+    SetSwitches({"--show-on-launch", "--mouse-cursor-change-disabled"});
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    EXPECT_EQ(handler->updateTriggers, 1);
+    EXPECT_EQ(window->calls.back(), "Raise");
+    EXPECT_EQ(browser->host.calls, (std::vector<std::string>{"CursorOff"}));
+}
+
+// ---- console file ----
+TEST_F(HandlerTest, ConsoleFileIsEmptiedOnlyOnceItExceedsTenMiB) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    std::string logs;
+    ASSERT_EQ(CAppPaths::GetPath(CAppPaths::eLogsFolder, logs), CAppPaths::eOk);
+    const std::string path = logs + "TVCJSLog.log";
+
+    auto fill = [&](std::uintmax_t size) {
+        std::ofstream(path, std::ios::trunc).close();
+        fs::resize_file(path, size);
+    };
+    fill(kConsoleLogMaxBytes);  // exactly 10 MiB: appended
+    EXPECT_FALSE(handler->OnConsoleMessage(browser, "hello", "page.js", 3));
+    EXPECT_EQ(fs::file_size(path), kConsoleLogMaxBytes + 7);
+
+    fill(kConsoleLogMaxBytes + 1);  // one byte more: emptied first
+    handler->OnConsoleMessage(browser, "hello", "page.js", 3);
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "hello\r\n");
+}
+
+TEST_F(HandlerTest, ConsoleMessagesFromTheExtensionReachTheFile) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    EXPECT_TRUE(handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
+                                                  Msg(msg::kConsoleMessage, {std::string("from page")})));
+    std::string logs;
+    CAppPaths::GetPath(CAppPaths::eLogsFolder, logs);
+    std::ifstream in(logs + "TVCJSLog.log", std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "from page\r\n");
+}
+
+// ---- context menu, drags, protocols, permissions ----
+struct FakeMenu : engine::IContextMenuModel {
+    std::vector<std::pair<int, std::string>> items;  // id 0 = separator
+    int GetCount() const override { return static_cast<int>(items.size()); }
+    void AddSeparator() override { items.emplace_back(0, ""); }
+    void AddItem(int id, const std::string& label) override { items.emplace_back(id, label); }
+};
+
+TEST_F(HandlerTest, ContextMenuOffersDevToolsOnPagesAndFrames) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    FakeMenu empty, withItems, link;
+    handler->OnBeforeContextMenu(browser, {engine::CM_TYPEFLAG_PAGE, 0, 0}, empty);
+    EXPECT_EQ(empty.items, (std::vector<std::pair<int, std::string>>{
+                               {26500, "&Show DevTools"}, {26506, "Close DevTools"}, {0, ""}, {26507, "Inspect Element"}}));
+    withItems.AddItem(1, "Back");
+    handler->OnBeforeContextMenu(browser, {engine::CM_TYPEFLAG_FRAME, 0, 0}, withItems);
+    EXPECT_EQ(withItems.items[1], (std::pair<int, std::string>{0, ""}));
+    EXPECT_EQ(withItems.items.size(), 6u);
+    handler->OnBeforeContextMenu(browser, {engine::CM_TYPEFLAG_LINK, 0, 0}, link);
+    EXPECT_TRUE(link.items.empty());
+
+    engine::ContextMenuParams at{engine::CM_TYPEFLAG_PAGE, 12, 34};
+    EXPECT_TRUE(handler->OnContextMenuCommand(browser, at, 26500));
+    EXPECT_TRUE(handler->OnContextMenuCommand(browser, at, 26506));
+    EXPECT_TRUE(handler->OnContextMenuCommand(browser, at, 26507));
+    EXPECT_FALSE(handler->OnContextMenuCommand(browser, at, 1));
+    EXPECT_EQ(browser->host.calls,
+              (std::vector<std::string>{"ShowDevTools", "CloseDevTools", "Inspect 12,34"}));
+}
+
+TEST_F(HandlerTest, LinkDropsRefusedSpotifyHandedToTheSystemPermissionsGranted) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    EXPECT_TRUE(handler->OnDragEnter(browser, 2));
+    EXPECT_TRUE(handler->OnDragEnter(browser, 1 | 2 | 16));
+    EXPECT_FALSE(handler->OnDragEnter(browser, 1 | 16));
+    EXPECT_TRUE(handler->OnProtocolExecution(browser, "spotify:track:1"));
+    EXPECT_FALSE(handler->OnProtocolExecution(browser, "smb://host/"));
+    EXPECT_TRUE(handler->OnPermissionRequest(browser));
+}
+
+// ---- downloads ----
+TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    const std::string folder = root + "/dl/";
+    setenv("XDG_DOWNLOAD_DIR", folder.c_str(), 1);
+    engine::DownloadItem item;
+    item.url = "https://x.example/report.pdf";
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report.pdf");
+    std::ofstream(folder + "report.pdf") << "mine";
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report (1).pdf");
+    // A suggested name cannot climb out of the folder.
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "../../.bashrc"), folder + ".bashrc");
+    // Even a page download of a file named like the updater's goes to the user's folder.
+    item.url = "https://evil.example/1.0.0.0.json";
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "1.0.0.0.json"), folder + "1.0.0.0.json");
+
+    unsetenv("XDG_DOWNLOAD_DIR");
+    fs::create_directories(root + "/config");
+    std::ofstream(root + "/config/user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"$HOME/Telechargements\"\n";
+    EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Telechargements/");
+    fs::remove(root + "/config/user-dirs.dirs");
+    EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Downloads/");
+}
+
+TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    std::vector<int> notifications;
+    handler->SetDownloadNotificationCallback([&](int id) { notifications.push_back(id); });
+
+    // The one-time port-list download, started once.
+    EXPECT_TRUE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
+    EXPECT_FALSE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
+    ASSERT_EQ(browser->host.downloads.size(), 1u);
+    engine::DownloadItem config;
+    config.url = browser->host.downloads[0];
+    config.startedByApp = true;
+    std::string cache;
+    CAppPaths::GetPath(CAppPaths::eCacheFolder, cache);
+    EXPECT_EQ(handler->OnBeforeDownload(browser, config, "1.0.0.0.json"), cache + "1.0.0.0.json");
+    config.isComplete = true;
+    handler->OnDownloadUpdated(browser, config);
+    EXPECT_TRUE(notifications.empty());  // not the updater's
+
+    engine::DownloadItem update;
+    update.url = "https://updates.example/TavistoForWebInstaller.run";
+    update.startedByApp = true;
+    std::string data;
+    CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, data);
+    const std::string target = data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
+    EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run"), target);
+    EXPECT_TRUE(fs::is_directory(data + "CorvaneMedia/TavistoForWeb/Update"));
+    update.isInProgress = true;
+    update.receivedBytes = 2048;
+    handler->OnDownloadUpdated(browser, update);
+    EXPECT_TRUE(notifications.empty());
+    update.isInProgress = false;
+    update.isComplete = true;
+    update.fullPath = target;
+    handler->OnDownloadUpdated(browser, update);
+    EXPECT_EQ(handler->GetLastDownloadPath(), target);
+    update.isComplete = false;
+    update.isCanceled = true;
+    handler->OnDownloadUpdated(browser, update);
+    EXPECT_EQ(notifications, (std::vector<int>{32001, 32002}));
+
+    // The page's own finished download never notifies the updater.
+    engine::DownloadItem page;
+    page.isComplete = true;
+    handler->OnDownloadUpdated(browser, page);
+    EXPECT_EQ(notifications.size(), 2u);
+}
+}  // namespace tvc::test

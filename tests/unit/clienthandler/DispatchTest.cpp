@@ -1,0 +1,179 @@
+// The page's process messages: every row with the right shape acts, with a wrong shape it does not.
+#include "Fakes.h"
+
+namespace tvc::test {
+using engine::ListValue;
+using engine::ProcessId;
+
+class DispatchTest : public HandlerTest {
+protected:
+    void SetUp() override {
+        HandlerTest::SetUp();
+        MakeHandler();
+        browser = MakeMainBrowser();
+        window->calls.clear();
+        splash->calls.clear();
+    }
+    bool Send(const std::string& name, ListValue args = {}) {
+        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer, Msg(name, std::move(args)));
+    }
+    std::shared_ptr<FakeBrowser> browser;
+};
+
+TEST_F(DispatchTest, WindowRowsActOnlyWithTheirArgumentShape) {
+    Send(msg::kSetWindowSize, {800});
+    Send(msg::kSetWindowSize, {800, std::string("600")});
+    Send(msg::kSetMinimumWindowSize, {500, true});
+    Send(msg::kStickWindowOnTop, {1});
+    Send(msg::kStickWindowOnTop, {});
+    Send(msg::kBringWindowToFront, {});
+    Send(msg::kBringWindowToFront, {std::string("1")});
+    Send(msg::kIsWindowStickyOnTop, {true});
+    EXPECT_TRUE(window->calls.empty());
+    EXPECT_TRUE(browser->sent.empty());  // IsWindowStickyOnTop never answers
+    EXPECT_EQ(handler->updateTriggers, 0);
+
+    Send(msg::kSetWindowSize, {800, 600});
+    EXPECT_EQ(window->rect, (platform::Rect{100, 100, 800, 600}));
+    Send(msg::kSetMinimumWindowSize, {900, 650});
+    EXPECT_EQ(handler->GetMinimumWindowWidth(), 900);
+    Send(msg::kStickWindowOnTop, {true});
+    EXPECT_TRUE(window->keepAbove);
+    Send(msg::kMaximizeWindow);
+    Send(msg::kMinimizeWindow);
+    Send(msg::kBringWindowToFront, {1});
+    EXPECT_EQ(handler->updateTriggers, 1);
+    window->calls.clear();
+    Send(msg::kHideApp);
+    Send(msg::kSetFocus);
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose", "PostFocus"}));
+}
+
+TEST_F(DispatchTest, SplashAndPageReady) {
+    Send(msg::kShowSplashScreen);
+    Send(msg::kHideSplashScreen);
+    Send(msg::kJSOnAppReadyEvent);
+    EXPECT_EQ(splash->calls, (std::vector<std::string>{"Show 0", "Hide", "Hide"}));
+    ASSERT_EQ(browser->sent.size(), 1u);
+    EXPECT_EQ(browser->sent[0].name, msg::kGetLocalTimeMap);
+    EXPECT_EQ(browser->sent[0].args, (ListValue{std::string("{}")}));
+}
+
+TEST_F(DispatchTest, FullScreenSameValueTwiceTogglesOnceButEchoesTwice) {
+    Send(msg::kFullScreen, {true});
+    Send(msg::kFullScreen, {true});
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"Fullscreen"}));
+    ASSERT_EQ(browser->sent.size(), 2u);
+    for (auto& m : browser->sent) {
+        EXPECT_EQ(m.name, msg::kFullScreenToggle);
+        EXPECT_EQ(m.args, (ListValue{true}));
+    }
+    EXPECT_EQ(browser->host.calls, (std::vector<std::string>{"SetFocus", "SetFocus"}));
+
+    Send(msg::kFullScreen, {1});  // not a bool: no toggle, no echo
+    Send(msg::kFullScreen, {});
+    EXPECT_EQ(browser->sent.size(), 2u);
+    EXPECT_TRUE(handler->GetFullScreenHandler()->IsFullScreen());
+}
+
+TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
+    for (const char* url : {"https://a.example/", "mailto:x@y.example", "spotify:album:2", "file:///etc/passwd",
+                            "smb://server/share", "ms-settings:", "http://a.example/\nx", "HTTPS://B.example/"})
+        Send(msg::kLaunchURL, {std::string(url)});
+    Send(msg::kLaunchURL, {5});
+    EXPECT_EQ(desktop->opened, (std::vector<std::string>{"https://a.example/", "mailto:x@y.example",
+                                                         "spotify:album:2", "HTTPS://B.example/"}));
+}
+
+TEST_F(DispatchTest, QuitTimeFilterLetsEverythingThroughWithoutAQuitHandler) {
+    EXPECT_EQ(handler->GetAppQuitHandler(), nullptr);
+    EXPECT_FALSE(handler->Internal_OnProcessMessageReceived_HandleQuitState(browser, Msg(msg::kTvdQuitCompletion)));
+    EXPECT_FALSE(Send(msg::kTvdQuitCompletion));
+    Send(msg::kSetWindowSize, {640, 480});
+    EXPECT_EQ(window->rect.width, 640);
+}
+
+TEST_F(DispatchTest, UnknownMessagesGoToDelegatesInOrder) {
+    struct Delegate : IProcessMessageDelegate {
+        std::string wants;
+        std::vector<std::string>* seen;
+        bool OnProcessMessageReceived(ClientHandler&, engine::BrowserRef, ProcessId,
+                                      const engine::ProcessMessage& m) override {
+            seen->push_back(wants + ":" + m.name);
+            return m.name == wants;
+        }
+    };
+    std::vector<std::string> seen;
+    auto a = std::make_shared<Delegate>();
+    a->wants = "x";
+    a->seen = &seen;
+    auto b = std::make_shared<Delegate>();
+    b->wants = "y";
+    b->seen = &seen;
+    handler->AddProcessMessageDelegate(a);
+    handler->AddProcessMessageDelegate(b);
+    EXPECT_TRUE(Send("x"));
+    EXPECT_TRUE(Send("y"));
+    EXPECT_FALSE(Send("z"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"x:x", "x:y", "y:y", "x:z", "y:z"}));
+}
+
+// ---- settings ----
+TEST_F(DispatchTest, AppcastAddressValidation) {
+    const std::string def = "https://updates.tavisto.example/plugin_binary/downloads/TVC/Linux/Appcast/";
+    EXPECT_EQ(GetAppcastDirectoryURL(), def);
+    Send(msg::kSetAppcastURL, {std::string("https://up.example/a b/ c/Appcast.json")});
+    EXPECT_EQ(GetAppcastDirectoryURL(), "https://up.example/ab/c/");
+    EXPECT_EQ(handler->updateTriggers, 1);
+
+    // Later defaults are the current folder.
+    Send(msg::kSetAppcastURL, {std::string("https://up.example/x/Other.json")});
+    EXPECT_EQ(GetAppcastDirectoryURL(), "https://up.example/ab/c/");
+    ResetAppUrlsForTesting();
+    for (ListValue args : {ListValue{std::string("")}, ListValue{std::string("https://up.example/appcast.json")},
+                           ListValue{std::string("file:///tmp/Appcast.json")}, ListValue{std::string("Appcast.json")},
+                           ListValue{7}, ListValue{}}) {
+        Send(msg::kSetAppcastURL, args);
+        EXPECT_EQ(GetAppcastDirectoryURL(), def);
+    }
+    EXPECT_EQ(handler->updateTriggers, 8);
+}
+
+TEST_F(DispatchTest, AppcastDefaultFromSwitch) {
+    SetSwitches({"--appcast-base-url=http://127.0.0.1:8000/appcast"});
+    ResetAppUrlsForTesting();
+    Send(msg::kSetAppcastURL, {std::string("")});
+    EXPECT_EQ(GetAppcastDirectoryURL(), "http://127.0.0.1:8000/appcast/");
+}
+
+TEST_F(DispatchTest, LocaleIsStoredAndLoadsThePrefixedStartAddress) {
+    Send(msg::kSetLocale, {std::string("fr_FR")});
+    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "fr_FR");
+    EXPECT_EQ(browser->frame->loads,
+              (std::vector<std::string>{"https://www.tavisto.example/desktop/index?locale=fr_FR"}));
+
+    CAppProps::WriteProperty("url", "starturl", "https://staging.example/?l=");
+    Send(msg::kSetLocale, {std::string("de_DE")});
+    EXPECT_EQ(browser->frame->loads.back(), "https://staging.example/?l=de_DE");
+}
+
+TEST_F(DispatchTest, LocalePrefixSwitchAndRefusedValues) {
+    SetSwitches({"--start-url-prefix=http://127.0.0.1:9/p?locale="});
+    Send(msg::kSetLocale, {std::string("en_US")});
+    EXPECT_EQ(browser->frame->loads, (std::vector<std::string>{"http://127.0.0.1:9/p?locale=en_US"}));
+
+    Send(msg::kSetLocale, {std::string("")});
+    Send(msg::kSetLocale, {std::string("fr\r\nX=1")});
+    Send(msg::kSetLocale, {1});
+    EXPECT_EQ(browser->frame->loads.size(), 1u);
+    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "en_US");
+}
+
+TEST_F(DispatchTest, PopupDomainReplacedOnlyByOneString) {
+    Send(msg::kSetPopupDomain, {std::string("a.example,b.example")});
+    Send(msg::kSetPopupDomain, {std::string("x"), std::string("y")});
+    EXPECT_EQ(handler->GetPopupDomainList(), "a.example,b.example");
+    Send(msg::kSetPopupDomain, {std::string("")});
+    EXPECT_EQ(handler->GetPopupDomainList(), "");
+}
+}  // namespace tvc::test

@@ -1,0 +1,184 @@
+// The messaging module as the handler creates and uses it, and the native message observer.
+#include <deque>
+
+#include "Fakes.h"
+#include "common/AppHelper.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
+#include "common/NativeMessaging/NativeMsgObserver.h"
+
+namespace tvc::test {
+using engine::ProcessId;
+
+struct FakeManager : IInterAppMessagingManager {
+    std::vector<unsigned> ports;
+    int starts = 0, stops = 0, cleanups = 0;
+    std::vector<std::string> sent;
+    std::vector<std::shared_ptr<IInterAppMessageObserver>> observers;
+    bool Start() override { return ++starts, true; }
+    bool Stop() override { return ++stops, true; }
+    bool Send(const std::string& text) override { return sent.push_back(text), true; }
+    bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override { return observers.push_back(o), true; }
+    bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
+        std::erase(observers, o);
+        return true;
+    }
+    t_enumInterAppMessageManagerState GetManagerState() override { return eIdle; }
+    void Cleanup() override { ++cleanups; }
+};
+
+// Tasks queued as the GLib main context would queue them, run when the test says so.
+struct QueuePoster {
+    std::deque<std::function<void()>> tasks;
+    MainThreadPoster Poster() {
+        return [this](std::function<void()> t) { tasks.push_back(std::move(t)); };
+    }
+    void RunAll() {
+        while (!tasks.empty()) {
+            auto t = std::move(tasks.front());
+            tasks.pop_front();
+            t();
+        }
+    }
+};
+
+class MessagingTest : public HandlerTest {
+protected:
+    void SetUp() override {
+        HandlerTest::SetUp();
+        MakeHandler();
+        handler->SetMainThreadPoster(queue.Poster());
+        handler->SetInterAppMessagingManagerFactory([this](const std::vector<unsigned>& ports) {
+            ++created;
+            manager->ports = ports;
+            return manager;
+        });
+        browser = MakeMainBrowser();
+    }
+    bool Send(const std::string& name, engine::ListValue args = {}) {
+        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer, Msg(name, std::move(args)));
+    }
+    std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
+    QueuePoster queue;
+    int created = 0;
+    std::shared_ptr<FakeBrowser> browser;
+};
+
+TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
+    EXPECT_FALSE(handler->SendStringAsInterAppMessage("early"));
+    Send(msg::kNativeMessageListenerCommandControl, {true});
+    Send(msg::kNativeMessageListenerCommandControl, {true});  // every new script context asks again
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(manager->starts, 1);
+    EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
+    ASSERT_EQ(manager->observers.size(), 1u);
+    EXPECT_EQ(manager->observers[0], std::static_pointer_cast<IInterAppMessageObserver>(handler->GetNativeMsgObserver()));
+    EXPECT_EQ(browser->host.downloads.size(), 1u);  // the port-list file, once
+    EXPECT_EQ(GetProcessInterAppMessagingManager(), manager);
+
+    Send(msg::kNativeMessageFromTvdJs, {std::string("{\"a\":1}")});
+    Send(msg::kNativeMessageFromTvdJs, {1});
+    EXPECT_TRUE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(handler, "two"));
+    EXPECT_FALSE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(nullptr, "three"));
+    EXPECT_EQ(manager->sent, (std::vector<std::string>{"{\"a\":1}", "two"}));
+
+    handler->UnregisterNativeMessageObservers();
+    EXPECT_TRUE(manager->observers.empty());
+    handler->CleanupRefs();
+    EXPECT_EQ(handler->GetNativeMsgObserver(), nullptr);
+    EXPECT_EQ(manager->cleanups, 1);
+    handler->StopNativeMessagingListener();
+    EXPECT_EQ(manager->stops, 1);
+}
+
+TEST_F(MessagingTest, TrialPortsFromTheSwitch) {
+    SetSwitches({"--ws-ports=52001,52002"});
+    handler->StartNativeMessagingListener();
+    EXPECT_EQ(manager->ports, (std::vector<unsigned>{52001, 52002}));
+}
+
+TEST_F(MessagingTest, SendMessageToCEFProcessNeedsABrowser) {
+    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(nullptr, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
+    EXPECT_TRUE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
+    browser->sendSucceeds = false;
+    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
+    ASSERT_EQ(browser->sent.size(), 2u);
+    EXPECT_EQ(browser->sent[0].name, msg::kOnTrayIconOpenBrowser);
+    EXPECT_TRUE(browser->sent[0].args.empty());
+}
+
+// ---- the observer on its own ----
+class NativeMsgObserverTest : public ::testing::Test {
+protected:
+    std::shared_ptr<CNativeMsgObserver> Make(std::string start = "file:///opt/tvc/cef_js_app.html") {
+        return std::make_shared<CNativeMsgObserver>(browser, std::move(start), queue.Poster());
+    }
+    static std::string Navigate(const std::string& url) {
+        return R"({"source":"ext","target":"tvd.native","message":{"type":"request","sub_type":"navigate",)"
+               R"("payload":{"url":")" +
+               url + R"("}},"umid":"1"})";
+    }
+    std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>(1);
+    QueuePoster queue;
+};
+
+TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrderOnTheMainThread) {
+    auto observer = Make();
+    const std::string a = R"({"source":"ext","target":"browser.webapp.js","message":{"x":[1,2]},"umid":"a"})";
+    const std::string b = R"({"target":"someone.else","umid":"b"})";
+    observer->OnInterAppMessageRceive(a);
+    observer->OnInterAppMessagingConnectionEstablished();
+    observer->OnInterAppMessageRceive(b);
+    EXPECT_TRUE(browser->sent.empty());  // nothing touches the browser on the I/O thread
+    queue.RunAll();
+    ASSERT_EQ(browser->sent.size(), 3u);
+    EXPECT_EQ(browser->sent[0].name, msg::kNativeMessageCommandReceived);
+    EXPECT_EQ(browser->sent[0].args, (engine::ListValue{a}));
+    EXPECT_EQ(browser->sent[1].name, msg::kInterAppConnectionEstablished);
+    EXPECT_TRUE(browser->sent[1].args.empty());
+    EXPECT_EQ(browser->sent[2].args, (engine::ListValue{b}));
+}
+
+TEST_F(NativeMsgObserverTest, NativeCommandsOtherThanNavigateAndBadTextAreNotForwarded) {
+    auto observer = Make();
+    observer->OnInterAppMessageRceive(
+        R"({"target":"tvd.native","message":{"sub_type":"setCookies","payload":{}}})");
+    observer->OnInterAppMessageRceive(R"({"target":"tvd.native","message":{}})");
+    observer->OnInterAppMessageRceive("not json at all");
+    observer->OnInterAppMessageRceive(R"({"no_target":1})");
+    observer->OnInterAppMessageRceive(R"({"target":"tvd.native","message":{"sub_type":"navigate"}})");
+    queue.RunAll();
+    EXPECT_TRUE(browser->sent.empty());
+    EXPECT_TRUE(browser->frame->loads.empty());
+}
+
+TEST_F(NativeMsgObserverTest, NavigateLoadsOnlyWebAddressesAndTheStartPage) {
+    auto observer = Make();
+    for (const char* url : {"https://a.example/x", "http://b.example/", "file:///etc/passwd", "javascript:alert(1)",
+                            "", "smb://host/share", "file:///opt/tvc/cef_js_app.html",
+                            "FILE:///opt/tvc/cef_js_app.html#ready", "file:///opt/tvc/cef_js_app.html.evil"})
+        observer->OnInterAppMessageRceive(Navigate(url));
+    queue.RunAll();
+    EXPECT_EQ(browser->frame->loads,
+              (std::vector<std::string>{"https://a.example/x", "http://b.example/", "file:///opt/tvc/cef_js_app.html",
+                                        "FILE:///opt/tvc/cef_js_app.html#ready"}));
+    EXPECT_TRUE(browser->sent.empty());  // no answer to the peer or the page
+}
+
+TEST_F(NativeMsgObserverTest, WorkQueuedForAReleasedObserverIsDropped) {
+    auto observer = Make();
+    observer->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
+    observer.reset();
+    queue.RunAll();
+    EXPECT_TRUE(browser->sent.empty());
+}
+
+TEST_F(NativeMsgObserverTest, WithoutBrowserOrPosterNothingIsSent) {
+    auto noBrowser = std::make_shared<CNativeMsgObserver>(nullptr, "", queue.Poster());
+    noBrowser->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
+    noBrowser->OnInterAppMessagingConnectionEstablished();
+    queue.RunAll();
+    auto noPoster = std::make_shared<CNativeMsgObserver>(browser, "", nullptr);
+    noPoster->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
+    EXPECT_TRUE(browser->sent.empty());
+}
+}  // namespace tvc::test
