@@ -12,15 +12,15 @@ class ClientHandler;
 // Main thread (the window observer posts its work there). The reference has its own lock, so a
 // replacement never races a reader.
 class CAppWindowUtil {
-public:
+  public:
     void SetClientHandler(std::shared_ptr<ClientHandler> handler);
     // False when there is no handler.
     bool BringWindowToFrontTask(bool bDontPerformForegroundCheck);
-    // Marks the close as expected and queues a close on the window; false when there is no window or
-    // the close cannot be queued (nothing will close it then).
+    // Marks the close as expected and queues a close on the window; false when there is no window
+    // or the close cannot be queued (nothing will close it then).
     static bool PerformUserWindowClose(const std::shared_ptr<platform::IAppWindow>& window);
 
-private:
+  private:
     std::mutex m_lock;
     std::shared_ptr<ClientHandler> m_spClientHandler;
 };

@@ -3,16 +3,18 @@
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 
-bool CAppHelper::SendStringAsInterAppMessageViaClinetHandler(const std::shared_ptr<tvc::ClientHandler>& clientHandler,
-                                                             const std::string& text) {
+bool CAppHelper::SendStringAsInterAppMessageViaClinetHandler(
+    const std::shared_ptr<tvc::ClientHandler>& clientHandler, const std::string& text) {
     if (!clientHandler) {
-        TVC_LOG_WARN("%s : clientHandler is NULL", "CAppHelper::SendStringAsInterAppMessageViaClinetHandler");
+        TVC_LOG_WARN("%s : clientHandler is NULL",
+                     "CAppHelper::SendStringAsInterAppMessageViaClinetHandler");
         return false;
     }
     return clientHandler->SendStringAsInterAppMessage(text);
 }
 
-bool CAppHelper::SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser, tvc::engine::ProcessId targetProcess,
+bool CAppHelper::SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser,
+                                         tvc::engine::ProcessId targetProcess,
                                          const std::string& name) {
     static const char* fn = "CAppHelper::SendMessageToCEFProcess";
     if (!browser) {

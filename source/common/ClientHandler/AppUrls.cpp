@@ -18,7 +18,9 @@ std::string FolderSwitchOr(const char* name, const char* fallback) {
 }
 }  // namespace
 
-std::string GetDefaultAppcastDirectoryURL() { return FolderSwitchOr("appcast-base-url", kDefaultAppcastDirectoryURL); }
+std::string GetDefaultAppcastDirectoryURL() {
+    return FolderSwitchOr("appcast-base-url", kDefaultAppcastDirectoryURL);
+}
 
 std::string GetAppcastDirectoryURL() {
     std::lock_guard<std::mutex> lock(g_appcastLock);
@@ -36,7 +38,9 @@ std::string GetDefaultStartUrlPrefix() {
     return value.empty() ? kDefaultStartUrlPrefix : value;
 }
 
-std::string GetWSConfigFileURL() { return FolderSwitchOr("config-base-url", kDefaultConfigBaseURL) + kWSConfigFileName; }
+std::string GetWSConfigFileURL() {
+    return FolderSwitchOr("config-base-url", kDefaultConfigBaseURL) + kWSConfigFileName;
+}
 
 void ResetAppUrlsForTesting() {
     std::lock_guard<std::mutex> lock(g_appcastLock);

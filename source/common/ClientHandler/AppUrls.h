@@ -1,6 +1,6 @@
-// Process-wide addresses the browser side uses: the appcast folder, the start-address prefix and the
-// port-list configuration file. Defaults come from the switches, then from the compiled-in values.
-// Any thread.
+// Process-wide addresses the browser side uses: the appcast folder, the start-address prefix and
+// the port-list configuration file. Defaults come from the switches, then from the compiled-in
+// values. Any thread.
 #pragma once
 
 #include <string>
@@ -8,7 +8,8 @@
 namespace tvc {
 inline constexpr const char* kDefaultAppcastDirectoryURL =
     "https://updates.tavisto.example/plugin_binary/downloads/TVC/Linux/Appcast/";
-inline constexpr const char* kDefaultStartUrlPrefix = "https://www.tavisto.example/desktop/index?locale=";
+inline constexpr const char* kDefaultStartUrlPrefix =
+    "https://www.tavisto.example/desktop/index?locale=";
 inline constexpr const char* kDefaultConfigBaseURL =
     "https://config.tavisto.example/config/type/services/product/ws-retail/version/";
 inline constexpr const char* kAppcastFileName = "Appcast.json";

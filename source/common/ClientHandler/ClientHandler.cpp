@@ -16,7 +16,8 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }  // namespace
 
 ClientHandler::ClientHandler()
-    : m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()), m_mainThreadId(std::this_thread::get_id()) {
+    : m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
+      m_mainThreadId(std::this_thread::get_id()) {
     auto commandLine = GetGlobalCommandLine();
     if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
     ReportSwitch(*commandLine, "automated-testing");
@@ -39,13 +40,21 @@ std::shared_ptr<platform::IDesktop> ClientHandler::GetDesktop() {
     return m_desktop;
 }
 
-void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) { m_splash = std::move(splash); }
-void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) { m_quitMessageLoop = std::move(quitLoop); }
-void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) { m_postToMainThread = std::move(poster); }
+void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) {
+    m_splash = std::move(splash);
+}
+void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
+    m_quitMessageLoop = std::move(quitLoop);
+}
+void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) {
+    m_postToMainThread = std::move(poster);
+}
 void ClientHandler::SetDownloadNotificationCallback(std::function<void(int)> notify) {
     m_notifyDownload = std::move(notify);
 }
-void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) { m_managerFactory = std::move(factory); }
+void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
+    m_managerFactory = std::move(factory);
+}
 void ClientHandler::AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate) {
     if (delegate) m_processMessageDelegates.push_back(std::move(delegate));
 }
@@ -133,13 +142,15 @@ void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
     if (m_Browser && m_Browser->IsSame(*browser)) {
         m_Browser.reset();
     } else if (browser->IsPopup()) {
-        m_PopupBrowsers.remove_if([&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
+        m_PopupBrowsers.remove_if(
+            [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
     }
 }
 
 void ClientHandler::ReleaseLiveBrowser() {
     static const char* fn = "ClientHandler::ReleaseLiveBrowser";
-    // A close reported twice, or for a browser we never counted, must not end the loop early or twice.
+    // A close reported twice, or for a browser we never counted, must not end the loop early or
+    // twice.
     if (m_liveBrowserCount <= 0) {
         TVC_LOG_ERROR("%s : no live browser left to release", fn);
         return;
@@ -161,7 +172,8 @@ void ClientHandler::CloseAllBrowsers(bool forceClose) {
         popups = m_PopupBrowsers;
         main = m_Browser;
     }
-    // The engine may call OnBeforeClose from inside CloseBrowser, which takes the lock: call unlocked.
+    // The engine may call OnBeforeClose from inside CloseBrowser, which takes the lock: call
+    // unlocked.
     for (auto& popup : popups)
         if (popup) popup->GetHost().CloseBrowser(forceClose);
     if (main) main->GetHost().CloseBrowser(forceClose);
@@ -188,7 +200,9 @@ bool ClientHandler::OnProtocolExecution(engine::BrowserRef, const std::string& u
     return url.rfind("spotify:", 0) == 0;
 }
 
-bool ClientHandler::OnPermissionRequest(engine::BrowserRef) { return true; }
+bool ClientHandler::OnPermissionRequest(engine::BrowserRef) {
+    return true;
+}
 
 void ClientHandler::OnBeforeContextMenu(engine::BrowserRef, const engine::ContextMenuParams& params,
                                         engine::IContextMenuModel& model) {
@@ -200,9 +214,10 @@ void ClientHandler::OnBeforeContextMenu(engine::BrowserRef, const engine::Contex
     model.AddItem(kMenuIdInspectElement, "Inspect Element");
 }
 
-bool ClientHandler::OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,
-                                         int commandId) {
-    if (commandId != kMenuIdShowDevTools && commandId != kMenuIdCloseDevTools && commandId != kMenuIdInspectElement)
+bool ClientHandler::OnContextMenuCommand(engine::BrowserRef browser,
+                                         const engine::ContextMenuParams& params, int commandId) {
+    if (commandId != kMenuIdShowDevTools && commandId != kMenuIdCloseDevTools &&
+        commandId != kMenuIdInspectElement)
         return false;
     if (!browser) {
         TVC_LOG_ERROR("%s : browser is NULL", "ClientHandler::OnContextMenuCommand");

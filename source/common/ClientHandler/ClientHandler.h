@@ -2,10 +2,11 @@
 // turns the page's process messages into window operations and settings, and owns the long-lived
 // native components (messaging manager and observers, quit handler, update controller).
 //
-// Threads: every operation runs on the browser process's main thread (the GLib main context), unless
-// its comment says otherwise. The handler lock `m_lock` guards the window, the browser references,
-// the closing flag, the popup domain list and the path strings; it is never held while calling out
-// (window, desktop, browser, splash, file system), so callbacks may re-enter the handler.
+// Threads: every operation runs on the browser process's main thread (the GLib main context),
+// unless its comment says otherwise. The handler lock `m_lock` guards the window, the browser
+// references, the closing flag, the popup domain list and the path strings; it is never held while
+// calling out (window, desktop, browser, splash, file system), so callbacks may re-enter the
+// handler.
 #pragma once
 
 #include <functional>
@@ -38,17 +39,18 @@ class ClientHandler;
 
 // Offered every process message the built-in handling did not consume, in registration order.
 class IProcessMessageDelegate {
-public:
+  public:
     virtual ~IProcessMessageDelegate() = default;
     virtual bool OnProcessMessageReceived(ClientHandler& handler, engine::BrowserRef browser,
-                                          engine::ProcessId source, const engine::ProcessMessage& message) = 0;
+                                          engine::ProcessId source,
+                                          const engine::ProcessMessage& message) = 0;
 };
 
 // Runs a task on the browser main thread, in the order tasks were given; callable from any thread.
 using MainThreadPoster = std::function<void(std::function<void()>)>;
 
 class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
-public:
+  public:
     // Engine error codes as the adapter reports them.
     static constexpr int kErrorAborted = -3;
     static constexpr int kErrorUnknownUrlScheme = -302;
@@ -61,8 +63,8 @@ public:
     static constexpr int kCmdNotifyDownloadFailed = 32002;
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
 
-    using ManagerFactory =
-        std::function<std::shared_ptr<IInterAppMessagingManager>(const std::vector<unsigned>& trialPorts)>;
+    using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
+        const std::vector<unsigned>& trialPorts)>;
 
     ClientHandler();
     virtual ~ClientHandler();
@@ -77,7 +79,8 @@ public:
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
     // How work from other threads (the messaging observers) reaches the main thread.
     void SetMainThreadPoster(MainThreadPoster poster);
-    // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's downloads.
+    // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
+    // downloads.
     void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
     void SetInterAppMessagingManagerFactory(ManagerFactory factory);
@@ -94,10 +97,14 @@ public:
     std::string GetWSHelpUrl();
     int GetMinimumWindowWidth() const { return m_minimumWindowWidth; }
     int GetMinimumWindowHeight() const { return m_minimumWindowHeight; }
-    std::shared_ptr<IFullScreenHandler> GetFullScreenHandler() const { return m_pFullScreenHandler; }
+    std::shared_ptr<IFullScreenHandler> GetFullScreenHandler() const {
+        return m_pFullScreenHandler;
+    }
     std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_pAutoUpdateHandler; }
     std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
-    std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() { return m_inter_app_msg_manager; }
+    std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
+        return m_inter_app_msg_manager;
+    }
     std::shared_ptr<CNativeMsgObserver> GetNativeMsgObserver() { return m_pNativeMsgObserver; }
 
     // ---- engine callbacks, fed by the adapter ----
@@ -105,18 +112,21 @@ public:
     virtual bool DoClose(engine::BrowserRef browser);
     virtual void OnBeforeClose(engine::BrowserRef browser);
     // True cancels the popup.
-    virtual bool OnBeforePopup(engine::BrowserRef browser, engine::FrameRef frame, const std::string& targetUrl);
+    virtual bool OnBeforePopup(engine::BrowserRef browser, engine::FrameRef frame,
+                               const std::string& targetUrl);
     virtual void OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
                              const std::string& errorText, const std::string& failedUrl);
-    virtual void OnRenderProcessTerminated(engine::BrowserRef browser, engine::TerminationStatus status);
-    virtual bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message, const std::string& source,
-                                  int line);
+    virtual void OnRenderProcessTerminated(engine::BrowserRef browser,
+                                           engine::TerminationStatus status);
+    virtual bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message,
+                                  const std::string& source, int line);
     virtual bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
                                           const engine::ProcessMessage& message);
-    virtual void OnBeforeContextMenu(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+    virtual void OnBeforeContextMenu(engine::BrowserRef browser,
+                                     const engine::ContextMenuParams& params,
                                      engine::IContextMenuModel& model);
-    virtual bool OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,
-                                      int commandId);
+    virtual bool OnContextMenuCommand(engine::BrowserRef browser,
+                                      const engine::ContextMenuParams& params, int commandId);
     // True refuses the drag.
     virtual bool OnDragEnter(engine::BrowserRef browser, int dragOperationsMask);
     // True lets the operating system open the address.
@@ -124,7 +134,8 @@ public:
     // True grants.
     virtual bool OnPermissionRequest(engine::BrowserRef browser);
     // The destination path; "" cancels the download.
-    virtual std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
+    virtual std::string OnBeforeDownload(engine::BrowserRef browser,
+                                         const engine::DownloadItem& item,
                                          const std::string& suggestedName);
     virtual void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item);
 
@@ -147,10 +158,12 @@ public:
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
-    void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item, bool& bIsHandledOut,
-                                 std::string& pathToDownloadOut);
-    bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item, std::string& pathToDownloadOut);
-    bool HandleCEFDownloadInProgress(const engine::DownloadItem& item, std::string& pathToDownloadOut);
+    void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
+                                 bool& bIsHandledOut, std::string& pathToDownloadOut);
+    bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
+                                        std::string& pathToDownloadOut);
+    bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
+                                     std::string& pathToDownloadOut);
     virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
     static std::string GetUpdateDirectoryPath();
@@ -159,7 +172,7 @@ public:
 
     // ---- dispatch and window operations ----
     bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
-                                                          const engine::ProcessMessage& message);
+                                                           const engine::ProcessMessage& message);
     void StickWindowOnTop(bool sticky);
     void ShowMaximizedWindow();
     void ShowMinimizedWindow();
@@ -181,7 +194,7 @@ public:
     // Tests: a clock for the crash guard.
     void SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now);
 
-protected:
+  protected:
     void SetStartupURL(const std::string& url) { m_StartupURL = url; }
     bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
     // Counts a closed browser; ends the loop exactly once when none is left.
@@ -190,7 +203,7 @@ protected:
     int m_minimumWindowWidth = 0;
     int m_minimumWindowHeight = 0;
 
-private:
+  private:
     bool DispatchChain(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandlePageReady(engine::BrowserRef browser);
@@ -236,6 +249,7 @@ private:
     ManagerFactory m_managerFactory;
 };
 
-// The manager the client handler created, for the parts of the program that do not hold the handler.
+// The manager the client handler created, for the parts of the program that do not hold the
+// handler.
 std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager();
 }  // namespace tvc

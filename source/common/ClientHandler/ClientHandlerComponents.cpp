@@ -12,7 +12,8 @@ namespace {
 std::mutex g_processManagerLock;  // guards g_spWebSocketManager
 std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
 
-std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(const std::vector<unsigned>& ports) {
+std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
+    const std::vector<unsigned>& ports) {
     auto manager = std::make_shared<CWebSocketsMessagingManager>();
     manager->Set_Trial_PortList(ports);
     return manager;
@@ -27,13 +28,15 @@ std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager() 
 void ClientHandler::CheckNativeMessageListenerIntegrity() {
     static const char* fn = "ClientHandler::CheckNativeMessageListenerIntegrity";
     if (m_inter_app_msg_manager) {
-        TVC_LOG_WARN("ClientApp::CheckBinderIntegrity CInterAppMessagingManagerBase already created.\n");
+        TVC_LOG_WARN(
+            "ClientApp::CheckBinderIntegrity CInterAppMessagingManagerBase already created.\n");
         return;
     }
     // The stored last port and the downloaded ports join this list with the port-list configuration
     // work; until then: "--ws-ports" when it names valid ports, else 51001-51005.
     const std::vector<unsigned> ports = CWebSocketsMessagingManager::GetDefaultTrialPortList();
-    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports) : CreateWebSocketManager(ports);
+    m_inter_app_msg_manager =
+        m_managerFactory ? m_managerFactory(ports) : CreateWebSocketManager(ports);
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;
@@ -42,11 +45,15 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
         std::lock_guard<std::mutex> lock(g_processManagerLock);
         g_spWebSocketManager = m_inter_app_msg_manager;
     }
-    // The quit handler, the cookie observer and the window observer are created here once they exist;
-    // they subscribe around the native message observer in the order quit, native, cookie, window.
-    m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL, m_postToMainThread);
+    // The quit handler, the cookie observer and the window observer are created here once they
+    // exist; they subscribe around the native message observer in the order quit, native, cookie,
+    // window.
+    m_pNativeMsgObserver =
+        std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL, m_postToMainThread);
     m_inter_app_msg_manager->Subscribe(m_pNativeMsgObserver);
-    TVC_LOG_WARN("ClientHandler::CheckNativeMessageListenerIntegrity: subscription to m_inter_app_msg_manager done.\n");
+    TVC_LOG_WARN(
+        "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "
+        "m_inter_app_msg_manager done.\n");
 }
 
 void ClientHandler::StartNativeMessagingListener() {
@@ -56,7 +63,8 @@ void ClientHandler::StartNativeMessagingListener() {
         return;
     }
     if (!m_inter_app_msg_manager) {
-        TVC_LOG_ERROR("ClientApp::StartNativeMessagingListener : ERROR : m_inter_app_msg_manager is NULL.\n");
+        TVC_LOG_ERROR(
+            "ClientApp::StartNativeMessagingListener : ERROR : m_inter_app_msg_manager is NULL.\n");
         return;
     }
     m_bListenerStarted = true;
@@ -87,12 +95,14 @@ bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
 void ClientHandler::CheckUpdateHandlerIntegrity() {
     // CAutoUpdateHandler is created here (once, given the main browser) when the updater exists.
     if (!m_pAutoUpdateHandler)
-        TVC_LOG_WARN("*[AUTOUPDATER]* %s : no update controller in this build", "ClientHandler::CheckUpdateHandlerIntegrity");
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s : no update controller in this build",
+                     "ClientHandler::CheckUpdateHandlerIntegrity");
 }
 
 void ClientHandler::TriggerApplicationUpdate() {
     if (!m_pAutoUpdateHandler) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n", "ClientHandler::TriggerApplicationUpdate");
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n",
+                      "ClientHandler::TriggerApplicationUpdate");
         return;
     }
     // InitiateAutoUpdate on the controller, once CAutoUpdateHandler exists.
@@ -111,7 +121,8 @@ void ClientHandler::UnregisterNativeMessageObservers() {
 void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
     // CAppQuitHandler unsubscribes here once it exists; nothing can have subscribed it before.
     if (!m_pAppQuitHandler)
-        TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL", "ClientHandler::UnregisterQuitHandlerNativeMessageObserver");
+        TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL",
+                     "ClientHandler::UnregisterQuitHandlerNativeMessageObserver");
 }
 
 void ClientHandler::CleanupRefs() {

@@ -14,8 +14,8 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
                                              const ProcessMessage& message) {
     TVC_LOG_INFO("ClientHandler::OnProcessMessageReceived on-browser-thrd: %d on-render-thrd: %d\n",
                  std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
-    TVC_LOG_INFO("ClientHandler::OnProcessMessageReceived message: %s source_pid : %d\n", message.name.c_str(),
-                 static_cast<int>(source));
+    TVC_LOG_INFO("ClientHandler::OnProcessMessageReceived message: %s source_pid : %d\n",
+                 message.name.c_str(), static_cast<int>(source));
 
     // Console lines are the page's log, not requests: they are kept during the quit too, which is
     // when they matter most.
@@ -23,13 +23,16 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
         if (ArgsMatch(message.args, {Arg::String}))
             OnConsoleMessage(browser, message.args[0].GetString(), "", 0);
         else
-            TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: %s invalid argument.", msg::kConsoleMessage);
+            TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: %s invalid argument.",
+                          msg::kConsoleMessage);
         return true;
     }
 
     if (Internal_OnProcessMessageReceived_HandleQuitState(browser, message)) {
-        TVC_LOG_WARN("%s : not processing, message was handled by Internal_OnProcessMessageReceived_HandleQuitState()\n",
-                     "ClientHandler::OnProcessMessageReceived");
+        TVC_LOG_WARN(
+            "%s : not processing, message was handled by "
+            "Internal_OnProcessMessageReceived_HandleQuitState()\n",
+            "ClientHandler::OnProcessMessageReceived");
         return true;
     }
 
@@ -71,11 +74,15 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
         if (ArgsMatch(args, {Arg::Bool}))
             StickWindowOnTop(args[0].GetBool());
         else
-            TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage argument mismatch");
+            TVC_LOG_ERROR(
+                "ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage argument "
+                "mismatch");
     } else if (name == msg::kIsWindowStickyOnTop) {
         TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage");
         if (args.size() == 1)
-            TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage returns success");
+            TVC_LOG_WARN(
+                "ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage returns "
+                "success");
     } else if (name == msg::kMaximizeWindow) {
         ShowMaximizedWindow();
     } else if (name == msg::kMinimizeWindow) {
@@ -86,7 +93,9 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
         if (ArgsMatch(args, {Arg::String}))
             SendStringAsInterAppMessage(args[0].GetString());
         else
-            TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS invalid argument.");
+            TVC_LOG_ERROR(
+                "SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS invalid "
+                "argument.");
     } else if (name == msg::kShowSplashScreen) {
         DisplaySplashScreen(true);
     } else if (name == msg::kHideSplashScreen) {
@@ -95,7 +104,8 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
         if (ArgsMatch(args, {Arg::Bool}))
             HandleFullScreenRequest(browser, message);
         else
-            TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: kFullScreen invalid argument.\n");
+            TVC_LOG_ERROR(
+                "ClientHandler::OnProcessMessageReceived: kFullScreen invalid argument.\n");
     } else if (name == msg::kJSOnAppReadyEvent) {
         HandlePageReady(browser);
     } else if (name == msg::kSetAppcastURL) {
@@ -116,21 +126,23 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
         if (ArgsMatch(args, {Arg::String}))
             OpenUrlExternally(args[0].GetString());
         else
-            TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kLaunchURLMessage argument number mismatch");
+            TVC_LOG_ERROR(
+                "SimpleHandler::OnProcessMessageReceived: kLaunchURLMessage argument number "
+                "mismatch");
     }
     return false;
 }
 
-bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef,
-                                                                      const ProcessMessage& message) {
+bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
+    engine::BrowserRef, const ProcessMessage& message) {
     static const char* fn = "ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState";
     if (!m_pAppQuitHandler) {
         TVC_LOG_WARN("%s : m_pAppQuitHandler = NULL\n", fn);
         return false;
     }
     // With CAppQuitHandler: false unless IsQuitInProgress(); otherwise the message is consumed, and
-    // "v8_to_browser.tvd-quit-completion" logs the manager state and calls HandleJSQuitCompletion().
-    // Nothing can set m_pAppQuitHandler before that class exists.
+    // "v8_to_browser.tvd-quit-completion" logs the manager state and calls
+    // HandleJSQuitCompletion(). Nothing can set m_pAppQuitHandler before that class exists.
     (void)message;
     return false;
 }
@@ -142,24 +154,30 @@ void ClientHandler::HandleBringWindowToFrontMessage(const ProcessMessage& messag
         fromTray = message.args[0].GetInt();
         BringWindowToFront(fromTray != 0);
     } else {
-        TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage without arguments.");
+        TVC_LOG_WARN(
+            "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage without "
+            "arguments.");
     }
-    TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage with "
-                 "iIsTriggeredFrom_OnTrayIconMenuOpenApplication=%d --",
-                 fromTray);
+    TVC_LOG_WARN(
+        "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage with "
+        "iIsTriggeredFrom_OnTrayIconMenuOpenApplication=%d --",
+        fromTray);
 }
 
-void ClientHandler::HandleFullScreenRequest(engine::BrowserRef browser, const ProcessMessage& message) {
+void ClientHandler::HandleFullScreenRequest(engine::BrowserRef browser,
+                                            const ProcessMessage& message) {
     const bool on = message.args[0].GetBool();
     TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: Fullscreen %d\n", on ? 1 : 0);
     m_pFullScreenHandler->SetFullScreen(on);
     if (browser)
         browser->GetHost().SetFocus(true);
     else
-        TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: set-focus : browser object was NULL!\n");
+        TVC_LOG_ERROR(
+            "ClientHandler::OnProcessMessageReceived: set-focus : browser object was NULL!\n");
     // The echo goes out even when the state did not change: the page's accessor waits for it.
     if (auto main = GetBrowser())
-        main->SendProcessMessage(engine::ProcessId::Renderer, ProcessMessage{msg::kFullScreenToggle, {on}});
+        main->SendProcessMessage(engine::ProcessId::Renderer,
+                                 ProcessMessage{msg::kFullScreenToggle, {on}});
 }
 
 void ClientHandler::HandlePageReady(engine::BrowserRef browser) {
@@ -168,6 +186,7 @@ void ClientHandler::HandlePageReady(engine::BrowserRef browser) {
     // Nothing fills the local-time map, so it is always the empty object.
     ProcessMessage reply{msg::kGetLocalTimeMap, {std::string("{}")}};
     if (!browser || !browser->SendProcessMessage(engine::ProcessId::Renderer, reply))
-        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived - Could not send GetLocalTimeMap message");
+        TVC_LOG_ERROR(
+            "SimpleHandler::OnProcessMessageReceived - Could not send GetLocalTimeMap message");
 }
 }  // namespace tvc

@@ -21,9 +21,8 @@ bool IsConfigFileDownload(const engine::DownloadItem& item) {
 
 // A name the page suggested, reduced to a plain file name: no folders, no "..", no control bytes.
 std::string SafeFileName(const std::string& suggested) {
-    std::string name = suggested.substr(suggested.find_last_of('/') == std::string::npos
-                                            ? 0
-                                            : suggested.find_last_of('/') + 1);
+    std::string name = suggested.substr(
+        suggested.find_last_of('/') == std::string::npos ? 0 : suggested.find_last_of('/') + 1);
     std::string out;
     for (unsigned char c : name) out += (c < 0x20 || c == 0x7F) ? '_' : static_cast<char>(c);
     if (out.empty() || out == "." || out == "..") out = "download";
@@ -38,7 +37,8 @@ std::string WithSlash(std::string folder) {
 // XDG_DOWNLOAD_DIR from user-dirs.dirs: XDG_DOWNLOAD_DIR="$HOME/Downloads".
 std::string DownloadDirFromUserDirs(const std::string& home) {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::string file = (configHome && configHome[0] == '/') ? std::string(configHome) : home + "/.config";
+    std::string file =
+        (configHome && configHome[0] == '/') ? std::string(configHome) : home + "/.config";
     std::ifstream in(file + "/user-dirs.dirs");
     std::string line;
     while (std::getline(in, line)) {
@@ -71,7 +71,8 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
     static const char* fn = "ClientHandler::PageDownloadPath";
     const std::string folder = GetUserDownloadFolder();
     if (folder.empty() || !MakeDirectories(folder)) {
-        TVC_LOG_ERROR("%s : no usable download folder (%s), download cancelled", fn, folder.c_str());
+        TVC_LOG_ERROR("%s : no usable download folder (%s), download cancelled", fn,
+                      folder.c_str());
         return {};
     }
     // Never overwrite a file the user already has: "name (1).ext", "name (2).ext", ...
@@ -80,7 +81,8 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
     const std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
     const std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
     std::string path = folder + name;
-    for (int i = 1; FileExists(path) && i < 1000; ++i) path = folder + stem + " (" + std::to_string(i) + ")" + ext;
+    for (int i = 1; FileExists(path) && i < 1000; ++i)
+        path = folder + stem + " (" + std::to_string(i) + ")" + ext;
     if (FileExists(path)) {
         TVC_LOG_ERROR("%s : no free name for %s, download cancelled", fn, name.c_str());
         return {};
@@ -88,10 +90,13 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
     return path;
 }
 
-bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser) {
+bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
+    engine::BrowserRef browser) {
     static const char* fn = "ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb";
     if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) {
-        TVC_LOG_WARN("%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ", fn);
+        TVC_LOG_WARN(
+            "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
+            fn);
         return false;
     }
     if (!browser) {
@@ -119,23 +124,27 @@ void ClientHandler::HandleCEFDownloadStatus(bool bDownloadStarted, const engine:
                                      : HandleCEFDownloadOnBeforeStart(item, pathToDownloadOut);
 }
 
-bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item, std::string& pathToDownloadOut) {
+bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
+                                                   std::string& pathToDownloadOut) {
     static const char* fn = "ClientHandler::HandleCEFDownloadOnBeforeStart";
     bool handled = false;
     if (IsConfigFileDownload(item)) {
         std::string cache;
-        if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk && !cache.empty()) {
+        if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk &&
+            !cache.empty()) {
             handled = true;
             pathToDownloadOut = cache + kWSConfigFileName;
         } else {
             TVC_LOG_ERROR("%s : no cache folder for %s", fn, kWSConfigFileName);
         }
     }
-    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, handled ? 1u : 0u, pathToDownloadOut.c_str());
+    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, handled ? 1u : 0u,
+                 pathToDownloadOut.c_str());
     return handled;
 }
 
-bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item, std::string& pathToDownloadOut) {
+bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item,
+                                                std::string& pathToDownloadOut) {
     static const char* fn = "ClientHandler::HandleCEFDownloadInProgress";
     bool handled = false;
     if (IsConfigFileDownload(item)) {
@@ -145,7 +154,8 @@ bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item
         else if (item.isComplete)
             HandleWebsocketsConfigFileDownloadProcessCompletion(true);
     }
-    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, handled ? 1u : 0u, pathToDownloadOut.c_str());
+    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, handled ? 1u : 0u,
+                 pathToDownloadOut.c_str());
     return handled;
 }
 
@@ -156,7 +166,8 @@ void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isS
         TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
         return;
     }
-    // Reading the downloaded ports into the trial list arrives with the port-list configuration work.
+    // Reading the downloaded ports into the trial list arrives with the port-list configuration
+    // work.
     TVC_LOG_WARN("%s -- : configuration file stored; the current trial list stays in force", fn);
 }
 
@@ -173,24 +184,27 @@ std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::Do
         return path;
     }
     std::string userData;
-    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) != CAppPaths::eOk || userData.empty()) {
+    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) != CAppPaths::eOk ||
+        userData.empty()) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s : no user data folder, download cancelled", fn);
         return {};
     }
     const std::string folder = userData + GetUpdateDirectoryPath();
     if (!MakeDirectories(folder)) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : cannot create %s, download cancelled", fn, folder.c_str());
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : cannot create %s, download cancelled", fn,
+                      folder.c_str());
         return {};
     }
     // The update controller learns its folder here once it exists (m_strUpdateDirectoryPath).
     path = folder + SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName);
-    TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s", fn, item.url.c_str(), path.c_str());
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s", fn, item.url.c_str(),
+                 path.c_str());
     return path;
 }
 
 void ClientHandler::LogDownloadProgress(const char* fn, const engine::DownloadItem& item) {
-    TVC_LOG_INFO("%s : %s - %.2f KB (%d%%)", fn, item.url.c_str(), static_cast<double>(item.receivedBytes) / 1024.0,
-                 item.PercentComplete());
+    TVC_LOG_INFO("%s : %s - %.2f KB (%d%%)", fn, item.url.c_str(),
+                 static_cast<double>(item.receivedBytes) / 1024.0, item.PercentComplete());
 }
 
 void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::DownloadItem& item) {
@@ -228,6 +242,7 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
         if (m_notifyDownload) m_notifyDownload(kCmdNotifyDownloadFailed);
         return;
     }
-    TVC_LOG_WARN("*[AUTOUPDATER]* - Downloading..... %.2f KB", static_cast<double>(item.receivedBytes) / 1024.0);
+    TVC_LOG_WARN("*[AUTOUPDATER]* - Downloading..... %.2f KB",
+                 static_cast<double>(item.receivedBytes) / 1024.0);
 }
 }  // namespace tvc

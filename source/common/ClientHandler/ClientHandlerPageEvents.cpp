@@ -9,7 +9,8 @@
 
 namespace tvc {
 
-bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef, const std::string& targetUrl) {
+bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
+                                  const std::string& targetUrl) {
     static const char* fn = "ClientHandler::OnBeforePopup";
     const std::string domains = GetPopupDomainList();
     if (!domains.empty()) {
@@ -35,14 +36,16 @@ void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int 
         return;
     }
     if (errorCode == kErrorUnknownUrlScheme && StartsWith(frame->GetURL(), "spotify:")) return;
-    // The address and the text come from the page or the network: escaped, they cannot become markup.
+    // The address and the text come from the page or the network: escaped, they cannot become
+    // markup.
     std::ostringstream html;
-    html << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << HtmlEscape(failedUrl) << " with error "
-         << HtmlEscape(errorText) << " (" << errorCode << ").</h2></body></html>";
+    html << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << HtmlEscape(failedUrl)
+         << " with error " << HtmlEscape(errorText) << " (" << errorCode << ").</h2></body></html>";
     frame->LoadAlternateHtml(html.str(), failedUrl);
 }
 
-void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser, engine::TerminationStatus) {
+void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
+                                              engine::TerminationStatus) {
     static const char* fn = "ClientHandler::OnRenderProcessTerminated";
     bool inProgress = false;
     const bool fetched = GetIsSystemShutdownInProgress(inProgress);
@@ -50,9 +53,10 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser, engine
         TVC_LOG_WARN("%s : Detected that the system is shutting down.\n", fn);
         return;
     }
-    TVC_LOG_WARN("%s : system shutdown was not detected - bIsSystemShutDownInProgressFetchSucessful=%u, "
-                 "bIsSystemShutDownInProgress=%u\n",
-                 fn, fetched ? 1u : 0u, inProgress ? 1u : 0u);
+    TVC_LOG_WARN(
+        "%s : system shutdown was not detected - bIsSystemShutDownInProgressFetchSucessful=%u, "
+        "bIsSystemShutDownInProgress=%u\n",
+        fn, fetched ? 1u : 0u, inProgress ? 1u : 0u);
     auto frame = browser ? browser->GetMainFrame() : nullptr;
     if (!frame) {
         TVC_LOG_ERROR("%s : no main frame to reload", fn);
@@ -65,15 +69,17 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser, engine
         if (m_crashGuard.TryAcquireReload()) {
             frame->LoadURL(m_StartupURL);
         } else {
-            TVC_LOG_ERROR("%s : the web process ended %d times within %lld s; not reloading again for now", fn,
-                          m_crashGuard.RecentReloads() + 1,
-                          static_cast<long long>(CCrashReloadGuard::kWindow.count()));
+            TVC_LOG_ERROR(
+                "%s : the web process ended %d times within %lld s; not reloading again for now",
+                fn, m_crashGuard.RecentReloads() + 1,
+                static_cast<long long>(CCrashReloadGuard::kWindow.count()));
         }
     }
     TVC_LOG_WARN("%s - done with the load", fn);
 }
 
-bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message, const std::string&, int) {
+bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message,
+                                     const std::string&, int) {
     std::string path;
     {
         // The lock guards the path only; the file is written after it is released.

@@ -29,12 +29,15 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
         // The appcast names the installer we run: only a web address may supply it.
         if (fileName != kAppcastFileName || !IsWebUrl(url)) {
             url = defaultUrl;
-            TVC_LOG_WARN("SimpleHandler::OnProcessMessageReceived: SetAppcastURL is invalid , hence assinged to default "
-                         "appcast url");
+            TVC_LOG_WARN(
+                "SimpleHandler::OnProcessMessageReceived: SetAppcastURL is invalid , hence "
+                "assinged to default "
+                "appcast url");
         }
         result = url.substr(0, url.rfind('/') + 1);
     } else {
-        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: SetAppcastURL argument number mismatch");
+        TVC_LOG_ERROR(
+            "SimpleHandler::OnProcessMessageReceived: SetAppcastURL argument number mismatch");
     }
     CheckUpdateHandlerIntegrity();
     SetAppcastDirectoryURL(result);
@@ -42,11 +45,13 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
     TriggerApplicationUpdate();
 }
 
-void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const engine::ProcessMessage& message) {
+void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
+                                    const engine::ProcessMessage& message) {
     static const char* fn = "ClientHandler::HandleSetLocale";
     TVC_LOG_WARN("%s - SetLocale Called", fn);
     if (!ArgsMatch(message.args, {Arg::String})) {
-        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument number mismatch");
+        TVC_LOG_ERROR(
+            "SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument number mismatch");
         return;
     }
     const std::string& locale = message.args[0].GetString();
@@ -71,7 +76,9 @@ void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) 
     static const char* fn = "ClientHandler::HandleSetPopupDomain";
     TVC_LOG_WARN("%s SetPopupDomain", fn);
     if (!ArgsMatch(message.args, {Arg::String})) {
-        TVC_LOG_ERROR("SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage argument number mismatch");
+        TVC_LOG_ERROR(
+            "SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage argument number "
+            "mismatch");
         return;
     }
     const std::string& domains = message.args[0].GetString();
@@ -84,8 +91,10 @@ bool ClientHandler::OpenUrlExternally(const std::string& url) {
     static const char* fn = "ClientHandler::OpenUrlExternally";
     if (url.empty()) return false;
     if (!IsExternallyOpenableUrl(url)) {
-        TVC_LOG_ERROR("%s : refused to open %s: only http, https, mailto and spotify: addresses leave the program",
-                      fn, url.c_str());
+        TVC_LOG_ERROR(
+            "%s : refused to open %s: only http, https, mailto and spotify: addresses leave the "
+            "program",
+            fn, url.c_str());
         return false;
     }
     auto desktop = GetDesktop();

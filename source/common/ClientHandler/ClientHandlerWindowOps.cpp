@@ -8,7 +8,8 @@
 namespace tvc {
 namespace {
 std::uint32_t PackMinimumSize(int width, int height) {
-    return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) | static_cast<std::uint32_t>(height & 0xFFFF);
+    return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) |
+           static_cast<std::uint32_t>(height & 0xFFFF);
 }
 }  // namespace
 
@@ -45,7 +46,8 @@ void ClientHandler::ShowMinimizedWindow() {
 void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
     static const char* fn = "ClientHandler::BringWindowToFront";
     auto window = GetMainHwnd();
-    TVC_LOG_WARN("%s ++ with bDontPerformForegroundCheck=%u", fn, bDontPerformForegroundCheck ? 1u : 0u);
+    TVC_LOG_WARN("%s ++ with bDontPerformForegroundCheck=%u", fn,
+                 bDontPerformForegroundCheck ? 1u : 0u);
     TVC_LOG_WARN("%s: wnd=%u\n", fn, window ? 1u : 0u);
     if (!window || !window->IsValid()) {
         TVC_LOG_WARN("%s : m_MainHwnd not valid", fn);
@@ -67,7 +69,8 @@ void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
     window->Raise();
 }
 
-void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x, int& y) {
+void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,
+                                                            int& y) {
     static const char* fn = "ClientHandler::OverrideWindowCoordinatesToWithinScreen";
     auto desktop = GetDesktop();
     const platform::Rect area = desktop ? desktop->GetMaximizedArea() : platform::Rect{};
@@ -90,9 +93,10 @@ void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& hei
 
 void ClientHandler::SetWindowSize(int width, int height) {
     static const char* fn = "ClientHandler::SetWindowSize";
-    TVC_LOG_WARN("%s ++: m_minimumWindowWidth=%u, m_minimumWindowHeight=%u, width=%u, height=%u", fn,
-                 static_cast<unsigned>(m_minimumWindowWidth), static_cast<unsigned>(m_minimumWindowHeight),
-                 static_cast<unsigned>(width), static_cast<unsigned>(height));
+    TVC_LOG_WARN("%s ++: m_minimumWindowWidth=%u, m_minimumWindowHeight=%u, width=%u, height=%u",
+                 fn, static_cast<unsigned>(m_minimumWindowWidth),
+                 static_cast<unsigned>(m_minimumWindowHeight), static_cast<unsigned>(width),
+                 static_cast<unsigned>(height));
     auto window = GetMainHwnd();
     if (!window) {
         TVC_LOG_WARN("%s : m_MainHwnd is NULL", fn);
@@ -103,8 +107,8 @@ void ClientHandler::SetWindowSize(int width, int height) {
     platform::Rect rect = window->GetRect();
     OverrideWindowCoordinatesToWithinScreen(width, height, rect.x, rect.y);
     TVC_LOG_WARN("%s calling : SetWindowPos() rect.left=%u, rect.top=%u, width=%u, height=%u", fn,
-                 static_cast<unsigned>(rect.x), static_cast<unsigned>(rect.y), static_cast<unsigned>(width),
-                 static_cast<unsigned>(height));
+                 static_cast<unsigned>(rect.x), static_cast<unsigned>(rect.y),
+                 static_cast<unsigned>(width), static_cast<unsigned>(height));
     window->SetRect({rect.x, rect.y, width, height});
 }
 
@@ -154,7 +158,8 @@ bool ClientHandler::GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInProgr
     const bool ok = desktop && desktop->GetIsSystemShutdownInProgress(bIsSystemShutDownInProgress);
     if (!ok) bIsSystemShutDownInProgress = false;
     TVC_LOG_WARN("%s : GetSystemMetrics returned=%d and bRetVal=%u, result=%u", fn,
-                 bIsSystemShutDownInProgress ? 1 : 0, ok ? 1u : 0u, bIsSystemShutDownInProgress ? 1u : 0u);
+                 bIsSystemShutDownInProgress ? 1 : 0, ok ? 1u : 0u,
+                 bIsSystemShutDownInProgress ? 1u : 0u);
     return ok;
 }
 }  // namespace tvc

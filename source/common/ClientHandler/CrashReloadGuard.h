@@ -11,7 +11,7 @@ namespace tvc {
 // beyond that is left alone, and reloading resumes once the earlier crashes age out of the window.
 // Main thread only.
 class CCrashReloadGuard {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kMaxReloads = 3;
     static constexpr std::chrono::seconds kWindow{60};
@@ -23,7 +23,7 @@ public:
     bool TryAcquireReload();
     int RecentReloads() const { return static_cast<int>(m_reloads.size()); }
 
-private:
+  private:
     std::function<Clock::time_point()> m_now;
     std::deque<Clock::time_point> m_reloads;
 };

@@ -7,7 +7,7 @@
 
 namespace tvc {
 class IFullScreenHandler {
-public:
+  public:
     virtual ~IFullScreenHandler() = default;
     virtual void SetWindowHandle(std::shared_ptr<platform::IAppWindow> window) = 0;
     virtual void SetFullScreen(bool on) = 0;
@@ -16,13 +16,13 @@ public:
 
 // Main thread only (the window is a GTK window behind IAppWindow).
 class NativeFullScreenHandler : public IFullScreenHandler {
-public:
+  public:
     void SetWindowHandle(std::shared_ptr<platform::IAppWindow> window) override;
     // A request equal to the current state changes nothing.
     void SetFullScreen(bool on) override;
     bool IsFullScreen() const override { return m_bFullScreen; }
 
-private:
+  private:
     std::weak_ptr<platform::IAppWindow> m_window;  // the client handler owns the window
     bool m_bFullScreen = false;
     bool m_bWasMaximized = false;

@@ -43,7 +43,8 @@ void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
 }
 
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
-    // The "ports unavailable" message box belongs to the shell; it is shown from here once it exists.
+    // The "ports unavailable" message box belongs to the shell; it is shown from here once it
+    // exists.
     TVC_LOG_ERROR("%s : the inter-app messaging module failed to listen on every port",
                   "CTVCClientHandler::HandleInterAppMessagingModuleFailure");
 }

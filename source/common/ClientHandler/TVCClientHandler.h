@@ -7,7 +7,7 @@
 namespace tvc {
 // Main thread, like its base.
 class CTVCClientHandler : public ClientHandler {
-public:
+  public:
     static constexpr int kMinimumWindowWidth = 400;
     static constexpr int kMinimumWindowHeight = 300;
     static constexpr const char* kStartPageFileName = "cef_js_app.html";

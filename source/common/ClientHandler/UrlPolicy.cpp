@@ -9,7 +9,8 @@ namespace {
 // Control characters and spaces never belong in an address we pass on: they smuggle arguments and
 // header lines into whatever parses it next.
 bool HasControlOrSpace(const std::string& url) {
-    return std::any_of(url.begin(), url.end(), [](unsigned char c) { return c <= 0x20 || c == 0x7F; });
+    return std::any_of(url.begin(), url.end(),
+                       [](unsigned char c) { return c <= 0x20 || c == 0x7F; });
 }
 
 std::string SchemeOf(const std::string& url) {
@@ -17,7 +18,8 @@ std::string SchemeOf(const std::string& url) {
     if (colon == std::string::npos || colon == 0) return {};
     for (size_t i = 0; i < colon; ++i) {
         unsigned char c = url[i];
-        bool ok = std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
+        bool ok =
+            std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
         if (!ok) return {};
     }
     return ToLowerAscii(url.substr(0, colon));
@@ -55,12 +57,23 @@ std::string HtmlEscape(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -70,8 +83,9 @@ std::string FilePathToFileUri(const std::string& absolutePath) {
     static const char* kHex = "0123456789ABCDEF";
     std::string out = "file://";
     for (unsigned char c : absolutePath) {
-        bool safe = std::isalnum(c) || std::string_view("-._~/!$&'()*+,;=:@").find(static_cast<char>(c)) !=
-                                           std::string_view::npos;
+        bool safe =
+            std::isalnum(c) || std::string_view("-._~/!$&'()*+,;=:@").find(static_cast<char>(c)) !=
+                                   std::string_view::npos;
         if (safe) {
             out += static_cast<char>(c);
         } else {

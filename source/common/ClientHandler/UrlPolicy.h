@@ -5,7 +5,8 @@
 #include <string>
 
 namespace tvc {
-// http, https, mailto and "spotify:" addresses: the only ones handed to the desktop's default handler.
+// http, https, mailto and "spotify:" addresses: the only ones handed to the desktop's default
+// handler.
 bool IsExternallyOpenableUrl(const std::string& url);
 // http and https only: what a peer may make the page load.
 bool IsWebUrl(const std::string& url);

@@ -5,8 +5,10 @@
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 
-CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl, Poster postToMainThread)
-    : m_pBrowserRef(std::move(browser)), m_strStartUrl(std::move(startUrl)),
+CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl,
+                                       Poster postToMainThread)
+    : m_pBrowserRef(std::move(browser)),
+      m_strStartUrl(std::move(startUrl)),
       m_postToMainThread(std::move(postToMainThread)) {
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR ++ \n");
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR -- \n");
@@ -23,12 +25,14 @@ bool CNativeMsgObserver::IsNavigationAllowed(const std::string& url) const {
     const std::string lowered = tvc::ToLowerAscii(url);
     const std::string start = tvc::ToLowerAscii(m_strStartUrl);
     if (lowered == start) return true;
-    return tvc::StartsWith(lowered, start) && (lowered[start.size()] == '?' || lowered[start.size()] == '#');
+    return tvc::StartsWith(lowered, start) &&
+           (lowered[start.size()] == '?' || lowered[start.size()] == '#');
 }
 
 void CNativeMsgObserver::PostToMainThread(std::function<void(CNativeMsgObserver&)> work) {
     if (!m_postToMainThread) {
-        TVC_LOG_ERROR("CNativeMsgObserver::PostToMainThread : no main-thread poster, dropping the work\n");
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::PostToMainThread : no main-thread poster, dropping the work\n");
         return;
     }
     // Weak: an observer released before the task runs (quit) makes the task a no-op.
@@ -42,8 +46,10 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const std::string& text) {
     TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n", text.c_str());
     bool isNative = false;
     if (!IsMessageTargetedToNativeModule(text, isNative)) {
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive Engaging IsMessageTargetedToNativeModule - Api "
-                      "Failed.\n");
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::OnInterAppMessageRceive Engaging IsMessageTargetedToNativeModule "
+            "- Api "
+            "Failed.\n");
     } else if (!isNative) {
         TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : forwarding the message.\n");
         PostToMainThread([text](CNativeMsgObserver& self) { self.ForwardToPage(text); });
@@ -51,16 +57,20 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const std::string& text) {
         TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : processing message.\n");
         std::string command;
         if (!CJSONHelper::QueryJson(text, "message.sub_type", command)) {
-            TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive Error parsing command name.");
+            TVC_LOG_ERROR(
+                "CNativeMsgObserver::OnInterAppMessageRceive Error parsing command name.");
         } else if (command != "navigate") {
-            TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive Unknown command : messageCommand=%s !!!!!!!",
-                          command.c_str());
+            TVC_LOG_ERROR(
+                "CNativeMsgObserver::OnInterAppMessageRceive Unknown command : messageCommand=%s "
+                "!!!!!!!",
+                command.c_str());
         } else {
             std::string url;
             if (!CJSONHelper::QueryJson(text, "message.payload.url", url)) {
                 TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive URL Parse error!!!!!!!");
             } else if (!IsNavigationAllowed(url)) {
-                TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive navigate refused for %s", url.c_str());
+                TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive navigate refused for %s",
+                              url.c_str());
             } else {
                 PostToMainThread([url](CNativeMsgObserver& self) { self.Navigate(url); });
             }
@@ -74,17 +84,20 @@ void CNativeMsgObserver::ForwardToPage(const std::string& text) {
     if (!m_pBrowserRef) return;
     tvc::engine::ProcessMessage message{tvc::msg::kNativeMessageCommandReceived, {text}};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
-        TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : SendProcessMessage is sucess. \n");
+        TVC_LOG_WARN(
+            "CNativeMsgObserver::OnInterAppMessageRceive : SendProcessMessage is sucess. \n");
     else
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive SendProcessMessage : %s send-failure\n",
-                      message.name.c_str());
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::OnInterAppMessageRceive SendProcessMessage : %s send-failure\n",
+            message.name.c_str());
 }
 
 // Main thread.
 void CNativeMsgObserver::Navigate(const std::string& url) {
     auto frame = m_pBrowserRef ? m_pBrowserRef->GetMainFrame() : nullptr;
     if (!frame) {
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive : no main frame to load %s", url.c_str());
+        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive : no main frame to load %s",
+                      url.c_str());
         return;
     }
     frame->LoadURL(url);
@@ -101,7 +114,9 @@ void CNativeMsgObserver::OnInterAppMessagingListenerExit(bool) {
 
 void CNativeMsgObserver::OnInterAppMessagingConnectionEstablished() {
     if (!m_pBrowserRef) {
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : m_pBrowserRef is NULL!!\n");
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : m_pBrowserRef is "
+            "NULL!!\n");
         return;
     }
     PostToMainThread([](CNativeMsgObserver& self) { self.NotifyConnectionEstablished(); });
@@ -111,9 +126,12 @@ void CNativeMsgObserver::OnInterAppMessagingConnectionEstablished() {
 void CNativeMsgObserver::NotifyConnectionEstablished() {
     tvc::engine::ProcessMessage message{tvc::msg::kInterAppConnectionEstablished, {}};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
-        TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : SendProcessMessage is sucess. \n");
+        TVC_LOG_WARN(
+            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : SendProcessMessage is "
+            "sucess. \n");
     else
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessagingConnectionEstablished SendProcessMessage : %s "
-                      "send-failure\n",
-                      message.name.c_str());
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished SendProcessMessage : %s "
+            "send-failure\n",
+            message.name.c_str());
 }

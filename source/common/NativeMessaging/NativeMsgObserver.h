@@ -14,11 +14,12 @@
 // through `postToMainThread`, which must run tasks in the order given, so the page sees messages in
 // their order of arrival. The browser reference is dereferenced on the main thread only.
 class CNativeMsgObserver : public CInterAppMessageBaseObserver {
-public:
+  public:
     using Poster = std::function<void(std::function<void()>)>;
 
     // `startUrl`: the one non-web address "navigate" may load.
-    CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl, Poster postToMainThread);
+    CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl,
+                       Poster postToMainThread);
     ~CNativeMsgObserver() override;
 
     void OnInterAppMessageRceive(const std::string& text) override;
@@ -26,8 +27,9 @@ public:
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;
 
-private:
-    // "navigate" loads http(s) addresses and the start page, nothing else (no file:, no custom schemes).
+  private:
+    // "navigate" loads http(s) addresses and the start page, nothing else (no file:, no custom
+    // schemes).
     bool IsNavigationAllowed(const std::string& url) const;
     void PostToMainThread(std::function<void(CNativeMsgObserver&)> work);
     void ForwardToPage(const std::string& text);

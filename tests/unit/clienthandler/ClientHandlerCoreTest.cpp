@@ -45,20 +45,24 @@ TEST_P(PopupPolicyTest, DomainPiecesDecideWhereThePopupOpens) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, PopupPolicyTest,
-    ::testing::Values(PopupCase{"", "https://other.example/", false},                      // empty list
-                      PopupCase{"pay.example,", "https://other.example/", false},          // trailing comma adds nothing
-                      PopupCase{"pay.example,", "https://pay.example/x", true},
-                      PopupCase{"a.example,,b.example", "https://other.example/", true},   // empty piece matches all
-                      PopupCase{",a.example", "https://other.example/", true},             // leading comma too
-                      PopupCase{"a.example,pay", "https://www.pay.example/checkout", true},  // plain substring
-                      PopupCase{"Pay.example", "https://pay.example/", false}));           // case-sensitive
+    ::testing::Values(
+        PopupCase{"", "https://other.example/", false},              // empty list
+        PopupCase{"pay.example,", "https://other.example/", false},  // trailing comma adds nothing
+        PopupCase{"pay.example,", "https://pay.example/x", true},
+        PopupCase{"a.example,,b.example", "https://other.example/",
+                  true},                                          // empty piece matches all
+        PopupCase{",a.example", "https://other.example/", true},  // leading comma too
+        PopupCase{"a.example,pay", "https://www.pay.example/checkout", true},  // plain substring
+        PopupCase{"Pay.example", "https://pay.example/", false}));             // case-sensitive
 
 TEST_F(HandlerTest, PopupsSentOutsideOnlyForWebMailAndSpotifyAddresses) {
     MakeHandler();
     auto browser = MakeMainBrowser();
-    for (const char* url : {"https://x.example/", "http://x.example/", "mailto:a@b.example", "spotify:track:1"})
+    for (const char* url :
+         {"https://x.example/", "http://x.example/", "mailto:a@b.example", "spotify:track:1"})
         EXPECT_TRUE(handler->OnBeforePopup(browser, browser->frame, url)) << url;
-    for (const char* url : {"file:///etc/passwd", "smb://host/share", "javascript:alert(1)", "custom:x", ""})
+    for (const char* url :
+         {"file:///etc/passwd", "smb://host/share", "javascript:alert(1)", "custom:x", ""})
         EXPECT_TRUE(handler->OnBeforePopup(browser, browser->frame, url)) << url;
     EXPECT_EQ(desktop->opened, (std::vector<std::string>{"https://x.example/", "http://x.example/",
                                                          "mailto:a@b.example", "spotify:track:1"}));
@@ -80,7 +84,8 @@ TEST_F(HandlerTest, LoadErrorPageExceptAbortedAndSpotifyUnknownScheme) {
     handler->OnLoadError(browser, browser->frame, -105, "name not resolved", "https://nx.example/");
     ASSERT_EQ(frame.alternates.size(), 2u);
     EXPECT_EQ(frame.alternates[1].first,
-              "<html><body bgcolor=\"white\"><h2>Failed to load URL https://nx.example/ with error name not "
+              "<html><body bgcolor=\"white\"><h2>Failed to load URL https://nx.example/ with error "
+              "name not "
               "resolved (-105).</h2></body></html>");
     EXPECT_EQ(frame.alternates[1].second, "https://nx.example/");
 }
@@ -94,7 +99,8 @@ TEST_F(HandlerTest, LoadErrorPageEscapesMarkupInUrlAndText) {
     const std::string& html = browser->frame->alternates[0].first;
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     EXPECT_EQ(html.find("<b>"), std::string::npos);
-    EXPECT_NE(html.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;a=&quot;b&quot;"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;a=&quot;b&quot;"),
+              std::string::npos);
     EXPECT_NE(html.find("&lt;b&gt;bad&lt;/b&gt;"), std::string::npos);
     EXPECT_EQ(browser->frame->alternates[0].second, url);  // the address itself is not altered
 }
@@ -154,7 +160,8 @@ TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {
     EXPECT_EQ(browser->frame->loads.size(), static_cast<size_t>(CCrashReloadGuard::kMaxReloads));
     now += CCrashReloadGuard::kWindow;
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
-    EXPECT_EQ(browser->frame->loads.size(), static_cast<size_t>(CCrashReloadGuard::kMaxReloads) + 1);
+    EXPECT_EQ(browser->frame->loads.size(),
+              static_cast<size_t>(CCrashReloadGuard::kMaxReloads) + 1);
 }
 
 // ---- life span ----
@@ -232,8 +239,9 @@ TEST_F(HandlerTest, ConsoleFileIsEmptiedOnlyOnceItExceedsTenMiB) {
 TEST_F(HandlerTest, ConsoleMessagesFromTheExtensionReachTheFile) {
     MakeHandler();
     auto browser = MakeMainBrowser();
-    EXPECT_TRUE(handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
-                                                  Msg(msg::kConsoleMessage, {std::string("from page")})));
+    EXPECT_TRUE(
+        handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
+                                          Msg(msg::kConsoleMessage, {std::string("from page")})));
     std::string logs;
     CAppPaths::GetPath(CAppPaths::eLogsFolder, logs);
     std::ifstream in(logs + "TVCJSLog.log", std::ios::binary);
@@ -254,8 +262,10 @@ TEST_F(HandlerTest, ContextMenuOffersDevToolsOnPagesAndFrames) {
     auto browser = MakeMainBrowser();
     FakeMenu empty, withItems, link;
     handler->OnBeforeContextMenu(browser, {engine::CM_TYPEFLAG_PAGE, 0, 0}, empty);
-    EXPECT_EQ(empty.items, (std::vector<std::pair<int, std::string>>{
-                               {26500, "&Show DevTools"}, {26506, "Close DevTools"}, {0, ""}, {26507, "Inspect Element"}}));
+    EXPECT_EQ(empty.items, (std::vector<std::pair<int, std::string>>{{26500, "&Show DevTools"},
+                                                                     {26506, "Close DevTools"},
+                                                                     {0, ""},
+                                                                     {26507, "Inspect Element"}}));
     withItems.AddItem(1, "Back");
     handler->OnBeforeContextMenu(browser, {engine::CM_TYPEFLAG_FRAME, 0, 0}, withItems);
     EXPECT_EQ(withItems.items[1], (std::pair<int, std::string>{0, ""}));
@@ -302,7 +312,8 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
 
     unsetenv("XDG_DOWNLOAD_DIR");
     fs::create_directories(root + "/config");
-    std::ofstream(root + "/config/user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"$HOME/Telechargements\"\n";
+    std::ofstream(root + "/config/user-dirs.dirs")
+        << "XDG_DOWNLOAD_DIR=\"$HOME/Telechargements\"\n";
     EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Telechargements/");
     fs::remove(root + "/config/user-dirs.dirs");
     EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Downloads/");
@@ -333,7 +344,8 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     update.startedByApp = true;
     std::string data;
     CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, data);
-    const std::string target = data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
+    const std::string target =
+        data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
     EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run"), target);
     EXPECT_TRUE(fs::is_directory(data + "CorvaneMedia/TavistoForWeb/Update"));
     update.isInProgress = true;

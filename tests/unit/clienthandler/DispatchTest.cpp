@@ -6,7 +6,7 @@ using engine::ListValue;
 using engine::ProcessId;
 
 class DispatchTest : public HandlerTest {
-protected:
+  protected:
     void SetUp() override {
         HandlerTest::SetUp();
         MakeHandler();
@@ -15,7 +15,8 @@ protected:
         splash->calls.clear();
     }
     bool Send(const std::string& name, ListValue args = {}) {
-        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer, Msg(name, std::move(args)));
+        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer,
+                                                 Msg(name, std::move(args)));
     }
     std::shared_ptr<FakeBrowser> browser;
 };
@@ -77,8 +78,9 @@ TEST_F(DispatchTest, FullScreenSameValueTwiceTogglesOnceButEchoesTwice) {
 }
 
 TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
-    for (const char* url : {"https://a.example/", "mailto:x@y.example", "spotify:album:2", "file:///etc/passwd",
-                            "smb://server/share", "ms-settings:", "http://a.example/\nx", "HTTPS://B.example/"})
+    for (const char* url :
+         {"https://a.example/", "mailto:x@y.example", "spotify:album:2", "file:///etc/passwd",
+          "smb://server/share", "ms-settings:", "http://a.example/\nx", "HTTPS://B.example/"})
         Send(msg::kLaunchURL, {std::string(url)});
     Send(msg::kLaunchURL, {5});
     EXPECT_EQ(desktop->opened, (std::vector<std::string>{"https://a.example/", "mailto:x@y.example",
@@ -87,7 +89,8 @@ TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
 
 TEST_F(DispatchTest, QuitTimeFilterLetsEverythingThroughWithoutAQuitHandler) {
     EXPECT_EQ(handler->GetAppQuitHandler(), nullptr);
-    EXPECT_FALSE(handler->Internal_OnProcessMessageReceived_HandleQuitState(browser, Msg(msg::kTvdQuitCompletion)));
+    EXPECT_FALSE(handler->Internal_OnProcessMessageReceived_HandleQuitState(
+        browser, Msg(msg::kTvdQuitCompletion)));
     EXPECT_FALSE(Send(msg::kTvdQuitCompletion));
     Send(msg::kSetWindowSize, {640, 480});
     EXPECT_EQ(window->rect.width, 640);
@@ -120,7 +123,8 @@ TEST_F(DispatchTest, UnknownMessagesGoToDelegatesInOrder) {
 
 // ---- settings ----
 TEST_F(DispatchTest, AppcastAddressValidation) {
-    const std::string def = "https://updates.tavisto.example/plugin_binary/downloads/TVC/Linux/Appcast/";
+    const std::string def =
+        "https://updates.tavisto.example/plugin_binary/downloads/TVC/Linux/Appcast/";
     EXPECT_EQ(GetAppcastDirectoryURL(), def);
     Send(msg::kSetAppcastURL, {std::string("https://up.example/a b/ c/Appcast.json")});
     EXPECT_EQ(GetAppcastDirectoryURL(), "https://up.example/ab/c/");
@@ -130,9 +134,10 @@ TEST_F(DispatchTest, AppcastAddressValidation) {
     Send(msg::kSetAppcastURL, {std::string("https://up.example/x/Other.json")});
     EXPECT_EQ(GetAppcastDirectoryURL(), "https://up.example/ab/c/");
     ResetAppUrlsForTesting();
-    for (ListValue args : {ListValue{std::string("")}, ListValue{std::string("https://up.example/appcast.json")},
-                           ListValue{std::string("file:///tmp/Appcast.json")}, ListValue{std::string("Appcast.json")},
-                           ListValue{7}, ListValue{}}) {
+    for (ListValue args :
+         {ListValue{std::string("")}, ListValue{std::string("https://up.example/appcast.json")},
+          ListValue{std::string("file:///tmp/Appcast.json")},
+          ListValue{std::string("Appcast.json")}, ListValue{7}, ListValue{}}) {
         Send(msg::kSetAppcastURL, args);
         EXPECT_EQ(GetAppcastDirectoryURL(), def);
     }
@@ -160,7 +165,8 @@ TEST_F(DispatchTest, LocaleIsStoredAndLoadsThePrefixedStartAddress) {
 TEST_F(DispatchTest, LocalePrefixSwitchAndRefusedValues) {
     SetSwitches({"--start-url-prefix=http://127.0.0.1:9/p?locale="});
     Send(msg::kSetLocale, {std::string("en_US")});
-    EXPECT_EQ(browser->frame->loads, (std::vector<std::string>{"http://127.0.0.1:9/p?locale=en_US"}));
+    EXPECT_EQ(browser->frame->loads,
+              (std::vector<std::string>{"http://127.0.0.1:9/p?locale=en_US"}));
 
     Send(msg::kSetLocale, {std::string("")});
     Send(msg::kSetLocale, {std::string("fr\r\nX=1")});

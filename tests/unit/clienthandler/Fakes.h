@@ -150,7 +150,7 @@ struct FakeSplash : platform::ISplashScreen {
 
 // Counts update checks, which the real handler only logs until the updater exists.
 class TestHandler : public CTVCClientHandler {
-public:
+  public:
     int updateTriggers = 0;
     void TriggerApplicationUpdate() override {
         ++updateTriggers;
@@ -160,7 +160,7 @@ public:
 
 // A private HOME / XDG tree and preferences file per test; switches given per test.
 class HandlerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/tvc-ch-XXXXXX";
         root = mkdtemp(tmpl);

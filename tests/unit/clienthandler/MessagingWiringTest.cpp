@@ -17,7 +17,9 @@ struct FakeManager : IInterAppMessagingManager {
     bool Start() override { return ++starts, true; }
     bool Stop() override { return ++stops, true; }
     bool Send(const std::string& text) override { return sent.push_back(text), true; }
-    bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override { return observers.push_back(o), true; }
+    bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
+        return observers.push_back(o), true;
+    }
     bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
         std::erase(observers, o);
         return true;
@@ -42,7 +44,7 @@ struct QueuePoster {
 };
 
 class MessagingTest : public HandlerTest {
-protected:
+  protected:
     void SetUp() override {
         HandlerTest::SetUp();
         MakeHandler();
@@ -55,7 +57,8 @@ protected:
         browser = MakeMainBrowser();
     }
     bool Send(const std::string& name, engine::ListValue args = {}) {
-        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer, Msg(name, std::move(args)));
+        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer,
+                                                 Msg(name, std::move(args)));
     }
     std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
     QueuePoster queue;
@@ -71,7 +74,8 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(manager->starts, 1);
     EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
     ASSERT_EQ(manager->observers.size(), 1u);
-    EXPECT_EQ(manager->observers[0], std::static_pointer_cast<IInterAppMessageObserver>(handler->GetNativeMsgObserver()));
+    EXPECT_EQ(manager->observers[0],
+              std::static_pointer_cast<IInterAppMessageObserver>(handler->GetNativeMsgObserver()));
     EXPECT_EQ(browser->host.downloads.size(), 1u);  // the port-list file, once
     EXPECT_EQ(GetProcessInterAppMessagingManager(), manager);
 
@@ -97,10 +101,13 @@ TEST_F(MessagingTest, TrialPortsFromTheSwitch) {
 }
 
 TEST_F(MessagingTest, SendMessageToCEFProcessNeedsABrowser) {
-    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(nullptr, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
-    EXPECT_TRUE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
+    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(nullptr, ProcessId::Renderer,
+                                                     msg::kOnTrayIconOpenBrowser));
+    EXPECT_TRUE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer,
+                                                    msg::kOnTrayIconOpenBrowser));
     browser->sendSucceeds = false;
-    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer, msg::kOnTrayIconOpenBrowser));
+    EXPECT_FALSE(CAppHelper::SendMessageToCEFProcess(browser, ProcessId::Renderer,
+                                                     msg::kOnTrayIconOpenBrowser));
     ASSERT_EQ(browser->sent.size(), 2u);
     EXPECT_EQ(browser->sent[0].name, msg::kOnTrayIconOpenBrowser);
     EXPECT_TRUE(browser->sent[0].args.empty());
@@ -108,8 +115,9 @@ TEST_F(MessagingTest, SendMessageToCEFProcessNeedsABrowser) {
 
 // ---- the observer on its own ----
 class NativeMsgObserverTest : public ::testing::Test {
-protected:
-    std::shared_ptr<CNativeMsgObserver> Make(std::string start = "file:///opt/tvc/cef_js_app.html") {
+  protected:
+    std::shared_ptr<CNativeMsgObserver> Make(
+        std::string start = "file:///opt/tvc/cef_js_app.html") {
         return std::make_shared<CNativeMsgObserver>(browser, std::move(start), queue.Poster());
     }
     static std::string Navigate(const std::string& url) {
@@ -123,7 +131,8 @@ protected:
 
 TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrderOnTheMainThread) {
     auto observer = Make();
-    const std::string a = R"({"source":"ext","target":"browser.webapp.js","message":{"x":[1,2]},"umid":"a"})";
+    const std::string a =
+        R"({"source":"ext","target":"browser.webapp.js","message":{"x":[1,2]},"umid":"a"})";
     const std::string b = R"({"target":"someone.else","umid":"b"})";
     observer->OnInterAppMessageRceive(a);
     observer->OnInterAppMessagingConnectionEstablished();
@@ -145,7 +154,8 @@ TEST_F(NativeMsgObserverTest, NativeCommandsOtherThanNavigateAndBadTextAreNotFor
     observer->OnInterAppMessageRceive(R"({"target":"tvd.native","message":{}})");
     observer->OnInterAppMessageRceive("not json at all");
     observer->OnInterAppMessageRceive(R"({"no_target":1})");
-    observer->OnInterAppMessageRceive(R"({"target":"tvd.native","message":{"sub_type":"navigate"}})");
+    observer->OnInterAppMessageRceive(
+        R"({"target":"tvd.native","message":{"sub_type":"navigate"}})");
     queue.RunAll();
     EXPECT_TRUE(browser->sent.empty());
     EXPECT_TRUE(browser->frame->loads.empty());
@@ -153,13 +163,15 @@ TEST_F(NativeMsgObserverTest, NativeCommandsOtherThanNavigateAndBadTextAreNotFor
 
 TEST_F(NativeMsgObserverTest, NavigateLoadsOnlyWebAddressesAndTheStartPage) {
     auto observer = Make();
-    for (const char* url : {"https://a.example/x", "http://b.example/", "file:///etc/passwd", "javascript:alert(1)",
-                            "", "smb://host/share", "file:///opt/tvc/cef_js_app.html",
-                            "FILE:///opt/tvc/cef_js_app.html#ready", "file:///opt/tvc/cef_js_app.html.evil"})
+    for (const char* url :
+         {"https://a.example/x", "http://b.example/", "file:///etc/passwd", "javascript:alert(1)",
+          "", "smb://host/share", "file:///opt/tvc/cef_js_app.html",
+          "FILE:///opt/tvc/cef_js_app.html#ready", "file:///opt/tvc/cef_js_app.html.evil"})
         observer->OnInterAppMessageRceive(Navigate(url));
     queue.RunAll();
     EXPECT_EQ(browser->frame->loads,
-              (std::vector<std::string>{"https://a.example/x", "http://b.example/", "file:///opt/tvc/cef_js_app.html",
+              (std::vector<std::string>{"https://a.example/x", "http://b.example/",
+                                        "file:///opt/tvc/cef_js_app.html",
                                         "FILE:///opt/tvc/cef_js_app.html#ready"}));
     EXPECT_TRUE(browser->sent.empty());  // no answer to the peer or the page
 }

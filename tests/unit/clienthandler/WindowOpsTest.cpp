@@ -7,7 +7,7 @@ namespace tvc::test {
 using platform::Rect;
 
 class WindowOpsTest : public HandlerTest {
-protected:
+  protected:
     void SetUp() override {
         HandlerTest::SetUp();
         MakeHandler();
@@ -63,8 +63,8 @@ TEST_F(WindowOpsTest, BringToFrontSkipsAVisibleForegroundWindowUnlessForced) {
     const Rect before = window->rect;
     handler->BringWindowToFront(true);
     EXPECT_EQ(handler->updateTriggers, 1);
-    EXPECT_EQ(window->calls, (std::vector<std::string>{"ShowMinimized", "SetRect", "Show", "ShowNormal", "Show",
-                                                       "Raise"}));
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"ShowMinimized", "SetRect", "Show",
+                                                       "ShowNormal", "Show", "Raise"}));
     EXPECT_EQ(window->rect, before);
 
     window->calls.clear();
@@ -114,8 +114,8 @@ TEST_F(WindowOpsTest, FullScreenRestoresTheMaximisedWindowAndItsRectangle) {
     fs.SetFullScreen(true);
     window->rect = {0, 0, 1920, 1080};
     fs.SetFullScreen(false);
-    EXPECT_EQ(window->calls,
-              (std::vector<std::string>{"Unmaximize", "Fullscreen", "Unfullscreen", "SetRect", "ShowMaximized"}));
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"Unmaximize", "Fullscreen", "Unfullscreen",
+                                                       "SetRect", "ShowMaximized"}));
     EXPECT_EQ(window->rect, (Rect{10, 20, 1920, 1050}));
     EXPECT_FALSE(fs.IsFullScreen());
 
