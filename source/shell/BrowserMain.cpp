@@ -15,11 +15,11 @@
 #include "platform/SingleInstance.h"
 #include "shell/AppQuit.h"
 #include "shell/MainWindow.h"
+#include "shell/WndProc.h"
 
 namespace tvc::shell {
 namespace {
 constexpr const char* kAutostartFileName = "TavistoForWebShortcut.desktop";
-constexpr const char* kStartPageFileName = "cef_js_app.html";
 
 std::string GetPathOrEmpty(int kind) {
     std::string path;
@@ -48,19 +48,12 @@ void PlaceAutostartEntry() {
         TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain", reason.c_str());
 }
 
-std::string StartUrl(const CCommandLine& commandLine, const std::string& appFolder) {
-    std::string url = commandLine.GetSwitchValue("url");
-    if (!url.empty()) return url;
-    std::string page = appFolder + kStartPageFileName;
-    if (!tvc::FileExists(page))
-        TVC_LOG_ERROR("%s : the start page %s is missing", "BrowserMain", page.c_str());
-    tvc::glib::GCharPtr uri(g_filename_to_uri(page.c_str(), nullptr, nullptr));
-    return uri ? uri.get() : "file://" + page;
-}
+CMainWindowProc* g_windowProc = nullptr;
 
+// A session end or `kill` quits the way the tray's "Quit" does.
 gboolean OnTerminationSignal(gpointer) {
     TVC_LOG_WARN("%s : termination signal received, quitting", "BrowserMain");
-    AppQuitMessageLoop();
+    if (!g_windowProc || !g_windowProc->RequestQuit()) AppQuitMessageLoop();
     return G_SOURCE_CONTINUE;
 }
 }  // namespace
@@ -119,17 +112,13 @@ int BrowserMain(int argc, char** argv) {
         std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
         return eExitWindowFailed;
     }
-    GtkWidget* webView = engine->CreateWebView();
-    gtk_container_add(GTK_CONTAINER(window), webView);
-    gtk_widget_show(webView);
-    // The purge must come before any web process can have opened its log file.
-    DebugPrint("LOGDEBUG : SetupLogger-OnAfterCreated");
-    SetupLogger(true, "BROWSER_PROCESS_LOG_");
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(webView), StartUrl(*commandLine, appFolder).c_str());
-    if (commandLine->HasSwitch("show-on-launch")) gtk_widget_show(window);
+    auto windowProc = std::make_unique<CMainWindowProc>(window, *engine, settings.multi_threaded_message_loop);
+    g_windowProc = windowProc.get();
 
     int exitCode = RunMessageLoop();
-    gtk_widget_destroy(window);
+    g_windowProc = nullptr;
+    if (windowProc->IsWindowAlive()) gtk_widget_destroy(window);
+    windowProc.reset();
     CLogHelper::DeInitLogger();
     return exitCode;
 }

@@ -16,7 +16,7 @@ PAGES = os.path.abspath(os.path.join(os.path.dirname(__file__), "pages"))
 TITLE = "Tavisto for Web"
 
 
-def wait_for(predicate, timeout=15.0, interval=0.05, what="condition"):
+def wait_for(predicate, timeout=30.0, interval=0.05, what="condition"):
     deadline = time.monotonic() + timeout
     while True:
         value = predicate()
@@ -131,7 +131,7 @@ class App:
                 text += fh.read()
         return text
 
-    def wait_log(self, needle, prefix="BROWSER_PROCESS_LOG_", timeout=15.0):
+    def wait_log(self, needle, prefix="BROWSER_PROCESS_LOG_", timeout=30.0):
         return wait_for(lambda: needle in self.log_text(prefix), timeout, what="log line %r" % needle)
 
     def console_log(self):
@@ -141,7 +141,7 @@ class App:
         with open(path, errors="replace") as fh:
             return fh.read()
 
-    def wait_console(self, needle, timeout=15.0):
+    def wait_console(self, needle, timeout=30.0):
         return wait_for(lambda: needle in self.console_log(), timeout, what="console line %r" % needle)
 
     def stderr(self):
@@ -185,7 +185,7 @@ class App:
         return pids
 
     # --- the window, seen through X11
-    def window_id(self, timeout=15.0):
+    def window_id(self, timeout=30.0):
         def find():
             # The class tells the main window from GTK's unmapped leader window.
             out = self.display.run("xdotool", "search", "--pid", str(self.proc.pid), "--class", "^CEFCLIENT$")

@@ -1,0 +1,55 @@
+// IBrowser over a WebKitWebView. The view is owned by its GTK container; this object only watches it.
+// Main thread only.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <memory>
+
+#include "engine/Browser.h"
+
+namespace tvc::webkit {
+
+class CWebKitBrowser final : public engine::IBrowser,
+                             public engine::IBrowserHost,
+                             public std::enable_shared_from_this<CWebKitBrowser> {
+public:
+    CWebKitBrowser(WebKitWebView* view, bool isPopup);
+    ~CWebKitBrowser() override;
+    CWebKitBrowser(const CWebKitBrowser&) = delete;
+    CWebKitBrowser& operator=(const CWebKitBrowser&) = delete;
+
+    // Null once the view is gone.
+    WebKitWebView* view() const;
+
+    // engine::IBrowser
+    int GetIdentifier() const override { return m_id; }
+    bool IsPopup() const override { return m_isPopup; }
+    engine::FrameRef GetMainFrame() override;
+    engine::IBrowserHost& GetHost() override { return *this; }
+    void Reload() override;
+    bool SendProcessMessage(engine::ProcessId target, const engine::ProcessMessage& message) override;
+
+    // engine::IBrowserHost
+    void CloseBrowser(bool forceClose) override;
+    void SetFocus(bool focus) override;
+    void ShowDevTools() override;
+    void CloseDevTools() override;
+    void InspectElementAt(int x, int y) override;
+    void SetMouseCursorChangeDisabled(bool disabled) override;
+    void StartDownload(const std::string& url) override;
+
+    // What CloseBrowser(true) and the page's own close lead to: the adapter destroys the view.
+    void SetCloseHandler(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+
+private:
+    mutable GWeakRef m_view;
+    int m_id;
+    bool m_isPopup;
+    std::function<void()> m_onClose;
+};
+
+// Marks a download as started by the program itself (updater, configuration), not by the page.
+bool IsDownloadStartedByApp(WebKitDownload* download);
+}  // namespace tvc::webkit

@@ -1,0 +1,107 @@
+#include "engine/webkitgtk/WebViewDownloads.h"
+
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/LogHelper.h"
+#include "platform/gtk/GObjectPtr.h"
+
+namespace tvc::webkit {
+namespace {
+struct DownloadsState {
+    std::shared_ptr<ClientHandler> handler;
+    BrowserLookup lookup = nullptr;
+};
+DownloadsState& State() {
+    static DownloadsState s;
+    return s;
+}
+
+constexpr const char* kLastPercentKey = "tvc-last-percent";
+
+engine::DownloadItem Describe(WebKitDownload* download) {
+    engine::DownloadItem item;
+    item.id = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(download) & 0xFFFFFFFFu);
+    if (WebKitURIRequest* request = webkit_download_get_request(download))
+        item.url = webkit_uri_request_get_uri(request);
+    if (const gchar* dest = webkit_download_get_destination(download)) {
+        glib::GCharPtr path(g_filename_from_uri(dest, nullptr, nullptr));
+        item.fullPath = path ? path.get() : dest;
+    }
+    item.receivedBytes = static_cast<std::int64_t>(webkit_download_get_received_data_length(download));
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    guint64 total = response ? webkit_uri_response_get_content_length(response) : 0;
+    item.totalBytes = total > 0 ? static_cast<std::int64_t>(total) : -1;
+    if (response) {
+        if (const gchar* name = webkit_uri_response_get_suggested_filename(response)) item.suggestedFileName = name;
+    }
+    item.startedByApp = IsDownloadStartedByApp(download);
+    item.isInProgress = true;
+    return item;
+}
+
+engine::BrowserRef BrowserFor(WebKitDownload* download) {
+    WebKitWebView* view = webkit_download_get_web_view(download);
+    return view && State().lookup ? State().lookup(view) : nullptr;
+}
+
+gboolean OnDecideDestination(WebKitDownload* download, gchar* suggested, gpointer) {
+    engine::DownloadItem item = Describe(download);
+    std::string path = State().handler->OnBeforeDownload(BrowserFor(download), item, suggested ? suggested : "");
+    if (path.empty()) {
+        webkit_download_cancel(download);
+        return TRUE;
+    }
+    glib::GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+    if (!uri) {
+        TVC_LOG_ERROR("%s : cannot make a URI of %s", "CWebViewClient::OnDecideDestination", path.c_str());
+        webkit_download_cancel(download);
+        return TRUE;
+    }
+    // Overwrite must be allowed before the destination is set, or an existing file fails the
+    // download and is deleted.
+    webkit_download_set_allow_overwrite(download, TRUE);
+    webkit_download_set_destination(download, uri.get());
+    return TRUE;
+}
+
+void OnReceivedData(WebKitDownload* download, guint64, gpointer) {
+    engine::DownloadItem item = Describe(download);
+    // One report per percent is plenty; a large file arrives in thousands of pieces.
+    int percent = item.PercentComplete();
+    int last = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(download), kLastPercentKey)) - 1;
+    if (percent == last && percent >= 0) return;
+    g_object_set_data(G_OBJECT(download), kLastPercentKey, GINT_TO_POINTER(percent + 1));
+    State().handler->OnDownloadUpdated(BrowserFor(download), item);
+}
+
+void OnFailed(WebKitDownload* download, GError* error, gpointer) {
+    engine::DownloadItem item = Describe(download);
+    item.isInProgress = false;
+    item.isCanceled = true;
+    TVC_LOG_ERROR("%s : %s failed: %s", "CWebViewClient::OnDownloadFailed", item.url.c_str(),
+                  error ? error->message : "");
+    g_object_set_data(G_OBJECT(download), "tvc-failed", GINT_TO_POINTER(1));
+    State().handler->OnDownloadUpdated(BrowserFor(download), item);
+}
+
+void OnFinished(WebKitDownload* download, gpointer) {
+    if (g_object_get_data(G_OBJECT(download), "tvc-failed")) return;  // already reported as failed
+    engine::DownloadItem item = Describe(download);
+    item.isInProgress = false;
+    item.isComplete = true;
+    State().handler->OnDownloadUpdated(BrowserFor(download), item);
+}
+
+void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), nullptr);
+    g_signal_connect(download, "received-data", G_CALLBACK(OnReceivedData), nullptr);
+    g_signal_connect(download, "failed", G_CALLBACK(OnFailed), nullptr);
+    g_signal_connect(download, "finished", G_CALLBACK(OnFinished), nullptr);
+}
+}  // namespace
+
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler, BrowserLookup lookup) {
+    State().handler = std::move(handler);
+    State().lookup = lookup;
+    g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+}
+}  // namespace tvc::webkit

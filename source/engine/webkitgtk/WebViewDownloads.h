@@ -1,0 +1,18 @@
+// Downloads of the web context, reported to the client handler. Main thread only.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <memory>
+
+#include "engine/webkitgtk/WebKitBrowser.h"
+
+namespace tvc {
+class ClientHandler;
+}
+
+namespace tvc::webkit {
+using BrowserLookup = std::shared_ptr<CWebKitBrowser> (*)(WebKitWebView*);
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler, BrowserLookup lookup);
+}  // namespace tvc::webkit

@@ -1,0 +1,217 @@
+#include "shell/WndProc.h"
+
+#include "common/AppHelper.h"
+#include "common/AppInfo.h"
+#include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
+#include "engine/webkitgtk/WebViewClient.h"
+#include "platform/Placement.h"
+#include "platform/gtk/AboutBox.h"
+#include "platform/gtk/GObjectPtr.h"
+#include "platform/gtk/SplashScreen.h"
+#include "shell/AppQuit.h"
+#include "shell/MainThread.h"
+#include "shell/TrayControl.h"
+
+namespace tvc::shell {
+
+CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::CEngineContext& engine, bool ownMessageLoop)
+    : m_window(window), m_ownMessageLoop(ownMessageLoop) {
+    g_handler = std::make_shared<CTVCClientHandler>();
+    m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
+    g_handler->SetDesktop(m_desktop);
+    g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
+    g_handler->SetMainThreadPoster(&PostToMainThread);
+    g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
+
+    // A queued close takes the same road as the window's own close request.
+    m_appWindow = std::make_shared<platform::gtk::GtkAppWindow>(GTK_WINDOW(window), [this] {
+        if (m_window && !HandleClose()) gtk_widget_destroy(m_window);
+    });
+    int x = 0, y = 0, width = 0, height = 0;
+    platform::RestoreWindowPosition(*m_desktop, x, y, width, height);
+    m_appWindow->SetRect({x, y, width, height});
+
+    g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+    g_signal_connect(window, "destroy", G_CALLBACK(OnDestroy), this);
+    g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+    if (m_ownMessageLoop) g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), this);
+
+    CreateBrowser(engine);
+    TrayControl_Setup(this);
+}
+
+CMainWindowProc::~CMainWindowProc() {
+    if (m_window) g_signal_handlers_disconnect_by_data(m_window, this);
+}
+
+void CMainWindowProc::CreateBrowser(webkit::CEngineContext& engine) {
+    GtkWidget* overlay = gtk_overlay_new();
+    gtk_container_add(GTK_CONTAINER(m_window), overlay);
+    m_webView = engine.CreateWebView();
+    gtk_container_add(GTK_CONTAINER(overlay), m_webView);
+    gtk_widget_show_all(overlay);
+    g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(overlay)));
+    g_handler->SetMainHwnd(m_appWindow);
+
+    webkit::CWebViewClient::Initialize(engine, g_handler);
+    auto browser = webkit::CWebViewClient::Attach(WEBKIT_WEB_VIEW(m_webView), false);
+    // Starts the browser log (its purge must come before any web process has opened its file) and
+    // shows the window when "show-on-launch" is given.
+    g_handler->OnAfterCreated(browser);
+    StartLoad();
+}
+
+void CMainWindowProc::StartLoad() {
+    const std::string url = g_handler->GetStartupURL();
+    auto load = [view = glib::GObjectPtr<WebKitWebView>::Ref(WEBKIT_WEB_VIEW(m_webView)), url] {
+        webkit_web_view_load_uri(view.get(), url.c_str());
+    };
+    if (!gtk_widget_get_visible(m_window)) {
+        load();
+        return;
+    }
+    // A shown window paints its splash first: the engine's start would otherwise delay that frame.
+    auto* frameClock = gtk_widget_get_frame_clock(m_window);
+    if (!frameClock) {
+        load();
+        return;
+    }
+    PostAfterNextFrame(m_window, std::move(load));
+}
+
+bool CMainWindowProc::HandleClose() {
+    if (!CAppHelper::GetIsApplicationWindowCloseExpected()) {
+        m_appWindow->Hide();
+        SendToPage(msg::kNotificationOnNativeApplicationHide);
+        if (g_handler)
+            g_handler->TriggerApplicationUpdate();
+        else
+            TVC_LOG_ERROR("%s : WM_CLOSE : g_Handler is NULL, so not initiating auto-update.", "WndProc");
+        TVC_LOG_WARN("WndProc : WM_CLOSE is skipped.");
+        return true;
+    }
+    TVC_LOG_WARN("WndProc : WM_CLOSE");
+    if (g_handler && !g_handler->IsClosing()) {
+        TVC_LOG_WARN("WndProc : WM_CLOSE: handle deferred app-quit\n");
+        if (auto quitHandler = g_handler->GetAppQuitHandler()) {
+            // The quit sequence hides the window and closes it again once the page has finished.
+            m_appWindow->Hide();
+            TVC_LOG_WARN("WndProc : WM_CLOSE: cancel-close");
+            return true;
+        }
+        TVC_LOG_WARN("WndProc : quitHandler is NULL");
+        TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler-null-ref: fall-through-to-allow-close \n");
+    } else {
+        TVC_LOG_WARN("WndProc : WM_CLOSE: g_handler-null-ref OR we are closing - fall-through-to-allow-close\n");
+    }
+    TVC_LOG_WARN("WndProc : WM_CLOSE: allow-close");
+    platform::Rect rect = m_appWindow->GetRect();
+    platform::SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
+    return false;
+}
+
+gboolean CMainWindowProc::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
+    auto* proc = static_cast<CMainWindowProc*>(self);
+    return proc->HandleClose() ? TRUE : FALSE;
+}
+
+void CMainWindowProc::OnDestroy(GtkWidget*, gpointer self) {
+    auto* proc = static_cast<CMainWindowProc*>(self);
+    TrayControl_Delete();
+    if (proc->g_handler) TVC_LOG_WARN("WndProc : WM_DESTROY: g_handler-valid\n");
+    TVC_LOG_WARN("WndProc : WM_DESTROY:\n");
+    proc->m_window = nullptr;
+    proc->m_webView = nullptr;
+}
+
+gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {
+    auto* proc = static_cast<CMainWindowProc*>(self);
+    if (proc->m_webView && proc->g_handler && proc->g_handler->GetBrowser()) gtk_widget_grab_focus(proc->m_webView);
+    return FALSE;
+}
+
+gboolean CMainWindowProc::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+    // The accelerator table: Alt+"?" and Alt+"/" open the About box.
+    if ((event->state & GDK_MOD1_MASK) && (event->keyval == GDK_KEY_question || event->keyval == GDK_KEY_slash)) {
+        static_cast<CMainWindowProc*>(self)->PostCommand(CMD_ABOUT);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CMainWindowProc::PostCommand(int commandId) {
+    PostToMainThread([this, commandId] { HandleCommand(commandId); });
+}
+
+bool CMainWindowProc::RequestQuit() {
+    if (!m_window) return false;
+    HandleCommand(CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT);
+    return true;
+}
+
+void CMainWindowProc::SendToPage(const char* name) {
+    auto browser = g_handler ? g_handler->GetBrowser() : nullptr;
+    CAppHelper::SendMessageToCEFProcess(browser, engine::ProcessId::Renderer, name);
+}
+
+void CMainWindowProc::HandleCommand(int commandId) {
+    switch (commandId) {
+        case CMD_ABOUT:
+            ShowAbout(false);
+            return;
+        case CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB:
+            TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB", "WndProc");
+            if (!g_handler) {
+                TVC_LOG_ERROR("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB : Failed! - g_Handler is NULL", "WndProc");
+                return;
+            }
+            SendToPage(msg::kOnTrayIconOpenBrowser);
+            return;
+        case CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT:
+            TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT", "WndProc");
+            if (!g_handler) {
+                TVC_LOG_ERROR("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT : Failed! - g_Handler is NULL", "WndProc");
+                return;
+            }
+            CAppWindowUtil::PerformUserWindowClose(g_handler->GetMainHwnd());
+            return;
+        case CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT:
+            ShowAbout(true);
+            return;
+        case CMD_NOTIFY_DOWNLOAD_COMPLETE:
+        case CMD_NOTIFY_DOWNLOAD_FAILED: {
+            if (!g_handler) return;
+            std::string text = "File \"" + g_handler->GetLastDownloadPath() + "\" " +
+                               (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully." : "failed to download.");
+            TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
+            if (!g_handler->GetAutoUpdateHandler())
+                TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Handler Object is NULL", "WndProc");
+            return;
+        }
+        default:
+            TVC_LOG_INFO("%s : unknown command %d", "WndProc", commandId);
+    }
+}
+
+void CMainWindowProc::ShowAbout(bool fromTray) {
+    if (fromTray) {
+        TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT : with hInst=0x%X, hWnd=0x%X, g_bTVDAboutWindowShown=%u",
+                     "WndProc", 1u, m_window ? 1u : 0u, g_bTVDAboutWindowShown ? 1u : 0u);
+        if (g_bTVDAboutWindowShown || !m_window) {
+            TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT Failed! : preconditions not satisfied.", "WndProc");
+            return;
+        }
+    }
+    // One box at a time, whichever road opened it.
+    if (m_aboutOpen || !m_window) return;
+    bool opened = platform::gtk::ShowAboutBox(GTK_WINDOW(m_window), [this, fromTray] {
+        m_aboutOpen = false;
+        if (fromTray) g_bTVDAboutWindowShown = false;  // WM_ABOUT_BOX_CLOSED
+    });
+    if (!opened) return;
+    m_aboutOpen = true;
+    if (fromTray) g_bTVDAboutWindowShown = true;
+}
+}  // namespace tvc::shell

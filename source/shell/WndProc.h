@@ -1,0 +1,66 @@
+// The main window's procedure: what the top-level window does on creation, close, destroy, focus
+// and the commands queued to it. Main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+
+#include "common/ClientHandler/TVCClientHandler.h"
+#include "engine/webkitgtk/EngineContext.h"
+#include "platform/gtk/GtkAppWindow.h"
+#include "platform/gtk/GtkDesktop.h"
+
+namespace tvc::shell {
+
+enum Command {
+    CMD_ABOUT = 104,
+    CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB = 10664,
+    CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT = 10665,
+    CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT = 10666,
+    CMD_NOTIFY_DOWNLOAD_COMPLETE = 32001,
+    CMD_NOTIFY_DOWNLOAD_FAILED = 32002,
+};
+
+class CMainWindowProc {
+public:
+    // WM_CREATE: the client handler, the placement (window still hidden), the splash, the browser
+    // as the window's child on the handler's start address, the tray.
+    CMainWindowProc(GtkWidget* window, webkit::CEngineContext& engine, bool ownMessageLoop);
+    ~CMainWindowProc();
+    CMainWindowProc(const CMainWindowProc&) = delete;
+    CMainWindowProc& operator=(const CMainWindowProc&) = delete;
+
+    // WM_COMMAND: queued, handled in arrival order. Any thread.
+    void PostCommand(int commandId);
+    // What the tray's "Quit" does; also the road of SIGTERM. False when the window is gone already.
+    bool RequestQuit();
+
+    const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
+    bool IsWindowAlive() const { return m_window != nullptr; }
+
+private:
+    static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
+    static void OnDestroy(GtkWidget*, gpointer self);
+    static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+
+    void CreateBrowser(webkit::CEngineContext& engine);
+    void StartLoad();
+    // WM_CLOSE; true keeps the window.
+    bool HandleClose();
+    void HandleCommand(int commandId);
+    void ShowAbout(bool fromTray);
+    void SendToPage(const char* name);
+
+    GtkWidget* m_window;
+    GtkWidget* m_webView = nullptr;
+    std::shared_ptr<CTVCClientHandler> g_handler;
+    std::shared_ptr<platform::gtk::GtkAppWindow> m_appWindow;
+    std::shared_ptr<platform::gtk::GtkDesktop> m_desktop;
+    bool g_bTVDAboutWindowShown = false;
+    bool m_aboutOpen = false;
+    bool m_ownMessageLoop;
+};
+}  // namespace tvc::shell
