@@ -5,6 +5,7 @@
 #include "common/AppHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/NativeMsgObserver.h"
+#include "common/NativeMessaging/WebSocketsMessagingManager.h"
 
 namespace tvc::test {
 using engine::ProcessId;
@@ -92,6 +93,16 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(manager->cleanups, 1);
     handler->StopNativeMessagingListener();
     EXPECT_EQ(manager->stops, 1);
+}
+
+TEST_F(HandlerTest, DefaultManagerIsTheWebSocketManagerNotYetListening) {
+    MakeHandler();
+    handler->CheckNativeMessageListenerIntegrity();
+    auto manager = handler->GetInterAppMessagingManager();
+    ASSERT_NE(std::dynamic_pointer_cast<CWebSocketsMessagingManager>(manager), nullptr);
+    EXPECT_EQ(manager->GetManagerState(), eIdle);
+    handler->CheckNativeMessageListenerIntegrity();
+    EXPECT_EQ(handler->GetInterAppMessagingManager(), manager);
 }
 
 TEST_F(MessagingTest, TrialPortsFromTheSwitch) {
