@@ -171,8 +171,9 @@ TEST_F(JavascriptBinderTest, QuitWithoutAPageToAskFails) {
     EXPECT_FALSE(binder->HandleWebAppQuit(nullptr));
     EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));  // no subscriber
     EXPECT_FALSE(binder->GetWebAppExitFlag());
+    // A subscriber exists, but the page deleted window.tvd: there is nothing to poll.
+    SubscribeToQuit();
     page.context->m_global->DeleteValue("tvd");
-    SubscribeToQuit();  // the function was taken earlier; nothing subscribes now
     EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));
     page.browser->m_mainFrame.reset();
     EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));
