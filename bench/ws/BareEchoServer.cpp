@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstring>
 #include <future>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -47,7 +47,8 @@ int EchoCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
             session.bReplyPending = false;
             std::vector<unsigned char> buffer(LWS_PRE + session.strOut.size());
             std::memcpy(buffer.data() + LWS_PRE, session.strOut.data(), session.strOut.size());
-            const int n = lws_write(wsi, buffer.data() + LWS_PRE, session.strOut.size(), LWS_WRITE_TEXT);
+            const int n =
+                lws_write(wsi, buffer.data() + LWS_PRE, session.strOut.size(), LWS_WRITE_TEXT);
             session.strOut.clear();
             return n < 0 ? -1 : 0;
         }
@@ -70,7 +71,9 @@ struct CBareEchoServer::SImpl {
 };
 
 CBareEchoServer::CBareEchoServer() : m_pImpl(std::make_unique<SImpl>()) {}
-CBareEchoServer::~CBareEchoServer() { Stop(); }
+CBareEchoServer::~CBareEchoServer() {
+    Stop();
+}
 
 bool CBareEchoServer::Start(unsigned port) {
     std::promise<bool> started;

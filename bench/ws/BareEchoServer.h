@@ -4,14 +4,14 @@
 #include <memory>
 
 class CBareEchoServer {
-public:
+  public:
     CBareEchoServer();
     ~CBareEchoServer();
     // Listens on 127.0.0.1:port on a thread of its own; false when it cannot.
     bool Start(unsigned port);
     void Stop();
 
-private:
+  private:
     struct SImpl;
     std::unique_ptr<SImpl> m_pImpl;
 };

@@ -44,14 +44,15 @@ unsigned FindFreePort() {
 
 // Runs on the manager's I/O thread.
 class CEchoObserver : public CInterAppMessageBaseObserver {
-public:
-    explicit CEchoObserver(std::weak_ptr<CWebSocketsMessagingManager> manager) : m_manager(std::move(manager)) {}
+  public:
+    explicit CEchoObserver(std::weak_ptr<CWebSocketsMessagingManager> manager)
+        : m_manager(std::move(manager)) {}
     void OnInterAppMessageRceive(const std::string& text) override {
         if (auto manager = m_manager.lock()) manager->Send(text);
     }
     void OnInterAppMessagingConnectionEstablished() override {}
 
-private:
+  private:
     std::weak_ptr<CWebSocketsMessagingManager> m_manager;
 };
 
@@ -60,7 +61,7 @@ struct SFigures {
 };
 
 class CClient {
-public:
+  public:
     bool Connect(unsigned port) {
         beast::error_code ec;
         m_ws.next_layer().connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"),
@@ -80,7 +81,8 @@ public:
         m_buffer.clear();
         m_ws.read(m_buffer, ec);
         if (ec || m_buffer.size() != text.size()) {
-            std::printf("round trip: %s, %zu of %zu bytes\n", ec.message().c_str(), m_buffer.size(), text.size());
+            std::printf("round trip: %s, %zu of %zu bytes\n", ec.message().c_str(), m_buffer.size(),
+                        text.size());
             return false;
         }
         return true;
@@ -92,7 +94,9 @@ public:
         for (int i = 0; i < kWarmup + kMessages; ++i) {
             const auto start = Clock::now();
             if (!RoundTrip(text)) return false;
-            if (i >= kWarmup) samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            if (i >= kWarmup)
+                samples.push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         }
         std::sort(samples.begin(), samples.end());
         figures.p50_us = samples[samples.size() / 2];
@@ -100,7 +104,7 @@ public:
         return true;
     }
 
-private:
+  private:
     boost::asio::io_context m_ioc;
     websocket::stream<tcp::socket> m_ws{m_ioc};
     beast::flat_buffer m_buffer;
@@ -125,7 +129,8 @@ int main() {
         CClient client;
         if (!server.Start(port) || !client.Connect(port)) return std::puts("bare server failed"), 1;
         for (int i = 0; i < 2; ++i) {
-            if (!client.Measure(sizes[i], floor[i])) return std::printf("bare round trip failed at %zu B\n", sizes[i]), 1;
+            if (!client.Measure(sizes[i], floor[i]))
+                return std::printf("bare round trip failed at %zu B\n", sizes[i]), 1;
         }
     }
 
@@ -143,7 +148,8 @@ int main() {
         CClient client;
         if (!port || !client.Connect(port)) return std::puts("manager failed"), 1;
         for (int i = 0; i < 2; ++i) {
-            if (!client.Measure(sizes[i], manager[i])) return std::puts("manager round trip failed"), 1;
+            if (!client.Measure(sizes[i], manager[i]))
+                return std::puts("manager round trip failed"), 1;
         }
         const double cpuBefore = ProcessCpuSeconds();
         const auto wallBefore = Clock::now();
@@ -154,13 +160,14 @@ int main() {
         spManager->Cleanup();
     }
 
-    std::printf("round trip over %d messages (after %d warm-up), microseconds\n", kMessages, kWarmup);
+    std::printf("round trip over %d messages (after %d warm-up), microseconds\n", kMessages,
+                kWarmup);
     std::printf("%-34s %10s %10s\n", "", "p50", "p99");
     for (int i = 0; i < 2; ++i) {
-        std::printf("%-28s %5zu B %10.1f %10.1f\n", "bare libwebsockets echo", sizes[i], floor[i].p50_us,
-                    floor[i].p99_us);
-        std::printf("%-28s %5zu B %10.1f %10.1f\n", "CWebSocketsMessagingManager", sizes[i], manager[i].p50_us,
-                    manager[i].p99_us);
+        std::printf("%-28s %5zu B %10.1f %10.1f\n", "bare libwebsockets echo", sizes[i],
+                    floor[i].p50_us, floor[i].p99_us);
+        std::printf("%-28s %5zu B %10.1f %10.1f\n", "CWebSocketsMessagingManager", sizes[i],
+                    manager[i].p50_us, manager[i].p99_us);
     }
     std::printf("manager idle CPU with a connected peer over 3 s: %.2f %%\n", idleCpuPercent);
     return 0;

@@ -9,11 +9,13 @@ namespace {
 std::atomic<bool> s_bIsApplicationWindowCloseExpected{false};
 }
 
-bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType, const std::string& request, int status,
+bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType,
+                                               const std::string& request, int status,
                                                std::string& out) {
     static const char* fn = "CAppHelper::CreateInterAppResponceMessage";
     std::ostringstream header, subTypePart, statusPart, payload, requestPart, tailer, result;
-    header << "{\"source\": \"tvd.native\", \"target\": \"browser.webapp.js\", \"message\": {\"type\": \"response\",";
+    header << "{\"source\": \"tvd.native\", \"target\": \"browser.webapp.js\", \"message\": "
+              "{\"type\": \"response\",";
     subTypePart << "\"sub_type\": \"" << subType << "\", ";
     statusPart << "\"status\": \"" << status << "\", ";
     payload << "\"payload\": {\"request\": ";
@@ -25,8 +27,8 @@ bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType, const
     TVC_LOG_INFO("%s : payload : %s\n", fn, payload.str().c_str());
     TVC_LOG_INFO("%s : request : %s\n", fn, requestPart.str().c_str());
     TVC_LOG_INFO("%s : tailer : %s\n", fn, tailer.str().c_str());
-    result << header.str() << subTypePart.str() << statusPart.str() << payload.str() << requestPart.str()
-           << tailer.str();
+    result << header.str() << subTypePart.str() << statusPart.str() << payload.str()
+           << requestPart.str() << tailer.str();
     out = result.str();
     TVC_LOG_WARN("%s : JSON response is %s\n", fn, out.c_str());
     return !out.empty();
@@ -39,6 +41,7 @@ void CAppHelper::SetIsApplicationWindowCloseExpected() {
 
 bool CAppHelper::GetIsApplicationWindowCloseExpected() {
     const bool value = s_bIsApplicationWindowCloseExpected;
-    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::GetIsApplicationWindowCloseExpected", value ? 1 : 0);
+    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::GetIsApplicationWindowCloseExpected",
+                 value ? 1 : 0);
     return value;
 }

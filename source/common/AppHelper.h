@@ -10,12 +10,14 @@ namespace tvc {
 class ClientHandler;
 }
 
-// The sends through the client handler and to the page (SendStringAsInterAppMessageViaClinetHandler,
-// SendMessageToCEFProcess) need engine types and live in the engine layer.
+// The sends through the client handler and to the page
+// (SendStringAsInterAppMessageViaClinetHandler, SendMessageToCEFProcess) need engine types and live
+// in the engine layer.
 class CAppHelper {
-public:
+  public:
     // Builds the native side's response; the request is embedded verbatim as a JSON value.
-    static bool CreateInterAppResponceMessage(const std::string& subType, const std::string& request, int status,
+    static bool CreateInterAppResponceMessage(const std::string& subType,
+                                              const std::string& request, int status,
                                               std::string& out);
 
     // Set once a real quit is under way; nothing resets it. Any thread.
@@ -23,8 +25,9 @@ public:
     static bool GetIsApplicationWindowCloseExpected();
 
     // Defined with the client handler (ClientHandler/AppHelperSend.cpp). Main thread.
-    static bool SendStringAsInterAppMessageViaClinetHandler(const std::shared_ptr<tvc::ClientHandler>& clientHandler,
-                                                            const std::string& text);
-    static bool SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser, tvc::engine::ProcessId targetProcess,
+    static bool SendStringAsInterAppMessageViaClinetHandler(
+        const std::shared_ptr<tvc::ClientHandler>& clientHandler, const std::string& text);
+    static bool SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser,
+                                        tvc::engine::ProcessId targetProcess,
                                         const std::string& name);
 };

@@ -18,12 +18,16 @@ bool IsNestingWithinLimit(const std::string& text, int limit) {
     bool escaped = false;
     for (char c : text) {
         if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
             continue;
         }
-        if (c == '"') inString = true;
+        if (c == '"')
+            inString = true;
         else if (c == '{' || c == '[') {
             if (++depth > limit) return false;
         } else if ((c == '}' || c == ']') && depth > 0) {
@@ -56,9 +60,11 @@ std::string NormalisePath(const std::string& path) {
 }
 }  // namespace
 
-bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath, std::string& valOut) {
+bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
+                            std::string& valOut) {
     static const char* fn = "CJSONHelper::QueryJson";
-    TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(), valuePath.c_str());
+    TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(),
+                 valuePath.c_str());
     bool bRetVal = false;
     pt::ptree tree;
     if (ParseTree(fn, aJsonMessage, tree)) {
@@ -85,8 +91,8 @@ bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMess
     if (ParseTree(fn, aJsonMessage, tree)) {
         TVC_LOG_INFO("%s : Json Read complete....\n", fn);
         try {
-            const pt::ptree& node =
-                tree.get_child(pt::ptree::path_type(NormalisePath(valuePathWhereArrayResides), '.'));
+            const pt::ptree& node = tree.get_child(
+                pt::ptree::path_type(NormalisePath(valuePathWhereArrayResides), '.'));
             for (const auto& child : node) {
                 TVC_LOG_INFO("%s: looping...\n", fn);
                 const std::string& value = child.second.data();

@@ -6,13 +6,14 @@
 
 // Stateless: any thread may call these. Each call parses the whole text again.
 class CJSONHelper {
-public:
+  public:
     // Deeper texts are refused before parsing: the reader recurses once per level.
     static constexpr int kMaxNestingDepth = 64;
 
     // True and valOut set when the path exists; otherwise false and valOut unchanged.
     // Every value reads as text: a number as its literal, an object or array as "".
-    static bool QueryJson(const std::string& aJsonMessage, const std::string& valuePath, std::string& valOut);
+    static bool QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
+                          std::string& valOut);
 
     // Appends the text of every child of the node at the path, in document order.
     static bool LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,

@@ -14,7 +14,8 @@ void LogNotImplemented(const char* fn) {
 }
 }  // namespace
 
-CInterAppMessageBaseObserver::CInterAppMessageBaseObserver() : m_iObserverId(++s_iObserverIdCounter) {}
+CInterAppMessageBaseObserver::CInterAppMessageBaseObserver()
+    : m_iObserverId(++s_iObserverIdCounter) {}
 
 void CInterAppMessageBaseObserver::OnInterAppMessageRceive(const std::string&) {
     LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessageRceive");

@@ -5,7 +5,7 @@
 #include <string>
 
 class IInterAppMessageObserver {
-public:
+  public:
     virtual ~IInterAppMessageObserver() = default;
     // The complete JSON text of an inbound message. Called on the transport's I/O thread.
     virtual void OnInterAppMessageRceive(const std::string& text) = 0;
@@ -17,9 +17,10 @@ public:
     virtual int GetObserverId() = 0;
 };
 
-class CInterAppMessageBaseObserver : public IInterAppMessageObserver,
-                                     public std::enable_shared_from_this<CInterAppMessageBaseObserver> {
-public:
+class CInterAppMessageBaseObserver
+    : public IInterAppMessageObserver,
+      public std::enable_shared_from_this<CInterAppMessageBaseObserver> {
+  public:
     // Takes the next process-wide id: the first observer gets 1, ids are never reused.
     CInterAppMessageBaseObserver();
     ~CInterAppMessageBaseObserver() override = default;
@@ -30,6 +31,6 @@ public:
     void OnInterAppMessagingConnectionEstablished() override;
     int GetObserverId() override { return m_iObserverId; }
 
-private:
+  private:
     const int m_iObserverId;
 };

@@ -17,22 +17,25 @@ CInterAppMessagingManagerBase::~CInterAppMessagingManagerBase() {
     TVC_LOG_WARN("%s DTOR -- \n", fn);
 }
 
-bool CInterAppMessagingManagerBase::Subscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) {
+bool CInterAppMessagingManagerBase::Subscribe(
+    const std::shared_ptr<IInterAppMessageObserver>& observer) {
     if (!observer) return false;
     std::lock_guard<std::recursive_mutex> lock(m_observerLock);
     const int id = observer->GetObserverId();
     m_observers.emplace(id, observer);  // an id already present keeps its first observer
-    TVC_LOG_WARN("%s added : id : %d : total :  %lu\n", "CInterAppMessagingManagerBase::Subscribe", id,
-                 static_cast<unsigned long>(m_observers.size()));
+    TVC_LOG_WARN("%s added : id : %d : total :  %lu\n", "CInterAppMessagingManagerBase::Subscribe",
+                 id, static_cast<unsigned long>(m_observers.size()));
     return true;
 }
 
-bool CInterAppMessagingManagerBase::UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) {
+bool CInterAppMessagingManagerBase::UnSubscribe(
+    const std::shared_ptr<IInterAppMessageObserver>& observer) {
     if (!observer) return true;
     std::lock_guard<std::recursive_mutex> lock(m_observerLock);
     const int id = observer->GetObserverId();
     if (m_observers.erase(id) > 0) {
-        TVC_LOG_WARN("%s removed : id : %d : total :  %lu\n", "CInterAppMessagingManagerBase::UnSubscribe", id,
+        TVC_LOG_WARN("%s removed : id : %d : total :  %lu\n",
+                     "CInterAppMessagingManagerBase::UnSubscribe", id,
                      static_cast<unsigned long>(m_observers.size()));
     }
     return true;
@@ -40,16 +43,20 @@ bool CInterAppMessagingManagerBase::UnSubscribe(const std::shared_ptr<IInterAppM
 
 void CInterAppMessagingManagerBase::Cleanup() {
     static const char* fn = "CInterAppMessagingManagerBase::Cleanup";
-    TVC_LOG_WARN("%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to one of "
-                 "them -BEFORE \n",
-                 fn);
+    TVC_LOG_WARN(
+        "%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to "
+        "one of "
+        "them -BEFORE \n",
+        fn);
     {
         std::lock_guard<std::recursive_mutex> lock(m_observerLock);
         m_observers.clear();
     }
-    TVC_LOG_WARN("%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to one of "
-                 "them -AFTER\n",
-                 fn);
+    TVC_LOG_WARN(
+        "%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to "
+        "one of "
+        "them -AFTER\n",
+        fn);
 }
 
 t_enumInterAppMessageManagerState CInterAppMessagingManagerBase::GetManagerState() {
@@ -67,8 +74,9 @@ void CInterAppMessagingManagerBase::SetManagerState(t_enumInterAppMessageManager
     TVC_LOG_WARN("%s : %u --", fn, static_cast<unsigned>(state));
 }
 
-bool CInterAppMessagingManagerBase::ChangeManagerStateIf(std::initializer_list<t_enumInterAppMessageManagerState> from,
-                                                         t_enumInterAppMessageManagerState to) {
+bool CInterAppMessagingManagerBase::ChangeManagerStateIf(
+    std::initializer_list<t_enumInterAppMessageManagerState> from,
+    t_enumInterAppMessageManagerState to) {
     std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     for (auto state : from) {
         if (m_eState == state) {
@@ -100,7 +108,8 @@ void CInterAppMessagingManagerBase::NotifyListenerExit(bool listenSucceeded) {
     if (m_observers.empty()) {
         TVC_LOG_ERROR("%s : Observer list is empty.", fn);
     } else {
-        TVC_LOG_ERROR("%s : Observer list is non-empty = %u", fn, static_cast<unsigned>(m_observers.size()));
+        TVC_LOG_ERROR("%s : Observer list is non-empty = %u", fn,
+                      static_cast<unsigned>(m_observers.size()));
     }
     for (const auto& [id, entry] : m_observers) {
         TVC_LOG_WARN("%s : looping ---", fn);

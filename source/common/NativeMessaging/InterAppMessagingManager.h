@@ -17,7 +17,7 @@ enum t_enumInterAppMessageManagerState {
 };
 
 class IInterAppMessagingManager {
-public:
+  public:
     virtual bool Start() = 0;
     virtual bool Stop() = 0;
     // Any thread; the text is copied.
@@ -29,9 +29,10 @@ public:
     virtual ~IInterAppMessagingManager() = default;
 };
 
-class CInterAppMessagingManagerBase : public IInterAppMessagingManager,
-                                      public std::enable_shared_from_this<CInterAppMessagingManagerBase> {
-public:
+class CInterAppMessagingManagerBase
+    : public IInterAppMessagingManager,
+      public std::enable_shared_from_this<CInterAppMessagingManagerBase> {
+  public:
     CInterAppMessagingManagerBase();
     ~CInterAppMessagingManagerBase() override;
 
@@ -42,7 +43,7 @@ public:
     // Never waits for a notification: the state has its own lock.
     t_enumInterAppMessageManagerState GetManagerState() override;
 
-protected:
+  protected:
     void SetManagerState(t_enumInterAppMessageManagerState state);
     // Check and change as one locked step, so Start/Stop cannot interleave with the thread's end.
     bool ChangeManagerStateIf(std::initializer_list<t_enumInterAppMessageManagerState> from,
@@ -54,8 +55,9 @@ protected:
     void NotifyListenerExit(bool listenSucceeded);
     void NotifyOnConnectionEstablished();
 
-private:
-    // Recursive as the original design has it; no observer may change the registry from a notification.
+  private:
+    // Recursive as the original design has it; no observer may change the registry from a
+    // notification.
     std::recursive_mutex m_observerLock;
     std::map<int, std::shared_ptr<IInterAppMessageObserver>> m_observers;
     std::recursive_mutex m_stateLock;

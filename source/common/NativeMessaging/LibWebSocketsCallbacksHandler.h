@@ -5,7 +5,7 @@
 #include <vector>
 
 class ILibWebSocketsCallbacksHandler {
-public:
+  public:
     virtual ~ILibWebSocketsCallbacksHandler() = default;
     // A complete inbound message.
     virtual void HandleMessage(const std::string& text) = 0;

@@ -5,7 +5,8 @@
 
 namespace {
 std::string ToLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
@@ -24,7 +25,8 @@ std::string WebOriginOfUrl(const std::string& url) {
 bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin) {
     if (origin.empty()) return true;
     const std::string lowered = ToLower(origin);
-    if (StartsWith(lowered, "chrome-extension://") || StartsWith(lowered, "moz-extension://")) return true;
+    if (StartsWith(lowered, "chrome-extension://") || StartsWith(lowered, "moz-extension://"))
+        return true;
     const std::string site = WebOriginOfUrl(allowedWebSiteOrigin);
     return !site.empty() && (lowered == site || lowered == site + "/");
 }

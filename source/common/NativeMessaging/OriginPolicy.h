@@ -6,8 +6,8 @@
 // "https://WWW.Example.com/path?q" gives "https://www.example.com"; "" when there is no scheme.
 std::string WebOriginOfUrl(const std::string& url);
 
-// An absent Origin (origin empty) and browser-extension origins are allowed, as is the one web site.
-// Every other origin (web pages, "null", file:) is refused.
+// An absent Origin (origin empty) and browser-extension origins are allowed, as is the one web
+// site. Every other origin (web pages, "null", file:) is refused.
 bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin);
 
 // The Host must name loopback with the listening port; anything else may be a DNS-rebinding page.

@@ -34,8 +34,8 @@ void COutboundFragmenter::Reset() {
     std::string().swap(m_strRemainder);
 }
 
-CInboundReassembler::t_enumResult CInboundReassembler::Append(const char* data, size_t len, bool bFinal,
-                                                              std::string& message) {
+CInboundReassembler::t_enumResult CInboundReassembler::Append(const char* data, size_t len,
+                                                              bool bFinal, std::string& message) {
     if (m_strAccumulator.size() + len > kMaxInboundMessageSize) {
         Reset();
         return eTooBig;

@@ -17,7 +17,7 @@ struct SOutboundFrame {
 // A text of 2048 bytes or more goes out as 2048-byte pieces; the last piece is shorter than 2048
 // bytes, so a text of exactly 2048*k bytes ends with an empty final continuation frame.
 class COutboundFragmenter {
-public:
+  public:
     bool IsSendInProgress() const { return m_bSendInProgress; }
     // The first frame of a new text; call only when no send is in progress.
     SOutboundFrame Begin(std::string text);
@@ -25,13 +25,13 @@ public:
     SOutboundFrame Next();
     void Reset();
 
-private:
+  private:
     bool m_bSendInProgress = false;
     std::string m_strRemainder;
 };
 
 class CInboundReassembler {
-public:
+  public:
     enum t_enumResult { eIncomplete, eComplete, eTooBig };
 
     // bFinal: this piece ends the message (the library's final-fragment test).
@@ -41,7 +41,7 @@ public:
     // Drops a partial message and gives back a large buffer's memory.
     void Reset();
 
-private:
+  private:
     bool m_bReceiveInProgress = false;
     std::string m_strAccumulator;
 };

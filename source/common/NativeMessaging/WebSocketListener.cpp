@@ -30,9 +30,12 @@ const lws_protocols kProtocols[] = {
 void EmitLibraryLog(int level, const char* line) {
     std::string text(line ? line : "");
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (level & LLL_ERR) TVC_LOG_ERROR("libwebsockets : %s", text.c_str());
-    else if (level & LLL_WARN) TVC_LOG_WARN("libwebsockets : %s", text.c_str());
-    else TVC_LOG_INFO("libwebsockets : %s", text.c_str());
+    if (level & LLL_ERR)
+        TVC_LOG_ERROR("libwebsockets : %s", text.c_str());
+    else if (level & LLL_WARN)
+        TVC_LOG_WARN("libwebsockets : %s", text.c_str());
+    else
+        TVC_LOG_INFO("libwebsockets : %s", text.c_str());
 }
 
 // "" when the header is absent or longer than the buffer.
@@ -51,7 +54,7 @@ using ContextPtr = std::unique_ptr<lws_context, SContextDeleter>;
 }  // namespace
 
 class CWebSocketListenerLoop {
-public:
+  public:
     explicit CWebSocketListenerLoop(CWebSocketsMessagingManager& manager)
         : m_manager(manager), m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
 
@@ -62,7 +65,7 @@ public:
     }
     int OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len);
 
-private:
+  private:
     bool OnFilterConnection(lws* wsi);
     void OnEstablished(lws* wsi);
     void OnClosed(lws* wsi);
@@ -85,13 +88,16 @@ private:
 namespace {
 int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len) {
     lws_context* context = wsi ? lws_get_context(wsi) : nullptr;
-    auto* loop = context ? static_cast<CWebSocketListenerLoop*>(lws_context_user(context)) : nullptr;
+    auto* loop =
+        context ? static_cast<CWebSocketListenerLoop*>(lws_context_user(context)) : nullptr;
     if (!loop) return lws_callback_http_dummy(wsi, reason, user, in, len);
     return loop->OnCallback(wsi, reason, user, in, len);
 }
 }  // namespace
 
-void WakeWebSocketListenerLoop(CWebSocketListenerLoop& loop) { loop.Wake(); }
+void WakeWebSocketListenerLoop(CWebSocketListenerLoop& loop) {
+    loop.Wake();
+}
 
 int websocket_core_task(CWebSocketsMessagingManager& manager) {
     CWebSocketListenerLoop loop(manager);
@@ -157,7 +163,8 @@ int CWebSocketListenerLoop::Run() {
     return result < 0 ? -1 : 0;
 }
 
-int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len) {
+int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in,
+                                       size_t len) {
     switch (reason) {
         case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
             return OnFilterConnection(wsi) ? 0 : 1;
@@ -183,10 +190,12 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
 bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string origin = ReadHeader(wsi, WSI_TOKEN_ORIGIN, 1024);
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
-    const bool bOriginAllowed = origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                                               : IsWebSocketOriginAllowed(origin, m_manager.GetAllowedWebSiteOrigin());
+    const bool bOriginAllowed =
+        origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
+                       : IsWebSocketOriginAllowed(origin, m_manager.GetAllowedWebSiteOrigin());
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
-    TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(), host.c_str());
+    TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(),
+                 host.c_str());
     return false;
 }
 
@@ -244,27 +253,33 @@ void CWebSocketListenerLoop::OnClosed(lws* wsi) {
 }
 
 int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const char* reason) {
-    lws_close_reason(wsi, status, reinterpret_cast<unsigned char*>(const_cast<char*>(reason)), std::strlen(reason));
+    lws_close_reason(wsi, status, reinterpret_cast<unsigned char*>(const_cast<char*>(reason)),
+                     std::strlen(reason));
     return -1;
 }
 
 int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
     static const char* fn = "CWebSocketsMessagingManager::HandlleWSMessageReception";
     if (wsi != m_pActiveWsi) {
-        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName, static_cast<void*>(wsi));
+        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName,
+                     static_cast<void*>(wsi));
         return CloseWith(wsi, LWS_CLOSE_STATUS_POLICY_VIOLATION, "not the active connection");
     }
     if (lws_frame_is_binary(wsi)) {
         TVC_LOG_ERROR("%s : binary frame refused : wsi=%p", fn, static_cast<void*>(wsi));
         m_receive.Reset();
-        return CloseWith(wsi, LWS_CLOSE_STATUS_UNACCEPTABLE_OPCODE, "binary frames are not accepted");
+        return CloseWith(wsi, LWS_CLOSE_STATUS_UNACCEPTABLE_OPCODE,
+                         "binary frames are not accepted");
     }
     if (!in && len) {
-        TVC_LOG_ERROR("%s : invalid input : wsi=%p, inputBuffer=%p", fn, static_cast<void*>(wsi), nullptr);
+        TVC_LOG_ERROR("%s : invalid input : wsi=%p, inputBuffer=%p", fn, static_cast<void*>(wsi),
+                      nullptr);
         return 0;
     }
-    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %.*s\n", kClassName, static_cast<int>(len), in ? in : "");
-    TVC_LOG_INFO("%s : Fragment Count = %u", fn, static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
+    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %.*s\n", kClassName, static_cast<int>(len),
+                 in ? in : "");
+    TVC_LOG_INFO("%s : Fragment Count = %u", fn,
+                 static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
     std::string message;
     switch (m_receive.Append(in, len, lws_is_final_fragment(wsi) != 0, message)) {
         case CInboundReassembler::eTooBig:
@@ -285,7 +300,8 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
 // One frame per writeable event; the next event is asked for only while output is pending.
 int CWebSocketListenerLoop::OnWriteable(lws* wsi) {
     if (wsi != m_pActiveWsi) {
-        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName, static_cast<void*>(wsi));
+        TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName,
+                     static_cast<void*>(wsi));
         return CloseWith(wsi, LWS_CLOSE_STATUS_POLICY_VIOLATION, "not the active connection");
     }
     std::string text;
@@ -304,7 +320,8 @@ int CWebSocketListenerLoop::WriteFrame(lws* wsi, const SOutboundFrame& frame) {
     std::memcpy(payload, frame.strPayload.data(), frame.strPayload.size());
     int mode = frame.bContinuation ? LWS_WRITE_CONTINUATION : LWS_WRITE_TEXT;
     if (!frame.bFinal) mode |= LWS_WRITE_NO_FIN;
-    const int written = lws_write(wsi, payload, frame.strPayload.size(), static_cast<lws_write_protocol>(mode));
+    const int written =
+        lws_write(wsi, payload, frame.strPayload.size(), static_cast<lws_write_protocol>(mode));
     if (written < 0) {
         TVC_LOG_ERROR("%s : lws_write failed : wsi=%p", fn, static_cast<void*>(wsi));
         return -1;

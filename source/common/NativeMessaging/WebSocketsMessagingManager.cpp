@@ -13,7 +13,8 @@ CWebSocketsMessagingManager::CWebSocketsMessagingManager()
     : m_trialPortList(GetDefaultTrialPortList()), m_strWebSiteOrigin(kDefaultWebSiteOrigin) {}
 
 CWebSocketsMessagingManager::~CWebSocketsMessagingManager() {
-    // The last reference may be dropped by the I/O thread itself, which has already left its record.
+    // The last reference may be dropped by the I/O thread itself, which has already left its
+    // record.
     std::lock_guard<std::mutex> lock(m_threadLock);
     if (m_pIoThread) m_pIoThread->detach();
 }
@@ -38,7 +39,9 @@ bool CWebSocketsMessagingManager::Stop() {
     return StopListenTask();
 }
 
-bool CWebSocketsMessagingManager::Send(const std::string& text) { return PerformSend(text); }
+bool CWebSocketsMessagingManager::Send(const std::string& text) {
+    return PerformSend(text);
+}
 
 // UI thread. The state check, the thread's creation and the state change are one step under the
 // state lock, so a second Start cannot slip in before the thread runs.
@@ -82,7 +85,8 @@ bool CWebSocketsMessagingManager::StopListenTask() {
     if (pThread) {
         TVC_LOG_WARN("%s - begin\n", fn);
         if (pThread->get_id() != boost::this_thread::get_id()) {
-            pThread->try_join_until(boost::chrono::steady_clock::now() + boost::chrono::seconds(10));
+            pThread->try_join_until(boost::chrono::steady_clock::now() +
+                                    boost::chrono::seconds(10));
         }
         TVC_LOG_WARN("%s - join-thread - end\n", fn);
         if (pThread->joinable()) pThread->detach();  // it still ends at its next check
@@ -90,7 +94,9 @@ bool CWebSocketsMessagingManager::StopListenTask() {
     return true;
 }
 
-bool CWebSocketsMessagingManager::PerformSend(const std::string& text) { return WriteToSendQueue(text); }
+bool CWebSocketsMessagingManager::PerformSend(const std::string& text) {
+    return WriteToSendQueue(text);
+}
 
 // Any thread: queue under the send-queue lock, then wake the I/O thread, which asks for a
 // writeable event itself (asking from here would lose wake-ups).
@@ -164,9 +170,13 @@ std::string CWebSocketsMessagingManager::GetAllowedWebSiteOrigin() {
     return m_strWebSiteOrigin;
 }
 
-void CWebSocketsMessagingManager::HandleMessage(const std::string& text) { NotifyMessageArrival(text); }
+void CWebSocketsMessagingManager::HandleMessage(const std::string& text) {
+    NotifyMessageArrival(text);
+}
 
-void CWebSocketsMessagingManager::HandleConnectionEstablished() { NotifyOnConnectionEstablished(); }
+void CWebSocketsMessagingManager::HandleConnectionEstablished() {
+    NotifyOnConnectionEstablished();
+}
 
 // I/O thread, at its very end: the record goes first and then the state, so a Start right after
 // this succeeds; a concurrent Stop that already took the record waits for this thread instead.

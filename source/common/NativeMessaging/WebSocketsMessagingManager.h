@@ -18,8 +18,9 @@ class CWebSocketListenerLoop;
 // Create with std::make_shared: the I/O thread holds a shared reference while it runs.
 // Threads: Start/Stop on the UI thread; Send from any thread; the ILibWebSocketsCallbacksHandler
 // operations and every observer notification on the I/O thread.
-class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase, public ILibWebSocketsCallbacksHandler {
-public:
+class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
+                                    public ILibWebSocketsCallbacksHandler {
+  public:
     // The send buffer of 102,400 bytes less the library's padding and a terminating NUL.
     static constexpr size_t kMaxSendTextLength = 102377;
     static constexpr char kDefaultWebSiteOrigin[] = "https://www.tavisto.example";
@@ -54,7 +55,7 @@ public:
     bool HasQueuedText();
     bool IsStopRequested() { return GetManagerState() == eThreadTerminationPending; }
 
-private:
+  private:
     bool StartListenTask();
     bool StopListenTask();
     bool PerformSend(const std::string& text);
@@ -70,7 +71,8 @@ private:
     std::vector<unsigned> m_trialPortList;
     std::mutex m_threadLock;  // taken alone, or inside the state lock (Start); never the other way
     std::unique_ptr<boost::thread> m_pIoThread;
-    std::mutex m_loopLock;  // guards the pointer; the loop object itself lives on the I/O thread's stack
+    std::mutex
+        m_loopLock;  // guards the pointer; the loop object itself lives on the I/O thread's stack
     CWebSocketListenerLoop* m_pListenerLoop = nullptr;
     std::mutex m_originLock;
     std::string m_strWebSiteOrigin;

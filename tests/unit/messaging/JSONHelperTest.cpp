@@ -47,8 +47,9 @@ TEST(JSONHelperTest, MissingPathFailsAndLeavesOutputUnchanged) {
 
 TEST(JSONHelperTest, MalformedOrTooDeepTextFailsWithoutEndingTheProcess) {
     std::string value = "keep";
-    for (const std::string& text : {std::string("not json"), std::string(""), std::string(R"({"target":"a")"),
-                                    std::string(R"({"target":"a"} trailing)"), std::string("\xff\xfe")}) {
+    for (const std::string& text :
+         {std::string("not json"), std::string(""), std::string(R"({"target":"a")"),
+          std::string(R"({"target":"a"} trailing)"), std::string("\xff\xfe")}) {
         testing::internal::CaptureStderr();
         EXPECT_FALSE(CJSONHelper::QueryJson(text, "target", value)) << text;
         const std::string log = testing::internal::GetCapturedStderr();
@@ -73,7 +74,8 @@ TEST(JSONHelperTest, MalformedOrTooDeepTextFailsWithoutEndingTheProcess) {
 
 TEST(JSONHelperTest, StringArrayItemsAreAppendedInOrder) {
     std::vector<std::string> items{"existing"};
-    EXPECT_TRUE(CJSONHelper::LoadFromStringArray_FromJSONArray(R"({"a":[1,"x",true]})", "a", items));
+    EXPECT_TRUE(
+        CJSONHelper::LoadFromStringArray_FromJSONArray(R"({"a":[1,"x",true]})", "a", items));
     EXPECT_EQ(items, (std::vector<std::string>{"existing", "1", "x", "true"}));
     EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray(R"({"a":[1]})", "b", items));
     EXPECT_EQ(items.size(), 4u);
@@ -96,15 +98,18 @@ TEST(JSONHelperTest, NativeTargetIsMatchedExactly) {
 TEST(AppHelperTest, ResponseTextIsExact) {
     std::string out;
     EXPECT_TRUE(CAppHelper::CreateInterAppResponceMessage("setCookies", "{}", 501, out));
-    EXPECT_EQ(out,
-              R"({"source": "tvd.native", "target": "browser.webapp.js", "message": {"type": "response","sub_type": )"
-              R"("setCookies", "status": "501", "payload": {"request": {}} }, "umid": "xxx" })");
+    EXPECT_EQ(
+        out,
+        R"({"source": "tvd.native", "target": "browser.webapp.js", "message": {"type": "response","sub_type": )"
+        R"("setCookies", "status": "501", "payload": {"request": {}} }, "umid": "xxx" })");
 
     const std::string request = R"({"source":"ext","target":"tvd.native","umid":"u-17"})";
     EXPECT_TRUE(CAppHelper::CreateInterAppResponceMessage("setCookies", request, 101, out));
-    EXPECT_EQ(out, std::string(R"({"source": "tvd.native", "target": "browser.webapp.js", "message": )") +
-                       R"({"type": "response","sub_type": "setCookies", "status": "101", "payload": {"request": )" +
-                       request + R"(} }, "umid": "xxx" })");
+    EXPECT_EQ(
+        out,
+        std::string(R"({"source": "tvd.native", "target": "browser.webapp.js", "message": )") +
+            R"({"type": "response","sub_type": "setCookies", "status": "101", "payload": {"request": )" +
+            request + R"(} }, "umid": "xxx" })");
     // The response is itself JSON and keeps the request whole.
     std::string value;
     EXPECT_TRUE(CJSONHelper::QueryJson(out, "message.payload.request.umid", value));

@@ -155,7 +155,8 @@ struct CBeastPeer::SImpl {
     bool Run(bool& done, std::chrono::milliseconds deadline) {
         ioc.restart();
         const auto until = std::chrono::steady_clock::now() + deadline;
-        while (!done && std::chrono::steady_clock::now() < until) ioc.run_one_for(until - std::chrono::steady_clock::now());
+        while (!done && std::chrono::steady_clock::now() < until)
+            ioc.run_one_for(until - std::chrono::steady_clock::now());
         if (!done) {
             beast::get_lowest_layer(*ws).cancel();
             ioc.restart();
@@ -165,7 +166,9 @@ struct CBeastPeer::SImpl {
     }
 };
 
-CBeastPeer::CBeastPeer() : m_pImpl(std::make_unique<SImpl>()) { m_pImpl->ws.emplace(m_pImpl->ioc); }
+CBeastPeer::CBeastPeer() : m_pImpl(std::make_unique<SImpl>()) {
+    m_pImpl->ws.emplace(m_pImpl->ioc);
+}
 CBeastPeer::~CBeastPeer() {
     beast::error_code ec;
     beast::get_lowest_layer(*m_pImpl->ws).socket().close(ec);
@@ -236,7 +239,9 @@ bool CBeastPeer::WaitForClose(std::chrono::milliseconds deadline) {
 
 // ---- CRawPeer
 
-CRawPeer::~CRawPeer() { Close(); }
+CRawPeer::~CRawPeer() {
+    Close();
+}
 
 void CRawPeer::Close() {
     if (m_fd >= 0) ::close(m_fd);
@@ -264,7 +269,8 @@ bool CRawPeer::SendAll(const std::string& bytes) {
 }
 
 bool CRawPeer::ReadMore(std::chrono::steady_clock::time_point until) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd pfd{m_fd, POLLIN, 0};
     if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return false;
@@ -275,7 +281,8 @@ bool CRawPeer::ReadMore(std::chrono::steady_clock::time_point until) {
     return true;
 }
 
-bool CRawPeer::ReadExact(size_t count, std::string& out, std::chrono::steady_clock::time_point until) {
+bool CRawPeer::ReadExact(size_t count, std::string& out,
+                         std::chrono::steady_clock::time_point until) {
     while (m_pending.size() < count) {
         if (!ReadMore(until)) return false;
     }
@@ -286,10 +293,11 @@ bool CRawPeer::ReadExact(size_t count, std::string& out, std::chrono::steady_clo
 
 bool CRawPeer::Handshake(unsigned port, const std::string& target, const std::string& origin) {
     if (!Connect(port)) return false;
-    std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
-                          "Sec-WebSocket-Protocol: tvb-websocket-message\r\n";
+    std::string request =
+        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+        "Sec-WebSocket-Protocol: tvb-websocket-message\r\n";
     if (!origin.empty()) request += "Origin: " + origin + "\r\n";
     request += "\r\n";
     if (!SendAll(request)) return false;
@@ -315,7 +323,8 @@ bool CRawPeer::SendFrame(int opcode, bool fin, const std::string& payload) {
         frame.push_back(static_cast<char>(len & 0xff));
     } else {
         frame.push_back(static_cast<char>(0x80 | 127));
-        for (int shift = 56; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((len >> shift) & 0xff));
+        for (int shift = 56; shift >= 0; shift -= 8)
+            frame.push_back(static_cast<char>((len >> shift) & 0xff));
     }
     static thread_local std::mt19937 random{12345};
     char mask[4];

@@ -27,12 +27,12 @@ unsigned FindFreePort();
 
 // Holds 127.0.0.1:port in the listening state for its lifetime.
 class CPortBlocker {
-public:
+  public:
     explicit CPortBlocker(unsigned port);
     ~CPortBlocker();
     bool IsHolding() const { return m_fd >= 0; }
 
-private:
+  private:
     int m_fd = -1;
 };
 
@@ -41,7 +41,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
 
 // Records every notification; called on the listener's I/O thread, read on the test thread.
 class CRecordingObserver : public CInterAppMessageBaseObserver {
-public:
+  public:
     void OnInterAppMessageRceive(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;
@@ -56,7 +56,7 @@ public:
     // Runs on the I/O thread for every message, after it is recorded.
     void SetOnMessage(std::function<void(const std::string&)> onMessage);
 
-private:
+  private:
     std::function<void(const std::string&)> m_onMessage;
     std::mutex m_lock;
     std::condition_variable m_changed;
@@ -78,7 +78,7 @@ struct SRunningListener {
 
 // A WebSocket client on Boost.Beast; every operation gives up at its deadline.
 class CBeastPeer {
-public:
+  public:
     CBeastPeer();
     ~CBeastPeer();
     // host "" means "127.0.0.1:<port>"; origin "" sends no Origin header.
@@ -90,7 +90,7 @@ public:
     // True when the server closes the connection (or it fails) before the deadline.
     bool WaitForClose(std::chrono::milliseconds deadline = kDeadline);
 
-private:
+  private:
     struct SImpl;
     std::unique_ptr<SImpl> m_pImpl;
 };
@@ -103,7 +103,7 @@ struct SFrame {
 };
 
 class CRawPeer {
-public:
+  public:
     ~CRawPeer();
     bool Connect(unsigned port);
     // Sends the upgrade request; true when the answer is 101.
@@ -113,7 +113,7 @@ public:
     bool ReadFrame(SFrame& frame, std::chrono::milliseconds deadline = kDeadline);
     void Close();
 
-private:
+  private:
     bool SendAll(const std::string& bytes);
     bool ReadMore(std::chrono::steady_clock::time_point until);
     bool ReadExact(size_t count, std::string& out, std::chrono::steady_clock::time_point until);

@@ -12,14 +12,16 @@ TEST(OriginPolicyTest, AllowsNoOriginExtensionsAndTheWebSite) {
     EXPECT_TRUE(IsWebSocketOriginAllowed("moz-extension://2f1c-44", site));
     EXPECT_TRUE(IsWebSocketOriginAllowed("https://www.tavisto.example", site));
     EXPECT_TRUE(IsWebSocketOriginAllowed("HTTPS://WWW.Tavisto.example", site));
-    EXPECT_TRUE(IsWebSocketOriginAllowed("https://app.other.example", "https://app.other.example/start?x=1"));
+    EXPECT_TRUE(IsWebSocketOriginAllowed("https://app.other.example",
+                                         "https://app.other.example/start?x=1"));
 }
 
 TEST(OriginPolicyTest, RefusesEveryOtherPage) {
     const std::string site = "https://www.tavisto.example";
     for (const char* origin :
-         {"https://evil.example", "http://www.tavisto.example", "https://www.tavisto.example.evil.example",
-          "https://www.tavisto.example:8443", "null", "file://", "chrome-extension://", "http://localhost:51001",
+         {"https://evil.example", "http://www.tavisto.example",
+          "https://www.tavisto.example.evil.example", "https://www.tavisto.example:8443", "null",
+          "file://", "chrome-extension://", "http://localhost:51001",
           "https://sub.www.tavisto.example"}) {
         EXPECT_FALSE(IsWebSocketOriginAllowed(origin, site)) << origin;
     }
@@ -37,7 +39,8 @@ TEST(OriginPolicyTest, HostMustBeLoopbackWithTheListeningPort) {
 }
 
 TEST(OriginPolicyTest, WebOriginOfUrl) {
-    EXPECT_EQ(WebOriginOfUrl("https://WWW.Tavisto.example/path?q#f"), "https://www.tavisto.example");
+    EXPECT_EQ(WebOriginOfUrl("https://WWW.Tavisto.example/path?q#f"),
+              "https://www.tavisto.example");
     EXPECT_EQ(WebOriginOfUrl("http://host:8080"), "http://host:8080");
     EXPECT_EQ(WebOriginOfUrl("no scheme"), "");
 }
@@ -71,15 +74,18 @@ TEST(FramingTest, InboundPiecesMakeOneMessageUpToTheCap) {
     CInboundReassembler reassembler;
     std::string message;
     const std::string piece(2048, 'x');
-    EXPECT_EQ(reassembler.Append(piece.data(), piece.size(), false, message), CInboundReassembler::eIncomplete);
+    EXPECT_EQ(reassembler.Append(piece.data(), piece.size(), false, message),
+              CInboundReassembler::eIncomplete);
     EXPECT_TRUE(reassembler.IsReceiveInProgress());
     EXPECT_EQ(reassembler.Append("yz", 2, true, message), CInboundReassembler::eComplete);
     EXPECT_EQ(message, piece + "yz");
     EXPECT_FALSE(reassembler.IsReceiveInProgress());
 
     const std::string big(kMaxInboundMessageSize, 'b');
-    EXPECT_EQ(reassembler.Append(big.data(), big.size(), true, message), CInboundReassembler::eComplete);
-    EXPECT_EQ(reassembler.Append(big.data(), big.size(), false, message), CInboundReassembler::eIncomplete);
+    EXPECT_EQ(reassembler.Append(big.data(), big.size(), true, message),
+              CInboundReassembler::eComplete);
+    EXPECT_EQ(reassembler.Append(big.data(), big.size(), false, message),
+              CInboundReassembler::eIncomplete);
     EXPECT_EQ(reassembler.Append("!", 1, true, message), CInboundReassembler::eTooBig);
     EXPECT_FALSE(reassembler.IsReceiveInProgress());
     EXPECT_EQ(reassembler.Append("ok", 2, true, message), CInboundReassembler::eComplete);

@@ -10,7 +10,7 @@ namespace {
 
 // A transport that does nothing, so the registry can be driven directly.
 class CFakeTransport : public CInterAppMessagingManagerBase {
-public:
+  public:
     bool Start() override { return true; }
     bool Stop() override { return true; }
     bool Send(const std::string&) override { return true; }
@@ -22,14 +22,16 @@ public:
 };
 
 class CLoggingObserver : public CInterAppMessageBaseObserver {
-public:
+  public:
     explicit CLoggingObserver(std::vector<std::string>& journal) : m_journal(journal) {}
     void OnInterAppMessageRceive(const std::string& text) override { Note("msg:" + text); }
     void OnInterAppMessagingListenerExit(bool ok) override { Note(ok ? "exit:1" : "exit:0"); }
     void OnInterAppMessagingConnectionEstablished() override { Note("conn"); }
 
-private:
-    void Note(const std::string& what) { m_journal.push_back(std::to_string(GetObserverId()) + " " + what); }
+  private:
+    void Note(const std::string& what) {
+        m_journal.push_back(std::to_string(GetObserverId()) + " " + what);
+    }
     std::vector<std::string>& m_journal;
 };
 
@@ -49,8 +51,8 @@ TEST(RegistryTest, ObserversGetIncreasingIdsAndAreNotifiedInIdOrder) {
     manager->NotifyListenerExit(false);
     const std::string a = std::to_string(first->GetObserverId()) + " ";
     const std::string b = std::to_string(second->GetObserverId()) + " ";
-    EXPECT_EQ(journal, (std::vector<std::string>{a + "msg:m", b + "msg:m", a + "conn", b + "conn", a + "exit:0",
-                                                 b + "exit:0"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{a + "msg:m", b + "msg:m", a + "conn", b + "conn",
+                                                 a + "exit:0", b + "exit:0"}));
 }
 
 TEST(RegistryTest, UnsubscribeAndCleanup) {

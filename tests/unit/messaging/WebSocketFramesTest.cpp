@@ -12,7 +12,7 @@ using namespace tvtest;
 constexpr int kText = 1, kContinuation = 0, kBinary = 2, kClose = 8;
 
 class WebSocketFramesTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.Start());
         ASSERT_TRUE(m_peer.Handshake(m_listener.port, "/browser"));
@@ -83,8 +83,8 @@ TEST_F(WebSocketFramesTest, InboundMessagesArriveWholeAndOnce) {
     ASSERT_TRUE(m_peer.SendFrame(kText, true, "last"));
     ASSERT_TRUE(m_listener.spObserver->WaitForMessages(4));
     EXPECT_EQ(m_listener.spObserver->Messages(),
-              (std::vector<std::string>{single, std::string(3000, 'x') + std::string(10, 'y') + "z", "empty-end",
-                                        "last"}));
+              (std::vector<std::string>{single, std::string(3000, 'x') + std::string(10, 'y') + "z",
+                                        "empty-end", "last"}));
 }
 
 TEST_F(WebSocketFramesTest, BinaryFrameIsRefused) {
@@ -131,7 +131,8 @@ TEST_F(WebSocketFramesTest, RefusedConnectionsDoNotDisturbTheActiveOne) {
     }
     ASSERT_TRUE(m_peer.SendFrame(kContinuation, true, "second-half"));
     ASSERT_TRUE(m_listener.spObserver->WaitForMessages(1));
-    EXPECT_EQ(m_listener.spObserver->Messages(), std::vector<std::string>{"first-half/second-half"});
+    EXPECT_EQ(m_listener.spObserver->Messages(),
+              std::vector<std::string>{"first-half/second-half"});
 }
 
 // 200 short-lived connections of every kind while the active peer keeps talking: nothing it
@@ -147,9 +148,15 @@ TEST_F(WebSocketFramesTest, ConnectionStormLeavesTheActivePeerAlone) {
         for (int i = 0; i < 200; ++i) {
             CRawPeer peer;
             switch (i % 4) {
-                case 0: peer.Connect(port); break;
-                case 1: peer.Handshake(port, "/ext"); break;
-                case 2: peer.Handshake(port, "/browser", "https://evil.example"); break;
+                case 0:
+                    peer.Connect(port);
+                    break;
+                case 1:
+                    peer.Handshake(port, "/ext");
+                    break;
+                case 2:
+                    peer.Handshake(port, "/browser", "https://evil.example");
+                    break;
                 case 3:
                     if (peer.Handshake(port, "/other")) peer.SendFrame(kText, false, "partial");
                     break;
@@ -158,7 +165,8 @@ TEST_F(WebSocketFramesTest, ConnectionStormLeavesTheActivePeerAlone) {
         }
     });
     constexpr int kMessages = 300;
-    for (int i = 0; i < kMessages; ++i) ASSERT_TRUE(m_peer.SendFrame(kText, true, "m" + std::to_string(i)));
+    for (int i = 0; i < kMessages; ++i)
+        ASSERT_TRUE(m_peer.SendFrame(kText, true, "m" + std::to_string(i)));
     int received = 0;
     SFrame frame;
     while (received < kMessages && m_peer.ReadFrame(frame)) {

@@ -38,7 +38,8 @@ TEST(WebSocketListenerTest, NoUsablePortEndsTheListenerWithAFailure) {
         const std::string log = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(bExited);
         EXPECT_EQ(observer->ListenerExits(), std::vector<bool>{false});
-        EXPECT_NE(log.find("ERROR! Couldnt listen to any of the web-socket ports.!!"), std::string::npos);
+        EXPECT_NE(log.find("ERROR! Couldnt listen to any of the web-socket ports.!!"),
+                  std::string::npos);
         EXPECT_TRUE(WaitUntil([&] { return manager->GetManagerState() == eIdle; }));
         EXPECT_FALSE(manager->Stop());
     }
@@ -159,18 +160,22 @@ TEST(WebSocketListenerTest, EchoesInOrderThroughAnObserver) {
 TEST(WebSocketListenerTest, RefusesForeignOriginsAndHosts) {
     SRunningListener listener;
     ASSERT_TRUE(listener.Start());
-    listener.spManager->SetAllowedWebSiteOrigin("https://site.example/app");  // takes effect at once
+    listener.spManager->SetAllowedWebSiteOrigin(
+        "https://site.example/app");  // takes effect at once
     const std::string port = std::to_string(listener.port);
 
-    for (const char* origin : {"https://evil.example", "null", "http://127.0.0.1", "https://www.tavisto.example"}) {
+    for (const char* origin :
+         {"https://evil.example", "null", "http://127.0.0.1", "https://www.tavisto.example"}) {
         CBeastPeer peer;
         EXPECT_FALSE(peer.Connect(listener.port, "/browser", "", origin)) << origin;
     }
-    for (const std::string& host : {"evil.example:" + port, std::string("127.0.0.1:1"), std::string("localhost")}) {
+    for (const std::string& host :
+         {"evil.example:" + port, std::string("127.0.0.1:1"), std::string("localhost")}) {
         CBeastPeer peer;
         EXPECT_FALSE(peer.Connect(listener.port, "/browser", host)) << host;
     }
-    for (const char* origin : {"chrome-extension://abc", "moz-extension://def", "https://site.example"}) {
+    for (const char* origin :
+         {"chrome-extension://abc", "moz-extension://def", "https://site.example"}) {
         CBeastPeer peer;
         EXPECT_TRUE(peer.Connect(listener.port, "/ext", "", origin)) << origin;
     }
