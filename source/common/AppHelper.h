@@ -1,4 +1,5 @@
-// Inter-app response text and the process-wide close-expected flag.
+// Inter-app response text, the process-wide close-expected flag, and the sends that need the
+// engine (defined with the client handler, so tvcommon itself stays engine-free).
 #pragma once
 
 #include <memory>
@@ -10,9 +11,6 @@ namespace tvc {
 class ClientHandler;
 }
 
-// The sends through the client handler and to the page
-// (SendStringAsInterAppMessageViaClinetHandler, SendMessageToCEFProcess) need engine types and live
-// in the engine layer.
 class CAppHelper {
   public:
     // Builds the native side's response; the request is embedded verbatim as a JSON value.
