@@ -98,12 +98,8 @@ int BrowserMain(int argc, char** argv) {
                                 {"user-data-folder", userDataFolder},
                                 {"startup-folder", GetPathOrEmpty(CAppPaths::eStartupFolder)},
                                 {"prefs-path", preferencesPath}};
-    std::string error;
-    auto engine = tvc::webkit::CEngineContext::Start(params, error);
-    if (!engine) {
-        std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n", error.c_str());
-        return eExitEngineFailed;
-    }
+    for (const char* key : {"config-base-url", "web-site-url"})
+        if (commandLine->HasSwitch(key)) params.extensionInitData[key] = commandLine->GetSwitchValue(key);
     CAppProps::SetFilePath(preferencesPath);
     TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s", preferencesPath.c_str());
 
@@ -112,10 +108,12 @@ int BrowserMain(int argc, char** argv) {
         std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
         return eExitWindowFailed;
     }
-    auto windowProc = std::make_unique<CMainWindowProc>(window, *engine, settings.multi_threaded_message_loop);
+    auto windowProc = std::make_unique<CMainWindowProc>(window, params, settings.multi_threaded_message_loop);
     g_windowProc = windowProc.get();
+    if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
 
     int exitCode = RunMessageLoop();
+    if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();
     g_windowProc = nullptr;
     if (windowProc->IsWindowAlive()) gtk_widget_destroy(window);
     windowProc.reset();

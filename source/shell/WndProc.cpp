@@ -1,6 +1,9 @@
 #include "shell/WndProc.h"
 
+#include <cstdio>
+
 #include "common/AppHelper.h"
+#include "common/CommandLine.h"
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/LogHelper.h"
@@ -16,8 +19,8 @@
 
 namespace tvc::shell {
 
-CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::CEngineContext& engine, bool ownMessageLoop)
-    : m_window(window), m_ownMessageLoop(ownMessageLoop) {
+CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop)
+    : m_window(window), m_engineParams(std::move(engineParams)), m_ownMessageLoop(ownMessageLoop) {
     g_handler = std::make_shared<CTVCClientHandler>();
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
     g_handler->SetDesktop(m_desktop);
@@ -38,7 +41,18 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::CEngineContext& engi
     g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusIn), this);
     if (m_ownMessageLoop) g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), this);
 
-    CreateBrowser(engine);
+    m_overlay = gtk_overlay_new();
+    gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
+    gtk_widget_show(m_overlay);
+    g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
+    g_handler->SetMainHwnd(m_appWindow);
+
+    if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
+        g_handler->ShowOnLaunch();
+        PostAfterNextFrame(m_window, [this] { CreateBrowser(); });
+    } else {
+        CreateBrowser();
+    }
     TrayControl_Setup(this);
 }
 
@@ -46,16 +60,22 @@ CMainWindowProc::~CMainWindowProc() {
     if (m_window) g_signal_handlers_disconnect_by_data(m_window, this);
 }
 
-void CMainWindowProc::CreateBrowser(webkit::CEngineContext& engine) {
-    GtkWidget* overlay = gtk_overlay_new();
-    gtk_container_add(GTK_CONTAINER(m_window), overlay);
-    m_webView = engine.CreateWebView();
-    gtk_container_add(GTK_CONTAINER(overlay), m_webView);
-    gtk_widget_show_all(overlay);
-    g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(overlay)));
-    g_handler->SetMainHwnd(m_appWindow);
+void CMainWindowProc::CreateBrowser() {
+    if (!m_window) return;
+    std::string error;
+    m_engine = webkit::CEngineContext::Start(m_engineParams, error);
+    if (!m_engine) {
+        std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n", error.c_str());
+        TVC_LOG_ERROR("%s : the browser engine did not start: %s", "WndProc", error.c_str());
+        m_startFailure = 3;
+        if (gtk_main_level() > 0) gtk_main_quit();
+        return;
+    }
+    m_webView = m_engine->CreateWebView();
+    // The splash is the overlay's top layer; the view goes under it.
+    gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);
 
-    webkit::CWebViewClient::Initialize(engine, g_handler);
+    webkit::CWebViewClient::Initialize(*m_engine, g_handler);
     auto browser = webkit::CWebViewClient::Attach(WEBKIT_WEB_VIEW(m_webView), false);
     // Starts the browser log (its purge must come before any web process has opened its file) and
     // shows the window when "show-on-launch" is given.
@@ -65,20 +85,11 @@ void CMainWindowProc::CreateBrowser(webkit::CEngineContext& engine) {
 
 void CMainWindowProc::StartLoad() {
     const std::string url = g_handler->GetStartupURL();
+    gtk_widget_show(m_webView);
     auto load = [view = glib::GObjectPtr<WebKitWebView>::Ref(WEBKIT_WEB_VIEW(m_webView)), url] {
         webkit_web_view_load_uri(view.get(), url.c_str());
     };
-    if (!gtk_widget_get_visible(m_window)) {
-        load();
-        return;
-    }
-    // A shown window paints its splash first: the engine's start would otherwise delay that frame.
-    auto* frameClock = gtk_widget_get_frame_clock(m_window);
-    if (!frameClock) {
-        load();
-        return;
-    }
-    PostAfterNextFrame(m_window, std::move(load));
+    load();
 }
 
 bool CMainWindowProc::HandleClose() {

@@ -27,7 +27,9 @@ class CMainWindowProc {
 public:
     // WM_CREATE: the client handler, the placement (window still hidden), the splash, the browser
     // as the window's child on the handler's start address, the tray.
-    CMainWindowProc(GtkWidget* window, webkit::CEngineContext& engine, bool ownMessageLoop);
+    // With "show-on-launch" the window and its splash reach the screen first; the engine and the
+    // browser follow after that first frame, as the browser's creation is asynchronous anyway.
+    CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop);
     ~CMainWindowProc();
     CMainWindowProc(const CMainWindowProc&) = delete;
     CMainWindowProc& operator=(const CMainWindowProc&) = delete;
@@ -38,6 +40,8 @@ public:
     bool RequestQuit();
 
     const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
+    // Non-zero when the engine could not start; the loop has been ended then.
+    int GetStartFailure() const { return m_startFailure; }
     bool IsWindowAlive() const { return m_window != nullptr; }
 
 private:
@@ -46,7 +50,7 @@ private:
     static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
-    void CreateBrowser(webkit::CEngineContext& engine);
+    void CreateBrowser();
     void StartLoad();
     // WM_CLOSE; true keeps the window.
     bool HandleClose();
@@ -55,7 +59,11 @@ private:
     void SendToPage(const char* name);
 
     GtkWidget* m_window;
+    GtkWidget* m_overlay = nullptr;
     GtkWidget* m_webView = nullptr;
+    webkit::EngineStartParams m_engineParams;
+    std::unique_ptr<webkit::CEngineContext> m_engine;
+    int m_startFailure = 0;
     std::shared_ptr<CTVCClientHandler> g_handler;
     std::shared_ptr<platform::gtk::GtkAppWindow> m_appWindow;
     std::shared_ptr<platform::gtk::GtkDesktop> m_desktop;

@@ -98,6 +98,12 @@ std::string ClientHandler::GetWSHelpUrl() {
     return m_strWSHelpUrl;
 }
 
+void ClientHandler::ShowOnLaunch() {
+    if (!m_bShowOnLaunch || m_bShownOnLaunch) return;
+    m_bShownOnLaunch = true;
+    BringWindowToFront(true);
+}
+
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     static const char* fn = "ClientHandler::OnAfterCreated";
     if (!browser) {
@@ -116,7 +122,7 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     }
     if (m_bShowOnLaunch) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
-        BringWindowToFront(true);
+        ShowOnLaunch();
     } else {
         TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
     }

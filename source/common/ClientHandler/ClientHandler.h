@@ -139,6 +139,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
                                          const std::string& suggestedName);
     virtual void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item);
 
+    // With "show-on-launch": brings the window to the front, once. The shell calls it as soon as the
+    // window and its splash exist, so they reach the screen before the engine starts; otherwise
+    // OnAfterCreated does.
+    void ShowOnLaunch();
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose);
     void DisplaySplashScreen(bool show);
@@ -234,6 +238,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
 
     bool m_bMouseCursorChangeDisabled = false;
     bool m_bShowOnLaunch = false;
+    bool m_bShownOnLaunch = false;
     bool m_bListenerStarted = false;
     bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
     int m_liveBrowserCount = 0;
