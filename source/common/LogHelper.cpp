@@ -7,7 +7,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <vector>
 
 #include "common/AppInfo.h"
 
@@ -19,10 +18,19 @@ std::atomic<bool> s_bIsLogHelperIntialized{false};
 std::mutex s_initMutex;  // guards InitLogger / DeInitLogger against each other
 
 std::string VFormat(size_t cap, const char* format, va_list args) {
-    std::vector<char> buffer(cap, '\0');
-    int n = std::vsnprintf(buffer.data(), cap, format, args);
+    // Most texts are short: format on the stack and only allocate for the long ones.
+    char small[1024];
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(small, sizeof(small), format, copy);
+    va_end(copy);
     if (n < 0) return {};
-    return std::string(buffer.data(), std::min(static_cast<size_t>(n), cap - 1));
+    size_t length = std::min(static_cast<size_t>(n), cap - 1);
+    if (static_cast<size_t>(n) < sizeof(small)) return std::string(small, length);
+    std::string text(length + 1, '\0');
+    std::vsnprintf(text.data(), length + 1, format, args);
+    text.resize(length);
+    return text;
 }
 }  // namespace
 

@@ -48,7 +48,10 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
     g_handler->SetMainHwnd(m_appWindow);
 
     if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
-        g_handler->ShowOnLaunch();
+        // A first show needs no minimise-restore sequence: the window was never on screen.
+        m_appWindow->Show();
+        m_appWindow->Raise();
+        g_handler->ShowOnLaunch(true);
         PostAfterNextFrame(m_window, [this] { CreateBrowser(); });
     } else {
         CreateBrowser();

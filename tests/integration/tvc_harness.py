@@ -138,7 +138,7 @@ class App:
         path = os.path.join(self.logs, "TVCJSLog.log")
         if not os.path.exists(path):
             return ""
-        with open(path, errors="replace") as fh:
+        with open(path, errors="replace", newline="") as fh:
             return fh.read()
 
     def wait_console(self, needle, timeout=30.0):
@@ -188,7 +188,7 @@ class App:
     def window_id(self, timeout=30.0):
         def find():
             # The class tells the main window from GTK's unmapped leader window.
-            out = self.display.run("xdotool", "search", "--pid", str(self.proc.pid), "--class", "^CEFCLIENT$")
+            out = self.display.run("xdotool", "search", "--all", "--pid", str(self.proc.pid), "--class", "^CEFCLIENT$")
             for wid in out.split():
                 if TITLE in self.display.run("xprop", "-id", wid, "WM_NAME"):
                     return wid

@@ -98,10 +98,10 @@ std::string ClientHandler::GetWSHelpUrl() {
     return m_strWSHelpUrl;
 }
 
-void ClientHandler::ShowOnLaunch() {
+void ClientHandler::ShowOnLaunch(bool shownByCaller) {
     if (!m_bShowOnLaunch || m_bShownOnLaunch) return;
     m_bShownOnLaunch = true;
-    BringWindowToFront(true);
+    if (!shownByCaller) BringWindowToFront(true);
 }
 
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {

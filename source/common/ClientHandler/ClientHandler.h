@@ -139,10 +139,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
                                          const std::string& suggestedName);
     virtual void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item);
 
-    // With "show-on-launch": brings the window to the front, once. The shell calls it as soon as the
-    // window and its splash exist, so they reach the screen before the engine starts; otherwise
-    // OnAfterCreated does.
-    void ShowOnLaunch();
+    // With "show-on-launch": brings the window to the front, once. The shell shows the window and
+    // its splash itself before the engine starts (`shownByCaller`), so they reach the screen first;
+    // otherwise OnAfterCreated does it.
+    void ShowOnLaunch(bool shownByCaller = false);
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose);
     void DisplaySplashScreen(bool show);

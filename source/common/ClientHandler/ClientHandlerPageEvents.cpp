@@ -65,15 +65,17 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
     // Both sides as lower-cased URIs, so a file:// start page is recognised whatever its case.
     const std::string url = ToLowerAscii(frame->GetURL());
     TVC_LOG_WARN("%s - attempting the load of %s\n", fn, m_StartupURL.c_str());
-    if (!StartsWith(url, ToLowerAscii(m_StartupURL))) {
-        if (m_crashGuard.TryAcquireReload()) {
+    // This engine leaves the view empty after its web process ended, so a page that already is the
+    // start address is reloaded rather than left blank.
+    const bool atStart = StartsWith(url, ToLowerAscii(m_StartupURL));
+    if (m_crashGuard.TryAcquireReload()) {
+        if (atStart)
+            browser->Reload();
+        else
             frame->LoadURL(m_StartupURL);
-        } else {
-            TVC_LOG_ERROR(
-                "%s : the web process ended %d times within %lld s; not reloading again for now",
-                fn, m_crashGuard.RecentReloads() + 1,
-                static_cast<long long>(CCrashReloadGuard::kWindow.count()));
-        }
+    } else {
+        TVC_LOG_ERROR("%s : the web process ended %d times within %lld s; not reloading again for now", fn,
+                      m_crashGuard.RecentReloads() + 1, static_cast<long long>(CCrashReloadGuard::kWindow.count()));
     }
     TVC_LOG_WARN("%s - done with the load", fn);
 }

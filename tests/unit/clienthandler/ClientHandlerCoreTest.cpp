@@ -106,7 +106,7 @@ TEST_F(HandlerTest, LoadErrorPageEscapesMarkupInUrlAndText) {
 }
 
 // ---- renderer crashes ----
-TEST_F(HandlerTest, CrashReloadsTheStartAddressUnlessShuttingDownOrAlreadyThere) {
+TEST_F(HandlerTest, CrashReloadsTheStartAddressOrThePageAlreadyThereUnlessShuttingDown) {
     SetSwitches({"--url=https://App.example/Start"});
     MakeHandler();
     auto browser = MakeMainBrowser();
@@ -116,11 +116,13 @@ TEST_F(HandlerTest, CrashReloadsTheStartAddressUnlessShuttingDownOrAlreadyThere)
     frame.url = "https://other.example/";
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
     EXPECT_TRUE(frame.loads.empty());
+    EXPECT_EQ(browser->reloads, 0);
 
     desktop->shuttingDown = false;
     frame.url = "https://app.example/start?locale=fr_FR";  // same address, other case
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
-    EXPECT_TRUE(frame.loads.empty());
+    EXPECT_TRUE(frame.loads.empty()) << "the page already there is reloaded, not replaced";
+    EXPECT_EQ(browser->reloads, 1);
 
     frame.url = "https://other.example/";
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessWasKilled);
@@ -143,6 +145,7 @@ TEST_F(HandlerTest, CrashOnTheFileStartPageIsRecognised) {
     browser->frame->url = start;
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
     EXPECT_TRUE(browser->frame->loads.empty());
+    EXPECT_EQ(browser->reloads, 1);
 }
 
 TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {

@@ -61,7 +61,8 @@ struct FakeBrowser : engine::IBrowser {
     bool IsPopup() const override { return popup; }
     std::shared_ptr<engine::IFrame> GetMainFrame() override { return frame; }
     engine::IBrowserHost& GetHost() override { return host; }
-    void Reload() override {}
+    int reloads = 0;
+    void Reload() override { ++reloads; }
     bool SendProcessMessage(engine::ProcessId, const engine::ProcessMessage& m) override {
         sent.push_back(m);
         return sendSucceeds;

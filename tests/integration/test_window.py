@@ -1,0 +1,219 @@
+"""The main window as a user meets it: placement, close box, minimum size, About box, popups,
+the console file, a crashed web process and the splash."""
+import os
+import re
+import signal
+import subprocess
+import unittest
+
+from tvc_harness import App, AppTestCase, page_url, wait_for
+
+SPLASH_RGB = (27, 32, 37)
+PAGE_RGB = (0, 255, 0)  # events.html's background
+
+
+def write_prefs(app, text):
+    os.makedirs(os.path.dirname(app.prefs), exist_ok=True)
+    with open(app.prefs, "w") as f:
+        f.write(text)
+
+
+def read_prefs(app):
+    with open(app.prefs) as f:
+        return f.read()
+
+
+def frame_extents(app, wid):
+    out = app.xprop(wid, "_NET_FRAME_EXTENTS")
+    m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+    return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+
+
+def outer_rect(app, wid):
+    """The window's rectangle with its decorations, as the program stores it."""
+    x, y, w, h = app.geometry(wid)
+    left, right, top, bottom = frame_extents(app, wid)
+    return (x - left, y - top, w + left + right, h + top + bottom)
+
+
+def wait_shown(app):
+    wid = app.window_id()
+    wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
+    return wid
+
+
+def pixel(path, x, y):
+    """The colour at x, y of a PNG, as an (r, g, b) tuple."""
+    out = subprocess.run(["convert", path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-"],
+                         capture_output=True, text=True, check=True).stdout
+    m = re.search(r"#([0-9A-Fa-f]{6})", out)
+    return tuple(int(m.group(1)[i:i + 2], 16) for i in (0, 2, 4))
+
+
+class PlacementTest(AppTestCase):
+    window_manager = True
+
+    def test_fresh_profile_opens_centred_at_the_default_size(self):
+        app = self.launch(url=page_url("events.html"), args=["--show-on-launch"])
+        wid = wait_shown(app)
+        wait_for(lambda: outer_rect(app, wid)[2:] == (1220, 700), what="the default size")
+        x, y, w, h = outer_rect(app, wid)
+        self.assertLessEqual(abs(x - (1920 - 1220) // 2), 2)
+        self.assertLessEqual(abs(y - (1080 - 700) // 2), 2)
+
+    def test_stored_placement_is_restored_and_saved_again_on_quit(self):
+        app = App(self.display, url=page_url("events.html"), args=["--show-on-launch"])
+        self.apps.append(app)
+        write_prefs(app, "[windowpos]\r\nx=100\r\ny=80\r\nwidth=1300\r\nheight=750\r\n")
+        app.start()
+        wid = wait_shown(app)
+        wait_for(lambda: outer_rect(app, wid) == (100, 80, 1300, 750), what="the stored placement")
+        self.assertEqual(app.terminate(), 0)
+        prefs = read_prefs(app)
+        for key, value in (("x", 100), ("y", 80), ("width", 1300), ("height", 750)):
+            self.assertIn("%s=%d" % (key, value), prefs)
+
+    def test_unusable_placements_give_the_default(self):
+        cases = [
+            ("[windowpos]\r\nx=3000\r\ny=10\r\nwidth=1220\r\nheight=700\r\n", None),  # off the screen
+            ("[windowpos]\r\nx=abc\r\ny=\r\nwidth=-5\r\nheight=99999999999999\r\n", None),  # garbage
+            ("[windowpos]\r\nx=200\r\ny=150\r\nwidth=800\r\nheight=600\r\n", (200, 150)),  # too small
+        ]
+        for text, corner in cases:
+            with self.subTest(prefs=text):
+                app = App(self.display, url=page_url("events.html"), args=["--show-on-launch"])
+                self.apps.append(app)
+                write_prefs(app, text)
+                app.start()
+                wid = wait_shown(app)
+                wait_for(lambda: outer_rect(app, wid)[2:] == (1220, 700), what="1220 x 700")
+                x, y, _, _ = outer_rect(app, wid)
+                expected = corner or ((1920 - 1220) // 2, (1080 - 700) // 2)
+                self.assertLessEqual(abs(x - expected[0]), 2)
+                self.assertLessEqual(abs(y - expected[1]), 2)
+                self.assertEqual(app.terminate(), 0)
+
+
+class CloseBoxTest(AppTestCase):
+    window_manager = True
+
+    def test_close_box_hides_the_window_and_everything_runs_on(self):
+        app = self.launch(url=page_url("events.html"), args=["--show-on-launch"])
+        wid = wait_shown(app)
+        app.wait_console("PAGE ready")
+        web = wait_for(app.web_process_pids, what="the web process")
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: app.map_state(wid) == "IsUnMapped", what="the window hidden")
+        app.wait_log("WndProc : WM_CLOSE is skipped.")
+        app.wait_console('EVENT OnNativeAppHide null')
+        self.assertTrue(app.alive())
+        self.assertTrue(all(os.path.exists("/proc/%d" % p) for p in web))
+        self.assertEqual(app.terminate(), 0)
+
+    def test_minimum_size_holds_against_a_resize(self):
+        app = self.launch(url=page_url("events.html"), args=["--show-on-launch"])
+        wid = wait_shown(app)
+        self.assertIn("minimum size: 400 by 300", app.xprop(wid, "WM_NORMAL_HINTS"))
+        self.display.run("xdotool", "windowsize", wid, "100", "80")
+        wait_for(lambda: app.geometry(wid)[2] != 1220 - sum(frame_extents(app, wid)[:2]), what="a resize")
+        _, _, w, h = app.geometry(wid)
+        self.assertGreaterEqual(w, 400)
+        self.assertGreaterEqual(h, 300)
+
+
+class AboutBoxTest(AppTestCase):
+    window_manager = True
+
+    def about_windows(self, app):
+        out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid), "--name", "^About$")
+        return out.split()
+
+    def test_accelerator_opens_the_about_box_and_escape_closes_it(self):
+        app = self.launch(url=page_url("events.html"), args=["--show-on-launch", "--multi-threaded-message-loop"])
+        wid = wait_shown(app)
+        app.wait_console("PAGE ready")
+        self.display.run("xdotool", "windowactivate", "--sync", wid)
+        self.display.run("xdotool", "key", "alt+slash")
+        about = wait_for(lambda: self.about_windows(app), what="the About box")
+        shot = self.display.screenshot(os.path.join(app.home, "about.png"))
+        self.assertTrue(os.path.getsize(shot) > 0)
+        self.display.run("xdotool", "windowactivate", "--sync", about[0])
+        self.display.run("xdotool", "key", "Escape")
+        wait_for(lambda: not self.about_windows(app), what="the About box to close")
+        # Opens again after it was closed.
+        self.display.run("xdotool", "windowactivate", "--sync", wid)
+        self.display.run("xdotool", "key", "alt+slash")
+        wait_for(lambda: self.about_windows(app), what="the About box again")
+        self.assertEqual(app.terminate(), 0)
+
+
+class PageTest(AppTestCase):
+    def register_url_recorder(self, app):
+        """A default https handler of the test's own that writes down what it was asked to open."""
+        record = os.path.join(app.home, "opened.txt")
+        script = os.path.join(app.home, "recorder.sh")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\necho "$1" >> %s\n' % record)
+        os.chmod(script, 0o755)
+        apps = os.path.join(app.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "tvc-recorder.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\n"
+                    "MimeType=x-scheme-handler/https;x-scheme-handler/http;\n" % script)
+        os.makedirs(app.env["XDG_CONFIG_HOME"], exist_ok=True)
+        with open(os.path.join(app.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\nx-scheme-handler/https=tvc-recorder.desktop\n"
+                    "x-scheme-handler/http=tvc-recorder.desktop\n")
+        return record
+
+    def test_console_lines_land_whole_in_the_console_file(self):
+        app = self.launch(url=page_url("events.html"))
+        app.wait_console('hello 42 {"a":1}')
+        self.assertTrue(app.console_log().endswith("\r\n"))
+
+    def test_popup_outside_the_domain_list_opens_in_the_default_browser(self):
+        app = App(self.display, url=page_url("events.html") + "?action=popup-outside")
+        self.apps.append(app)
+        record = self.register_url_recorder(app)
+        app.start()
+        wait_for(lambda: os.path.exists(record), what="the default browser to be asked")
+        with open(record) as f:
+            self.assertEqual(f.read().strip(), "https://outside.example/popup?from=test")
+        self.assertEqual(len(self.display.run("xdotool", "search", "--all", "--pid", str(app.proc.pid),
+                                              "--onlyvisible", "--name", "allowed popup").split()), 0)
+
+    def test_popup_inside_the_domain_list_opens_in_the_app(self):
+        app = self.launch(url=page_url("events.html") + "?action=popup-inside")
+        app.wait_console("POPUP loaded")
+
+    def test_killed_web_process_reloads_the_start_page(self):
+        app = self.launch(url=page_url("events.html"))
+        app.wait_console("PAGE ready")
+        first = wait_for(app.web_process_pids, what="the web process")
+        for pid in first:
+            os.kill(pid, signal.SIGKILL)
+        wait_for(lambda: app.console_log().count("PAGE ready") >= 2, what="the page loaded again")
+        self.assertTrue(app.alive())
+        self.assertTrue(set(app.web_process_pids()).isdisjoint(first))
+
+
+class SplashTest(AppTestCase):
+    window_manager = True
+
+    def test_splash_covers_the_window_until_the_page_is_ready(self):
+        app = self.launch(url=page_url("events.html") + "?delayready=4000", args=["--show-on-launch"])
+        wid = wait_shown(app)
+        wait_for(lambda: "first frame drawn" in app.stderr(), what="the splash frame")
+        x, y, w, h = app.geometry(wid)
+        before = self.display.screenshot(os.path.join(app.home, "splash.png"))
+        self.assertNotIn("PAGE ready", app.console_log())
+        self.assertEqual(pixel(before, x + 10, y + h - 10), SPLASH_RGB)
+        app.wait_log("OnJSAppReadyEvent received")
+        def page_shown():
+            shot = self.display.screenshot(os.path.join(app.home, "page.png"))
+            return pixel(shot, x + 10, y + h - 10) == PAGE_RGB
+        wait_for(page_shown, what="the page under the splash")
+
+
+if __name__ == "__main__":
+    unittest.main()
