@@ -1,5 +1,6 @@
 """Start-up, single instance, folders, logs, autostart entry and the end of the program."""
 import os
+import shutil
 import subprocess
 import unittest
 
@@ -120,10 +121,17 @@ class BadEnvironmentTest(AppTestCase):
 
     def test_missing_start_page_is_logged(self):
         app = App(self.display)
-        app.args = [app.args[0], "--url="]  # no url: the start page beside the executable is used
         self.apps.append(app)
+        # A copy of the program whose folder lacks the start page.
+        folder = os.path.join(app.home, "bin")
+        os.makedirs(folder)
+        for name in ("TavistoForWeb", "libTavistoWebExtension.so", "TavistoForWebShortcut.desktop"):
+            shutil.copy2(os.path.join(os.path.dirname(EXECUTABLE), name), folder)
+        app.args = [os.path.join(folder, "TavistoForWeb")]
         app.start()
+        app.wait_log("cef_js_app.html is missing")
         app.window_id()
+        self.assertTrue(app.alive())
         self.assertEqual(app.terminate(), 0)
 
 

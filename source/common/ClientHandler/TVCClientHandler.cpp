@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/FileUtil.h"
 #include "common/ClientHandler/UrlPolicy.h"
 #include "common/LogHelper.h"
 
@@ -17,6 +18,7 @@ CTVCClientHandler::CTVCClientHandler() {
         CAppPaths::GetPath(CAppPaths::eApplicationFolder, folder);
         SetStartupURL(FilePathToFileUri(folder + kStartPageFileName));
         TVC_LOG_WARN("m_StartupURL = %s\n", GetStartupURL().c_str());
+        if (!tvc::FileExists(folder + kStartPageFileName)) m_missingStartPage = folder + kStartPageFileName;
     }
 }
 
@@ -30,6 +32,12 @@ void CTVCClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     DebugPrint("LOGDEBUG : SetupLogger-OnAfterCreated");
     InitializeProductAppInfo();
     SetupLogger(true, "BROWSER_PROCESS_LOG_");  // starts once; later browsers find it running
+    if (!m_missingStartPage.empty()) {
+        // Said again now that the log file exists; the engine shows its load-error page.
+        TVC_LOG_ERROR("%s : the start page %s is missing", "CTVCClientHandler::OnAfterCreated",
+                      m_missingStartPage.c_str());
+        m_missingStartPage.clear();
+    }
     ClientHandler::OnAfterCreated(std::move(browser));
 }
 

@@ -22,5 +22,8 @@ class CTVCClientHandler : public ClientHandler {
     void HandleInterAppMessagingModuleFailure() override;
     // From the port-failure message box (GUIUtils::IMessageBoxEventsListner in the original).
     void HandleMessageBoxEvent(int eventType);
+
+private:
+    std::string m_missingStartPage;  // logged once the log file exists
 };
 }  // namespace tvc
