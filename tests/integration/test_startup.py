@@ -80,9 +80,7 @@ class AutostartTest(AppTestCase):
     def test_autostart_folder_that_cannot_be_made_is_logged_and_startup_goes_on(self):
         app = App(self.display, url=page_url("basic.html"))
         self.apps.append(app)
-        os.makedirs(app.env["XDG_CONFIG_HOME"])
-        with open(os.path.join(app.env["XDG_CONFIG_HOME"], "autostart"), "w") as f:
-            f.write("a file where the folder should be")
+        app.block_folder(os.path.join(app.env["XDG_CONFIG_HOME"], "autostart"))
         app.start()
         app.wait_log("PRODUCT VERSION 1.2.8.362")
         self.assertIn("cannot create the autostart folder", app.stderr())
@@ -100,9 +98,7 @@ class BadEnvironmentTest(AppTestCase):
     def test_unwritable_user_folder_still_runs(self):
         app = App(self.display, url=page_url("basic.html"))
         self.apps.append(app)
-        os.makedirs(app.env["XDG_DATA_HOME"])
-        with open(os.path.join(app.env["XDG_DATA_HOME"], "CorvaneMedia"), "w") as f:
-            f.write("not a folder")
+        app.block_folder(os.path.join(app.env["XDG_DATA_HOME"], "CorvaneMedia"))
         app.start()
         app.window_id()
         self.assertTrue(app.alive())

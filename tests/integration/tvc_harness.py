@@ -148,6 +148,12 @@ class App:
         with open(self.stderr_path, errors="replace") as fh:
             return fh.read()
 
+    def block_folder(self, path):
+        """Puts a file where the program expects to make the folder `path`."""
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as f:
+            f.write("a file where a folder should be")
+
     # --- the process
     def start(self):
         self.logs_before_start = set(self.log_files(""))

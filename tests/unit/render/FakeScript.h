@@ -1,6 +1,14 @@
 // In-memory stand-ins for page script, pages and the render thread.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "common/AppProps.h"
+#include "render/JavascriptBinder.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -161,4 +169,23 @@ JSValueRef Int(int i);
 JSValueRef Dbl(double d);
 JSValueRef Boolean(bool b);
 JSValueRef Null();
+// A page with the host object attached and a preferences file of its own.
+class BoundPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("tvc-render-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder);
+        CAppProps::SetFilePath((folder / "AppPreferrence.ini").string());
+        binder = std::make_shared<CJavascriptBinder>(page.env);
+        ASSERT_TRUE(binder->JSConstructNativeHostContext(page.context, page.browser));
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::filesystem::path folder;
+    FakePage page;
+    std::shared_ptr<CJavascriptBinder> binder;
+};
+
 }  // namespace tvc::render::test

@@ -16,17 +16,8 @@ namespace tvc::render::test {
 namespace {
 namespace fs = std::filesystem;
 
-class JavascriptBinderTest : public ::testing::Test {
+class JavascriptBinderTest : public BoundPageTest {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("tvc-binder-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
-        CAppProps::SetFilePath((folder / "AppPreferrence.ini").string());
-        binder = std::make_shared<CJavascriptBinder>(page.env);
-        ASSERT_TRUE(binder->JSConstructNativeHostContext(page.context, page.browser));
-    }
-    void TearDown() override { fs::remove_all(folder); }
 
     JSValueRef FullScreen() { return page.context->m_global->GetValue("fullscreenhandler")->GetValue("fullscreen"); }
     bool SetFullScreen(const std::shared_ptr<FakeContext>& ctx, JSValueRef v) {
@@ -39,9 +30,6 @@ protected:
                            {Str("OnBeforeAppQuit"), page.context->Function([](const JSValueList&) { return nullptr; })});
     }
 
-    fs::path folder;
-    FakePage page;
-    std::shared_ptr<CJavascriptBinder> binder;
 };
 
 TEST_F(JavascriptBinderTest, HostObjectHasEveryMemberInOrder) {

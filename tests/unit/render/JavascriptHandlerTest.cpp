@@ -14,17 +14,8 @@ namespace tvc::render::test {
 namespace {
 namespace fs = std::filesystem;
 
-class JavascriptHandlerTest : public ::testing::Test {
+class JavascriptHandlerTest : public BoundPageTest {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("tvc-render-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
-        CAppProps::SetFilePath((folder / "AppPreferrence.ini").string());
-        binder = std::make_shared<CJavascriptBinder>(page.env);
-        ASSERT_TRUE(binder->JSConstructNativeHostContext(page.context, page.browser));
-    }
-    void TearDown() override { fs::remove_all(folder); }
 
     JSValueRef Call(const std::string& fn, const JSValueList& args = {}) {
         return page.context->Call("tvd", fn, args);
@@ -37,9 +28,6 @@ protected:
     }
     bool Fire(const std::string& event) { return binder->GetHandler()->JSFireMethods(event, {}); }
 
-    fs::path folder;
-    FakePage page;
-    std::shared_ptr<CJavascriptBinder> binder;
 };
 
 TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
