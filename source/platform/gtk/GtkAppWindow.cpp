@@ -30,9 +30,11 @@ GtkAppWindow::GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClos
     if (!m_window) return;
     g_object_add_weak_pointer(G_OBJECT(m_window), reinterpret_cast<gpointer*>(&m_window));
     m_handlers.push_back(g_signal_connect(m_window, "destroy", G_CALLBACK(OnDestroy), this));
-    m_handlers.push_back(g_signal_connect(m_window, "window-state-event", G_CALLBACK(OnWindowState), this));
+    m_handlers.push_back(
+        g_signal_connect(m_window, "window-state-event", G_CALLBACK(OnWindowState), this));
     m_handlers.push_back(g_signal_connect(m_window, "map-event", G_CALLBACK(OnMapEvent), this));
-    m_handlers.push_back(g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this));
+    m_handlers.push_back(
+        g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this));
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_STRUCTURE_MASK);
 }
 
@@ -49,7 +51,9 @@ void GtkAppWindow::Forget() {
     m_window = nullptr;
 }
 
-void GtkAppWindow::OnDestroy(GtkWidget*, gpointer self) { static_cast<GtkAppWindow*>(self)->Forget(); }
+void GtkAppWindow::OnDestroy(GtkWidget*, gpointer self) {
+    static_cast<GtkAppWindow*>(self)->Forget();
+}
 
 gboolean GtkAppWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto* self = static_cast<GtkAppWindow*>(data);
@@ -98,7 +102,9 @@ GdkWindowState GtkAppWindow::State() const {
     return gw ? gdk_window_get_state(gw) : m_state;
 }
 
-bool GtkAppWindow::InFreeState() const { return (State() & kNotFreeStates) == 0; }
+bool GtkAppWindow::InFreeState() const {
+    return (State() & kNotFreeStates) == 0;
+}
 
 std::optional<Rect> GtkAppWindow::FrameRect() const {
     if (!m_window || !gtk_widget_get_mapped(GTK_WIDGET(m_window))) return std::nullopt;
@@ -108,13 +114,17 @@ std::optional<Rect> GtkAppWindow::FrameRect() const {
 }
 
 void GtkAppWindow::UpdateInsets() {
+    // A full-screen (or maximised, or iconic) window wears other decorations than the normal one,
+    // or none: measuring them there would make the next normal rectangle grow by the title bar.
+    if (!InFreeState()) return;
     GdkWindow* gw = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
     auto frame = FrameRect();
     if (!gw || !frame) return;
     int x = 0, y = 0;
     gdk_window_get_origin(gw, &x, &y);
     const int w = gdk_window_get_width(gw), h = gdk_window_get_height(gw);
-    Insets in{x - frame->x, frame->x + frame->width - (x + w), y - frame->y, frame->y + frame->height - (y + h)};
+    Insets in{x - frame->x, frame->x + frame->width - (x + w), y - frame->y,
+              frame->y + frame->height - (y + h)};
     // Nonsense while the window manager is still reparenting: keep the last good values.
     if (in.left >= 0 && in.right >= 0 && in.top >= 0 && in.bottom >= 0) m_insets = in;
 }
@@ -127,15 +137,19 @@ void GtkAppWindow::ApplyRect(const Rect& r) {
                       std::max(1, r.height - m_insets.top - m_insets.bottom));
 }
 
-bool GtkAppWindow::IsVisible() const { return m_window && gtk_widget_get_visible(GTK_WIDGET(m_window)); }
+bool GtkAppWindow::IsVisible() const {
+    return m_window && gtk_widget_get_visible(GTK_WIDGET(m_window));
+}
 
 bool GtkAppWindow::IsForeground() const {
     if (!m_window || !gtk_widget_get_mapped(GTK_WIDGET(m_window))) return false;
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
     GdkScreen* screen = gtk_widget_get_screen(GTK_WIDGET(m_window));
     if (GDK_IS_X11_SCREEN(screen) &&
-        gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"))) {
-        // Deprecated but the one reader of _NET_ACTIVE_WINDOW; the window manager decides the foreground.
+        gdk_x11_screen_supports_net_wm_hint(screen,
+                                            gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"))) {
+        // Deprecated but the one reader of _NET_ACTIVE_WINDOW; the window manager decides the
+        // foreground.
         G_GNUC_BEGIN_IGNORE_DEPRECATIONS
         auto active = glib::GObjectPtr<GdkWindow>::Adopt(gdk_screen_get_active_window(screen));
         G_GNUC_END_IGNORE_DEPRECATIONS
@@ -144,8 +158,12 @@ bool GtkAppWindow::IsForeground() const {
     return gtk_window_is_active(m_window);
 }
 
-bool GtkAppWindow::IsMaximized() const { return (State() & GDK_WINDOW_STATE_MAXIMIZED) != 0; }
-bool GtkAppWindow::IsMinimized() const { return (State() & GDK_WINDOW_STATE_ICONIFIED) != 0; }
+bool GtkAppWindow::IsMaximized() const {
+    return (State() & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+}
+bool GtkAppWindow::IsMinimized() const {
+    return (State() & GDK_WINDOW_STATE_ICONIFIED) != 0;
+}
 
 Rect GtkAppWindow::GetRect() const {
     if (!m_window) return {};
@@ -247,7 +265,8 @@ bool GtkAppWindow::Post(std::function<void()> task) {
     if (!m_window) return false;
     m_posted.push_back(std::move(task));
     // Default priority, as a posted message: ahead of redraws and idle work.
-    if (!m_postedSource) m_postedSource = g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, this, nullptr);
+    if (!m_postedSource)
+        m_postedSource = g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, this, nullptr);
     return true;
 }
 
