@@ -86,6 +86,12 @@ def frame_of(display, wid):
         current = int(m.group(1), 16)
 
 
+def frame_geometry(app, wid):
+    """x, y, width, height of the window as the user sees it, decorations included: the program
+    sizes and places that outer rectangle, as it would on Windows."""
+    return app.geometry(hex(frame_of(app.display, wid)))
+
+
 class Peer:
     """A WebSocket peer of the program's listener, run on an event loop of its own thread."""
 
