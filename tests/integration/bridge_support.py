@@ -160,7 +160,7 @@ class BridgeCase(unittest.TestCase):
         cls.peer = None
         try:
             cls.port = free_port()
-            cls.app = cls.start_app(url=page_url(cls.page) if cls.page else None)
+            cls.app = cls.start_app(url=page_url(cls.page) if cls.page else None, port=cls.port)
             if cls.with_peer:
                 cls.peer = Peer(cls.port)
         except Exception:
@@ -168,9 +168,10 @@ class BridgeCase(unittest.TestCase):
             raise
 
     @classmethod
-    def start_app(cls, url=None, home=None, args=()):
+    def start_app(cls, url=None, home=None, args=(), port=None):
+        """A run of the program; runs besides the class's own listen on ports of their own."""
         app = App(cls.display, home=home, url=url,
-                  args=QUIET_NET + ["--ws-ports=%d" % cls.port] + list(cls.extra_args) + list(args))
+                  args=QUIET_NET + ["--ws-ports=%d" % (port or free_port())] + list(cls.extra_args) + list(args))
         cls.apps.append(app)
         return app.start()
 
