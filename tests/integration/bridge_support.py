@@ -7,6 +7,7 @@ import json
 import os
 import re
 import socket
+import subprocess
 import threading
 import time
 import unittest
@@ -188,6 +189,21 @@ class BridgeCase(unittest.TestCase):
         umid = "c%d" % time.monotonic_ns()
         self.peer.send({"cmd": cmd, "args": list(args)}, umid=umid)
         return wait_result(self.app, umid, timeout=timeout)
+
+
+def painted_screenshot(display, path, wid, colours=64, timeout=20.0):
+    """A screenshot of the screen taken once the window `wid` shows a drawn page: the web view
+    paints a while after the page reports ready, and a blank view is a single colour."""
+    probe = path + ".window.png"
+
+    def shot():
+        subprocess.run(["import", "-window", str(wid), probe], env=display.env(), capture_output=True)
+        out = subprocess.run(["identify", "-format", "%k", probe], capture_output=True, text=True).stdout
+        return out.strip().isdigit() and int(out) >= colours
+
+    wait_for(shot, timeout, 0.2, "a painted page in window %s" % wid)
+    os.unlink(probe)
+    return display.screenshot(path)
 
 
 def screenshot_dir():
