@@ -69,21 +69,37 @@ bool CAppInfo::Initialize(const std::string& productName, const std::string& ver
                           const std::string& resourcesFolder) {
     auto& s = Info();
     if (!s.set) {
-        s.values = {productName, version, appName, companyFolder, logsFolder, cacheFolder, resourcesFolder};
+        s.values = {productName, version,     appName,        companyFolder,
+                    logsFolder,  cacheFolder, resourcesFolder};
         s.set = true;
     }
     if (CAppPaths::IsInitialized()) return true;
-    int rc = CAppPaths::Initialize({s.values[4], s.values[3], s.values[0], s.values[5], s.values[6]});
+    int rc =
+        CAppPaths::Initialize({s.values[4], s.values[3], s.values[0], s.values[5], s.values[6]});
     return rc != CAppPaths::eTooFewNames;
 }
 
-const std::string& CAppInfo::GetProductName() { return Info().values[0]; }
-const std::string& CAppInfo::GetVersion() { return Info().values[1]; }
-const std::string& CAppInfo::GetAppName() { return Info().values[2]; }
-const std::string& CAppInfo::GetCompanyFolderName() { return Info().values[3]; }
-const std::string& CAppInfo::GetLogsFolderName() { return Info().values[4]; }
-const std::string& CAppInfo::GetCacheFolderName() { return Info().values[5]; }
-const std::string& CAppInfo::GetResourcesFolderName() { return Info().values[6]; }
+const std::string& CAppInfo::GetProductName() {
+    return Info().values[0];
+}
+const std::string& CAppInfo::GetVersion() {
+    return Info().values[1];
+}
+const std::string& CAppInfo::GetAppName() {
+    return Info().values[2];
+}
+const std::string& CAppInfo::GetCompanyFolderName() {
+    return Info().values[3];
+}
+const std::string& CAppInfo::GetLogsFolderName() {
+    return Info().values[4];
+}
+const std::string& CAppInfo::GetCacheFolderName() {
+    return Info().values[5];
+}
+const std::string& CAppInfo::GetResourcesFolderName() {
+    return Info().values[6];
+}
 
 int CAppPaths::Initialize(const std::vector<std::string>& names) {
     std::lock_guard<std::mutex> lock(PathsMutex());
@@ -123,11 +139,18 @@ int CAppPaths::GetPath(int kind, std::string& path) {
         const auto& p = Paths();
         if (!p.initialized) return eFailed;
         switch (kind) {
-            case eApplicationFolder: result = p.appFolder; break;
-            case eUserAppDataFolder: result = p.userDataFolder; break;
-            case eStartupFolder: result = p.startupFolder; create = true; break;
+            case eApplicationFolder:
+                result = p.appFolder;
+                break;
+            case eUserAppDataFolder:
+                result = p.userDataFolder;
+                break;
+            case eStartupFolder:
+                result = p.startupFolder;
+                create = true;
+                break;
             default: {
-                const std::string& leaf = kind == eLogsFolder ? p.names[0]
+                const std::string& leaf = kind == eLogsFolder    ? p.names[0]
                                           : kind == eCacheFolder ? p.names[3]
                                                                  : p.names[4];
                 result = p.userDataFolder + p.names[1] + "/" + p.names[2] + "/" + leaf + "/";

@@ -21,7 +21,7 @@ bool InitializeProductAppInfo();
 }  // namespace tvc
 
 class CAppInfo {
-public:
+  public:
     // Stores the seven strings on the first call; later calls change nothing but retry the folder
     // module while it is not initialised.
     static bool Initialize(const std::string& productName, const std::string& version,
@@ -38,7 +38,7 @@ public:
 };
 
 class CAppPaths {
-public:
+  public:
     enum Kind {
         eApplicationFolder = 0,
         eUserAppDataFolder = 1,
@@ -52,7 +52,8 @@ public:
     // names: [logs folder, company folder, product name, cache folder, resources folder].
     static int Initialize(const std::vector<std::string>& names);
     static bool IsInitialized();
-    // Clears `path`, then fills it (with a trailing "/"); per-user folders are created when missing.
+    // Clears `path`, then fills it (with a trailing "/"); per-user folders are created when
+    // missing.
     static int GetPath(int kind, std::string& path);
 
     // The web process is not our executable: it is told the application folder instead.

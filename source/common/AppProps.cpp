@@ -10,7 +10,9 @@ namespace {
 std::mutex g_pathMutex;  // guards g_path only; file access is guarded by the file lock
 std::string g_path;
 
-bool HasLineBreakOrNul(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+bool HasLineBreakOrNul(const std::string& s) {
+    return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
 }  // namespace
 
 void CAppProps::SetFilePath(const std::string& path) {
@@ -32,12 +34,14 @@ std::string CAppProps::ReadProperty(const std::string& section, const std::strin
     return tvc::ini::Lookup(*text, section, key).value_or("");
 }
 
-int CAppProps::WriteProperty(const std::string& section, const std::string& key, const std::string& value) {
+int CAppProps::WriteProperty(const std::string& section, const std::string& key,
+                             const std::string& value) {
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
-        section.find(']') != std::string::npos || key.find('=') != std::string::npos || key.empty() ||
-        section.empty()) {
-        TVC_LOG_ERROR("%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
-                      "CAppProps::WriteProperty", section.c_str(), key.c_str());
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        key.empty() || section.empty()) {
+        TVC_LOG_ERROR(
+            "%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
+            "CAppProps::WriteProperty", section.c_str(), key.c_str());
         return 0;
     }
     std::string path = GetFilePath();

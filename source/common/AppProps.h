@@ -4,12 +4,13 @@
 #include <string>
 
 class CAppProps {
-public:
+  public:
     static void SetFilePath(const std::string& path);
     static std::string GetFilePath();
     // The whole value, or "" when the file, section or key is missing.
     static std::string ReadProperty(const std::string& section, const std::string& key);
     // Non-zero on success. Refuses (0, logged) any argument holding CR, LF or NUL.
     // Safe against other threads and processes writing the same file.
-    static int WriteProperty(const std::string& section, const std::string& key, const std::string& value);
+    static int WriteProperty(const std::string& section, const std::string& key,
+                             const std::string& value);
 };

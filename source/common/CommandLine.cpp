@@ -39,7 +39,9 @@ CCommandLine::CCommandLine(const std::vector<std::string>& argv) {
     }
 }
 
-bool CCommandLine::HasSwitch(const std::string& name) const { return m_switches.count(Lower(name)) != 0; }
+bool CCommandLine::HasSwitch(const std::string& name) const {
+    return m_switches.count(Lower(name)) != 0;
+}
 
 std::string CCommandLine::GetSwitchValue(const std::string& name) const {
     auto it = m_switches.find(Lower(name));
@@ -62,13 +64,15 @@ std::shared_ptr<const CCommandLine> GetGlobalCommandLine() {
 int ParsePort(const std::string& text) {
     int value = 0;
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size() || value < 1 || value > 65535) return 0;
+    if (ec != std::errc() || ptr != text.data() + text.size() || value < 1 || value > 65535)
+        return 0;
     return value;
 }
 
 void FillEngineSettings(const CCommandLine& commandLine, CEngineSettings& settings) {
     settings.multi_threaded_message_loop = commandLine.HasSwitch("multi-threaded-message-loop");
-    if (commandLine.HasSwitch("cache-path")) settings.cache_path = commandLine.GetSwitchValue("cache-path");
+    if (commandLine.HasSwitch("cache-path"))
+        settings.cache_path = commandLine.GetSwitchValue("cache-path");
     // Remote debugging stays off unless asked for (and then on loopback only).
     settings.remote_debugging_port = ParsePort(commandLine.GetSwitchValue("remote-debugging-port"));
 }

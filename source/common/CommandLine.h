@@ -7,7 +7,7 @@
 #include <vector>
 
 class CCommandLine {
-public:
+  public:
     CCommandLine() = default;
     explicit CCommandLine(const std::vector<std::string>& argv);
 
@@ -18,7 +18,7 @@ public:
     const std::vector<std::string>& GetArguments() const { return m_arguments; }
     const std::string& GetProgram() const { return m_program; }
 
-private:
+  private:
     std::string m_program;
     std::map<std::string, std::string> m_switches;  // names lower-cased, as Chromium does
     std::vector<std::string> m_arguments;

@@ -16,14 +16,14 @@ bool FileExists(const std::string& path);
 
 // An exclusive advisory lock held for the object's life (flock on `lockPath`, created if needed).
 class ScopedFileLock {
-public:
+  public:
     explicit ScopedFileLock(const std::string& lockPath);
     ~ScopedFileLock();
     ScopedFileLock(const ScopedFileLock&) = delete;
     ScopedFileLock& operator=(const ScopedFileLock&) = delete;
     bool locked() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 }  // namespace tvc

@@ -74,7 +74,9 @@ void CLogHelper::LogError(const std::string& text) {
     DebugPrint("%s", text.c_str());
 }
 
-bool CLogHelper::IsLoggerInitialized() { return s_bIsLogHelperIntialized; }
+bool CLogHelper::IsLoggerInitialized() {
+    return s_bIsLogHelperIntialized;
+}
 
 void CLogHelper::InitLogger(const std::string& filePrefix) {
     const std::string& product = CAppInfo::GetProductName();
@@ -86,7 +88,8 @@ void CLogHelper::InitLogger(const std::string& filePrefix) {
         return;
     }
     if (product.empty() || filePrefix.empty()) {
-        DebugPrint("%s: ERROR : Invalid Input : Productname and filepath.", "CLogHelper::InitLogger");
+        DebugPrint("%s: ERROR : Invalid Input : Productname and filepath.",
+                   "CLogHelper::InitLogger");
         return;
     }
     FLAGS_minloglevel = 0;

@@ -10,10 +10,11 @@
 void DebugPrint(const char* format, ...) TVC_PRINTF(1, 2);
 
 class CLogHelper {
-public:
+  public:
     enum { eInfo = 0, eWarning = 1, eError = 2 };
 
-    // printf-style formatting, cut to 10240 bytes; empty below the minimum level or for a null format.
+    // printf-style formatting, cut to 10240 bytes; empty below the minimum level or for a null
+    // format.
     static std::string GetFormattedString(int level, const char* format, ...) TVC_PRINTF(2, 3);
 
     static void LogInfo(const std::string& text);
@@ -30,7 +31,9 @@ public:
 bool SetupLogger(bool purge, const std::string& filePrefix);
 
 // Shorthands for the common "format then log at the same level" pattern.
-#define TVC_LOG_INFO(...) CLogHelper::LogInfo(CLogHelper::GetFormattedString(CLogHelper::eInfo, __VA_ARGS__))
+#define TVC_LOG_INFO(...) \
+    CLogHelper::LogInfo(CLogHelper::GetFormattedString(CLogHelper::eInfo, __VA_ARGS__))
 #define TVC_LOG_WARN(...) \
     CLogHelper::LogWarning(CLogHelper::GetFormattedString(CLogHelper::eWarning, __VA_ARGS__))
-#define TVC_LOG_ERROR(...) CLogHelper::LogError(CLogHelper::GetFormattedString(CLogHelper::eError, __VA_ARGS__))
+#define TVC_LOG_ERROR(...) \
+    CLogHelper::LogError(CLogHelper::GetFormattedString(CLogHelper::eError, __VA_ARGS__))

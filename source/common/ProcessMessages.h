@@ -9,7 +9,8 @@ namespace tvc::msg {
 
 // Web process -> browser process.
 inline constexpr const char* kTvdQuitCompletion = "v8_to_browser.tvd-quit-completion";
-inline constexpr const char* kJavascriptBinderCommandBind = "browser_to_v8.javascript-binder-command-bind";
+inline constexpr const char* kJavascriptBinderCommandBind =
+    "browser_to_v8.javascript-binder-command-bind";
 inline constexpr const char* kNativeMessageListenerCommandControl =
     "v8_to_browser.nativemessage-listener-command-control";
 inline constexpr const char* kAppCommandVisibility = "v8_to_browser.app-command-visibility";
@@ -36,15 +37,18 @@ inline constexpr const char* kLaunchURL = "LaunchURLMessage";
 inline constexpr const char* kConsoleMessage = "tvc.console-message";
 
 // Browser process -> web process.
-inline constexpr const char* kNativeMessageCommandReceived = "browser_to_v8.nativemessage-command-received";
+inline constexpr const char* kNativeMessageCommandReceived =
+    "browser_to_v8.nativemessage-command-received";
 inline constexpr const char* kInterAppConnectionEstablished =
     "browser_to_v8.interapp-messaging-connection-established";
-inline constexpr const char* kAppBeforeQuitNotification = "browser_to_v8.app-before-quit-notification";
+inline constexpr const char* kAppBeforeQuitNotification =
+    "browser_to_v8.app-before-quit-notification";
 inline constexpr const char* kFullScreenToggle = "browser_to_v8.fullscreentoggle";
 inline constexpr const char* kStreamStopForAppUpdate = "browser_to_v8.streamstopforappupdate";
 inline constexpr const char* kNotificationOnNativeApplicationHide =
     "browser_to_v8.notification-on-native-application-hide";
-inline constexpr const char* kOnTrayIconOpenApplicationSelect = "browser_to_v8.onTrayIconOpenApplicationSelect";
+inline constexpr const char* kOnTrayIconOpenApplicationSelect =
+    "browser_to_v8.onTrayIconOpenApplicationSelect";
 inline constexpr const char* kOnTrayIconOpenBrowser = "browser_to_v8.onTrayIconOpenBrowser";
 inline constexpr const char* kGetLocalTimeMap = "GetLocalTimeMap";
 inline constexpr const char* kPluginCrashEvent = "PluginCrashEvent";

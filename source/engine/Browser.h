@@ -10,7 +10,7 @@
 namespace tvc::engine {
 
 class IFrame {
-public:
+  public:
     virtual ~IFrame() = default;
     virtual std::string GetURL() const = 0;
     virtual bool IsMain() const = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 class IBrowserHost {
-public:
+  public:
     virtual ~IBrowserHost() = default;
     virtual void CloseBrowser(bool forceClose) = 0;
     virtual void SetFocus(bool focus) = 0;
@@ -33,7 +33,7 @@ public:
 };
 
 class IBrowser {
-public:
+  public:
     virtual ~IBrowser() = default;
     virtual int GetIdentifier() const = 0;
     virtual bool IsPopup() const = 0;

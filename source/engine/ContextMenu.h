@@ -5,7 +5,11 @@
 
 namespace tvc::engine {
 // Bits of the menu's context, as the handler tests them.
-enum ContextMenuTypeFlags { CM_TYPEFLAG_PAGE = 1 << 0, CM_TYPEFLAG_FRAME = 1 << 1, CM_TYPEFLAG_LINK = 1 << 2 };
+enum ContextMenuTypeFlags {
+    CM_TYPEFLAG_PAGE = 1 << 0,
+    CM_TYPEFLAG_FRAME = 1 << 1,
+    CM_TYPEFLAG_LINK = 1 << 2
+};
 
 struct ContextMenuParams {
     int typeFlags = 0;
@@ -13,7 +17,7 @@ struct ContextMenuParams {
 };
 
 class IContextMenuModel {
-public:
+  public:
     virtual ~IContextMenuModel() = default;
     virtual int GetCount() const = 0;
     virtual void AddSeparator() = 0;

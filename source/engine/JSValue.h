@@ -22,7 +22,7 @@ using RenderFrameRef = std::shared_ptr<IRenderFrame>;
 using RenderBrowserRef = std::shared_ptr<IRenderBrowser>;
 
 class JSValue {
-public:
+  public:
     // Int is a number with an integral value that fits an int32; every other number is Double.
     enum class Type { Undefined, Null, Bool, Int, Double, String, Array, Function, Object };
 
@@ -62,7 +62,8 @@ public:
 
     // Functions. Null when the call threw; the exception is logged and cleared by the engine,
     // so later calls in the same context run normally.
-    virtual JSValueRef ExecuteFunction(const JSValueRef& thisObject, const JSValueList& arguments) = 0;
+    virtual JSValueRef ExecuteFunction(const JSValueRef& thisObject,
+                                       const JSValueList& arguments) = 0;
 
     // The same script object (or the same primitive value).
     virtual bool IsSame(const JSValue& other) const = 0;
@@ -71,15 +72,16 @@ public:
 // A native function's body: `name` is the name it was created with. Returning false leaves the
 // result undefined. A non-empty `exception` is raised in the page as an Error with that text.
 class IJSHandler {
-public:
+  public:
     virtual ~IJSHandler() = default;
-    virtual bool Execute(const std::string& name, const JSContextRef& context, const JSValueRef& thisObject,
-                         const JSValueList& arguments, JSValueRef& retval, std::string& exception) = 0;
+    virtual bool Execute(const std::string& name, const JSContextRef& context,
+                         const JSValueRef& thisObject, const JSValueList& arguments,
+                         JSValueRef& retval, std::string& exception) = 0;
 };
 
 // A native property: Get fills `retval`; Set receives the assigned value.
 class IJSAccessor {
-public:
+  public:
     virtual ~IJSAccessor() = default;
     virtual bool Get(const std::string& name, const JSContextRef& context, JSValueRef& retval,
                      std::string& exception) = 0;
@@ -89,9 +91,10 @@ public:
 
 // One frame's script context: its global object (`window`), value factories and its page.
 class JSContext {
-public:
+  public:
     virtual ~JSContext() = default;
-    // False once the context was released (its frame navigated or went away): nothing may run in it.
+    // False once the context was released (its frame navigated or went away): nothing may run in
+    // it.
     virtual bool IsValid() const = 0;
     virtual bool IsSame(const JSContext& other) const = 0;
     virtual JSValueRef GetGlobal() = 0;
@@ -109,14 +112,15 @@ public:
     virtual JSValueRef NewArray(int length) = 0;
     virtual JSValueRef NewObject() = 0;
     // A function that calls `handler` with `name`; the function keeps the handler alive.
-    virtual JSValueRef NewFunction(const std::string& name, std::shared_ptr<IJSHandler> handler) = 0;
+    virtual JSValueRef NewFunction(const std::string& name,
+                                   std::shared_ptr<IJSHandler> handler) = 0;
     // Adds the accessor property `name` to `object`; the object keeps the accessor alive.
     virtual bool DefineAccessor(const JSValueRef& object, const std::string& name,
                                 std::shared_ptr<IJSAccessor> accessor) = 0;
 };
 
 class IRenderFrame {
-public:
+  public:
     virtual ~IRenderFrame() = default;
     virtual long long GetIdentifier() const = 0;
     virtual bool IsMain() const = 0;
@@ -127,7 +131,7 @@ public:
 
 // A page (CEF's browser) as its web process sees it.
 class IRenderBrowser {
-public:
+  public:
     virtual ~IRenderBrowser() = default;
     virtual int GetIdentifier() const = 0;
     // Null when the page has no main frame (yet, or any more).

@@ -14,7 +14,7 @@ struct Rect {
 };
 
 class IAppWindow {
-public:
+  public:
     virtual ~IAppWindow() = default;
     virtual bool IsValid() const = 0;
     virtual bool IsVisible() const = 0;
@@ -41,7 +41,7 @@ public:
 };
 
 class IDesktop {
-public:
+  public:
     virtual ~IDesktop() = default;
     // Work area of the monitor a maximised window would fill (the primary one).
     virtual Rect GetMaximizedArea() const = 0;

@@ -6,9 +6,12 @@
 
 namespace tvc::platform {
 inline constexpr std::uint32_t PackMinimumSize(int width, int height) {
-    return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) | static_cast<std::uint32_t>(height & 0xFFFF);
+    return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) |
+           static_cast<std::uint32_t>(height & 0xFFFF);
 }
-inline constexpr int UnpackMinimumWidth(std::uint32_t packed) { return static_cast<std::int16_t>(packed >> 16); }
+inline constexpr int UnpackMinimumWidth(std::uint32_t packed) {
+    return static_cast<std::int16_t>(packed >> 16);
+}
 inline constexpr int UnpackMinimumHeight(std::uint32_t packed) {
     return static_cast<std::int16_t>(packed & 0xFFFF);
 }

@@ -14,7 +14,8 @@ namespace {
 using Wide = std::int64_t;
 
 int ClampToInt(Wide v) {
-    return static_cast<int>(std::clamp<Wide>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<Wide>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 bool CornerOnArea(const Rect& r, const Rect& area) {
@@ -38,10 +39,12 @@ int ParsePlacementValue(const std::string& text) {
     return ClampToInt(negative ? -value : value);
 }
 
-Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const std::vector<Rect>& workAreas) {
+Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea,
+                              const std::vector<Rect>& workAreas) {
     Rect r = stored;
-    const bool onSomeArea = std::any_of(workAreas.begin(), workAreas.end(),
-                                        [&](const Rect& area) { return CornerOnArea(stored, area); });
+    const bool onSomeArea = std::any_of(workAreas.begin(), workAreas.end(), [&](const Rect& area) {
+        return CornerOnArea(stored, area);
+    });
     if (!onSomeArea || stored.width == 0 || stored.height == 0) {
         r.x = primaryArea.x + (primaryArea.width - kDefaultWindowWidth) / 2;
         r.y = primaryArea.y + (primaryArea.height - kDefaultWindowHeight) / 2;
@@ -65,9 +68,10 @@ void RestoreWindowPosition(const IDesktop& desktop, int& x, int& y, int& width, 
                       ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "y")),
                       ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "width")),
                       ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "height"))};
-    const Rect r = ComputeRestoredPlacement(stored, desktop.GetMaximizedArea(), desktop.GetWorkAreas());
-    TVC_LOG_INFO("RestoreWindowPosition : stored %d,%d %dx%d -> %d,%d %dx%d", stored.x, stored.y, stored.width,
-                 stored.height, r.x, r.y, r.width, r.height);
+    const Rect r =
+        ComputeRestoredPlacement(stored, desktop.GetMaximizedArea(), desktop.GetWorkAreas());
+    TVC_LOG_INFO("RestoreWindowPosition : stored %d,%d %dx%d -> %d,%d %dx%d", stored.x, stored.y,
+                 stored.width, stored.height, r.x, r.y, r.width, r.height);
     x = r.x;
     y = r.y;
     width = r.width;

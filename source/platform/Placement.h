@@ -20,7 +20,8 @@ int ParsePlacementValue(const std::string& text);
 // The restore rules: a stored placement whose bottom-right corner lies on one of `workAreas` and
 // whose sizes are not 0 is kept; otherwise it becomes 1220 x 700 centred on `primaryArea`.
 // Either way it ends at least 1220 x 700.
-Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea, const std::vector<Rect>& workAreas);
+Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea,
+                              const std::vector<Rect>& workAreas);
 
 // Writes section "windowpos", keys "x", "y", "width", "height" (in that order) as decimal text.
 void SaveWindowPosition(int x, int y, int width, int height);

@@ -13,7 +13,8 @@
 
 namespace tvc::platform {
 
-CSingleInstanceLock::CSingleInstanceLock(const std::string& name, const std::string& fallbackFolder) {
+CSingleInstanceLock::CSingleInstanceLock(const std::string& name,
+                                         const std::string& fallbackFolder) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string folder = (runtime && runtime[0] == '/') ? std::string(runtime) : fallbackFolder;
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');

@@ -5,7 +5,7 @@
 
 namespace tvc::platform {
 class CSingleInstanceLock {
-public:
+  public:
     // Tries once, without waiting. The lock file lives in $XDG_RUNTIME_DIR, else `fallbackFolder`.
     CSingleInstanceLock(const std::string& name, const std::string& fallbackFolder);
     ~CSingleInstanceLock();
@@ -17,7 +17,7 @@ public:
     bool IsHeldElsewhere() const { return m_heldElsewhere; }
     const std::string& GetPath() const { return m_path; }
 
-private:
+  private:
     int m_fd = -1;
     bool m_owned = false;
     bool m_heldElsewhere = false;

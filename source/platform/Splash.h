@@ -3,7 +3,7 @@
 
 namespace tvc::platform {
 class ISplashScreen {
-public:
+  public:
     virtual ~ISplashScreen() = default;
     // Shows the splash (again); a non-zero time-out hides it by itself after that many ms.
     virtual void ShowSplashScreen(int timeoutMs) = 0;

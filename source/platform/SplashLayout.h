@@ -12,7 +12,8 @@ struct SplashLayout {
 inline constexpr int kSplashBarHeight = 4;
 
 // Integer arithmetic throughout; without a picture pass 0 x 0.
-constexpr SplashLayout ComputeSplashLayout(int clientWidth, int clientHeight, int pictureWidth, int pictureHeight) {
+constexpr SplashLayout ComputeSplashLayout(int clientWidth, int clientHeight, int pictureWidth,
+                                           int pictureHeight) {
     const int a = (clientHeight - pictureHeight) / 4;
     SplashLayout l;
     l.picture = {(clientWidth - pictureWidth) / 2 - 8, a + 12, pictureWidth, pictureHeight};

@@ -16,7 +16,8 @@ void MessageCallbackMap::ReleaseContext(const engine::JSContextRef& context) {
     }
 }
 
-bool ClientAppExtensionHandler::Execute(const std::string& name, const engine::JSContextRef& context,
+bool ClientAppExtensionHandler::Execute(const std::string& name,
+                                        const engine::JSContextRef& context,
                                         const engine::JSValueRef&, const engine::JSValueList& args,
                                         engine::JSValueRef& retval, std::string& exception) {
     auto browser = context ? context->GetBrowser() : nullptr;
@@ -24,23 +25,30 @@ bool ClientAppExtensionHandler::Execute(const std::string& name, const engine::J
         if ((args.size() == 1 || args.size() == 2) && args[0] && args[0]->IsString()) {
             engine::ProcessMessage message{args[0]->GetStringValue(), {}};
             if (!message.name.empty()) {
-                if (args.size() == 2 && args[1] && args[1]->IsArray()) message.args = ListFromJSArray(args[1]);
+                if (args.size() == 2 && args[1] && args[1]->IsArray())
+                    message.args = ListFromJSArray(args[1]);
                 if (!browser || !browser->SendProcessMessage(message))
-                    TVC_LOG_ERROR("ClientAppExtensionHandler::Execute sendMessage : %s was not sent",
-                                  message.name.c_str());
+                    TVC_LOG_ERROR(
+                        "ClientAppExtensionHandler::Execute sendMessage : %s was not sent",
+                        message.name.c_str());
                 return true;
             }
         }
     } else if (name == "setMessageCallback") {
-        if (args.size() == 2 && args[0] && args[0]->IsString() && args[1] && args[1]->IsFunction() && browser) {
-            if (!m_callbacks->Insert({args[0]->GetStringValue(), browser->GetIdentifier()}, {context, args[1]}))
-                TVC_LOG_WARN("ClientAppExtensionHandler::Execute setMessageCallback : %s already has a callback",
-                             args[0]->GetStringValue().c_str());
+        if (args.size() == 2 && args[0] && args[0]->IsString() && args[1] &&
+            args[1]->IsFunction() && browser) {
+            if (!m_callbacks->Insert({args[0]->GetStringValue(), browser->GetIdentifier()},
+                                     {context, args[1]}))
+                TVC_LOG_WARN(
+                    "ClientAppExtensionHandler::Execute setMessageCallback : %s already has a "
+                    "callback",
+                    args[0]->GetStringValue().c_str());
             return true;
         }
     } else if (name == "removeMessageCallback") {
         if (args.size() == 1 && args[0] && args[0]->IsString() && browser) {
-            retval = context->NewBool(m_callbacks->Erase({args[0]->GetStringValue(), browser->GetIdentifier()}));
+            retval = context->NewBool(
+                m_callbacks->Erase({args[0]->GetStringValue(), browser->GetIdentifier()}));
             return true;
         }
     }

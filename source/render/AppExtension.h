@@ -12,7 +12,7 @@ namespace tvc::render {
 
 // (message name, page identifier) -> (context, function). Render thread only.
 class MessageCallbackMap {
-public:
+  public:
     using Key = std::pair<std::string, int>;
     using Value = std::pair<engine::JSContextRef, engine::JSValueRef>;
 
@@ -28,23 +28,26 @@ public:
     bool Empty() const { return m_map.empty(); }
     size_t Size() const { return m_map.size(); }
 
-private:
+  private:
     std::map<Key, Value> m_map;
 };
 
 class ClientAppExtensionHandler : public engine::IJSHandler {
-public:
+  public:
     explicit ClientAppExtensionHandler(std::shared_ptr<MessageCallbackMap> callbacks)
         : m_callbacks(std::move(callbacks)) {}
 
-    // Render thread. Unfitting arguments raise "Invalid method arguments" and send or store nothing.
-    bool Execute(const std::string& name, const engine::JSContextRef& context, const engine::JSValueRef& thisObject,
-                 const engine::JSValueList& arguments, engine::JSValueRef& retval, std::string& exception) override;
+    // Render thread. Unfitting arguments raise "Invalid method arguments" and send or store
+    // nothing.
+    bool Execute(const std::string& name, const engine::JSContextRef& context,
+                 const engine::JSValueRef& thisObject, const engine::JSValueList& arguments,
+                 engine::JSValueRef& retval, std::string& exception) override;
 
     // Adds `app` with its three functions to the context's window.
-    static bool Install(const engine::JSContextRef& context, const std::shared_ptr<ClientAppExtensionHandler>& handler);
+    static bool Install(const engine::JSContextRef& context,
+                        const std::shared_ptr<ClientAppExtensionHandler>& handler);
 
-private:
+  private:
     std::shared_ptr<MessageCallbackMap> m_callbacks;
 };
 }  // namespace tvc::render

@@ -42,10 +42,12 @@ void CCallbackRegistry::ReleaseContext(const engine::JSContextRef& context) {
             TVC_LOG_INFO("CJavascriptHandler::ReleaseContext skipping-NULLREF \n");
             ++it;
         } else if (entryContext->IsSame(*context)) {
-            TVC_LOG_INFO("CJavascriptHandler::ReleaseContext cleaning up %p \n", static_cast<void*>(entryContext.get()));
+            TVC_LOG_INFO("CJavascriptHandler::ReleaseContext cleaning up %p \n",
+                         static_cast<void*>(entryContext.get()));
             it = m_map.erase(it);
         } else {
-            TVC_LOG_INFO("CJavascriptHandler::ReleaseContext skipping %p \n", static_cast<void*>(entryContext.get()));
+            TVC_LOG_INFO("CJavascriptHandler::ReleaseContext skipping %p \n",
+                         static_cast<void*>(entryContext.get()));
             ++it;
         }
     }

@@ -27,7 +27,7 @@ struct CallbackCtxType {
 };
 
 class CCallbackRegistry {
-public:
+  public:
     // Behind the existing entries of the same name; nothing is de-duplicated.
     void Add(const std::string& name, CallbackCtxType entry);
     // Erases the earliest subscription of `name`; false when there is none.
@@ -40,7 +40,7 @@ public:
     size_t Count(const std::string& name) const { return m_map.count(name); }
     size_t Size() const { return m_map.size(); }
 
-private:
+  private:
     std::multimap<std::string, CallbackCtxType> m_map;
     std::uint64_t m_uiNextSerial = 1;
 };

@@ -13,8 +13,12 @@ using engine::RenderFrameRef;
 namespace {
 constexpr int kBindRetryDelayMs = 250;
 
-std::string StringArg(const ProcessMessage& m, size_t i) { return i < m.args.size() ? m.args[i].GetString() : ""; }
-bool BoolArg(const ProcessMessage& m, size_t i) { return i < m.args.size() && m.args[i].GetBool(); }
+std::string StringArg(const ProcessMessage& m, size_t i) {
+    return i < m.args.size() ? m.args[i].GetString() : "";
+}
+bool BoolArg(const ProcessMessage& m, size_t i) {
+    return i < m.args.size() && m.args[i].GetBool();
+}
 }  // namespace
 
 ClientApp::ClientApp(RenderEnvRef env)
@@ -22,7 +26,9 @@ ClientApp::ClientApp(RenderEnvRef env)
       m_callbacks(std::make_shared<MessageCallbackMap>()),
       m_extensionHandler(std::make_shared<ClientAppExtensionHandler>(m_callbacks)) {}
 
-void ClientApp::OnRenderThreadCreated() { TVC_LOG_INFO("ClientApp::OnRenderThreadCreated"); }
+void ClientApp::OnRenderThreadCreated() {
+    TVC_LOG_INFO("ClientApp::OnRenderThreadCreated");
+}
 
 void ClientApp::OnWebKitInitialized() {
     // The `app` channel is added to each context as it is created (there is no extension registry).
@@ -30,11 +36,13 @@ void ClientApp::OnWebKitInitialized() {
 }
 
 void ClientApp::OnBrowserCreated(const RenderBrowserRef& browser) {
-    TVC_LOG_INFO("ClientApp::OnBrowserCreated : browser %d", browser ? browser->GetIdentifier() : -1);
+    TVC_LOG_INFO("ClientApp::OnBrowserCreated : browser %d",
+                 browser ? browser->GetIdentifier() : -1);
 }
 
 void ClientApp::OnBrowserDestroyed(const RenderBrowserRef& browser) {
-    TVC_LOG_INFO("ClientApp::OnBrowserDestroyed : browser %d", browser ? browser->GetIdentifier() : -1);
+    TVC_LOG_INFO("ClientApp::OnBrowserDestroyed : browser %d",
+                 browser ? browser->GetIdentifier() : -1);
 }
 
 void ClientApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
@@ -53,7 +61,8 @@ void ClientApp::OnContextReleased(const RenderBrowserRef& browser, const RenderF
 
 void ClientApp::CheckBinderIntegrity() {
     if (m_js_binder) {
-        TVC_LOG_INFO("ClientApp::CheckBinderIntegrity : premature-return binder-valid - avoid recreate.\n");
+        TVC_LOG_INFO(
+            "ClientApp::CheckBinderIntegrity : premature-return binder-valid - avoid recreate.\n");
         return;
     }
     TVC_LOG_WARN("ClientApp::CheckBinderIntegrity CJavascriptBinder-born\n");
@@ -70,7 +79,8 @@ bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFr
                 if (auto self = weak.lock()) self->BindToJavascript(browser, frame, context);
             },
             kBindRetryDelayMs);
-        TVC_LOG_WARN("ClientHandler::BindToJavascript :NewCefRunnableMethod result :  %d\n", posted ? 1 : 0);
+        TVC_LOG_WARN("ClientHandler::BindToJavascript :NewCefRunnableMethod result :  %d\n",
+                     posted ? 1 : 0);
         return posted;
     }
     CheckBinderIntegrity();
@@ -80,8 +90,8 @@ bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFr
     }
     if (frame)
         TVC_LOG_INFO("ClientApp::BindToJavascript: browser %d, frame %lld (%s), context %p",
-                     browser ? browser->GetIdentifier() : -1, frame->GetIdentifier(), frame->IsMain() ? "main" : "sub",
-                     static_cast<void*>(context.get()));
+                     browser ? browser->GetIdentifier() : -1, frame->GetIdentifier(),
+                     frame->IsMain() ? "main" : "sub", static_cast<void*>(context.get()));
     else
         TVC_LOG_INFO("ClientApp::BindToJavascript: frame-context nullref \n");
     m_js_binder->OnContextCreated(browser, frame, context);
@@ -92,11 +102,14 @@ void ClientApp::Fire(const char* event, const engine::ListValue& arguments) {
     if (m_js_binder) m_js_binder->FireEventOnJavaScript(event, arguments);
 }
 
-bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser, engine::ProcessId sourceProcess,
+bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
+                                         engine::ProcessId sourceProcess,
                                          const ProcessMessage& message) {
     const std::string& name = message.name;
-    TVC_LOG_WARN("ClientApp::OnProcessMessageReceived : render thread %d, source process %d, message %s",
-                 m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess), name.c_str());
+    TVC_LOG_WARN(
+        "ClientApp::OnProcessMessageReceived : render thread %d, source process %d, message %s",
+        m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess),
+        name.c_str());
     if (name == msg::kNativeMessageCommandReceived) {
         if (m_js_binder) m_js_binder->OnNativeMessageRceive(StringArg(message, 0));
     } else if (name == msg::kAppBeforeQuitNotification) {
@@ -113,8 +126,8 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser, engine
         // The web process may not start programs: the browser process opens the site for it.
         std::string url = m_env->webSiteURL + "/?tvb_launched_from_sys_tray=true";
         if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
-            TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : could not ask to open %s", name.c_str(),
-                          url.c_str());
+            TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : could not ask to open %s",
+                          name.c_str(), url.c_str());
         Fire("OnTrayIconMenuOpenBrowser", {});
     } else if (name == msg::kInterAppConnectionEstablished) {
         Fire("HandleInterAppConnectionStatusChange", {1});
@@ -132,7 +145,8 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser, engine
     } else if (name == msg::kIsWindowMiniaturizedStatus) {
         if (message.args.empty()) return false;
         m_env->state->bWindowMinimized = BoolArg(message, 0);
-        TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n", "ClientApp::OnProcessMessageReceived",
+        TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n",
+                     "ClientApp::OnProcessMessageReceived",
                      m_env->state->bWindowMinimized ? 1u : 0u);
         return true;
     }
@@ -145,11 +159,14 @@ void ClientApp::HandleQuitNotification(const RenderBrowserRef& browser) {
     if (m_js_binder)
         result = m_js_binder->HandleWebAppQuit(browser);
     else
-        TVC_LOG_ERROR("%s: Error! m_js_binder is NULL, so not calling HandleWebAppQuit on browser.", fn);
-    TVC_LOG_WARN("%s: HandleWebAppQuit : completed with result = %u (0 is fail)", fn, result ? 1u : 0u);
+        TVC_LOG_ERROR("%s: Error! m_js_binder is NULL, so not calling HandleWebAppQuit on browser.",
+                      fn);
+    TVC_LOG_WARN("%s: HandleWebAppQuit : completed with result = %u (0 is fail)", fn,
+                 result ? 1u : 0u);
     // Exactly one completion per notification, whatever the page did.
     if (!browser) {
-        TVC_LOG_ERROR("%s: %s SendProcessMessage : msg-null-ref OR browser-null-ref", fn, msg::kTvdQuitCompletion);
+        TVC_LOG_ERROR("%s: %s SendProcessMessage : msg-null-ref OR browser-null-ref", fn,
+                      msg::kTvdQuitCompletion);
         return;
     }
     if (browser->SendProcessMessage({msg::kTvdQuitCompletion, {}}))
@@ -163,23 +180,26 @@ bool ClientApp::SetLocalTimeMap(const RenderBrowserRef& browser, const ProcessMe
     JSContextRef context = frame ? frame->GetContext() : nullptr;
     engine::JSValueRef window = context && context->IsValid() ? context->GetGlobal() : nullptr;
     if (!window || !window->IsObject()) {
-        TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : no main-frame window object", msg::kGetLocalTimeMap);
+        TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : no main-frame window object",
+                      msg::kGetLocalTimeMap);
         return false;
     }
     window->SetValue("propLocalTimeMap", context->NewString(StringArg(message, 0)));
     return true;
 }
 
-bool ClientApp::DispatchToMessageCallback(const RenderBrowserRef& browser, const ProcessMessage& message) {
+bool ClientApp::DispatchToMessageCallback(const RenderBrowserRef& browser,
+                                          const ProcessMessage& message) {
     if (m_callbacks->Empty() || !browser) return false;
-    const MessageCallbackMap::Value* found = m_callbacks->Find({message.name, browser->GetIdentifier()});
+    const MessageCallbackMap::Value* found =
+        m_callbacks->Find({message.name, browser->GetIdentifier()});
     if (!found) return false;
     // Local references: the callback may remove itself.
     JSContextRef context = found->first;
     engine::JSValueRef function = found->second;
     if (!context || !context->IsValid() || !function) return false;
-    engine::JSValueRef result =
-        function->ExecuteFunction(nullptr, {context->NewString(message.name), JSArrayFromList(context, message.args)});
+    engine::JSValueRef result = function->ExecuteFunction(
+        nullptr, {context->NewString(message.name), JSArrayFromList(context, message.args)});
     return result && result->IsBool() && result->GetBoolValue();
 }
 
@@ -191,7 +211,8 @@ void CTVCApp::OnRenderThreadCreated() {
 void CTVCApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
                                const JSContextRef& context) {
     ClientApp::OnContextCreated(browser, frame, context);
-    bool sent = browser && browser->SendProcessMessage({msg::kNativeMessageListenerCommandControl, {true}});
+    bool sent =
+        browser && browser->SendProcessMessage({msg::kNativeMessageListenerCommandControl, {true}});
     TVC_LOG_WARN("CTVCApp::OnContextCreated SendProcessMessage : %s sent-result: %d\n",
                  msg::kNativeMessageListenerCommandControl, sent ? 1 : 0);
 }

@@ -14,7 +14,7 @@
 namespace tvc::render {
 
 class ClientApp : public std::enable_shared_from_this<ClientApp> {
-public:
+  public:
     explicit ClientApp(RenderEnvRef env);
     virtual ~ClientApp() = default;
 
@@ -22,28 +22,33 @@ public:
     virtual void OnWebKitInitialized();
     virtual void OnBrowserCreated(const engine::RenderBrowserRef& browser);
     virtual void OnBrowserDestroyed(const engine::RenderBrowserRef& browser);
-    virtual void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+    virtual void OnContextCreated(const engine::RenderBrowserRef& browser,
+                                  const engine::RenderFrameRef& frame,
                                   const engine::JSContextRef& context);
-    virtual void OnContextReleased(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+    virtual void OnContextReleased(const engine::RenderBrowserRef& browser,
+                                   const engine::RenderFrameRef& frame,
                                    const engine::JSContextRef& context);
     // True when the message was handled.
-    virtual bool OnProcessMessageReceived(const engine::RenderBrowserRef& browser, engine::ProcessId sourceProcess,
+    virtual bool OnProcessMessageReceived(const engine::RenderBrowserRef& browser,
+                                          engine::ProcessId sourceProcess,
                                           const engine::ProcessMessage& message);
 
     void CheckBinderIntegrity();
     // Any thread: off the render thread it re-posts itself there (250 ms later).
-    bool BindToJavascript(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
-                          const engine::JSContextRef& context);
+    bool BindToJavascript(const engine::RenderBrowserRef& browser,
+                          const engine::RenderFrameRef& frame, const engine::JSContextRef& context);
 
     const std::shared_ptr<CJavascriptBinder>& GetBinder() const { return m_js_binder; }
     const MessageCallbackMap& GetMessageCallbacks() const { return *m_callbacks; }
     const RenderEnvRef& GetEnv() const { return m_env; }
 
-private:
+  private:
     // The callback registered by page script for this message name and page.
-    bool DispatchToMessageCallback(const engine::RenderBrowserRef& browser, const engine::ProcessMessage& message);
+    bool DispatchToMessageCallback(const engine::RenderBrowserRef& browser,
+                                   const engine::ProcessMessage& message);
     void HandleQuitNotification(const engine::RenderBrowserRef& browser);
-    bool SetLocalTimeMap(const engine::RenderBrowserRef& browser, const engine::ProcessMessage& message);
+    bool SetLocalTimeMap(const engine::RenderBrowserRef& browser,
+                         const engine::ProcessMessage& message);
     // Fires `event` when there is a binder.
     void Fire(const char* event, const engine::ListValue& arguments);
 
@@ -55,11 +60,12 @@ private:
 
 // The product's application object: per-process set-up and the listener request.
 class CTVCApp : public ClientApp {
-public:
+  public:
     using ClientApp::ClientApp;
     void OnRenderThreadCreated() override;
     // Every script context, sub-frames included, (re)requests the inter-app listener.
-    void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+    void OnContextCreated(const engine::RenderBrowserRef& browser,
+                          const engine::RenderFrameRef& frame,
                           const engine::JSContextRef& context) override;
 };
 }  // namespace tvc::render

@@ -8,8 +8,8 @@ namespace {
 constexpr const char* kProperty = "fullscreen";
 }
 
-bool FullScreenAccessor::Get(const std::string& name, const engine::JSContextRef& context, engine::JSValueRef& retval,
-                             std::string&) {
+bool FullScreenAccessor::Get(const std::string& name, const engine::JSContextRef& context,
+                             engine::JSValueRef& retval, std::string&) {
     if (name.empty()) {
         TVC_LOG_ERROR("FullScreenAccessor::Get Invalid argument %s\n", name.c_str());
         return false;
@@ -23,8 +23,8 @@ bool FullScreenAccessor::Get(const std::string& name, const engine::JSContextRef
     return true;
 }
 
-bool FullScreenAccessor::Set(const std::string& name, const engine::JSContextRef&, const engine::JSValueRef& value,
-                             std::string& exception) {
+bool FullScreenAccessor::Set(const std::string& name, const engine::JSContextRef&,
+                             const engine::JSValueRef& value, std::string& exception) {
     if (name.empty() || !value) {
         TVC_LOG_ERROR("FullScreenAccessor::Set Invalid argument %s\n", name.c_str());
         return false;

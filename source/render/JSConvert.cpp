@@ -29,24 +29,35 @@ engine::ListValue ListFrom(const engine::JSValueRef& array, int depth) {
 }
 }  // namespace
 
-engine::ListValue ListFromJSArray(const engine::JSValueRef& array) { return ListFrom(array, 0); }
+engine::ListValue ListFromJSArray(const engine::JSValueRef& array) {
+    return ListFrom(array, 0);
+}
 
-engine::JSValueRef JSValueFromValue(const engine::JSContextRef& context, const engine::Value& value) {
+engine::JSValueRef JSValueFromValue(const engine::JSContextRef& context,
+                                    const engine::Value& value) {
     using T = engine::Value::Type;
     switch (value.GetType()) {
-        case T::Bool: return context->NewBool(value.GetBool());
-        case T::Int: return context->NewInt(value.GetInt());
-        case T::Double: return context->NewDouble(value.GetDouble());
-        case T::String: return context->NewString(value.GetString());
-        case T::List: return JSArrayFromList(context, value.GetList());
-        case T::Null: break;
+        case T::Bool:
+            return context->NewBool(value.GetBool());
+        case T::Int:
+            return context->NewInt(value.GetInt());
+        case T::Double:
+            return context->NewDouble(value.GetDouble());
+        case T::String:
+            return context->NewString(value.GetString());
+        case T::List:
+            return JSArrayFromList(context, value.GetList());
+        case T::Null:
+            break;
     }
     return context->NewNull();
 }
 
-engine::JSValueRef JSArrayFromList(const engine::JSContextRef& context, const engine::ListValue& list) {
+engine::JSValueRef JSArrayFromList(const engine::JSContextRef& context,
+                                   const engine::ListValue& list) {
     engine::JSValueRef array = context->NewArray(static_cast<int>(list.size()));
-    for (size_t i = 0; i < list.size(); ++i) array->SetValue(static_cast<int>(i), JSValueFromValue(context, list[i]));
+    for (size_t i = 0; i < list.size(); ++i)
+        array->SetValue(static_cast<int>(i), JSValueFromValue(context, list[i]));
     return array;
 }
 }  // namespace tvc::render

@@ -11,6 +11,8 @@ namespace tvc::render {
 engine::ListValue ListFromJSArray(const engine::JSValueRef& array);
 
 // bool, int, double, string and lists as themselves; null as null.
-engine::JSValueRef JSArrayFromList(const engine::JSContextRef& context, const engine::ListValue& list);
-engine::JSValueRef JSValueFromValue(const engine::JSContextRef& context, const engine::Value& value);
+engine::JSValueRef JSArrayFromList(const engine::JSContextRef& context,
+                                   const engine::ListValue& list);
+engine::JSValueRef JSValueFromValue(const engine::JSContextRef& context,
+                                    const engine::Value& value);
 }  // namespace tvc::render

@@ -14,14 +14,15 @@ constexpr int kMaxQuitWaitSeconds = 6;
 constexpr int kQuitPollMs = 100;
 }  // namespace
 
-void CJavascriptBinder::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
-                                         const JSContextRef& context) {
+void CJavascriptBinder::OnContextCreated(const RenderBrowserRef& browser,
+                                         const RenderFrameRef& frame, const JSContextRef& context) {
     ExecuteJSBinding(browser, frame, context);
 }
 
 void CJavascriptBinder::OnContextReleased(const RenderBrowserRef&, const RenderFrameRef&,
                                           const JSContextRef& context) {
-    TVC_LOG_INFO("CJavascriptBinder OnContextReleased m_js_handler: %p++ \n", static_cast<void*>(m_js_handler.get()));
+    TVC_LOG_INFO("CJavascriptBinder OnContextReleased m_js_handler: %p++ \n",
+                 static_cast<void*>(m_js_handler.get()));
     if (m_js_handler) m_js_handler->ReleaseContext(context);
 }
 
@@ -30,10 +31,12 @@ bool CJavascriptBinder::ExecuteJSBinding(const RenderBrowserRef& browser, const 
     return JSConstructNativeHostContext(context, browser);
 }
 
-bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context, const RenderBrowserRef& browser) {
+bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context,
+                                                     const RenderBrowserRef& browser) {
     JSValueRef window = context ? context->GetGlobal() : nullptr;
     if (!window || !window->IsObject()) {
-        TVC_LOG_ERROR("CJavascriptBinder JSConstructNativeHostContext failed : no global |window| object \n");
+        TVC_LOG_ERROR(
+            "CJavascriptBinder JSConstructNativeHostContext failed : no global |window| object \n");
         return false;
     }
     JSValueRef host = context->NewObject();
@@ -41,11 +44,14 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
     host->SetValue("version", context->NewString(m_env->version));
     if (!m_js_handler) m_js_handler = std::make_shared<CJavascriptHandler>(browser, m_env);
 
-    auto function = [&](const char* name) { host->SetValue(name, context->NewFunction(name, m_js_handler)); };
-    for (const char* name : {"Subscribe", "Unsubscribe", "onTavistoStatusChange", "SendInterAppMessage",
-                             "SetWindowSize", "SetMinimumWindowSize", "StickWindowOnTop", "IsWindowStickyOnTop",
-                             "MaximizeWindow", "MinimizeWindow", "BringWindowToFront", "showSplashScreen",
-                             "hideSplashScreen", "onJSAppReady"})
+    auto function = [&](const char* name) {
+        host->SetValue(name, context->NewFunction(name, m_js_handler));
+    };
+    for (const char* name :
+         {"Subscribe", "Unsubscribe", "onTavistoStatusChange", "SendInterAppMessage",
+          "SetWindowSize", "SetMinimumWindowSize", "StickWindowOnTop", "IsWindowStickyOnTop",
+          "MaximizeWindow", "MinimizeWindow", "BringWindowToFront", "showSplashScreen",
+          "hideSplashScreen", "onJSAppReady"})
         function(name);
     host->SetValue("quitApp", context->NewBool(false));
     host->SetValue("appQuitResponseTimeout", context->NewInt(kMaxQuitWaitSeconds));
@@ -57,16 +63,20 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
         std::string id = m_env->readMachineId();
         if (!id.empty()) m_env->state->strMachineId = id;
     }
-    for (const char* name : {"SetStartUrl", "GetStartUrl", "IsAppActive", "IsAppMinimized", "SetAppcastURL"})
+    for (const char* name :
+         {"SetStartUrl", "GetStartUrl", "IsAppActive", "IsAppMinimized", "SetAppcastURL"})
         function(name);
     std::string configBase = CAppProps::ReadProperty("url", "mdurl");
     if (configBase.empty()) configBase = m_env->configBaseURL;
     host->SetValue("propMDConfigBaseURL", context->NewString(configBase));
     host->SetValue("propLocalTimeMap", context->NewString(""));
-    for (const char* name : {"setPopUpDomain", "SetFocusToWindow", "HideApp", "LaunchURL"}) function(name);
+    for (const char* name : {"setPopUpDomain", "SetFocusToWindow", "HideApp", "LaunchURL"})
+        function(name);
 
     if (!window->SetValue("tvd", host)) {
-        TVC_LOG_ERROR("CJavascriptBinder JSConstructNativeHostContext failed : attach nativeHostContext to |window| \n");
+        TVC_LOG_ERROR(
+            "CJavascriptBinder JSConstructNativeHostContext failed : attach nativeHostContext to "
+            "|window| \n");
         m_js_handler.reset();
         return false;
     }
@@ -77,7 +87,8 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
     return true;
 }
 
-bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments) {
+bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event,
+                                              const engine::ListValue& arguments) {
     if (!m_js_handler) {
         TVC_LOG_ERROR("%s : pHandler = NULL", "CJavascriptBinder::FireEventOnJavaScript");
         return false;
@@ -93,8 +104,10 @@ void CJavascriptBinder::OnNativeMessageRceive(const std::string& text) {
 bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
     const char* fn = "CJavascriptBinder::HandleWebAppQuit";
     if (m_bWebAppExitFlag) {
-        TVC_LOG_WARN("%s HandleWebAppQuit : m_bWebAppExitFlag : true : handling in progress. Should not be re-rentrant",
-                     fn);
+        TVC_LOG_WARN(
+            "%s HandleWebAppQuit : m_bWebAppExitFlag : true : handling in progress. Should not be "
+            "re-rentrant",
+            fn);
         return true;
     }
     if (!browser) {
@@ -120,9 +133,11 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
     TVC_LOG_WARN("%s HandleWebAppQuit : firing OnBeforeAppQuit.", fn);
     const char* event = "OnBeforeAppQuit";
     bool status = FireEventOnJavaScript(event, {});
-    TVC_LOG_WARN("%s HandleWebAppQuit : FireEventOnJavaScript (%s) status: %d \n", fn, event, status ? 1 : 0);
+    TVC_LOG_WARN("%s HandleWebAppQuit : FireEventOnJavaScript (%s) status: %d \n", fn, event,
+                 status ? 1 : 0);
     if (!status) {
-        TVC_LOG_ERROR("%s HandleWebAppQuit : FireEventOnJavaScript (%s) failed - bailing out\n", fn, event);
+        TVC_LOG_ERROR("%s HandleWebAppQuit : FireEventOnJavaScript (%s) failed - bailing out\n", fn,
+                      event);
         return false;
     }
     m_bWebAppExitFlag = true;
@@ -130,12 +145,15 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
     if (JSValueRef timeout = tvd->GetValue("appQuitResponseTimeout")) {
         // Anything but an integer reads as 0: no wait.
         int seconds = timeout->GetIntValue();
-        TVC_LOG_WARN("%s HandleWebAppQuit : propCloseAppDelay=%u", fn, static_cast<unsigned>(seconds));
+        TVC_LOG_WARN("%s HandleWebAppQuit : propCloseAppDelay=%u", fn,
+                     static_cast<unsigned>(seconds));
         if (seconds < 0 || seconds > kMaxQuitWaitSeconds) seconds = kMaxQuitWaitSeconds;
         m_iExitCounter = seconds * 10;
     }
-    TVC_LOG_WARN("%s HandleWebAppQuit : wait-start: ExitCounter=%u", fn, static_cast<unsigned>(m_iExitCounter));
-    // Blocks the render thread: the page answers from its "OnBeforeAppQuit" subscriber, which ran above.
+    TVC_LOG_WARN("%s HandleWebAppQuit : wait-start: ExitCounter=%u", fn,
+                 static_cast<unsigned>(m_iExitCounter));
+    // Blocks the render thread: the page answers from its "OnBeforeAppQuit" subscriber, which ran
+    // above.
     while (m_iExitCounter > 0) {
         JSValueRef quit = tvd->GetValue("quitApp");
         TVC_LOG_INFO("waiting.for web-app to reply-quit...%d \n", m_iExitCounter);
@@ -146,7 +164,8 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
         if (m_env->sleep) m_env->sleep(kQuitPollMs);
         --m_iExitCounter;
     }
-    TVC_LOG_WARN("%s HandleWebAppQuit : wait-end: ExitCounter=%u", fn, static_cast<unsigned>(m_iExitCounter));
+    TVC_LOG_WARN("%s HandleWebAppQuit : wait-end: ExitCounter=%u", fn,
+                 static_cast<unsigned>(m_iExitCounter));
     return true;
 }
 }  // namespace tvc::render

@@ -13,18 +13,21 @@
 namespace tvc::render {
 
 class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder> {
-public:
+  public:
     explicit CJavascriptBinder(RenderEnvRef env) : m_env(std::move(env)) {}
     virtual ~CJavascriptBinder() = default;
 
-    virtual void OnContextCreated(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+    virtual void OnContextCreated(const engine::RenderBrowserRef& browser,
+                                  const engine::RenderFrameRef& frame,
                                   const engine::JSContextRef& context);
-    virtual void OnContextReleased(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
+    virtual void OnContextReleased(const engine::RenderBrowserRef& browser,
+                                   const engine::RenderFrameRef& frame,
                                    const engine::JSContextRef& context);
 
-    bool ExecuteJSBinding(const engine::RenderBrowserRef& browser, const engine::RenderFrameRef& frame,
-                          const engine::JSContextRef& context);
-    bool JSConstructNativeHostContext(const engine::JSContextRef& context, const engine::RenderBrowserRef& browser);
+    bool ExecuteJSBinding(const engine::RenderBrowserRef& browser,
+                          const engine::RenderFrameRef& frame, const engine::JSContextRef& context);
+    bool JSConstructNativeHostContext(const engine::JSContextRef& context,
+                                      const engine::RenderBrowserRef& browser);
 
     bool FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments);
     void OnNativeMessageRceive(const std::string& text);
@@ -33,10 +36,12 @@ public:
     bool HandleWebAppQuit(const engine::RenderBrowserRef& browser);
 
     const std::shared_ptr<CJavascriptHandler>& GetHandler() const { return m_js_handler; }
-    const std::shared_ptr<FullScreenAccessor>& GetFullScreenAccessor() const { return m_pFullScreenAccessor; }
+    const std::shared_ptr<FullScreenAccessor>& GetFullScreenAccessor() const {
+        return m_pFullScreenAccessor;
+    }
     bool GetWebAppExitFlag() const { return m_bWebAppExitFlag; }
 
-private:
+  private:
     RenderEnvRef m_env;
     std::shared_ptr<CJavascriptHandler> m_js_handler;
     std::shared_ptr<FullScreenAccessor> m_pFullScreenAccessor;

@@ -18,7 +18,9 @@ bool ArgIs(const JSValueList& args, size_t i, JSValue::Type t) {
     return i < args.size() && args[i] && args[i]->GetType() == t;
 }
 
-JSValueRef Bool(const JSContextRef& ctx, bool b) { return ctx ? ctx->NewBool(b) : nullptr; }
+JSValueRef Bool(const JSContextRef& ctx, bool b) {
+    return ctx ? ctx->NewBool(b) : nullptr;
+}
 }  // namespace
 
 // Compared in this order; the page sees the same names on `window.tvd`.
@@ -54,8 +56,9 @@ const CJavascriptHandler::Entry CJavascriptHandler::kOperations[] = {
 CJavascriptHandler::CJavascriptHandler(engine::RenderBrowserRef browser, RenderEnvRef env)
     : m_pBrowser(std::move(browser)), m_env(std::move(env)) {}
 
-bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& context, const JSValueRef&,
-                                 const JSValueList& arguments, JSValueRef& retval, std::string&) {
+bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& context,
+                                 const JSValueRef&, const JSValueList& arguments,
+                                 JSValueRef& retval, std::string&) {
     TVC_LOG_INFO("CJavascriptHandler Execute() name: %s \n", name.c_str());
     for (const auto& op : kOperations) {
         if (name == op.name) {
@@ -63,7 +66,8 @@ bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& co
             return true;
         }
     }
-    TVC_LOG_WARN("CJavascriptHandler::Execute handle - skipping unknown JS invoke : %s\n", name.c_str());
+    TVC_LOG_WARN("CJavascriptHandler::Execute handle - skipping unknown JS invoke : %s\n",
+                 name.c_str());
     return false;
 }
 
@@ -83,8 +87,8 @@ bool CJavascriptHandler::Send(const ProcessMessage& message) {
 JSValueRef CJavascriptHandler::SendStringArgument(const JSContextRef& ctx, const JSValueList& args,
                                                   const char* messageName) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
-        TVC_LOG_ERROR("CJavascriptHandler::%s invalid arguments : count %zu, a string is required", messageName,
-                      args.size());
+        TVC_LOG_ERROR("CJavascriptHandler::%s invalid arguments : count %zu, a string is required",
+                      messageName, args.size());
         return Bool(ctx, false);
     }
     return Bool(ctx, Send({messageName, {args[0]->GetStringValue()}}));
@@ -92,45 +96,59 @@ JSValueRef CJavascriptHandler::SendStringArgument(const JSContextRef& ctx, const
 
 JSValueRef CJavascriptHandler::JSHandle_Register(const JSContextRef& ctx, const JSValueList& args) {
     if (args.size() != 2) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed args check : actual : %lu  required: %d \n",
-                      static_cast<unsigned long>(args.size()), 2);
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_Register failed args check : actual : %lu  required: %d "
+            "\n",
+            static_cast<unsigned long>(args.size()), 2);
     } else if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::Function)) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed args type check: not-a-function \n");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_Register failed args type check: not-a-function \n");
     } else if (!ctx) {
         TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed to aquire current V8Context\n");
     } else {
         std::string event = args[0]->GetStringValue();
         m_registry.Add(event, CallbackCtxType(ctx, args[1]));
-        TVC_LOG_WARN("CJavascriptHandler::JSHandle_Register added the context: ctx=%p, arg_str_id=%s\n",
-                     static_cast<void*>(ctx.get()), event.c_str());
+        TVC_LOG_WARN(
+            "CJavascriptHandler::JSHandle_Register added the context: ctx=%p, arg_str_id=%s\n",
+            static_cast<void*>(ctx.get()), event.c_str());
     }
     return Bool(ctx, true);
 }
 
-JSValueRef CJavascriptHandler::JSHandle_UnRegister(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_UnRegister(const JSContextRef& ctx,
+                                                   const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_UnRegister failed args check : an event name is required\n");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_UnRegister failed args check : an event name is "
+            "required\n");
     } else if (m_registry.RemoveFirst(args[0]->GetStringValue())) {
-        TVC_LOG_WARN("CJavascriptHandler::JSHandle_UnRegister : success : callbacks un-registered\n");
+        TVC_LOG_WARN(
+            "CJavascriptHandler::JSHandle_UnRegister : success : callbacks un-registered\n");
     } else {
-        TVC_LOG_WARN("CJavascriptHandler::JSHandle_UnRegister : failed : no callbacks registered\n");
+        TVC_LOG_WARN(
+            "CJavascriptHandler::JSHandle_UnRegister : failed : no callbacks registered\n");
     }
     return Bool(ctx, true);
 }
 
-JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx,
+                                                      const JSValueList& args) {
     if (args.size() != 3) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed args check : actual : %lu  required: %d \n",
-                      static_cast<unsigned long>(args.size()), 3);
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_EventListener failed args check : actual : %lu  "
+            "required: %d \n",
+            static_cast<unsigned long>(args.size()), 3);
         return Bool(ctx, true);
     }
     if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::String) ||
         !ArgIs(args, 2, JSValue::Type::Int)) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed args type check: not-a-function \n");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_EventListener failed args type check: not-a-function \n");
         return Bool(ctx, true);
     }
     if (!ctx) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener failed to aquire current V8Context\n");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_EventListener failed to aquire current V8Context\n");
         return Bool(ctx, true);
     }
     std::string first = args[0]->GetStringValue();
@@ -138,15 +156,18 @@ JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx, c
     int state = args[2]->GetIntValue();
     if (m_pBrowser) {
         if (m_pBrowser->SendProcessMessage({msg::kAppCommandVisibility, {state == 2}}))
-            TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener SendProcessMessage : %s sent-success\n",
-                         msg::kAppCommandVisibility);
+            TVC_LOG_WARN(
+                "CJavascriptHandler::JSHandle_EventListener SendProcessMessage : %s sent-success\n",
+                msg::kAppCommandVisibility);
         else
-            TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener SendProcessMessage : failed\n");
+            TVC_LOG_ERROR(
+                "CJavascriptHandler::JSHandle_EventListener SendProcessMessage : failed\n");
     } else {
         TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener browser-ref-NULL\n");
     }
-    TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener %s : [%s, %s, %d]--\n", "onTavistoStatusChange",
-                 first.empty() ? "[null]" : first.c_str(), second.empty() ? "[null]" : second.c_str(), state);
+    TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener %s : [%s, %s, %d]--\n",
+                 "onTavistoStatusChange", first.empty() ? "[null]" : first.c_str(),
+                 second.empty() ? "[null]" : second.c_str(), state);
     return Bool(ctx, true);
 }
 
@@ -154,7 +175,8 @@ JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const J
                                                                          const JSValueList& args) {
     if (args.size() != 1) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage failed args check : actual : %lu  "
+            "CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage failed args check : "
+            "actual : %lu  "
             "required: %d \n",
             static_cast<unsigned long>(args.size()), 1);
         return Bool(ctx, false);
@@ -164,31 +186,39 @@ JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const J
 
 JSValueRef CJavascriptHandler::SetWindowSize(const JSContextRef& ctx, const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
-        TVC_LOG_ERROR("CJavascriptHandler::SetWindowSize invalid arguments : two integers are required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::SetWindowSize invalid arguments : two integers are required");
         return Bool(ctx, false);
     }
     return Bool(ctx, Send({msg::kSetWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
 }
 
-JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx,
+                                                    const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
-        TVC_LOG_ERROR("CJavascriptHandler::SetMinimumWindowSize invalid arguments : two integers are required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::SetMinimumWindowSize invalid arguments : two integers are "
+            "required");
         return Bool(ctx, false);
     }
-    return Bool(ctx, Send({msg::kSetMinimumWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
+    return Bool(
+        ctx, Send({msg::kSetMinimumWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
 }
 
 JSValueRef CJavascriptHandler::StickWindowOnTop(const JSContextRef& ctx, const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Bool)) {
-        TVC_LOG_ERROR("CJavascriptHandler::StickWindowOnTop invalid arguments : a bool is required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::StickWindowOnTop invalid arguments : a bool is required");
         return Bool(ctx, false);
     }
     return Bool(ctx, Send({msg::kStickWindowOnTop, {args[0]->GetBoolValue()}}));
 }
 
-JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx,
+                                                   const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Bool)) {
-        TVC_LOG_ERROR("CJavascriptHandler::IsWindowStickyOnTop invalid arguments : a bool is required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::IsWindowStickyOnTop invalid arguments : a bool is required");
         return Bool(ctx, false);
     }
     return Bool(ctx, Send({msg::kIsWindowStickyOnTop, {args[0]->GetBoolValue()}}));
@@ -202,13 +232,16 @@ JSValueRef CJavascriptHandler::MinimizeWindow(const JSContextRef& ctx, const JSV
     return Bool(ctx, Send({msg::kMinimizeWindow, {}}));
 }
 
-JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& ctx,
+                                                           const JSValueList& args) {
     int fromTray = 0;
     if (args.empty()) {
-        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n", "CJavascriptHandler::JSHandle_BringWindowToFront",
-                     0);
+        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n",
+                     "CJavascriptHandler::JSHandle_BringWindowToFront", 0);
     } else if (!ArgIs(args, 0, JSValue::Type::Int)) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_BringWindowToFront invalid arguments : an integer is required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_BringWindowToFront invalid arguments : an integer is "
+            "required");
         return Bool(ctx, false);
     } else {
         fromTray = args[0]->GetIntValue();
@@ -216,11 +249,13 @@ JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& c
     return Bool(ctx, Send({msg::kBringWindowToFront, {fromTray}}));
 }
 
-JSValueRef CJavascriptHandler::JSHandle_HideSplashScreen(const JSContextRef& ctx, const JSValueList&) {
+JSValueRef CJavascriptHandler::JSHandle_HideSplashScreen(const JSContextRef& ctx,
+                                                         const JSValueList&) {
     return Bool(ctx, Send({msg::kHideSplashScreen, {}}));
 }
 
-JSValueRef CJavascriptHandler::JSHandle_ShowSplashScreen(const JSContextRef& ctx, const JSValueList&) {
+JSValueRef CJavascriptHandler::JSHandle_ShowSplashScreen(const JSContextRef& ctx,
+                                                         const JSValueList&) {
     return Bool(ctx, Send({msg::kShowSplashScreen, {}}));
 }
 
@@ -228,7 +263,8 @@ JSValueRef CJavascriptHandler::JSOnAppReadyEvent(const JSContextRef& ctx, const 
     return Bool(ctx, Send({msg::kJSOnAppReadyEvent, {}}));
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SetLocale(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_SetLocale(const JSContextRef& ctx,
+                                                  const JSValueList& args) {
     return SendStringArgument(ctx, args, msg::kSetLocale);
 }
 
@@ -242,9 +278,11 @@ JSValueRef CJavascriptHandler::JSHandle_GetMechineID(const JSContextRef& ctx, co
     return ctx ? ctx->NewString(m_env->state->strMachineId) : nullptr;
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SetStartUrl(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_SetStartUrl(const JSContextRef& ctx,
+                                                    const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetStartUrl invalid arguments : a string is required");
+        TVC_LOG_ERROR(
+            "CJavascriptHandler::JSHandle_SetStartUrl invalid arguments : a string is required");
     } else if (std::string url = args[0]->GetStringValue(); !url.empty()) {
         // The preferences refuse (and log) a value with a line break or NUL.
         if (!CAppProps::WriteProperty("url", "starturl", url))
@@ -257,7 +295,8 @@ JSValueRef CJavascriptHandler::JSHandle_GetStartUrl(const JSContextRef& ctx, con
     return ctx ? ctx->NewString(CAppProps::ReadProperty("url", "starturl")) : nullptr;
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SetPopupDomain(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_SetPopupDomain(const JSContextRef& ctx,
+                                                       const JSValueList& args) {
     return SendStringArgument(ctx, args, msg::kSetPopupDomain);
 }
 
@@ -269,7 +308,8 @@ JSValueRef CJavascriptHandler::IsAppMinimized(const JSContextRef& ctx, const JSV
     return Bool(ctx, m_env->state->bWindowMinimized);
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SetAppcastURL(const JSContextRef& ctx, const JSValueList& args) {
+JSValueRef CJavascriptHandler::JSHandle_SetAppcastURL(const JSContextRef& ctx,
+                                                      const JSValueList& args) {
     if (args.size() != 1) {
         TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetAppcastURL. Invalid Arguments");
         return Bool(ctx, false);
@@ -289,37 +329,42 @@ JSValueRef CJavascriptHandler::LaunchURLMessage(const JSContextRef& ctx, const J
     return SendStringArgument(ctx, args, msg::kLaunchURL);
 }
 
-bool CJavascriptHandler::JSFireMethods(const std::string& name, const engine::ListValue& arguments) {
+bool CJavascriptHandler::JSFireMethods(const std::string& name,
+                                       const engine::ListValue& arguments) {
     if (name.empty()) {
         TVC_LOG_ERROR("CJavascriptHandler::JSFireMethod_NativeMessageReceive empty message\n");
         return false;
     }
     if (!m_env->runner->CurrentlyOnRenderThread()) {
-        // Thread crossing: any thread -> render thread; the handler outlives the task or the task does nothing.
+        // Thread crossing: any thread -> render thread; the handler outlives the task or the task
+        // does nothing.
         std::weak_ptr<CJavascriptHandler> weak = weak_from_this();
         bool posted = m_env->runner->PostTask(
             [weak, name, arguments] {
                 if (auto self = weak.lock()) self->JSFireMethods(name, arguments);
             },
             0);
-        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods NewCefRunnableFunction : %d\n", posted ? 1 : 0);
+        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods NewCefRunnableFunction : %d\n",
+                     posted ? 1 : 0);
         return false;
     }
     // Subscribers may subscribe or unsubscribe while they are called: fire over a copy, and skip
     // entries removed meanwhile; subscriptions added meanwhile wait for the next event.
     std::vector<CallbackCtxType> matched = m_registry.Snapshot(name);
-    TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: %s  matched-methods: %d: \n", name.c_str(),
-                 static_cast<int>(matched.size()));
+    TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: %s  matched-methods: %d: \n",
+                 name.c_str(), static_cast<int>(matched.size()));
     if (matched.empty()) {
         TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: no matches - bad-iterator\n");
         return false;
     }
     int fired = 0;
     for (const CallbackCtxType& entry : matched) {
-        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods registerd callback : %s : %p \n", name.c_str(),
-                     static_cast<void*>(entry.callback.get()));
+        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods registerd callback : %s : %p \n",
+                     name.c_str(), static_cast<void*>(entry.callback.get()));
         if (!m_registry.Contains(entry.m_uiSerial)) {
-            TVC_LOG_INFO("CJavascriptHandler::JSFireMethods callback unsubscribed while firing : %s\n", name.c_str());
+            TVC_LOG_INFO(
+                "CJavascriptHandler::JSFireMethods callback unsubscribed while firing : %s\n",
+                name.c_str());
             continue;
         }
         if (!entry.m_pContext || !entry.m_pContext->IsValid()) {
@@ -340,7 +385,8 @@ bool CJavascriptHandler::JSFireMethods(const std::string& name, const engine::Li
         } else {
             TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods js-callback-func nullref :\n");
         }
-        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods context-exit : %p\n", static_cast<void*>(entry.m_pContext.get()));
+        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods context-exit : %p\n",
+                     static_cast<void*>(entry.m_pContext.get()));
     }
     return fired > 0;
 }
@@ -351,10 +397,13 @@ bool CJavascriptHandler::JSFireMethod_NativeMessageReceive(const std::string& te
         return false;
     }
     bool result = JSFireMethods("HandleInterAppMessage", {text});
-    TVC_LOG_WARN("CJavascriptHandler::JSFireMethod_NativeMessageReceive message: %s fire-result: %d\n", text.c_str(),
-                 result ? 1 : 0);
+    TVC_LOG_WARN(
+        "CJavascriptHandler::JSFireMethod_NativeMessageReceive message: %s fire-result: %d\n",
+        text.c_str(), result ? 1 : 0);
     return result;
 }
 
-void CJavascriptHandler::ReleaseContext(const JSContextRef& context) { m_registry.ReleaseContext(context); }
+void CJavascriptHandler::ReleaseContext(const JSContextRef& context) {
+    m_registry.ReleaseContext(context);
+}
 }  // namespace tvc::render

@@ -10,14 +10,16 @@
 
 namespace tvc::render {
 
-class CJavascriptHandler : public engine::IJSHandler, public std::enable_shared_from_this<CJavascriptHandler> {
-public:
+class CJavascriptHandler : public engine::IJSHandler,
+                           public std::enable_shared_from_this<CJavascriptHandler> {
+  public:
     // Every message goes out through `browser`, the page of the first script context.
     CJavascriptHandler(engine::RenderBrowserRef browser, RenderEnvRef env);
 
     // Render thread (page calls). Unknown names leave the result undefined.
-    bool Execute(const std::string& name, const engine::JSContextRef& context, const engine::JSValueRef& thisObject,
-                 const engine::JSValueList& arguments, engine::JSValueRef& retval, std::string& exception) override;
+    bool Execute(const std::string& name, const engine::JSContextRef& context,
+                 const engine::JSValueRef& thisObject, const engine::JSValueList& arguments,
+                 engine::JSValueRef& retval, std::string& exception) override;
 
     // Calls every subscriber of `name` with `arguments`, each in its own context; true when at
     // least one was called. Any thread: elsewhere it re-posts itself and returns false.
@@ -28,42 +30,66 @@ public:
     const CCallbackRegistry& GetRegistry() const { return m_registry; }
 
     using Operation = engine::JSValueRef (CJavascriptHandler::*)(const engine::JSContextRef&,
-                                                                const engine::JSValueList&);
+                                                                 const engine::JSValueList&);
 
-private:
-    engine::JSValueRef JSHandle_Register(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_UnRegister(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_EventListener(const engine::JSContextRef& ctx, const engine::JSValueList& args);
+  private:
+    engine::JSValueRef JSHandle_Register(const engine::JSContextRef& ctx,
+                                         const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_UnRegister(const engine::JSContextRef& ctx,
+                                           const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_EventListener(const engine::JSContextRef& ctx,
+                                              const engine::JSValueList& args);
     engine::JSValueRef JSHandle_SendChromeExtensionNativeMessage(const engine::JSContextRef& ctx,
                                                                  const engine::JSValueList& args);
-    engine::JSValueRef SetWindowSize(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef SetMinimumWindowSize(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef StickWindowOnTop(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef IsWindowStickyOnTop(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef MaximizeWindow(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef MinimizeWindow(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_BringWindowToFront(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_HideSplashScreen(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_ShowSplashScreen(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSOnAppReadyEvent(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetLocale(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_GetLocale(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_GetMechineID(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetStartUrl(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_GetStartUrl(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetPopupDomain(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef IsAppActive(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef IsAppMinimized(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetAppcastURL(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef SetFocusToWindow(const engine::JSContextRef& ctx, const engine::JSValueList& args);
+    engine::JSValueRef SetWindowSize(const engine::JSContextRef& ctx,
+                                     const engine::JSValueList& args);
+    engine::JSValueRef SetMinimumWindowSize(const engine::JSContextRef& ctx,
+                                            const engine::JSValueList& args);
+    engine::JSValueRef StickWindowOnTop(const engine::JSContextRef& ctx,
+                                        const engine::JSValueList& args);
+    engine::JSValueRef IsWindowStickyOnTop(const engine::JSContextRef& ctx,
+                                           const engine::JSValueList& args);
+    engine::JSValueRef MaximizeWindow(const engine::JSContextRef& ctx,
+                                      const engine::JSValueList& args);
+    engine::JSValueRef MinimizeWindow(const engine::JSContextRef& ctx,
+                                      const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_BringWindowToFront(const engine::JSContextRef& ctx,
+                                                   const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_HideSplashScreen(const engine::JSContextRef& ctx,
+                                                 const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_ShowSplashScreen(const engine::JSContextRef& ctx,
+                                                 const engine::JSValueList& args);
+    engine::JSValueRef JSOnAppReadyEvent(const engine::JSContextRef& ctx,
+                                         const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_SetLocale(const engine::JSContextRef& ctx,
+                                          const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_GetLocale(const engine::JSContextRef& ctx,
+                                          const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_GetMechineID(const engine::JSContextRef& ctx,
+                                             const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_SetStartUrl(const engine::JSContextRef& ctx,
+                                            const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_GetStartUrl(const engine::JSContextRef& ctx,
+                                            const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_SetPopupDomain(const engine::JSContextRef& ctx,
+                                               const engine::JSValueList& args);
+    engine::JSValueRef IsAppActive(const engine::JSContextRef& ctx,
+                                   const engine::JSValueList& args);
+    engine::JSValueRef IsAppMinimized(const engine::JSContextRef& ctx,
+                                      const engine::JSValueList& args);
+    engine::JSValueRef JSHandle_SetAppcastURL(const engine::JSContextRef& ctx,
+                                              const engine::JSValueList& args);
+    engine::JSValueRef SetFocusToWindow(const engine::JSContextRef& ctx,
+                                        const engine::JSValueList& args);
     engine::JSValueRef HideApp(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef LaunchURLMessage(const engine::JSContextRef& ctx, const engine::JSValueList& args);
+    engine::JSValueRef LaunchURLMessage(const engine::JSContextRef& ctx,
+                                        const engine::JSValueList& args);
 
     // Sends `message` through the handler's page; true when it went out.
     bool Send(const engine::ProcessMessage& message);
     // Sends a message whose one argument is the string argument 0; false without one.
-    engine::JSValueRef SendStringArgument(const engine::JSContextRef& ctx, const engine::JSValueList& args,
-                                          const char* messageName);
+    engine::JSValueRef SendStringArgument(const engine::JSContextRef& ctx,
+                                          const engine::JSValueList& args, const char* messageName);
 
     struct Entry {
         const char* name;

@@ -27,15 +27,18 @@ std::string Trim(const std::string& s) {
 
 std::string ComputeMechineID(const std::string& machineIdText) {
     std::string id = Trim(machineIdText);
-    if (id.size() != 32 || !std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isxdigit(c); }))
+    if (id.size() != 32 ||
+        !std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isxdigit(c); }))
         return {};
-    std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(id.begin(), id.end(), id.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     std::unique_ptr<gchar, GFree> hex(g_compute_hmac_for_string(
-        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(kMachineIdAppKey), std::strlen(kMachineIdAppKey),
-        id.c_str(), static_cast<gssize>(id.size())));
+        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(kMachineIdAppKey),
+        std::strlen(kMachineIdAppKey), id.c_str(), static_cast<gssize>(id.size())));
     if (!hex) return {};
     std::string out(hex.get(), 32);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     return out;
 }
 

@@ -15,5 +15,6 @@ inline constexpr const char* kMachineIdAppKey = "CorvaneMedia.TavistoForWeb.Mach
 std::string ComputeMechineID(const std::string& machineIdText);
 
 // The first of `paths` that holds an id, digested; "" when none does. Any thread.
-std::string ReadMechineID(const std::vector<std::string>& paths = {"/etc/machine-id", "/var/lib/dbus/machine-id"});
+std::string ReadMechineID(const std::vector<std::string>& paths = {"/etc/machine-id",
+                                                                   "/var/lib/dbus/machine-id"});
 }  // namespace tvc::render

@@ -10,7 +10,7 @@ namespace tvc::render {
 
 // The web process's main thread (CEF's render thread), where all page work runs.
 class IRenderTaskRunner {
-public:
+  public:
     virtual ~IRenderTaskRunner() = default;
     virtual bool CurrentlyOnRenderThread() const = 0;
     // Any thread. Runs `task` on the render thread after `delayMs`; false when it cannot be queued.
@@ -35,8 +35,9 @@ struct CRenderEnv {
     // The machine identifier, or "" when it cannot be read.
     std::function<std::string()> readMachineId;
     std::string version;
-    std::string configBaseURL = kDefaultConfigBaseURL;  // "propMDConfigBaseURL" without a stored value
-    std::string webSiteURL = kDefaultWebSiteURL;        // opened by the tray's web-site item
+    std::string configBaseURL =
+        kDefaultConfigBaseURL;                    // "propMDConfigBaseURL" without a stored value
+    std::string webSiteURL = kDefaultWebSiteURL;  // opened by the tray's web-site item
 };
 using RenderEnvRef = std::shared_ptr<CRenderEnv>;
 }  // namespace tvc::render

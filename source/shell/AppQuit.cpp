@@ -32,7 +32,8 @@ void MarkMessageLoopRunning() {
     if (g_loopMutexAcquired)
         TVC_LOG_WARN("%s : sucessfully aquired ghMessageLoopDetactionMutex", "wWinMain");
     else
-        TVC_LOG_ERROR("%s : could not aquire ghMessageLoopDetactionMutex - result = %x", "wWinMain", 1u);
+        TVC_LOG_ERROR("%s : could not aquire ghMessageLoopDetactionMutex - result = %x", "wWinMain",
+                      1u);
 }
 
 void MarkMessageLoopEnded() {
@@ -70,9 +71,11 @@ int ThreadFunction_WaitAndKillProcess(void*) {
 void SpawnThreadFunction_WaitAndKillProcess() {
     if (g_watchdog.joinable()) return;  // one watchdog per process is enough
     g_watchdog = std::thread(ThreadFunction_WaitAndKillProcess, nullptr);
-    TVC_LOG_WARN("%s : Create thread ThreadFunction_WaitAndKillProcess returned threadHandle = 0x%x, threadID=%u",
-                 "SpawnThreadFunction_WaitAndKillProcess", 1u,
-                 static_cast<unsigned>(std::hash<std::thread::id>{}(g_watchdog.get_id())));
+    TVC_LOG_WARN(
+        "%s : Create thread ThreadFunction_WaitAndKillProcess returned threadHandle = 0x%x, "
+        "threadID=%u",
+        "SpawnThreadFunction_WaitAndKillProcess", 1u,
+        static_cast<unsigned>(std::hash<std::thread::id>{}(g_watchdog.get_id())));
 }
 
 void AppQuitMessageLoop() {

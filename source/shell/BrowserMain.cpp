@@ -45,7 +45,8 @@ void PlaceAutostartEntry() {
     }
     std::string reason = tvc::platform::CopyFileNoOverwrite(appFolder + kAutostartFileName, target);
     if (!reason.empty())
-        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain", reason.c_str());
+        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
+                      reason.c_str());
 }
 
 CMainWindowProc* g_windowProc = nullptr;
@@ -79,7 +80,8 @@ int BrowserMain(int argc, char** argv) {
     CEngineSettings settings;
     FillEngineSettings(*commandLine, settings);
     settings.cache_path = GetPathOrEmpty(CAppPaths::eCacheFolder);
-    settings.product_version = tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
+    settings.product_version =
+        tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
@@ -93,22 +95,26 @@ int BrowserMain(int argc, char** argv) {
     params.extensionsFolder = appFolder;
     params.productToken = settings.product_version;
     params.inspectorPort = settings.remote_debugging_port;
-    std::string preferencesPath = GetPathOrEmpty(CAppPaths::eResourcesFolder) + tvc::kPreferencesFileName;
+    std::string preferencesPath =
+        GetPathOrEmpty(CAppPaths::eResourcesFolder) + tvc::kPreferencesFileName;
     params.extensionInitData = {{"app-folder", appFolder},
                                 {"user-data-folder", userDataFolder},
                                 {"startup-folder", GetPathOrEmpty(CAppPaths::eStartupFolder)},
                                 {"prefs-path", preferencesPath}};
     for (const char* key : {"config-base-url", "web-site-url"})
-        if (commandLine->HasSwitch(key)) params.extensionInitData[key] = commandLine->GetSwitchValue(key);
+        if (commandLine->HasSwitch(key))
+            params.extensionInitData[key] = commandLine->GetSwitchValue(key);
     CAppProps::SetFilePath(preferencesPath);
-    TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s", preferencesPath.c_str());
+    TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s",
+                 preferencesPath.c_str());
 
     GtkWidget* window = CreateMainWindow(tvc::kDisplayName);
     if (!window) {
         std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
         return eExitWindowFailed;
     }
-    auto windowProc = std::make_unique<CMainWindowProc>(window, params, settings.multi_threaded_message_loop);
+    auto windowProc =
+        std::make_unique<CMainWindowProc>(window, params, settings.multi_threaded_message_loop);
     g_windowProc = windowProc.get();
     if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
 

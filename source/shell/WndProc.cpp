@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "common/AppHelper.h"
-#include "common/CommandLine.h"
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 #include "engine/webkitgtk/WebViewClient.h"
@@ -19,7 +19,8 @@
 
 namespace tvc::shell {
 
-CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop)
+CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams,
+                                 bool ownMessageLoop)
     : m_window(window), m_engineParams(std::move(engineParams)), m_ownMessageLoop(ownMessageLoop) {
     g_handler = std::make_shared<CTVCClientHandler>();
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
@@ -68,7 +69,8 @@ void CMainWindowProc::CreateBrowser() {
     std::string error;
     m_engine = webkit::CEngineContext::Start(m_engineParams, error);
     if (!m_engine) {
-        std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n", error.c_str());
+        std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n",
+                     error.c_str());
         TVC_LOG_ERROR("%s : the browser engine did not start: %s", "WndProc", error.c_str());
         m_startFailure = 3;
         if (gtk_main_level() > 0) gtk_main_quit();
@@ -102,7 +104,8 @@ bool CMainWindowProc::HandleClose() {
         if (g_handler)
             g_handler->TriggerApplicationUpdate();
         else
-            TVC_LOG_ERROR("%s : WM_CLOSE : g_Handler is NULL, so not initiating auto-update.", "WndProc");
+            TVC_LOG_ERROR("%s : WM_CLOSE : g_Handler is NULL, so not initiating auto-update.",
+                          "WndProc");
         TVC_LOG_WARN("WndProc : WM_CLOSE is skipped.");
         return true;
     }
@@ -118,7 +121,9 @@ bool CMainWindowProc::HandleClose() {
         TVC_LOG_WARN("WndProc : quitHandler is NULL");
         TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler-null-ref: fall-through-to-allow-close \n");
     } else {
-        TVC_LOG_WARN("WndProc : WM_CLOSE: g_handler-null-ref OR we are closing - fall-through-to-allow-close\n");
+        TVC_LOG_WARN(
+            "WndProc : WM_CLOSE: g_handler-null-ref OR we are closing - "
+            "fall-through-to-allow-close\n");
     }
     TVC_LOG_WARN("WndProc : WM_CLOSE: allow-close");
     platform::Rect rect = m_appWindow->GetRect();
@@ -142,13 +147,15 @@ void CMainWindowProc::OnDestroy(GtkWidget*, gpointer self) {
 
 gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {
     auto* proc = static_cast<CMainWindowProc*>(self);
-    if (proc->m_webView && proc->g_handler && proc->g_handler->GetBrowser()) gtk_widget_grab_focus(proc->m_webView);
+    if (proc->m_webView && proc->g_handler && proc->g_handler->GetBrowser())
+        gtk_widget_grab_focus(proc->m_webView);
     return FALSE;
 }
 
 gboolean CMainWindowProc::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
     // The accelerator table: Alt+"?" and Alt+"/" open the About box.
-    if ((event->state & GDK_MOD1_MASK) && (event->keyval == GDK_KEY_question || event->keyval == GDK_KEY_slash)) {
+    if ((event->state & GDK_MOD1_MASK) &&
+        (event->keyval == GDK_KEY_question || event->keyval == GDK_KEY_slash)) {
         static_cast<CMainWindowProc*>(self)->PostCommand(CMD_ABOUT);
         return TRUE;
     }
@@ -178,7 +185,9 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB:
             TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB", "WndProc");
             if (!g_handler) {
-                TVC_LOG_ERROR("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB : Failed! - g_Handler is NULL", "WndProc");
+                TVC_LOG_ERROR(
+                    "%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB : Failed! - g_Handler is NULL",
+                    "WndProc");
                 return;
             }
             SendToPage(msg::kOnTrayIconOpenBrowser);
@@ -186,7 +195,9 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT:
             TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT", "WndProc");
             if (!g_handler) {
-                TVC_LOG_ERROR("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT : Failed! - g_Handler is NULL", "WndProc");
+                TVC_LOG_ERROR(
+                    "%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT : Failed! - g_Handler is NULL",
+                    "WndProc");
                 return;
             }
             CAppWindowUtil::PerformUserWindowClose(g_handler->GetMainHwnd());
@@ -197,8 +208,10 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CMD_NOTIFY_DOWNLOAD_COMPLETE:
         case CMD_NOTIFY_DOWNLOAD_FAILED: {
             if (!g_handler) return;
-            std::string text = "File \"" + g_handler->GetLastDownloadPath() + "\" " +
-                               (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully." : "failed to download.");
+            std::string text =
+                "File \"" + g_handler->GetLastDownloadPath() + "\" " +
+                (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully."
+                                                           : "failed to download.");
             TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
             if (!g_handler->GetAutoUpdateHandler())
                 TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Handler Object is NULL", "WndProc");
@@ -211,10 +224,14 @@ void CMainWindowProc::HandleCommand(int commandId) {
 
 void CMainWindowProc::ShowAbout(bool fromTray) {
     if (fromTray) {
-        TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT : with hInst=0x%X, hWnd=0x%X, g_bTVDAboutWindowShown=%u",
-                     "WndProc", 1u, m_window ? 1u : 0u, g_bTVDAboutWindowShown ? 1u : 0u);
+        TVC_LOG_WARN(
+            "%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT : with hInst=0x%X, hWnd=0x%X, "
+            "g_bTVDAboutWindowShown=%u",
+            "WndProc", 1u, m_window ? 1u : 0u, g_bTVDAboutWindowShown ? 1u : 0u);
         if (g_bTVDAboutWindowShown || !m_window) {
-            TVC_LOG_WARN("%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT Failed! : preconditions not satisfied.", "WndProc");
+            TVC_LOG_WARN(
+                "%s : CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT Failed! : preconditions not satisfied.",
+                "WndProc");
             return;
         }
     }

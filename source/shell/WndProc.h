@@ -24,7 +24,7 @@ enum Command {
 };
 
 class CMainWindowProc {
-public:
+  public:
     // WM_CREATE: the client handler, the placement (window still hidden), the splash, the browser
     // as the window's child on the handler's start address, the tray.
     // With "show-on-launch" the window and its splash reach the screen first; the engine and the
@@ -44,7 +44,7 @@ public:
     int GetStartFailure() const { return m_startFailure; }
     bool IsWindowAlive() const { return m_window != nullptr; }
 
-private:
+  private:
     static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void OnDestroy(GtkWidget*, gpointer self);
     static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer self);

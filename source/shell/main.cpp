@@ -1,3 +1,5 @@
 #include "shell/BrowserMain.h"
 
-int main(int argc, char** argv) { return tvc::shell::BrowserMain(argc, argv); }
+int main(int argc, char** argv) {
+    return tvc::shell::BrowserMain(argc, argv);
+}

@@ -74,8 +74,10 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         else
             frame->LoadURL(m_StartupURL);
     } else {
-        TVC_LOG_ERROR("%s : the web process ended %d times within %lld s; not reloading again for now", fn,
-                      m_crashGuard.RecentReloads() + 1, static_cast<long long>(CCrashReloadGuard::kWindow.count()));
+        TVC_LOG_ERROR(
+            "%s : the web process ended %d times within %lld s; not reloading again for now", fn,
+            m_crashGuard.RecentReloads() + 1,
+            static_cast<long long>(CCrashReloadGuard::kWindow.count()));
     }
     TVC_LOG_WARN("%s - done with the load", fn);
 }

@@ -2,8 +2,8 @@
 
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
-#include "common/FileUtil.h"
 #include "common/ClientHandler/UrlPolicy.h"
+#include "common/FileUtil.h"
 #include "common/LogHelper.h"
 
 namespace tvc {
@@ -18,7 +18,8 @@ CTVCClientHandler::CTVCClientHandler() {
         CAppPaths::GetPath(CAppPaths::eApplicationFolder, folder);
         SetStartupURL(FilePathToFileUri(folder + kStartPageFileName));
         TVC_LOG_WARN("m_StartupURL = %s\n", GetStartupURL().c_str());
-        if (!tvc::FileExists(folder + kStartPageFileName)) m_missingStartPage = folder + kStartPageFileName;
+        if (!tvc::FileExists(folder + kStartPageFileName))
+            m_missingStartPage = folder + kStartPageFileName;
     }
 }
 

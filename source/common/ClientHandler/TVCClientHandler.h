@@ -23,7 +23,7 @@ class CTVCClientHandler : public ClientHandler {
     // From the port-failure message box (GUIUtils::IMessageBoxEventsListner in the original).
     void HandleMessageBoxEvent(int eventType);
 
-private:
+  private:
     std::string m_missingStartPage;  // logged once the log file exists
 };
 }  // namespace tvc

@@ -9,17 +9,19 @@ namespace tvc::webkit {
 
 std::string MakeProductToken(const std::string& appName, const std::string& version) {
     char buffer[256];
-    std::snprintf(buffer, sizeof(buffer), "Chrome/%u.%u.%u.%u %s/%s", 39u, 0u, 2171u, 36u, appName.c_str(),
-                  version.c_str());
+    std::snprintf(buffer, sizeof(buffer), "Chrome/%u.%u.%u.%u %s/%s", 39u, 0u, 2171u, 36u,
+                  appName.c_str(), version.c_str());
     return buffer;
 }
 
-std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& params, std::string& error) {
+std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& params,
+                                                      std::string& error) {
     // WebKit reads the inspector server address once, when the first context is made.
     if (params.inspectorPort > 0) {
         std::string address = "127.0.0.1:" + std::to_string(params.inspectorPort);
         setenv("WEBKIT_INSPECTOR_HTTP_SERVER", address.c_str(), 1);
-        TVC_LOG_WARN("%s : remote inspector on http://%s", "CEngineContext::Start", address.c_str());
+        TVC_LOG_WARN("%s : remote inspector on http://%s", "CEngineContext::Start",
+                     address.c_str());
     } else {
         unsetenv("WEBKIT_INSPECTOR_HTTP_SERVER");
         unsetenv("WEBKIT_INSPECTOR_SERVER");
@@ -27,24 +29,28 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
 
     auto engine = std::make_unique<CEngineContext>();
     std::string dataFolder = params.cacheFolder + "data";
-    engine->m_dataManager = glib::GObjectPtr<WebKitWebsiteDataManager>::Adopt(webkit_website_data_manager_new(
-        "base-data-directory", dataFolder.c_str(), "base-cache-directory", params.cacheFolder.c_str(), nullptr));
+    engine->m_dataManager =
+        glib::GObjectPtr<WebKitWebsiteDataManager>::Adopt(webkit_website_data_manager_new(
+            "base-data-directory", dataFolder.c_str(), "base-cache-directory",
+            params.cacheFolder.c_str(), nullptr));
     if (!engine->m_dataManager) {
         error = "cannot create the website data manager";
         return nullptr;
     }
-    engine->m_context = glib::GObjectPtr<WebKitWebContext>::Adopt(WEBKIT_WEB_CONTEXT(
-        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", engine->m_dataManager.get(), nullptr)));
+    engine->m_context = glib::GObjectPtr<WebKitWebContext>::Adopt(WEBKIT_WEB_CONTEXT(g_object_new(
+        WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", engine->m_dataManager.get(), nullptr)));
     if (!engine->m_context) {
         error = "cannot create the web context";
         return nullptr;
     }
-    WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(engine->m_dataManager.get());
+    WebKitCookieManager* cookies =
+        webkit_website_data_manager_get_cookie_manager(engine->m_dataManager.get());
     std::string cookieFile = params.cacheFolder + "Cookies.sqlite";
     webkit_cookie_manager_set_persistent_storage(cookies, cookieFile.c_str(),
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 
-    webkit_web_context_set_web_extensions_directory(engine->m_context.get(), params.extensionsFolder.c_str());
+    webkit_web_context_set_web_extensions_directory(engine->m_context.get(),
+                                                    params.extensionsFolder.c_str());
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a{ss}"));
     for (const auto& [key, value] : params.extensionInitData)
@@ -71,7 +77,7 @@ GtkWidget* CEngineContext::CreateWebView() const {
 }
 
 GtkWidget* CEngineContext::CreateRelatedWebView(WebKitWebView* related) const {
-    return GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", m_settings.get(),
-                                   nullptr));
+    return GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings",
+                                   m_settings.get(), nullptr));
 }
 }  // namespace tvc::webkit

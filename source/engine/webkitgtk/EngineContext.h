@@ -20,10 +20,11 @@ struct EngineStartParams {
 };
 
 class CEngineContext {
-public:
+  public:
     CEngineContext() = default;
     // Main thread, after gtk_init. Returns null and fills `error` on failure.
-    static std::unique_ptr<CEngineContext> Start(const EngineStartParams& params, std::string& error);
+    static std::unique_ptr<CEngineContext> Start(const EngineStartParams& params,
+                                                 std::string& error);
 
     WebKitWebContext* GetWebContext() const { return m_context.get(); }
     // Settings every web view of the product shares.
@@ -33,7 +34,7 @@ public:
     GtkWidget* CreateWebView() const;
     GtkWidget* CreateRelatedWebView(WebKitWebView* related) const;
 
-private:
+  private:
     glib::GObjectPtr<WebKitWebsiteDataManager> m_dataManager;
     glib::GObjectPtr<WebKitWebContext> m_context;
     glib::GObjectPtr<WebKitSettings> m_settings;

@@ -11,8 +11,9 @@ int g_nextBrowserId = 1;
 
 // The UI process sees only the main frame; sub-frames live in the web process.
 class CWebKitFrame final : public engine::IFrame {
-public:
-    explicit CWebKitFrame(std::shared_ptr<CWebKitBrowser> browser) : m_browser(std::move(browser)) {}
+  public:
+    explicit CWebKitFrame(std::shared_ptr<CWebKitBrowser> browser)
+        : m_browser(std::move(browser)) {}
     std::string GetURL() const override {
         WebKitWebView* v = m_browser->view();
         const gchar* uri = v ? webkit_web_view_get_uri(v) : nullptr;
@@ -27,7 +28,7 @@ public:
             webkit_web_view_load_alternate_html(v, html.c_str(), failedUrl.c_str(), nullptr);
     }
 
-private:
+  private:
     std::shared_ptr<CWebKitBrowser> m_browser;
 };
 }  // namespace
@@ -36,15 +37,19 @@ bool IsDownloadStartedByApp(WebKitDownload* download) {
     return download && g_object_get_data(G_OBJECT(download), kStartedByAppKey) != nullptr;
 }
 
-CWebKitBrowser::CWebKitBrowser(WebKitWebView* view, bool isPopup) : m_id(g_nextBrowserId++), m_isPopup(isPopup) {
+CWebKitBrowser::CWebKitBrowser(WebKitWebView* view, bool isPopup)
+    : m_id(g_nextBrowserId++), m_isPopup(isPopup) {
     g_weak_ref_init(&m_view, view);
 }
 
-CWebKitBrowser::~CWebKitBrowser() { g_weak_ref_clear(&m_view); }
+CWebKitBrowser::~CWebKitBrowser() {
+    g_weak_ref_clear(&m_view);
+}
 
 WebKitWebView* CWebKitBrowser::view() const {
     // The weak ref hands out a strong reference; the container keeps the view alive on this thread.
-    auto strong = glib::GObjectPtr<WebKitWebView>::Adopt(static_cast<WebKitWebView*>(g_weak_ref_get(&m_view)));
+    auto strong = glib::GObjectPtr<WebKitWebView>::Adopt(
+        static_cast<WebKitWebView*>(g_weak_ref_get(&m_view)));
     return strong.get();
 }
 
@@ -57,10 +62,12 @@ void CWebKitBrowser::Reload() {
     if (WebKitWebView* v = view()) webkit_web_view_reload(v);
 }
 
-bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target, const engine::ProcessMessage& message) {
+bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,
+                                        const engine::ProcessMessage& message) {
     WebKitWebView* v = view();
     if (!v || target != engine::ProcessId::Renderer) return false;
-    WebKitUserMessage* m = webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
+    WebKitUserMessage* m =
+        webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
     webkit_web_view_send_message_to_page(v, m, nullptr, nullptr, nullptr);
     return true;
 }
@@ -107,7 +114,7 @@ void CWebKitBrowser::StartDownload(const std::string& url) {
     g_object_set_data(G_OBJECT(download), kStartedByAppKey, GINT_TO_POINTER(1));
     // Our reference lives until the download ends ("finished" follows "failed" too); the emission
     // holds the object for the handlers after this one.
-    g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* d, gpointer) { g_object_unref(d); }),
-                     nullptr);
+    g_signal_connect(download, "finished",
+                     G_CALLBACK(+[](WebKitDownload* d, gpointer) { g_object_unref(d); }), nullptr);
 }
 }  // namespace tvc::webkit

@@ -1,5 +1,5 @@
-// IBrowser over a WebKitWebView. The view is owned by its GTK container; this object only watches it.
-// Main thread only.
+// IBrowser over a WebKitWebView. The view is owned by its GTK container; this object only watches
+// it. Main thread only.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -14,7 +14,7 @@ namespace tvc::webkit {
 class CWebKitBrowser final : public engine::IBrowser,
                              public engine::IBrowserHost,
                              public std::enable_shared_from_this<CWebKitBrowser> {
-public:
+  public:
     CWebKitBrowser(WebKitWebView* view, bool isPopup);
     ~CWebKitBrowser() override;
     CWebKitBrowser(const CWebKitBrowser&) = delete;
@@ -29,7 +29,8 @@ public:
     engine::FrameRef GetMainFrame() override;
     engine::IBrowserHost& GetHost() override { return *this; }
     void Reload() override;
-    bool SendProcessMessage(engine::ProcessId target, const engine::ProcessMessage& message) override;
+    bool SendProcessMessage(engine::ProcessId target,
+                            const engine::ProcessMessage& message) override;
 
     // engine::IBrowserHost
     void CloseBrowser(bool forceClose) override;
@@ -43,7 +44,7 @@ public:
     // What CloseBrowser(true) and the page's own close lead to: the adapter destroys the view.
     void SetCloseHandler(std::function<void()> onClose) { m_onClose = std::move(onClose); }
 
-private:
+  private:
     mutable GWeakRef m_view;
     int m_id;
     bool m_isPopup;

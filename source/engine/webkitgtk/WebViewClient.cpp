@@ -44,8 +44,10 @@ int ToEngineErrorCode(GError* error) {
     if (error->domain == WEBKIT_POLICY_ERROR &&
         error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)
         return ClientHandler::kErrorAborted;
-    if ((error->domain == WEBKIT_NETWORK_ERROR && error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) ||
-        (error->domain == WEBKIT_POLICY_ERROR && error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI))
+    if ((error->domain == WEBKIT_NETWORK_ERROR &&
+         error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) ||
+        (error->domain == WEBKIT_POLICY_ERROR &&
+         error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI))
         return ClientHandler::kErrorUnknownUrlScheme;
     return kErrorFailed;
 }
@@ -61,7 +63,9 @@ void DestroyView(WebKitWebView* view) {
         gtk_widget_destroy(GTK_WIDGET(view));
 }
 
-void OnViewClose(WebKitWebView* view, gpointer) { DestroyView(view); }
+void OnViewClose(WebKitWebView* view, gpointer) {
+    DestroyView(view);
+}
 
 void OnViewDestroy(GtkWidget* widget, gpointer) {
     auto* view = WEBKIT_WEB_VIEW(widget);
@@ -72,7 +76,8 @@ void OnViewDestroy(GtkWidget* widget, gpointer) {
     State().handler->OnBeforeClose(browser);
 }
 
-gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, GError* error, gpointer) {
+gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gchar* failingUri, GError* error,
+                      gpointer) {
     ViewState* state = Find(view);
     if (!state) return FALSE;
     auto browser = state->browser;
@@ -87,12 +92,15 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
     TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");
 }
 
-void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer) {
+void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                            gpointer) {
     ViewState* state = Find(view);
     if (!state) return;
     engine::TerminationStatus status = engine::TerminationStatus::ProcessCrashed;
-    if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) status = engine::TerminationStatus::MemoryLimit;
-    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) status = engine::TerminationStatus::ProcessWasKilled;
+    if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT)
+        status = engine::TerminationStatus::MemoryLimit;
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        status = engine::TerminationStatus::ProcessWasKilled;
     auto browser = state->browser;
     State().handler->OnRenderProcessTerminated(browser, status);
 }
@@ -105,7 +113,8 @@ gboolean OnUserMessage(WebKitWebView* view, WebKitUserMessage* message, gpointer
                              glib::FromVariant(webkit_user_message_get_parameters(message))};
     // The page's console lines come through the extension: WebKit reports them only there.
     if (m.name == msg::kConsoleMessage) {
-        if (engine::MatchesCatalogue(m)) State().handler->OnConsoleMessage(browser, m.args[0].GetString(), "", 0);
+        if (engine::MatchesCatalogue(m))
+            State().handler->OnConsoleMessage(browser, m.args[0].GetString(), "", 0);
         return TRUE;
     }
     State().handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer, m);
@@ -122,13 +131,13 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
     return TRUE;
 }
 
-gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                        gpointer) {
+gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer) {
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
     ViewState* state = Find(view);
     if (!state) return FALSE;
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     if (!uri) return FALSE;
     glib::GCharPtr scheme(g_uri_parse_scheme(uri));
@@ -136,7 +145,8 @@ gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, Web
     // Schemes the engine loads itself go on; others are the operating system's to open, if at all.
     for (const char* own : {"http", "https", "file", "about", "data", "blob"})
         if (g_ascii_strcasecmp(scheme.get(), own) == 0) return FALSE;
-    if (State().handler->OnProtocolExecution(state->browser, uri)) State().handler->OpenUrlExternally(uri);
+    if (State().handler->OnProtocolExecution(state->browser, uri))
+        State().handler->OpenUrlExternally(uri);
     webkit_policy_decision_ignore(decision);
     return TRUE;
 }
@@ -157,7 +167,8 @@ gboolean OnDragDrop(GtkWidget* widget, GdkDragContext* context, gint, gint, guin
 }
 
 void OnReadyToShow(WebKitWebView* view, gpointer) {
-    if (ViewState* state = Find(view); state && state->popupWindow) gtk_widget_show_all(state->popupWindow);
+    if (ViewState* state = Find(view); state && state->popupWindow)
+        gtk_widget_show_all(state->popupWindow);
 }
 
 GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer) {
@@ -165,7 +176,8 @@ GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointe
     if (!state) return nullptr;
     const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     auto opener = state->browser;
-    if (State().handler->OnBeforePopup(opener, opener->GetMainFrame(), uri ? uri : "")) return nullptr;
+    if (State().handler->OnBeforePopup(opener, opener->GetMainFrame(), uri ? uri : ""))
+        return nullptr;
     GtkWidget* popupView = State().engine->CreateRelatedWebView(view);
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);

@@ -16,7 +16,7 @@ class ClientHandler;
 namespace tvc::webkit {
 
 class CWebViewClient {
-public:
+  public:
     // Connects the context-wide signals (downloads). Once, before the first view.
     static void Initialize(CEngineContext& engine, std::shared_ptr<ClientHandler> handler);
     // Connects `view` and returns its browser; the browser lives as long as the view.

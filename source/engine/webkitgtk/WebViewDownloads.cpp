@@ -26,12 +26,14 @@ engine::DownloadItem Describe(WebKitDownload* download) {
         glib::GCharPtr path(g_filename_from_uri(dest, nullptr, nullptr));
         item.fullPath = path ? path.get() : dest;
     }
-    item.receivedBytes = static_cast<std::int64_t>(webkit_download_get_received_data_length(download));
+    item.receivedBytes =
+        static_cast<std::int64_t>(webkit_download_get_received_data_length(download));
     WebKitURIResponse* response = webkit_download_get_response(download);
     guint64 total = response ? webkit_uri_response_get_content_length(response) : 0;
     item.totalBytes = total > 0 ? static_cast<std::int64_t>(total) : -1;
     if (response) {
-        if (const gchar* name = webkit_uri_response_get_suggested_filename(response)) item.suggestedFileName = name;
+        if (const gchar* name = webkit_uri_response_get_suggested_filename(response))
+            item.suggestedFileName = name;
     }
     item.startedByApp = IsDownloadStartedByApp(download);
     item.isInProgress = true;
@@ -45,14 +47,16 @@ engine::BrowserRef BrowserFor(WebKitDownload* download) {
 
 gboolean OnDecideDestination(WebKitDownload* download, gchar* suggested, gpointer) {
     engine::DownloadItem item = Describe(download);
-    std::string path = State().handler->OnBeforeDownload(BrowserFor(download), item, suggested ? suggested : "");
+    std::string path =
+        State().handler->OnBeforeDownload(BrowserFor(download), item, suggested ? suggested : "");
     if (path.empty()) {
         webkit_download_cancel(download);
         return TRUE;
     }
     glib::GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
     if (!uri) {
-        TVC_LOG_ERROR("%s : cannot make a URI of %s", "CWebViewClient::OnDecideDestination", path.c_str());
+        TVC_LOG_ERROR("%s : cannot make a URI of %s", "CWebViewClient::OnDecideDestination",
+                      path.c_str());
         webkit_download_cancel(download);
         return TRUE;
     }
@@ -99,7 +103,8 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
 }
 }  // namespace
 
-void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler, BrowserLookup lookup) {
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler,
+                      BrowserLookup lookup) {
     State().handler = std::move(handler);
     State().lookup = lookup;
     g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);

@@ -14,5 +14,6 @@ class ClientHandler;
 
 namespace tvc::webkit {
 using BrowserLookup = std::shared_ptr<CWebKitBrowser> (*)(WebKitWebView*);
-void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler, BrowserLookup lookup);
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler,
+                      BrowserLookup lookup);
 }  // namespace tvc::webkit

@@ -27,32 +27,39 @@ struct ItemTarget {
 };
 
 class CWebKitMenuModel final : public engine::IContextMenuModel {
-public:
-    CWebKitMenuModel(WebKitContextMenu* menu, WebKitWebView* view, const engine::ContextMenuParams& params)
+  public:
+    CWebKitMenuModel(WebKitContextMenu* menu, WebKitWebView* view,
+                     const engine::ContextMenuParams& params)
         : m_menu(menu), m_view(view), m_params(params) {}
-    int GetCount() const override { return static_cast<int>(webkit_context_menu_get_n_items(m_menu)); }
-    void AddSeparator() override { webkit_context_menu_append(m_menu, webkit_context_menu_item_new_separator()); }
+    int GetCount() const override {
+        return static_cast<int>(webkit_context_menu_get_n_items(m_menu));
+    }
+    void AddSeparator() override {
+        webkit_context_menu_append(m_menu, webkit_context_menu_item_new_separator());
+    }
     void AddItem(int commandId, const std::string& label) override {
         std::string name = "tvc-menu-" + std::to_string(commandId);
-        auto action = glib::GObjectPtr<GSimpleAction>::Adopt(g_simple_action_new(name.c_str(), nullptr));
+        auto action =
+            glib::GObjectPtr<GSimpleAction>::Adopt(g_simple_action_new(name.c_str(), nullptr));
         auto target = std::make_shared<ItemTarget>(ItemTarget{m_view, m_params, commandId});
         // The action owns the target through the closure's data; both die with the menu.
-        g_signal_connect_data(action.get(), "activate", G_CALLBACK(&CWebKitMenuModel::OnActivate),
-                              std::make_unique<std::shared_ptr<ItemTarget>>(target).release(),
-                              [](gpointer data, GClosure*) {
-                                  std::unique_ptr<std::shared_ptr<ItemTarget>>(
-                                      static_cast<std::shared_ptr<ItemTarget>*>(data));
-                              },
-                              GConnectFlags(0));
+        g_signal_connect_data(
+            action.get(), "activate", G_CALLBACK(&CWebKitMenuModel::OnActivate),
+            std::make_unique<std::shared_ptr<ItemTarget>>(target).release(),
+            [](gpointer data, GClosure*) {
+                std::unique_ptr<std::shared_ptr<ItemTarget>>(
+                    static_cast<std::shared_ptr<ItemTarget>*>(data));
+            },
+            GConnectFlags(0));
         // GTK menus show "&" literally: drop the Windows mnemonic marker.
         std::string text;
         for (char c : label)
             if (c != '&') text.push_back(c);
-        webkit_context_menu_append(
-            m_menu, webkit_context_menu_item_new_from_gaction(G_ACTION(action.get()), text.c_str(), nullptr));
+        webkit_context_menu_append(m_menu, webkit_context_menu_item_new_from_gaction(
+                                               G_ACTION(action.get()), text.c_str(), nullptr));
     }
 
-private:
+  private:
     static void OnActivate(GSimpleAction*, GVariant*, gpointer data) {
         const ItemTarget& t = **static_cast<std::shared_ptr<ItemTarget>*>(data);
         auto browser = Context().lookup(t.view);
@@ -64,13 +71,14 @@ private:
     engine::ContextMenuParams m_params;
 };
 
-gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event, WebKitHitTestResult* hit,
-                       gpointer) {
+gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
+                       WebKitHitTestResult* hit, gpointer) {
     auto browser = Context().lookup(view);
     if (!browser) return FALSE;
     engine::ContextMenuParams params;
     params.typeFlags = engine::CM_TYPEFLAG_PAGE;
-    if (hit && webkit_hit_test_result_context_is_link(hit)) params.typeFlags |= engine::CM_TYPEFLAG_LINK;
+    if (hit && webkit_hit_test_result_context_is_link(hit))
+        params.typeFlags |= engine::CM_TYPEFLAG_LINK;
     gdouble x = 0, y = 0;
     if (event && gdk_event_get_coords(event, &x, &y)) {
         params.x = static_cast<int>(x);
@@ -82,7 +90,8 @@ gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* e
 }
 }  // namespace
 
-void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<ClientHandler> handler, Lookup lookup) {
+void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<ClientHandler> handler,
+                        Lookup lookup) {
     Context().handler = std::move(handler);
     Context().lookup = lookup;
     g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), nullptr);

@@ -13,7 +13,9 @@ constexpr const char* kCopyright = "\u00A9 2026 Corvane Media. All rights reserv
 
 using ClosedCallback = std::function<void()>;
 
-void OnResponse(GtkDialog* dialog, gint, gpointer) { gtk_widget_destroy(GTK_WIDGET(dialog)); }
+void OnResponse(GtkDialog* dialog, gint, gpointer) {
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+}
 
 void OnDestroy(GtkWidget*, gpointer data) {
     auto& onClosed = *static_cast<ClosedCallback*>(data);
@@ -69,14 +71,18 @@ bool ShowAboutBox(GtkWindow* parent, std::function<void()> onClosed) {
     gtk_box_pack_start(GTK_BOX(texts), Label(version.c_str(), false), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(texts), Label(kCopyright, false), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), texts, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row, TRUE, TRUE,
+                       0);
 
     // Esc and the close button both end in "response"; destroying the box reports it closed.
     g_signal_connect(dialog, "response", G_CALLBACK(OnResponse), nullptr);
     auto holder = std::make_unique<ClosedCallback>(std::move(onClosed));
-    g_signal_connect_data(dialog, "destroy", G_CALLBACK(OnDestroy), holder.release(),
-                          [](gpointer data, GClosure*) { std::unique_ptr<ClosedCallback>(static_cast<ClosedCallback*>(data)); },
-                          G_CONNECT_DEFAULT);
+    g_signal_connect_data(
+        dialog, "destroy", G_CALLBACK(OnDestroy), holder.release(),
+        [](gpointer data, GClosure*) {
+            std::unique_ptr<ClosedCallback>(static_cast<ClosedCallback*>(data));
+        },
+        G_CONNECT_DEFAULT);
     gtk_widget_show_all(dialog);
     TVC_LOG_INFO("%s : shown", "ShowAboutBox");
     return true;

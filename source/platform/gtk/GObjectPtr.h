@@ -11,12 +11,14 @@ namespace tvc::glib {
 // Owns one strong reference to a GObject (or any type g_object_unref accepts).
 template <typename T>
 class GObjectPtr {
-public:
+  public:
     GObjectPtr() = default;
     // Takes over a reference the caller owns (a "transfer full" return value).
     static GObjectPtr Adopt(T* p) { return GObjectPtr(p); }
     // Adds a reference of its own (a "transfer none" value).
-    static GObjectPtr Ref(T* p) { return GObjectPtr(p ? static_cast<T*>(g_object_ref(p)) : nullptr); }
+    static GObjectPtr Ref(T* p) {
+        return GObjectPtr(p ? static_cast<T*>(g_object_ref(p)) : nullptr);
+    }
     ~GObjectPtr() { reset(); }
     GObjectPtr(const GObjectPtr& o) : m_p(o.m_p ? static_cast<T*>(g_object_ref(o.m_p)) : nullptr) {}
     GObjectPtr(GObjectPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
@@ -31,7 +33,7 @@ public:
     T* operator->() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
 
-private:
+  private:
     explicit GObjectPtr(T* p) : m_p(p) {}
     T* m_p = nullptr;
 };
@@ -53,7 +55,7 @@ using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
 
 // Out-parameter adaptor: `GErrorOut err; f(..., err.out()); if (err) ...`.
 class GErrorOut {
-public:
+  public:
     GError** out() { return &m_e; }
     ~GErrorOut() {
         if (m_e) g_error_free(m_e);
@@ -61,13 +63,13 @@ public:
     explicit operator bool() const { return m_e != nullptr; }
     const char* message() const { return m_e ? m_e->message : ""; }
 
-private:
+  private:
     GError* m_e = nullptr;
 };
 
 // A signal connection that disconnects itself.
 class ScopedSignal {
-public:
+  public:
     ScopedSignal() = default;
     ScopedSignal(gpointer instance, gulong id) : m_instance(instance), m_id(id) {}
     ~ScopedSignal() { reset(); }
@@ -86,7 +88,7 @@ public:
         m_id = 0;
     }
 
-private:
+  private:
     gpointer m_instance = nullptr;
     gulong m_id = 0;
 };

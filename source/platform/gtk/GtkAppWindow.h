@@ -13,7 +13,7 @@
 namespace tvc::platform::gtk {
 
 class GtkAppWindow final : public IAppWindow {
-public:
+  public:
     // Watches `window` without owning it: once it is destroyed every call is a no-op.
     // `onPostedClose` is what a posted close does; without one it is gtk_window_close, i.e. the
     // window's "delete-event" road, as a posted WM_CLOSE is.
@@ -47,7 +47,7 @@ public:
 
     GtkWindow* window() const { return m_window; }
 
-private:
+  private:
     // Window-manager decorations around the content area.
     struct Insets {
         int left = 0, right = 0, top = 0, bottom = 0;

@@ -44,9 +44,10 @@ void QueryLogind(const std::shared_ptr<ShutdownQuery>& query, int timeoutMs) {
     }
     if (bus) {
         glib::GVariantPtr reply(g_dbus_connection_call_sync(
-            bus.get(), "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.DBus.Properties", "Get",
-            g_variant_new("(ss)", "org.freedesktop.login1.Manager", "PreparingForShutdown"), G_VARIANT_TYPE("(v)"),
-            G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, err.out()));
+            bus.get(), "org.freedesktop.login1", "/org/freedesktop/login1",
+            "org.freedesktop.DBus.Properties", "Get",
+            g_variant_new("(ss)", "org.freedesktop.login1.Manager", "PreparingForShutdown"),
+            G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, err.out()));
         if (reply) {
             GVariant* boxed = nullptr;
             g_variant_get(reply.get(), "(v)", &boxed);
@@ -58,7 +59,9 @@ void QueryLogind(const std::shared_ptr<ShutdownQuery>& query, int timeoutMs) {
         }
         g_dbus_connection_close_sync(bus.get(), nullptr, nullptr);
     }
-    if (err) TVC_LOG_WARN("%s : logind not reachable: %s", "GtkDesktop::GetIsSystemShutdownInProgress", err.message());
+    if (err)
+        TVC_LOG_WARN("%s : logind not reachable: %s", "GtkDesktop::GetIsSystemShutdownInProgress",
+                     err.message());
     {
         std::lock_guard<std::mutex> lock(query->mutex);
         query->done = true;
@@ -76,7 +79,8 @@ Rect GtkDesktop::GetMaximizedArea() const {
         return {};
     }
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
     return monitor ? WorkAreaOf(monitor) : Rect{};
 }
 
@@ -86,7 +90,8 @@ std::vector<Rect> GtkDesktop::GetWorkAreas() const {
     if (!display) return areas;
     const int n = gdk_display_get_n_monitors(display);
     for (int i = 0; i < n; ++i) {
-        if (GdkMonitor* monitor = gdk_display_get_monitor(display, i)) areas.push_back(WorkAreaOf(monitor));
+        if (GdkMonitor* monitor = gdk_display_get_monitor(display, i))
+            areas.push_back(WorkAreaOf(monitor));
     }
     return areas;
 }
@@ -98,11 +103,13 @@ bool GtkDesktop::OpenUrlExternally(const std::string& url) {
     }
     glib::GObjectPtr<GdkAppLaunchContext> context;
     if (GdkDisplay* display = gdk_display_get_default())
-        context = glib::GObjectPtr<GdkAppLaunchContext>::Adopt(gdk_display_get_app_launch_context(display));
+        context = glib::GObjectPtr<GdkAppLaunchContext>::Adopt(
+            gdk_display_get_app_launch_context(display));
     glib::GErrorOut err;
-    if (!g_app_info_launch_default_for_uri(url.c_str(), context ? G_APP_LAUNCH_CONTEXT(context.get()) : nullptr,
-                                           err.out())) {
-        TVC_LOG_ERROR("%s : could not open %s: %s", "GtkDesktop::OpenUrlExternally", url.c_str(), err.message());
+    if (!g_app_info_launch_default_for_uri(
+            url.c_str(), context ? G_APP_LAUNCH_CONTEXT(context.get()) : nullptr, err.out())) {
+        TVC_LOG_ERROR("%s : could not open %s: %s", "GtkDesktop::OpenUrlExternally", url.c_str(),
+                      err.message());
         return false;
     }
     TVC_LOG_INFO("%s : opened %s", "GtkDesktop::OpenUrlExternally", url.c_str());
@@ -119,7 +126,8 @@ bool GtkDesktop::GetIsSystemShutdownInProgress(bool& inProgress) {
     std::unique_lock<std::mutex> lock(query->mutex);
     if (!query->cv.wait_for(lock, m_shutdownQueryTimeout + std::chrono::milliseconds(100),
                             [&] { return query->done; })) {
-        TVC_LOG_WARN("%s : no answer within %d ms", "GtkDesktop::GetIsSystemShutdownInProgress", timeoutMs);
+        TVC_LOG_WARN("%s : no answer within %d ms", "GtkDesktop::GetIsSystemShutdownInProgress",
+                     timeoutMs);
         return false;
     }
     inProgress = query->preparing;

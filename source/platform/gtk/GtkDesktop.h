@@ -8,8 +8,9 @@
 
 namespace tvc::platform::gtk {
 class GtkDesktop final : public IDesktop {
-public:
-    // The primary monitor's work area (monitor 0 when none is marked primary); empty without a display.
+  public:
+    // The primary monitor's work area (monitor 0 when none is marked primary); empty without a
+    // display.
     Rect GetMaximizedArea() const override;
     std::vector<Rect> GetWorkAreas() const override;
     // Refuses an empty address. Which schemes are allowed is the caller's decision.
@@ -18,9 +19,11 @@ public:
     // logind does not answer within the time-out.
     bool GetIsSystemShutdownInProgress(bool& inProgress) override;
 
-    void SetShutdownQueryTimeout(std::chrono::milliseconds timeout) { m_shutdownQueryTimeout = timeout; }
+    void SetShutdownQueryTimeout(std::chrono::milliseconds timeout) {
+        m_shutdownQueryTimeout = timeout;
+    }
 
-private:
+  private:
     std::chrono::milliseconds m_shutdownQueryTimeout{500};
 };
 }  // namespace tvc::platform::gtk

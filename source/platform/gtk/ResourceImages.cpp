@@ -14,15 +14,18 @@ namespace tvc::platform::gtk {
 glib::GObjectPtr<GdkPixbuf> LoadResourcePicture(const char* name) {
     const std::string path = std::string("/com/corvanemedia/tavisto/") + name;
     glib::GErrorOut err;
-    auto stream = glib::GObjectPtr<GInputStream>::Adopt(
-        g_resource_open_stream(tvc_resources_get_resource(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, err.out()));
+    auto stream = glib::GObjectPtr<GInputStream>::Adopt(g_resource_open_stream(
+        tvc_resources_get_resource(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, err.out()));
     if (!stream) {
         TVC_LOG_ERROR("%s : %s not found: %s", "LoadResourcePicture", path.c_str(), err.message());
         return {};
     }
     glib::GErrorOut decodeErr;
-    auto pixbuf = glib::GObjectPtr<GdkPixbuf>::Adopt(gdk_pixbuf_new_from_stream(stream.get(), nullptr, decodeErr.out()));
-    if (!pixbuf) TVC_LOG_ERROR("%s : %s not decodable: %s", "LoadResourcePicture", path.c_str(), decodeErr.message());
+    auto pixbuf = glib::GObjectPtr<GdkPixbuf>::Adopt(
+        gdk_pixbuf_new_from_stream(stream.get(), nullptr, decodeErr.out()));
+    if (!pixbuf)
+        TVC_LOG_ERROR("%s : %s not decodable: %s", "LoadResourcePicture", path.c_str(),
+                      decodeErr.message());
     return pixbuf;
 }
 }  // namespace tvc::platform::gtk

@@ -17,9 +17,12 @@ using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 constexpr double kBackground[3] = {27 / 255.0, 32 / 255.0, 37 / 255.0};
 
 class GtkSplashScreen final : public ISplashScreen {
-public:
+  public:
     GtkSplashScreen(GtkOverlay* overlay, SurfacePtr picture, int width, int height)
-        : m_overlay(overlay), m_picture(std::move(picture)), m_pictureWidth(width), m_pictureHeight(height) {
+        : m_overlay(overlay),
+          m_picture(std::move(picture)),
+          m_pictureWidth(width),
+          m_pictureHeight(height) {
         g_object_add_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
         CreatePanel();
     }
@@ -31,7 +34,9 @@ public:
             g_object_remove_weak_pointer(G_OBJECT(m_area), reinterpret_cast<gpointer*>(&m_area));
             gtk_widget_destroy(m_area);
         }
-        if (m_overlay) g_object_remove_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
+        if (m_overlay)
+            g_object_remove_weak_pointer(G_OBJECT(m_overlay),
+                                         reinterpret_cast<gpointer*>(&m_overlay));
     }
 
     void ShowSplashScreen(int timeoutMs) override {
@@ -53,7 +58,7 @@ public:
 
     bool IsShown() const override { return m_area && gtk_widget_get_visible(m_area); }
 
-private:
+  private:
     bool CreatePanel() {
         if (!m_overlay) return false;
         m_area = gtk_drawing_area_new();
@@ -64,7 +69,9 @@ private:
         gtk_widget_set_no_show_all(m_area, TRUE);
         g_signal_connect(m_area, "draw", G_CALLBACK(OnDraw), this);
         gtk_overlay_add_overlay(m_overlay, m_area);
-        if (!m_picture) TVC_LOG_ERROR("%s: splash - image load failure.", "CTVCSplashScreenEventsHandler::HandleOnSplashScreenCreation");
+        if (!m_picture)
+            TVC_LOG_ERROR("%s: splash - image load failure.",
+                          "CTVCSplashScreenEventsHandler::HandleOnSplashScreenCreation");
         return true;
     }
 
@@ -85,7 +92,8 @@ private:
         const int ch = gtk_widget_get_allocated_height(widget);
         cairo_set_source_rgb(cr, kBackground[0], kBackground[1], kBackground[2]);
         cairo_paint(cr);
-        const SplashLayout layout = ComputeSplashLayout(cw, ch, self->m_pictureWidth, self->m_pictureHeight);
+        const SplashLayout layout =
+            ComputeSplashLayout(cw, ch, self->m_pictureWidth, self->m_pictureHeight);
         if (self->m_picture) {
             cairo_set_source_surface(cr, self->m_picture.get(), layout.picture.x, layout.picture.y);
             cairo_paint(cr);
@@ -97,8 +105,8 @@ private:
         }
         if (!self->m_firstFrameDrawn) {
             self->m_firstFrameDrawn = true;  // the start-up benchmark reads this line's time
-            TVC_LOG_INFO("%s : first frame drawn (%dx%d) at %lld us", "CSplashScreen::OnPaint", cw, ch,
-                         static_cast<long long>(g_get_real_time()));
+            TVC_LOG_INFO("%s : first frame drawn (%dx%d) at %lld us", "CSplashScreen::OnPaint", cw,
+                         ch, static_cast<long long>(g_get_real_time()));
         }
         return TRUE;
     }

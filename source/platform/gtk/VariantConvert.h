@@ -14,12 +14,18 @@ inline GVariant* ToVariant(const engine::ListValue& list);
 inline GVariant* ToVariantItem(const engine::Value& v) {
     using T = engine::Value::Type;
     switch (v.GetType()) {
-        case T::Bool: return g_variant_new_boolean(v.GetBool());
-        case T::Int: return g_variant_new_int32(v.GetInt());
-        case T::Double: return g_variant_new_double(v.GetDouble());
-        case T::String: return g_variant_new_string(v.GetString().c_str());
-        case T::List: return ToVariant(v.GetList());
-        case T::Null: break;
+        case T::Bool:
+            return g_variant_new_boolean(v.GetBool());
+        case T::Int:
+            return g_variant_new_int32(v.GetInt());
+        case T::Double:
+            return g_variant_new_double(v.GetDouble());
+        case T::String:
+            return g_variant_new_string(v.GetString().c_str());
+        case T::List:
+            return ToVariant(v.GetList());
+        case T::Null:
+            break;
     }
     return g_variant_new_maybe(G_VARIANT_TYPE_VARIANT, nullptr);
 }
@@ -34,9 +40,12 @@ inline GVariant* ToVariant(const engine::ListValue& list) {
 inline engine::ListValue FromVariant(GVariant* av);
 
 inline engine::Value FromVariantItem(GVariant* item) {
-    if (g_variant_is_of_type(item, G_VARIANT_TYPE_BOOLEAN)) return engine::Value(g_variant_get_boolean(item) != 0);
-    if (g_variant_is_of_type(item, G_VARIANT_TYPE_INT32)) return engine::Value(static_cast<int>(g_variant_get_int32(item)));
-    if (g_variant_is_of_type(item, G_VARIANT_TYPE_DOUBLE)) return engine::Value(g_variant_get_double(item));
+    if (g_variant_is_of_type(item, G_VARIANT_TYPE_BOOLEAN))
+        return engine::Value(g_variant_get_boolean(item) != 0);
+    if (g_variant_is_of_type(item, G_VARIANT_TYPE_INT32))
+        return engine::Value(static_cast<int>(g_variant_get_int32(item)));
+    if (g_variant_is_of_type(item, G_VARIANT_TYPE_DOUBLE))
+        return engine::Value(g_variant_get_double(item));
     if (g_variant_is_of_type(item, G_VARIANT_TYPE_STRING))
         return engine::Value(std::string(g_variant_get_string(item, nullptr)));
     if (g_variant_is_of_type(item, G_VARIANT_TYPE("av"))) return engine::Value(FromVariant(item));

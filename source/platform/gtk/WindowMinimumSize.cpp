@@ -22,9 +22,10 @@ void ApplyMinimumSize(GtkWidget* window) {
     GdkGeometry hints{};
     hints.min_width = UnpackMinimumWidth(packed);
     hints.min_height = UnpackMinimumHeight(packed);
-    DebugPrint("returning WM_GETMINMAXINFO values : pMinMaxInfo->ptMinTrackSize.x=%u, "
-               "pMinMaxInfo->ptMinTrackSize.y=%u",
-               static_cast<unsigned>(hints.min_width), static_cast<unsigned>(hints.min_height));
+    DebugPrint(
+        "returning WM_GETMINMAXINFO values : pMinMaxInfo->ptMinTrackSize.x=%u, "
+        "pMinMaxInfo->ptMinTrackSize.y=%u",
+        static_cast<unsigned>(hints.min_width), static_cast<unsigned>(hints.min_height));
     // A negative half would mean "use the natural size" to GTK; treat it as no minimum instead.
     hints.min_width = std::max(hints.min_width, 0);
     hints.min_height = std::max(hints.min_height, 0);

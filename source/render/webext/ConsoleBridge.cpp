@@ -31,7 +31,7 @@ constexpr const char* kWrapperSource = R"JS((function (send) {
 }))JS";
 
 class ConsoleSender : public engine::IJSHandler {
-public:
+  public:
     bool Execute(const std::string&, const engine::JSContextRef& context, const engine::JSValueRef&,
                  const engine::JSValueList& args, engine::JSValueRef&, std::string&) override {
         auto page = context ? context->GetBrowser() : nullptr;
@@ -46,19 +46,24 @@ bool InstallConsoleWrapper(const std::shared_ptr<JscContext>& context) {
     JSCContext* ctx = context->get();
     JSCException* before = jsc_context_get_exception(ctx);
     auto installer = JscValue::Adopt(jsc_context_evaluate(ctx, kWrapperSource, -1));
-    if (TakeException(ctx, before, "InstallConsoleWrapper") || !installer || !installer->IsFunction()) return false;
-    return installer->ExecuteFunction(nullptr, {context->NewFunction("send", std::make_shared<ConsoleSender>())}) !=
+    if (TakeException(ctx, before, "InstallConsoleWrapper") || !installer ||
+        !installer->IsFunction())
+        return false;
+    return installer->ExecuteFunction(
+               nullptr, {context->NewFunction("send", std::make_shared<ConsoleSender>())}) !=
            nullptr;
 }
 
 void ForwardConsoleMessage(const engine::RenderBrowserRef& page, WebKitConsoleMessage* message) {
     if (!page || !message) return;
-    if (webkit_console_message_get_source(message) == WEBKIT_CONSOLE_MESSAGE_SOURCE_CONSOLE_API) return;
+    if (webkit_console_message_get_source(message) == WEBKIT_CONSOLE_MESSAGE_SOURCE_CONSOLE_API)
+        return;
     const char* text = webkit_console_message_get_text(message);
     const char* source = webkit_console_message_get_source_id(message);
     std::string line = text ? text : "";
     if (source && *source)
-        line += " (" + std::string(source) + ":" + std::to_string(webkit_console_message_get_line(message)) + ")";
+        line += " (" + std::string(source) + ":" +
+                std::to_string(webkit_console_message_get_line(message)) + ")";
     page->SendProcessMessage({msg::kConsoleMessage, {line}});
 }
 }  // namespace tvc::render::webext

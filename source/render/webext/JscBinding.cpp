@@ -37,7 +37,9 @@ void DestroyData(gpointer data) {
     std::unique_ptr<T> owned(static_cast<T*>(data));
 }
 
-JSCValue* Undefined() { return jsc_value_new_undefined(jsc_context_get_current()); }
+JSCValue* Undefined() {
+    return jsc_value_new_undefined(jsc_context_get_current());
+}
 
 JSCValue* ResultOrUndefined(const JSValueRef& v) {
     JSCValue* raw = Raw(v);
@@ -50,7 +52,8 @@ JSCValue* CallFunction(GPtrArray* args, gpointer userData) {
     auto context = data->context.lock();
     if (!context || !context->IsValid()) return Undefined();
     engine::JSValueList list;
-    for (guint i = 0; args && i < args->len; ++i) list.push_back(JscValue::Ref(static_cast<JSCValue*>(args->pdata[i])));
+    for (guint i = 0; args && i < args->len; ++i)
+        list.push_back(JscValue::Ref(static_cast<JSCValue*>(args->pdata[i])));
     JSValueRef retval;
     std::string exception;
     data->handler->Execute(data->name, context, nullptr, list, retval, exception);
@@ -111,7 +114,8 @@ engine::JSValue::Type JscValue::GetType() const {
     if (jsc_value_is_boolean(v)) return Type::Bool;
     if (jsc_value_is_number(v)) {
         double d = jsc_value_to_double(v);
-        bool integral = std::isfinite(d) && std::trunc(d) == d && d >= std::numeric_limits<int>::min() &&
+        bool integral = std::isfinite(d) && std::trunc(d) == d &&
+                        d >= std::numeric_limits<int>::min() &&
                         d <= std::numeric_limits<int>::max() && !(d == 0 && std::signbit(d));
         return integral ? Type::Int : Type::Double;
     }
@@ -122,12 +126,18 @@ engine::JSValue::Type JscValue::GetType() const {
     return Type::Undefined;
 }
 
-bool JscValue::GetBoolValue() const { return IsBool() && jsc_value_to_boolean(m_value.get()); }
-int JscValue::GetIntValue() const { return IsInt() ? jsc_value_to_int32(m_value.get()) : 0; }
+bool JscValue::GetBoolValue() const {
+    return IsBool() && jsc_value_to_boolean(m_value.get());
+}
+int JscValue::GetIntValue() const {
+    return IsInt() ? jsc_value_to_int32(m_value.get()) : 0;
+}
 double JscValue::GetDoubleValue() const {
     return m_value && jsc_value_is_number(m_value.get()) ? jsc_value_to_double(m_value.get()) : 0.0;
 }
-std::string JscValue::GetStringValue() const { return IsString() ? TakeString(jsc_value_to_string(m_value.get())) : ""; }
+std::string JscValue::GetStringValue() const {
+    return IsString() ? TakeString(jsc_value_to_string(m_value.get())) : "";
+}
 
 JSValueRef JscValue::GetValue(const std::string& key) {
     if (!IsObject()) return nullptr;
@@ -161,7 +171,8 @@ JSValueRef JscValue::GetValue(int index) {
     if (!IsObject() || index < 0) return nullptr;
     JSCContext* ctx = jsc_value_get_context(m_value.get());
     JSCException* before = jsc_context_get_exception(ctx);
-    JSValueRef out = Adopt(jsc_value_object_get_property_at_index(m_value.get(), static_cast<guint>(index)));
+    JSValueRef out =
+        Adopt(jsc_value_object_get_property_at_index(m_value.get(), static_cast<guint>(index)));
     if (TakeException(ctx, before, "JscValue::GetValue")) return nullptr;
     return out;
 }
@@ -187,7 +198,8 @@ JSValueRef JscValue::ExecuteFunction(const JSValueRef&, const engine::JSValueLis
         raw.push_back(r);
     }
     JSCException* before = jsc_context_get_exception(ctx);
-    JSValueRef out = Adopt(jsc_value_function_callv(m_value.get(), static_cast<guint>(raw.size()), raw.data()));
+    JSValueRef out =
+        Adopt(jsc_value_function_callv(m_value.get(), static_cast<guint>(raw.size()), raw.data()));
     if (TakeException(ctx, before, "JscValue::ExecuteFunction")) return nullptr;
     return out;
 }
@@ -203,13 +215,27 @@ bool JscContext::IsSame(const engine::JSContext& other) const {
     return o && o->m_context.get() == m_context.get();
 }
 
-JSValueRef JscContext::GetGlobal() { return JscValue::Adopt(jsc_context_get_global_object(m_context.get())); }
-JSValueRef JscContext::NewUndefined() { return JscValue::Adopt(jsc_value_new_undefined(m_context.get())); }
-JSValueRef JscContext::NewNull() { return JscValue::Adopt(jsc_value_new_null(m_context.get())); }
-JSValueRef JscContext::NewBool(bool value) { return JscValue::Adopt(jsc_value_new_boolean(m_context.get(), value)); }
-JSValueRef JscContext::NewInt(int value) { return JscValue::Adopt(jsc_value_new_number(m_context.get(), value)); }
-JSValueRef JscContext::NewUInt(unsigned value) { return JscValue::Adopt(jsc_value_new_number(m_context.get(), value)); }
-JSValueRef JscContext::NewDouble(double value) { return JscValue::Adopt(jsc_value_new_number(m_context.get(), value)); }
+JSValueRef JscContext::GetGlobal() {
+    return JscValue::Adopt(jsc_context_get_global_object(m_context.get()));
+}
+JSValueRef JscContext::NewUndefined() {
+    return JscValue::Adopt(jsc_value_new_undefined(m_context.get()));
+}
+JSValueRef JscContext::NewNull() {
+    return JscValue::Adopt(jsc_value_new_null(m_context.get()));
+}
+JSValueRef JscContext::NewBool(bool value) {
+    return JscValue::Adopt(jsc_value_new_boolean(m_context.get(), value));
+}
+JSValueRef JscContext::NewInt(int value) {
+    return JscValue::Adopt(jsc_value_new_number(m_context.get(), value));
+}
+JSValueRef JscContext::NewUInt(unsigned value) {
+    return JscValue::Adopt(jsc_value_new_number(m_context.get(), value));
+}
+JSValueRef JscContext::NewDouble(double value) {
+    return JscValue::Adopt(jsc_value_new_number(m_context.get(), value));
+}
 JSValueRef JscContext::NewString(const std::string& value) {
     return JscValue::Adopt(jsc_value_new_string(m_context.get(), value.c_str()));
 }
@@ -218,23 +244,31 @@ JSValueRef JscContext::NewArray(int length) {
     if (array && length > 0) array->SetValue("length", NewInt(length));
     return array;
 }
-JSValueRef JscContext::NewObject() { return JscValue::Adopt(jsc_value_new_object(m_context.get(), nullptr, nullptr)); }
+JSValueRef JscContext::NewObject() {
+    return JscValue::Adopt(jsc_value_new_object(m_context.get(), nullptr, nullptr));
+}
 
-JSValueRef JscContext::NewFunction(const std::string& name, std::shared_ptr<engine::IJSHandler> handler) {
-    auto data = std::make_unique<FunctionData>(FunctionData{name, std::move(handler), weak_from_this()});
-    return JscValue::Adopt(jsc_value_new_function_variadic(m_context.get(), name.c_str(), G_CALLBACK(CallFunction),
-                                                           data.release(), DestroyData<FunctionData>,
-                                                           JSC_TYPE_VALUE));
+JSValueRef JscContext::NewFunction(const std::string& name,
+                                   std::shared_ptr<engine::IJSHandler> handler) {
+    auto data =
+        std::make_unique<FunctionData>(FunctionData{name, std::move(handler), weak_from_this()});
+    return JscValue::Adopt(
+        jsc_value_new_function_variadic(m_context.get(), name.c_str(), G_CALLBACK(CallFunction),
+                                        data.release(), DestroyData<FunctionData>, JSC_TYPE_VALUE));
 }
 
 bool JscContext::DefineAccessor(const JSValueRef& object, const std::string& name,
                                 std::shared_ptr<engine::IJSAccessor> accessor) {
     JSCValue* raw = Raw(object);
     if (!raw || !jsc_value_is_object(raw)) return false;
-    auto data = std::make_unique<AccessorData>(AccessorData{name, std::move(accessor), weak_from_this()});
+    auto data =
+        std::make_unique<AccessorData>(AccessorData{name, std::move(accessor), weak_from_this()});
     jsc_value_object_define_property_accessor(
-        raw, name.c_str(), static_cast<JSCValuePropertyFlags>(JSC_VALUE_PROPERTY_CONFIGURABLE | JSC_VALUE_PROPERTY_ENUMERABLE),
-        JSC_TYPE_VALUE, G_CALLBACK(GetProperty), G_CALLBACK(SetProperty), data.release(), DestroyData<AccessorData>);
+        raw, name.c_str(),
+        static_cast<JSCValuePropertyFlags>(JSC_VALUE_PROPERTY_CONFIGURABLE |
+                                           JSC_VALUE_PROPERTY_ENUMERABLE),
+        JSC_TYPE_VALUE, G_CALLBACK(GetProperty), G_CALLBACK(SetProperty), data.release(),
+        DestroyData<AccessorData>);
     return true;
 }
 }  // namespace tvc::render::webext

@@ -13,7 +13,7 @@ namespace tvc::render::webext {
 class JscContext;
 
 class JscValue : public engine::JSValue {
-public:
+  public:
     JscValue(glib::GObjectPtr<JSCValue> value) : m_value(std::move(value)) {}
     // Takes a "transfer full" value; null gives null.
     static engine::JSValueRef Adopt(JSCValue* value);
@@ -35,14 +35,14 @@ public:
                                        const engine::JSValueList& arguments) override;
     bool IsSame(const engine::JSValue& other) const override;
 
-private:
+  private:
     glib::GObjectPtr<JSCValue> m_value;
 };
 
 // One frame's context in the default script world. It stays valid until its frame gets its next
 // context or its page ends; the registrations that hold it then stop calling into it.
 class JscContext : public engine::JSContext, public std::enable_shared_from_this<JscContext> {
-public:
+  public:
     JscContext(glib::GObjectPtr<JSCContext> context, std::weak_ptr<engine::IRenderBrowser> browser,
                std::weak_ptr<engine::IRenderFrame> frame)
         : m_context(std::move(context)), m_browser(std::move(browser)), m_frame(std::move(frame)) {}
@@ -63,11 +63,12 @@ public:
     engine::JSValueRef NewString(const std::string& value) override;
     engine::JSValueRef NewArray(int length) override;
     engine::JSValueRef NewObject() override;
-    engine::JSValueRef NewFunction(const std::string& name, std::shared_ptr<engine::IJSHandler> handler) override;
+    engine::JSValueRef NewFunction(const std::string& name,
+                                   std::shared_ptr<engine::IJSHandler> handler) override;
     bool DefineAccessor(const engine::JSValueRef& object, const std::string& name,
                         std::shared_ptr<engine::IJSAccessor> accessor) override;
 
-private:
+  private:
     glib::GObjectPtr<JSCContext> m_context;
     std::weak_ptr<engine::IRenderBrowser> m_browser;
     std::weak_ptr<engine::IRenderFrame> m_frame;

@@ -12,13 +12,15 @@ CRenderExtension::CRenderExtension(WebKitWebExtension* extension, std::shared_pt
         extension, g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), this));
     WebKitScriptWorld* world = webkit_script_world_get_default();
     m_windowObjectCleared = glib::ScopedSignal(
-        world, g_signal_connect(world, "window-object-cleared", G_CALLBACK(OnWindowObjectCleared), this));
+        world,
+        g_signal_connect(world, "window-object-cleared", G_CALLBACK(OnWindowObjectCleared), this));
     m_app->OnRenderThreadCreated();
     m_app->OnWebKitInitialized();
 }
 
 CRenderExtension::~CRenderExtension() {
-    for (const auto& [page, record] : m_pages) g_object_weak_unref(G_OBJECT(page), OnPageFinalized, this);
+    for (const auto& [page, record] : m_pages)
+        g_object_weak_unref(G_OBJECT(page), OnPageFinalized, this);
 }
 
 std::shared_ptr<CRenderPage> CRenderExtension::Find(WebKitWebPage* page) const {
@@ -38,12 +40,13 @@ void CRenderExtension::OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, g
     self->m_app->OnBrowserCreated(record);
 }
 
-void CRenderExtension::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
-                                             gpointer data) {
+void CRenderExtension::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page,
+                                             WebKitFrame* frame, gpointer data) {
     static_cast<CRenderExtension*>(data)->ContextCreated(world, page, frame);
 }
 
-void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame) {
+void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* page,
+                                      WebKitFrame* frame) {
     auto record = Find(page);
     if (!record) {
         // A page created before the extension was listening.
@@ -52,37 +55,45 @@ void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* p
     }
     auto frameRecord = record->FrameFor(frame);
     auto context = std::make_shared<JscContext>(
-        glib::GObjectPtr<JSCContext>::Adopt(webkit_frame_get_js_context_for_script_world(frame, world)), record,
-        frameRecord);
+        glib::GObjectPtr<JSCContext>::Adopt(
+            webkit_frame_get_js_context_for_script_world(frame, world)),
+        record, frameRecord);
     // The frame's previous document is gone: its registrations go with it.
-    if (auto previous = frameRecord->ReplaceContext(context)) ReleaseContext(record, frameRecord, previous);
-    TVC_LOG_WARN("CRenderExtension::ContextCreated : page %d, frame %lld (%s), %s", record->GetIdentifier(),
-                 frameRecord->GetIdentifier(), frameRecord->IsMain() ? "main" : "sub", frameRecord->GetURL().c_str());
-    if (!InstallConsoleWrapper(context)) TVC_LOG_ERROR("CRenderExtension::ContextCreated : console wrapper failed");
+    if (auto previous = frameRecord->ReplaceContext(context))
+        ReleaseContext(record, frameRecord, previous);
+    TVC_LOG_WARN("CRenderExtension::ContextCreated : page %d, frame %lld (%s), %s",
+                 record->GetIdentifier(), frameRecord->GetIdentifier(),
+                 frameRecord->IsMain() ? "main" : "sub", frameRecord->GetURL().c_str());
+    if (!InstallConsoleWrapper(context))
+        TVC_LOG_ERROR("CRenderExtension::ContextCreated : console wrapper failed");
     m_app->OnContextCreated(record, frameRecord, context);
 }
 
 void CRenderExtension::ReleaseContext(const std::shared_ptr<CRenderPage>& page,
                                       const std::shared_ptr<CRenderFrame>& frame,
                                       const std::shared_ptr<JscContext>& context) {
-    TVC_LOG_INFO("CRenderExtension::ReleaseContext : page %d, frame %lld, context %p", page->GetIdentifier(),
-                 frame->GetIdentifier(), static_cast<void*>(context.get()));
+    TVC_LOG_INFO("CRenderExtension::ReleaseContext : page %d, frame %lld, context %p",
+                 page->GetIdentifier(), frame->GetIdentifier(), static_cast<void*>(context.get()));
     m_app->OnContextReleased(page, frame, context);
     context->Invalidate();
 }
 
-gboolean CRenderExtension::OnUserMessageReceived(WebKitWebPage* page, WebKitUserMessage* message, gpointer data) {
+gboolean CRenderExtension::OnUserMessageReceived(WebKitWebPage* page, WebKitUserMessage* message,
+                                                 gpointer data) {
     auto* self = static_cast<CRenderExtension*>(data);
     auto record = self->Find(page);
     const char* name = webkit_user_message_get_name(message);
     if (!record || !name) return FALSE;
-    engine::ProcessMessage processMessage{name, glib::FromVariant(webkit_user_message_get_parameters(message))};
-    bool handled = self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
+    engine::ProcessMessage processMessage{
+        name, glib::FromVariant(webkit_user_message_get_parameters(message))};
+    bool handled =
+        self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
     // Ours whether or not a page callback took it: no other handler should answer it.
     return handled || msg::Find(processMessage.name) != nullptr;
 }
 
-void CRenderExtension::OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message, gpointer data) {
+void CRenderExtension::OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message,
+                                            gpointer data) {
     auto* self = static_cast<CRenderExtension*>(data);
     ForwardConsoleMessage(self->Find(page), message);
 }

@@ -13,21 +13,25 @@
 namespace tvc::render::webext {
 
 class CRenderExtension {
-public:
+  public:
     CRenderExtension(WebKitWebExtension* extension, std::shared_ptr<ClientApp> app);
     ~CRenderExtension();
     CRenderExtension(const CRenderExtension&) = delete;
     CRenderExtension& operator=(const CRenderExtension&) = delete;
 
-private:
+  private:
     static void OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer self);
-    static void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer self);
-    static gboolean OnUserMessageReceived(WebKitWebPage* page, WebKitUserMessage* message, gpointer self);
-    static void OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message, gpointer self);
+    static void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page,
+                                      WebKitFrame* frame, gpointer self);
+    static gboolean OnUserMessageReceived(WebKitWebPage* page, WebKitUserMessage* message,
+                                          gpointer self);
+    static void OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message,
+                                     gpointer self);
     static void OnPageFinalized(gpointer self, GObject* page);
 
     void ContextCreated(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame);
-    void ReleaseContext(const std::shared_ptr<CRenderPage>& page, const std::shared_ptr<CRenderFrame>& frame,
+    void ReleaseContext(const std::shared_ptr<CRenderPage>& page,
+                        const std::shared_ptr<CRenderFrame>& frame,
                         const std::shared_ptr<JscContext>& context);
     void PageEnded(WebKitWebPage* page);
     std::shared_ptr<CRenderPage> Find(WebKitWebPage* page) const;

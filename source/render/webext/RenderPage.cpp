@@ -13,11 +13,13 @@ engine::RenderFrameRef CRenderPage::GetMainFrame() {
 
 bool CRenderPage::SendProcessMessage(const engine::ProcessMessage& message) {
     if (!m_page) {
-        TVC_LOG_ERROR("CRenderPage::SendProcessMessage : %s : the page is gone", message.name.c_str());
+        TVC_LOG_ERROR("CRenderPage::SendProcessMessage : %s : the page is gone",
+                      message.name.c_str());
         return false;
     }
     // Both are floating and consumed by the send.
-    WebKitUserMessage* userMessage = webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
+    WebKitUserMessage* userMessage =
+        webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
     webkit_web_page_send_message_to_view(m_page, userMessage, nullptr, nullptr, nullptr);
     return true;
 }

@@ -14,7 +14,7 @@
 namespace tvc::render::webext {
 
 class CRenderFrame : public engine::IRenderFrame {
-public:
+  public:
     CRenderFrame(long long id, bool main) : m_id(id), m_bMain(main) {}
     long long GetIdentifier() const override { return m_id; }
     bool IsMain() const override { return m_bMain; }
@@ -28,7 +28,7 @@ public:
         return context;
     }
 
-private:
+  private:
     long long m_id;
     bool m_bMain;
     std::string m_url;
@@ -36,7 +36,7 @@ private:
 };
 
 class CRenderPage : public engine::IRenderBrowser {
-public:
+  public:
     explicit CRenderPage(WebKitWebPage* page)
         : m_page(page), m_id(static_cast<int>(webkit_web_page_get_id(page))) {}
 
@@ -52,7 +52,7 @@ public:
     std::shared_ptr<CRenderFrame> FrameFor(WebKitFrame* frame);
     const std::map<long long, std::shared_ptr<CRenderFrame>>& Frames() const { return m_frames; }
 
-private:
+  private:
     WebKitWebPage* m_page;  // not owned; cleared by Detach when the page is finalized
     int m_id;
     std::map<long long, std::shared_ptr<CRenderFrame>> m_frames;

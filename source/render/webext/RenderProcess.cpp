@@ -23,14 +23,15 @@ std::string Get(const std::map<std::string, std::string>& m, const char* key) {
 std::unique_ptr<webext::CRenderExtension> g_renderExtension;
 }  // namespace
 
-void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::string, std::string>& init) {
+void OnRenderProcessStarted(WebKitWebExtension* extension,
+                            const std::map<std::string, std::string>& init) {
     // The web process is WebKit's executable, not ours: the folders come from the browser process.
     CAppPaths::SetApplicationFolderOverride(Get(init, "app-folder"));
     tvc::InitializeProductAppInfo();
     SetupLogger(false, "RENDER_PROCESS_LOG_");
     CAppProps::SetFilePath(Get(init, "prefs-path"));
-    TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s", "CTVCApp::OnRenderThreadCreated",
-                 Get(init, "prefs-path").c_str());
+    TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s",
+                 "CTVCApp::OnRenderThreadCreated", Get(init, "prefs-path").c_str());
 
     auto env = std::make_shared<CRenderEnv>();
     env->runner = std::make_shared<webext::CMainThreadRunner>();
@@ -42,6 +43,7 @@ void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::s
     if (auto v = Get(init, "web-site-url"); !v.empty()) env->webSiteURL = v;
     while (!env->webSiteURL.empty() && env->webSiteURL.back() == '/') env->webSiteURL.pop_back();
 
-    g_renderExtension = std::make_unique<webext::CRenderExtension>(extension, std::make_shared<CTVCApp>(env));
+    g_renderExtension =
+        std::make_unique<webext::CRenderExtension>(extension, std::make_shared<CTVCApp>(env));
 }
 }  // namespace tvc::render

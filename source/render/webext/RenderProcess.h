@@ -9,5 +9,6 @@
 namespace tvc::render {
 // Web process main thread, once: application information, folders, preferences, the log, and the
 // bridge that lives until the process ends.
-void OnRenderProcessStarted(WebKitWebExtension* extension, const std::map<std::string, std::string>& init);
+void OnRenderProcessStarted(WebKitWebExtension* extension,
+                            const std::map<std::string, std::string>& init);
 }  // namespace tvc::render

@@ -22,8 +22,8 @@ std::map<std::string, std::string> UnpackInitData(GVariant* data) {
 }
 }  // namespace
 
-extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
-                                                                             GVariant* userData) {
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
+    WebKitWebExtension* extension, GVariant* userData) {
     auto init = UnpackInitData(userData);
     tvc::render::OnRenderProcessStarted(extension, init);
 }

@@ -5,19 +5,20 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/AppInfo.h"
 #include "TempDir.h"
+#include "common/AppInfo.h"
 
 namespace {
 class AppPathsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CAppPaths::ResetForTesting();
         setenv("XDG_DATA_HOME", (dir.path + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir.path + "/config").c_str(), 1);
     }
     void TearDown() override { CAppPaths::ResetForTesting(); }
-    const std::vector<std::string> names{"Logs", "CorvaneMedia", "TavistoForWeb", "Cache", "Resources"};
+    const std::vector<std::string> names{"Logs", "CorvaneMedia", "TavistoForWeb", "Cache",
+                                         "Resources"};
     TempDir dir;
 };
 

@@ -11,7 +11,7 @@
 
 namespace {
 class AppPropsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = dir.path + "/AppPreferrence.ini";
         CAppProps::SetFilePath(path);
@@ -34,7 +34,9 @@ TEST_F(AppPropsTest, MissingPathFileSectionOrKeyReadsEmpty) {
 }
 
 TEST_F(AppPropsTest, SectionsAndKeysMatchWithoutCaseAndValuesStayRaw) {
-    WriteRaw("; comment\r\n[WindowPos]\r\nX = -12 \r\nWIDTH=1220\r\n\r\n[url]\r\nstarturl=https://a.example/x?y=1&z= 2\r\n");
+    WriteRaw(
+        "; comment\r\n[WindowPos]\r\nX = -12 "
+        "\r\nWIDTH=1220\r\n\r\n[url]\r\nstarturl=https://a.example/x?y=1&z= 2\r\n");
     EXPECT_EQ(CAppProps::ReadProperty("windowpos", "x"), "-12");
     EXPECT_EQ(CAppProps::ReadProperty("WINDOWPOS", "width"), "1220");
     EXPECT_EQ(CAppProps::ReadProperty("url", "StartUrl"), "https://a.example/x?y=1&z= 2");
@@ -87,7 +89,8 @@ TEST_F(AppPropsTest, TwoProcessesWritingAtOnceLoseNoKeyAndNeverTearTheFile) {
         if (children[c] == 0) {
             bool ok = true;
             for (int i = 0; i < kKeys; ++i)
-                ok &= CAppProps::WriteProperty("p" + std::to_string(c), "k" + std::to_string(i), std::to_string(i)) != 0;
+                ok &= CAppProps::WriteProperty("p" + std::to_string(c), "k" + std::to_string(i),
+                                               std::to_string(i)) != 0;
             _exit(ok ? 0 : 1);
         }
     }
@@ -105,7 +108,8 @@ TEST_F(AppPropsTest, TwoProcessesWritingAtOnceLoseNoKeyAndNeverTearTheFile) {
     }
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < kKeys; ++i)
-            EXPECT_EQ(CAppProps::ReadProperty("p" + std::to_string(c), "k" + std::to_string(i)), std::to_string(i));
+            EXPECT_EQ(CAppProps::ReadProperty("p" + std::to_string(c), "k" + std::to_string(i)),
+                      std::to_string(i));
 }
 
 TEST(IniTextTest, UpdateAddsSectionsAndKeepsUnrelatedLines) {

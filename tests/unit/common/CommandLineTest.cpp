@@ -4,8 +4,8 @@
 
 namespace {
 TEST(CommandLineTest, ParsesChromiumStyleSwitches) {
-    CCommandLine cl({"/bin/TavistoForWeb", "--url=https://a.example/?x=1=2", "--Show-On-Launch", "page",
-                     "--ws-ports=5,6", "-x", "--", "--not-a-switch"});
+    CCommandLine cl({"/bin/TavistoForWeb", "--url=https://a.example/?x=1=2", "--Show-On-Launch",
+                     "page", "--ws-ports=5,6", "-x", "--", "--not-a-switch"});
     EXPECT_EQ(cl.GetSwitchValue("url"), "https://a.example/?x=1=2");
     EXPECT_TRUE(cl.HasSwitch("show-on-launch"));
     EXPECT_EQ(cl.GetSwitchValue("show-on-launch"), "");
@@ -21,8 +21,8 @@ TEST(CommandLineTest, EngineSettingsFollowTheSwitches) {
     EXPECT_EQ(s.remote_debugging_port, 0) << "remote debugging stays off without its switch";
 
     CEngineSettings t;
-    FillEngineSettings(CCommandLine({"p", "--multi-threaded-message-loop", "--remote-debugging-port=9222",
-                                     "--cache-path=/tmp/x"}),
+    FillEngineSettings(CCommandLine({"p", "--multi-threaded-message-loop",
+                                     "--remote-debugging-port=9222", "--cache-path=/tmp/x"}),
                        t);
     EXPECT_TRUE(t.multi_threaded_message_loop);
     EXPECT_EQ(t.remote_debugging_port, 9222);
@@ -32,7 +32,8 @@ TEST(CommandLineTest, EngineSettingsFollowTheSwitches) {
 TEST(CommandLineTest, PortsOutsideTheRangeAreRefused) {
     EXPECT_EQ(ParsePort("1"), 1);
     EXPECT_EQ(ParsePort("65535"), 65535);
-    for (const char* bad : {"0", "65536", "-1", "12ab", "", " 80", "99999999999"}) EXPECT_EQ(ParsePort(bad), 0) << bad;
+    for (const char* bad : {"0", "65536", "-1", "12ab", "", " 80", "99999999999"})
+        EXPECT_EQ(ParsePort(bad), 0) << bad;
 }
 
 TEST(CommandLineTest, GlobalCommandLineIsReplacedWhole) {

@@ -37,7 +37,7 @@ bool RunUntil(const std::function<bool()>& done, int ms = 3000) {
 }
 
 class GtkPlatform : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
     }
@@ -59,14 +59,18 @@ TEST_F(GtkPlatform, HiddenWindowKeepsItsPlacementUntilShownAndAfterHiding) {
     EXPECT_EQ(win.GetRect(), (Rect{120, 90, 640, 480}));
     EXPECT_FALSE(win.IsVisible());
     win.Show();
-    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(w) && win.GetRect() == Rect{120, 90, 640, 480}; }))
-        << "got " << testing::PrintToString(win.GetRect());
+    ASSERT_TRUE(RunUntil([&] {
+        return gtk_widget_get_mapped(w) && win.GetRect() == Rect{120, 90, 640, 480};
+    })) << "got "
+        << testing::PrintToString(win.GetRect());
     win.Hide();
     EXPECT_FALSE(win.IsVisible());
     EXPECT_EQ(win.GetRect(), (Rect{120, 90, 640, 480}));
     win.SetRect({30, 40, 700, 500});
     win.Show();
-    EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(w) && win.GetRect() == Rect{30, 40, 700, 500}; }));
+    EXPECT_TRUE(RunUntil([&] {
+        return gtk_widget_get_mapped(w) && win.GetRect() == Rect{30, 40, 700, 500};
+    }));
 }
 
 TEST_F(GtkPlatform, MinimumSizeReachesTheWindowsSizeHints) {
@@ -99,7 +103,8 @@ TEST_F(GtkPlatform, PostedWorkRunsLaterInOrderAndNeverAfterTheWindowIsGone) {
     // Without a callback a posted close is a delete-event, as a posted WM_CLOSE is.
     GtkWidget* w2 = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     int deletes = 0;
-    g_signal_connect(w2, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) -> gboolean {
+    g_signal_connect(w2, "delete-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) -> gboolean {
                          ++*static_cast<int*>(n);
                          return TRUE;  // keep the window, as the close box does
                      }),
@@ -131,7 +136,7 @@ TEST_F(GtkPlatform, PostedWorkRunsLaterInOrderAndNeverAfterTheWindowIsGone) {
 }
 
 class SplashTest : public GtkPlatform {
-protected:
+  protected:
     void SetUp() override {
         GtkPlatform::SetUp();
         if (IsSkipped()) return;
@@ -187,7 +192,9 @@ TEST_F(SplashTest, TimeOutHidesItAndAnEarlierHideCancelsIt) {
     m_splash->HideSplashScreen();
     m_splash->ShowSplashScreen(0);
     bool waited = false;
-    g_timeout_add(150, +[](gpointer p) -> gboolean { return *static_cast<bool*>(p) = true, G_SOURCE_REMOVE; }, &waited);
+    g_timeout_add(
+        150, +[](gpointer p) -> gboolean { return *static_cast<bool*>(p) = true, G_SOURCE_REMOVE; },
+        &waited);
     RunUntil([&] { return waited; });
     EXPECT_TRUE(m_splash->IsShown());
 }
@@ -216,7 +223,8 @@ TEST_F(SplashTest, DrawsBackgroundPictureAndBarWhereTheLayoutSays) {
         EXPECT_EQ(pixel(l.bar.x + l.bar.width / 2, l.bar.y + l.bar.height), background);
         int pictureInk = 0;
         for (int y = l.picture.y; y < l.picture.y + l.picture.height; ++y)
-            for (int x = l.picture.x; x < l.picture.x + l.picture.width; ++x) pictureInk += pixel(x, y) != background;
+            for (int x = l.picture.x; x < l.picture.x + l.picture.width; ++x)
+                pictureInk += pixel(x, y) != background;
         EXPECT_GT(pictureInk, 1000);
         cairo_surface_destroy(surface);
     };
@@ -235,7 +243,8 @@ TEST_F(GtkPlatform, AboutBoxDoesNotBlockAndEscClosesItOnce) {
     GtkWindow* about = nullptr;
     GList* tops = gtk_window_list_toplevels();
     for (GList* l = tops; l; l = l->next)
-        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "About") == 0) about = GTK_WINDOW(l->data);
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "About") == 0)
+            about = GTK_WINDOW(l->data);
     g_list_free(tops);
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(gtk_window_get_modal(about));

@@ -3,10 +3,10 @@
 #include <climits>
 
 #include "../common/TempDir.h"
+#include "RectPrinter.h"
 #include "common/AppProps.h"
 #include "platform/MinimumSize.h"
 #include "platform/Placement.h"
-#include "RectPrinter.h"
 
 using tvc::platform::ComputeRestoredPlacement;
 using tvc::platform::ParsePlacementValue;
@@ -18,7 +18,8 @@ const Rect kCentredDefault{350, 190, 1220, 700};
 
 TEST(PlacementRules, OffTheOnlyMonitorGivesCentredDefault) {
     EXPECT_EQ(ComputeRestoredPlacement({3000, 10, 1220, 700}, kFullHd, {kFullHd}), kCentredDefault);
-    EXPECT_EQ(ComputeRestoredPlacement({-2000, 10, 1220, 700}, kFullHd, {kFullHd}), kCentredDefault);
+    EXPECT_EQ(ComputeRestoredPlacement({-2000, 10, 1220, 700}, kFullHd, {kFullHd}),
+              kCentredDefault);
     EXPECT_EQ(ComputeRestoredPlacement({10, -900, 1220, 700}, kFullHd, {kFullHd}), kCentredDefault);
     EXPECT_EQ(ComputeRestoredPlacement({10, 500, 1220, 700}, kFullHd, {kFullHd}), kCentredDefault);
 }
@@ -30,14 +31,18 @@ TEST(PlacementRules, ZeroSizeGivesCentredDefault) {
 }
 
 TEST(PlacementRules, SmallStoredSizeGrowsAtStoredCorner) {
-    EXPECT_EQ(ComputeRestoredPlacement({100, 50, 800, 600}, kFullHd, {kFullHd}), (Rect{100, 50, 1220, 700}));
-    EXPECT_EQ(ComputeRestoredPlacement({100, 50, 1400, 600}, kFullHd, {kFullHd}), (Rect{100, 50, 1400, 700}));
+    EXPECT_EQ(ComputeRestoredPlacement({100, 50, 800, 600}, kFullHd, {kFullHd}),
+              (Rect{100, 50, 1220, 700}));
+    EXPECT_EQ(ComputeRestoredPlacement({100, 50, 1400, 600}, kFullHd, {kFullHd}),
+              (Rect{100, 50, 1400, 700}));
 }
 
 TEST(PlacementRules, UsablePlacementIsKeptExactly) {
-    EXPECT_EQ(ComputeRestoredPlacement({20, 30, 1300, 800}, kFullHd, {kFullHd}), (Rect{20, 30, 1300, 800}));
+    EXPECT_EQ(ComputeRestoredPlacement({20, 30, 1300, 800}, kFullHd, {kFullHd}),
+              (Rect{20, 30, 1300, 800}));
     // The corner exactly on the area's edge still counts as on it.
-    EXPECT_EQ(ComputeRestoredPlacement({700, 380, 1220, 700}, kFullHd, {kFullHd}), (Rect{700, 380, 1220, 700}));
+    EXPECT_EQ(ComputeRestoredPlacement({700, 380, 1220, 700}, kFullHd, {kFullHd}),
+              (Rect{700, 380, 1220, 700}));
 }
 
 TEST(PlacementRules, SecondMonitorPlacementIsKeptAndDefaultUsesPrimary) {
@@ -45,15 +50,19 @@ TEST(PlacementRules, SecondMonitorPlacementIsKeptAndDefaultUsesPrimary) {
     EXPECT_EQ(ComputeRestoredPlacement({2200, 100, 1300, 900}, kFullHd, {kFullHd, right}),
               (Rect{2200, 100, 1300, 900}));
     // Beyond both monitors: centred on the primary one, not on the second.
-    EXPECT_EQ(ComputeRestoredPlacement({5000, 100, 1300, 900}, kFullHd, {kFullHd, right}), kCentredDefault);
+    EXPECT_EQ(ComputeRestoredPlacement({5000, 100, 1300, 900}, kFullHd, {kFullHd, right}),
+              kCentredDefault);
     // A primary work area that does not start at 0 (a top panel) centres within it.
     const Rect panelled{0, 32, 1920, 1048};
-    EXPECT_EQ(ComputeRestoredPlacement({5000, 0, 1, 1}, panelled, {panelled}), (Rect{350, 32 + 174, 1220, 700}));
+    EXPECT_EQ(ComputeRestoredPlacement({5000, 0, 1, 1}, panelled, {panelled}),
+              (Rect{350, 32 + 174, 1220, 700}));
 }
 
 TEST(PlacementRules, HugeValuesDoNotOverflow) {
-    EXPECT_EQ(ComputeRestoredPlacement({INT_MAX, INT_MAX, INT_MAX, INT_MAX}, kFullHd, {kFullHd}), kCentredDefault);
-    EXPECT_EQ(ComputeRestoredPlacement({INT_MIN, INT_MIN, 1220, 700}, kFullHd, {kFullHd}), kCentredDefault);
+    EXPECT_EQ(ComputeRestoredPlacement({INT_MAX, INT_MAX, INT_MAX, INT_MAX}, kFullHd, {kFullHd}),
+              kCentredDefault);
+    EXPECT_EQ(ComputeRestoredPlacement({INT_MIN, INT_MIN, 1220, 700}, kFullHd, {kFullHd}),
+              kCentredDefault);
 }
 
 TEST(PlacementValueText, LeadingDecimalDigitsElseZero) {
@@ -69,7 +78,7 @@ TEST(PlacementValueText, LeadingDecimalDigitsElseZero) {
 }
 
 class FixedDesktop : public tvc::platform::IDesktop {
-public:
+  public:
     Rect GetMaximizedArea() const override { return kFullHd; }
     std::vector<Rect> GetWorkAreas() const override { return {kFullHd}; }
     bool OpenUrlExternally(const std::string&) override { return false; }
@@ -77,7 +86,7 @@ public:
 };
 
 class PlacementFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { CAppProps::SetFilePath(dir.path + "/AppPreferrence.ini"); }
     void TearDown() override { CAppProps::SetFilePath(""); }
     Rect Restore() {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/SplashLayout.h"
 #include "RectPrinter.h"
+#include "platform/SplashLayout.h"
 
 using tvc::platform::ComputeSplashLayout;
 using tvc::platform::Rect;

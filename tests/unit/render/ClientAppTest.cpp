@@ -9,22 +9,24 @@ namespace tvc::render::test {
 namespace {
 
 class ClientAppTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app = std::make_shared<CTVCApp>(page.env);
         app->OnContextCreated(page.browser, page.frames[0], page.context);
         page.browser->m_sent.clear();
     }
     bool Receive(const std::string& name, ListValue args = {}) {
-        return app->OnProcessMessageReceived(page.browser, ProcessId::Browser, {name, std::move(args)});
+        return app->OnProcessMessageReceived(page.browser, ProcessId::Browser,
+                                             {name, std::move(args)});
     }
     // Subscribes a recorder to `event` in the main context.
     std::shared_ptr<std::vector<JSValueList>> Record(const std::string& event) {
         auto calls = std::make_shared<std::vector<JSValueList>>();
-        page.context->Call("tvd", "Subscribe", {Str(event), page.context->Function([calls](const JSValueList& a) {
-                                                    calls->push_back(a);
-                                                    return nullptr;
-                                                })});
+        page.context->Call("tvd", "Subscribe",
+                           {Str(event), page.context->Function([calls](const JSValueList& a) {
+                                calls->push_back(a);
+                                return nullptr;
+                            })});
         return calls;
     }
 
@@ -35,11 +37,13 @@ protected:
 TEST_F(ClientAppTest, SendMessageConvertsEverySupportedEntryAndNullsTheRest) {
     auto& ctx = *page.context;
     ctx.Call("app", "sendMessage",
-             {Str("m"), ctx.Array({Int(1), Dbl(2.5), Str("s"), Boolean(true), ctx.Array({Int(3)}), Null()})});
+             {Str("m"),
+              ctx.Array({Int(1), Dbl(2.5), Str("s"), Boolean(true), ctx.Array({Int(3)}), Null()})});
     ASSERT_EQ(page.browser->m_sent.size(), 1u);
     const auto& m = page.browser->m_sent[0];
     EXPECT_EQ(m.name, "m");
-    ListValue expected{Value(1), Value(2.5), Value("s"), Value(true), Value(ListValue{Value(3)}), Value()};
+    ListValue expected{Value(1), Value(2.5), Value("s"), Value(true), Value(ListValue{Value(3)}),
+                       Value()};
     EXPECT_EQ(m.args, expected);
     // An object or a function in the array travels as null, index kept.
     ctx.Call("app", "sendMessage", {Str("o"), ctx.Array({ctx.NewObject(), Int(2)})});
@@ -53,7 +57,8 @@ TEST_F(ClientAppTest, SendMessageWithoutAnArrayOrWithABadNameSendsNoArguments) {
     ASSERT_EQ(page.browser->m_sent.size(), 2u);
     EXPECT_TRUE(page.browser->m_sent[0].args.empty());
     EXPECT_TRUE(page.browser->m_sent[1].args.empty());
-    for (JSValueList bad : {JSValueList{Str("")}, JSValueList{}, JSValueList{Int(1)}, JSValueList{Str("a"), ctx.Array({}), Int(1)}}) {
+    for (JSValueList bad : {JSValueList{Str("")}, JSValueList{}, JSValueList{Int(1)},
+                            JSValueList{Str("a"), ctx.Array({}), Int(1)}}) {
         ctx.Call("app", "sendMessage", bad);
         EXPECT_EQ(ctx.m_lastException, "Invalid method arguments");
     }
@@ -93,9 +98,12 @@ TEST_F(ClientAppTest, MessageCallbackKeepsTheFirstAndRemovesOnce) {
 
 TEST_F(ClientAppTest, OnlyABoolTrueFromTheCallbackCountsAsHandled) {
     auto& ctx = *page.context;
-    ctx.Call("app", "setMessageCallback", {Str("n"), ctx.Function([](const JSValueList&) { return Int(1); })});
+    ctx.Call("app", "setMessageCallback",
+             {Str("n"), ctx.Function([](const JSValueList&) { return Int(1); })});
     EXPECT_FALSE(Receive("n"));
-    ctx.Call("app", "setMessageCallback", {Str("t"), ctx.Function([](const JSValueList&) -> JSValueRef { throw ScriptThrow{}; })});
+    ctx.Call(
+        "app", "setMessageCallback",
+        {Str("t"), ctx.Function([](const JSValueList&) -> JSValueRef { throw ScriptThrow{}; })});
     EXPECT_FALSE(Receive("t"));
 }
 
@@ -103,10 +111,11 @@ TEST_F(ClientAppTest, ReleasingAContextDropsExactlyItsRegistrations) {
     auto sub = page.AddFrame(2, false);
     app->OnContextCreated(page.browser, page.frames[1], sub);
     int mainCalls = 0, subCalls = 0;
-    page.context->Call("app", "setMessageCallback", {Str("a"), page.context->Function([&](const JSValueList&) {
-                                                         ++mainCalls;
-                                                         return nullptr;
-                                                     })});
+    page.context->Call("app", "setMessageCallback",
+                       {Str("a"), page.context->Function([&](const JSValueList&) {
+                            ++mainCalls;
+                            return nullptr;
+                        })});
     sub->Call("app", "setMessageCallback", {Str("b"), sub->Function([&](const JSValueList&) {
                                                 ++subCalls;
                                                 return nullptr;
@@ -192,17 +201,21 @@ TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
 
 TEST_F(ClientAppTest, NamedNotificationsGoOnToThePageCallbacks) {
     int calls = 0;
-    page.context->Call("app", "setMessageCallback", {Str(msg::kFullScreenToggle), page.context->Function([&](const JSValueList&) {
-                                                         ++calls;
-                                                         return Boolean(true);
-                                                     })});
+    page.context->Call(
+        "app", "setMessageCallback",
+        {Str(msg::kFullScreenToggle), page.context->Function([&](const JSValueList&) {
+             ++calls;
+             return Boolean(true);
+         })});
     EXPECT_TRUE(Receive(msg::kFullScreenToggle, {Value(false)}));
     EXPECT_EQ(calls, 1);
     // The status rows end the handling: no callback sees them.
-    page.context->Call("app", "setMessageCallback", {Str(msg::kIsAppActiveStatus), page.context->Function([&](const JSValueList&) {
-                                                         ++calls;
-                                                         return Boolean(false);
-                                                     })});
+    page.context->Call(
+        "app", "setMessageCallback",
+        {Str(msg::kIsAppActiveStatus), page.context->Function([&](const JSValueList&) {
+             ++calls;
+             return Boolean(false);
+         })});
     EXPECT_TRUE(Receive(msg::kIsAppActiveStatus, {Value(true)}));
     EXPECT_EQ(calls, 1);
 }
@@ -242,11 +255,14 @@ TEST_F(ClientAppTest, EveryQuitNotificationGetsExactlyOneCompletion) {
 TEST(ClientAppNoBinder, QuitCompletionIsSentWithoutABinder) {
     FakePage page;
     auto app = std::make_shared<CTVCApp>(page.env);
-    app->OnProcessMessageReceived(page.browser, ProcessId::Browser, {msg::kAppBeforeQuitNotification, {}});
+    app->OnProcessMessageReceived(page.browser, ProcessId::Browser,
+                                  {msg::kAppBeforeQuitNotification, {}});
     EXPECT_EQ(page.browser->SentNames(), std::vector<std::string>{msg::kTvdQuitCompletion});
     // Messages that need the binder do nothing; the crash event still counts as handled.
-    EXPECT_FALSE(app->OnProcessMessageReceived(page.browser, ProcessId::Browser, {msg::kFullScreenToggle, {Value(true)}}));
-    EXPECT_TRUE(app->OnProcessMessageReceived(page.browser, ProcessId::Browser, {msg::kPluginCrashEvent, {Value("x")}}));
+    EXPECT_FALSE(app->OnProcessMessageReceived(page.browser, ProcessId::Browser,
+                                               {msg::kFullScreenToggle, {Value(true)}}));
+    EXPECT_TRUE(app->OnProcessMessageReceived(page.browser, ProcessId::Browser,
+                                              {msg::kPluginCrashEvent, {Value("x")}}));
 }
 }  // namespace
 }  // namespace tvc::render::test

@@ -24,7 +24,9 @@ JSValueRef Boolean(bool b) {
     v->m_bool = b;
     return v;
 }
-JSValueRef Null() { return std::make_shared<FakeValue>(JSValue::Type::Null); }
+JSValueRef Null() {
+    return std::make_shared<FakeValue>(JSValue::Type::Null);
+}
 
 JSValueRef FakeValue::GetValue(const std::string& key) {
     if (!IsObject()) return nullptr;
@@ -91,11 +93,21 @@ JSValueRef FakeValue::ExecuteFunction(const JSValueRef& thisObject, const JSValu
     return retval ? retval : std::make_shared<FakeValue>(Type::Undefined);
 }
 
-JSValueRef FakeContext::NewBool(bool b) { return Boolean(b); }
-JSValueRef FakeContext::NewInt(int i) { return Int(i); }
-JSValueRef FakeContext::NewUInt(unsigned u) { return Int(static_cast<int>(u)); }
-JSValueRef FakeContext::NewDouble(double d) { return Dbl(d); }
-JSValueRef FakeContext::NewString(const std::string& s) { return Str(s); }
+JSValueRef FakeContext::NewBool(bool b) {
+    return Boolean(b);
+}
+JSValueRef FakeContext::NewInt(int i) {
+    return Int(i);
+}
+JSValueRef FakeContext::NewUInt(unsigned u) {
+    return Int(static_cast<int>(u));
+}
+JSValueRef FakeContext::NewDouble(double d) {
+    return Dbl(d);
+}
+JSValueRef FakeContext::NewString(const std::string& s) {
+    return Str(s);
+}
 JSValueRef FakeContext::NewArray(int length) {
     auto v = std::make_shared<FakeValue>(JSValue::Type::Array);
     v->m_items.resize(static_cast<size_t>(std::max(length, 0)));
@@ -131,7 +143,8 @@ JSValueRef FakeContext::Array(std::initializer_list<JSValueRef> items) {
     return v;
 }
 
-JSValueRef FakeContext::Call(const std::string& object, const std::string& fn, const JSValueList& args) {
+JSValueRef FakeContext::Call(const std::string& object, const std::string& fn,
+                             const JSValueList& args) {
     m_lastException.clear();
     JSValueRef target = m_global->GetValue(object);
     JSValueRef function = target ? target->GetValue(fn) : nullptr;
@@ -146,7 +159,8 @@ std::vector<std::string> FakeBrowser::SentNames() const {
 }
 
 size_t FakeBrowser::CountSent(const std::string& name) const {
-    return std::count_if(m_sent.begin(), m_sent.end(), [&](const ProcessMessage& m) { return m.name == name; });
+    return std::count_if(m_sent.begin(), m_sent.end(),
+                         [&](const ProcessMessage& m) { return m.name == name; });
 }
 
 void FakeRunner::RunAll() {

@@ -5,17 +5,15 @@
 #include <unistd.h>
 
 #include <filesystem>
-
-#include "common/AppProps.h"
-#include "render/JavascriptBinder.h"
-
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/AppProps.h"
 #include "engine/JSValue.h"
+#include "render/JavascriptBinder.h"
 #include "render/RenderEnv.h"
 
 namespace tvc::render::test {
@@ -27,20 +25,26 @@ class FakeContext;
 struct ScriptThrow {};
 
 class FakeValue : public JSValue {
-public:
+  public:
     using Body = std::function<JSValueRef(const JSValueList&)>;
     explicit FakeValue(Type type) : m_type(type) {}
 
     Type GetType() const override { return m_type; }
     bool GetBoolValue() const override { return m_type == Type::Bool && m_bool; }
-    int GetIntValue() const override { return m_type == Type::Int ? static_cast<int>(m_number) : 0; }
-    double GetDoubleValue() const override { return (m_type == Type::Int || m_type == Type::Double) ? m_number : 0; }
+    int GetIntValue() const override {
+        return m_type == Type::Int ? static_cast<int>(m_number) : 0;
+    }
+    double GetDoubleValue() const override {
+        return (m_type == Type::Int || m_type == Type::Double) ? m_number : 0;
+    }
     std::string GetStringValue() const override { return m_type == Type::String ? m_string : ""; }
 
     JSValueRef GetValue(const std::string& key) override;
     bool SetValue(const std::string& key, const JSValueRef& value) override;
     bool DeleteValue(const std::string& key) override;
-    int GetArrayLength() override { return m_type == Type::Array ? static_cast<int>(m_items.size()) : 0; }
+    int GetArrayLength() override {
+        return m_type == Type::Array ? static_cast<int>(m_items.size()) : 0;
+    }
     JSValueRef GetValue(int index) override;
     bool SetValue(int index, const JSValueRef& value) override;
     JSValueRef ExecuteFunction(const JSValueRef& thisObject, const JSValueList& arguments) override;
@@ -65,14 +69,16 @@ public:
 };
 
 class FakeContext : public JSContext, public std::enable_shared_from_this<FakeContext> {
-public:
+  public:
     FakeContext() : m_global(std::make_shared<FakeValue>(JSValue::Type::Object)) {}
     bool IsValid() const override { return m_bValid; }
     bool IsSame(const JSContext& other) const override { return &other == this; }
     JSValueRef GetGlobal() override { return m_global; }
     RenderBrowserRef GetBrowser() override { return m_browser; }
     RenderFrameRef GetFrame() override { return m_frame.lock(); }
-    JSValueRef NewUndefined() override { return std::make_shared<FakeValue>(JSValue::Type::Undefined); }
+    JSValueRef NewUndefined() override {
+        return std::make_shared<FakeValue>(JSValue::Type::Undefined);
+    }
     JSValueRef NewNull() override { return std::make_shared<FakeValue>(JSValue::Type::Null); }
     JSValueRef NewBool(bool b) override;
     JSValueRef NewInt(int i) override;
@@ -100,7 +106,7 @@ public:
 };
 
 class FakeFrame : public IRenderFrame {
-public:
+  public:
     FakeFrame(long long id, bool main) : m_id(id), m_bMain(main) {}
     long long GetIdentifier() const override { return m_id; }
     bool IsMain() const override { return m_bMain; }
@@ -112,7 +118,7 @@ public:
 };
 
 class FakeBrowser : public IRenderBrowser {
-public:
+  public:
     explicit FakeBrowser(int id = 7) : m_id(id) {}
     int GetIdentifier() const override { return m_id; }
     RenderFrameRef GetMainFrame() override { return m_mainFrame; }
@@ -130,7 +136,7 @@ public:
 };
 
 class FakeRunner : public IRenderTaskRunner {
-public:
+  public:
     bool CurrentlyOnRenderThread() const override { return m_bOnRenderThread; }
     bool PostTask(std::function<void()> task, int delayMs) override {
         m_tasks.push_back({std::move(task), delayMs});
@@ -171,7 +177,7 @@ JSValueRef Boolean(bool b);
 JSValueRef Null();
 // A page with the host object attached and a preferences file of its own.
 class BoundPageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = std::filesystem::temp_directory_path() /
                  ("tvc-render-" + std::to_string(::getpid()) + "-" +

@@ -17,9 +17,10 @@ namespace {
 namespace fs = std::filesystem;
 
 class JavascriptBinderTest : public BoundPageTest {
-protected:
-
-    JSValueRef FullScreen() { return page.context->m_global->GetValue("fullscreenhandler")->GetValue("fullscreen"); }
+  protected:
+    JSValueRef FullScreen() {
+        return page.context->m_global->GetValue("fullscreenhandler")->GetValue("fullscreen");
+    }
     bool SetFullScreen(const std::shared_ptr<FakeContext>& ctx, JSValueRef v) {
         ctx->m_lastException.clear();
         return ctx->m_global->GetValue("fullscreenhandler")->SetValue("fullscreen", v);
@@ -27,21 +28,46 @@ protected:
     // A page that subscribes to the quit event and leaves `quitApp` alone.
     void SubscribeToQuit() {
         page.context->Call("tvd", "Subscribe",
-                           {Str("OnBeforeAppQuit"), page.context->Function([](const JSValueList&) { return nullptr; })});
+                           {Str("OnBeforeAppQuit"),
+                            page.context->Function([](const JSValueList&) { return nullptr; })});
     }
-
 };
 
 TEST_F(JavascriptBinderTest, HostObjectHasEveryMemberInOrder) {
     auto* tvd = dynamic_cast<FakeValue*>(page.context->Tvd().get());
     ASSERT_TRUE(tvd);
-    std::vector<std::string> expected{
-        "available", "version", "Subscribe", "Unsubscribe", "onTavistoStatusChange", "SendInterAppMessage",
-        "SetWindowSize", "SetMinimumWindowSize", "StickWindowOnTop", "IsWindowStickyOnTop", "MaximizeWindow",
-        "MinimizeWindow", "BringWindowToFront", "showSplashScreen", "hideSplashScreen", "onJSAppReady", "quitApp",
-        "appQuitResponseTimeout", "SetLocale", "GetLocale", "GetMechineID", "SetStartUrl", "GetStartUrl",
-        "IsAppActive", "IsAppMinimized", "SetAppcastURL", "propMDConfigBaseURL", "propLocalTimeMap",
-        "setPopUpDomain", "SetFocusToWindow", "HideApp", "LaunchURL"};
+    std::vector<std::string> expected{"available",
+                                      "version",
+                                      "Subscribe",
+                                      "Unsubscribe",
+                                      "onTavistoStatusChange",
+                                      "SendInterAppMessage",
+                                      "SetWindowSize",
+                                      "SetMinimumWindowSize",
+                                      "StickWindowOnTop",
+                                      "IsWindowStickyOnTop",
+                                      "MaximizeWindow",
+                                      "MinimizeWindow",
+                                      "BringWindowToFront",
+                                      "showSplashScreen",
+                                      "hideSplashScreen",
+                                      "onJSAppReady",
+                                      "quitApp",
+                                      "appQuitResponseTimeout",
+                                      "SetLocale",
+                                      "GetLocale",
+                                      "GetMechineID",
+                                      "SetStartUrl",
+                                      "GetStartUrl",
+                                      "IsAppActive",
+                                      "IsAppMinimized",
+                                      "SetAppcastURL",
+                                      "propMDConfigBaseURL",
+                                      "propLocalTimeMap",
+                                      "setPopUpDomain",
+                                      "SetFocusToWindow",
+                                      "HideApp",
+                                      "LaunchURL"};
     EXPECT_EQ(tvd->m_keys, expected);
     EXPECT_EQ(tvd->GetValue("available")->GetIntValue(), 1);
     EXPECT_EQ(tvd->GetValue("version")->GetStringValue(), "1.2.8.362");
@@ -51,14 +77,16 @@ TEST_F(JavascriptBinderTest, HostObjectHasEveryMemberInOrder) {
     // An unknown name on the shared handler gives undefined.
     JSValueRef retval;
     std::string exception;
-    EXPECT_FALSE(binder->GetHandler()->Execute("Nope", page.context, nullptr, {}, retval, exception));
+    EXPECT_FALSE(
+        binder->GetHandler()->Execute("Nope", page.context, nullptr, {}, retval, exception));
 }
 
 TEST_F(JavascriptBinderTest, ConfigBaseURLComesFromThePreferencesFirst) {
     ASSERT_TRUE(CAppProps::WriteProperty("url", "mdurl", "https://cfg.example/"));
     auto sub = page.AddFrame(2, false);
     ASSERT_TRUE(binder->JSConstructNativeHostContext(sub, page.browser));
-    EXPECT_EQ(sub->Tvd()->GetValue("propMDConfigBaseURL")->GetStringValue(), "https://cfg.example/");
+    EXPECT_EQ(sub->Tvd()->GetValue("propMDConfigBaseURL")->GetStringValue(),
+              "https://cfg.example/");
 }
 
 TEST_F(JavascriptBinderTest, AFailedAttachLeavesNoHostObjectsAndNoHandler) {
@@ -90,7 +118,8 @@ TEST_F(JavascriptBinderTest, FullScreenPropertySendsOnlyChanges) {
     // A reload gets a fresh accessor: false, and assigning false sends nothing.
     auto reloaded = page.AddFrame(3, true);
     ASSERT_TRUE(binder->JSConstructNativeHostContext(reloaded, page.browser));
-    EXPECT_FALSE(reloaded->m_global->GetValue("fullscreenhandler")->GetValue("fullscreen")->GetBoolValue());
+    EXPECT_FALSE(
+        reloaded->m_global->GetValue("fullscreenhandler")->GetValue("fullscreen")->GetBoolValue());
     EXPECT_TRUE(SetFullScreen(reloaded, Boolean(false)));
     EXPECT_EQ(page.browser->m_sent.size(), 1u);
     EXPECT_TRUE(SetFullScreen(reloaded, Boolean(true)));
@@ -116,13 +145,15 @@ TEST_F(JavascriptBinderTest, QuitWaitFollowsTheTimeoutProperty) {
     struct Case {
         JSValueRef timeout;  // null: the property is deleted
         size_t polls;
-    } cases[] = {{Int(2), 20}, {Int(100), 60}, {Int(-1), 60}, {Int(0), 0}, {nullptr, 0}, {Dbl(2.5), 0}, {Str("3"), 0}};
+    } cases[] = {{Int(2), 20}, {Int(100), 60}, {Int(-1), 60}, {Int(0), 0},
+                 {nullptr, 0}, {Dbl(2.5), 0},  {Str("3"), 0}};
     for (const auto& c : cases) {
         FakePage fresh;
         auto b = std::make_shared<CJavascriptBinder>(fresh.env);
         ASSERT_TRUE(b->JSConstructNativeHostContext(fresh.context, fresh.browser));
         fresh.context->Call("tvd", "Subscribe",
-                            {Str("OnBeforeAppQuit"), fresh.context->Function([](const JSValueList&) { return nullptr; })});
+                            {Str("OnBeforeAppQuit"),
+                             fresh.context->Function([](const JSValueList&) { return nullptr; })});
         if (c.timeout)
             fresh.context->Tvd()->SetValue("appQuitResponseTimeout", c.timeout);
         else
@@ -135,10 +166,11 @@ TEST_F(JavascriptBinderTest, QuitWaitFollowsTheTimeoutProperty) {
 
 TEST_F(JavascriptBinderTest, QuitWaitEndsOnARealTrueOnly) {
     // The page answers inside its subscriber: no sleep at all.
-    page.context->Call("tvd", "Subscribe", {Str("OnBeforeAppQuit"), page.context->Function([this](const JSValueList&) {
-                                                page.context->Tvd()->SetValue("quitApp", Boolean(true));
-                                                return nullptr;
-                                            })});
+    page.context->Call("tvd", "Subscribe",
+                       {Str("OnBeforeAppQuit"), page.context->Function([this](const JSValueList&) {
+                            page.context->Tvd()->SetValue("quitApp", Boolean(true));
+                            return nullptr;
+                        })});
     EXPECT_TRUE(binder->HandleWebAppQuit(page.browser));
     EXPECT_TRUE(page.sleeps.empty());
     EXPECT_TRUE(binder->GetWebAppExitFlag());
@@ -148,7 +180,9 @@ TEST_F(JavascriptBinderTest, QuitWaitEndsOnARealTrueOnly) {
     FakePage other;
     auto b = std::make_shared<CJavascriptBinder>(other.env);
     ASSERT_TRUE(b->JSConstructNativeHostContext(other.context, other.browser));
-    other.context->Call("tvd", "Subscribe", {Str("OnBeforeAppQuit"), other.context->Function([](const JSValueList&) { return nullptr; })});
+    other.context->Call("tvd", "Subscribe",
+                        {Str("OnBeforeAppQuit"),
+                         other.context->Function([](const JSValueList&) { return nullptr; })});
     other.context->Tvd()->SetValue("appQuitResponseTimeout", Int(1));
     other.context->Tvd()->SetValue("quitApp", Int(1));
     EXPECT_TRUE(b->HandleWebAppQuit(other.browser));
@@ -169,7 +203,8 @@ TEST_F(JavascriptBinderTest, QuitWithoutAPageToAskFails) {
 }
 
 TEST_F(JavascriptBinderTest, MachineIdIsADigestInTheUsualForm) {
-    EXPECT_EQ(page.context->Call("tvd", "GetMechineID", {})->GetStringValue(), "0123456789ABCDEF0123456789ABCDEF");
+    EXPECT_EQ(page.context->Call("tvd", "GetMechineID", {})->GetStringValue(),
+              "0123456789ABCDEF0123456789ABCDEF");
     const std::string id = "3f1c2a0b9d8e4f7a6b5c4d3e2f1a0b9c";
     std::string digest = ComputeMechineID(id + "\n");
     EXPECT_TRUE(std::regex_match(digest, std::regex("[0-9A-F]{32}"))) << digest;
@@ -183,7 +218,8 @@ TEST_F(JavascriptBinderTest, MachineIdIsADigestInTheUsualForm) {
     // The first readable file wins; a missing or empty one falls through.
     std::ofstream(folder / "empty") << "";
     std::ofstream(folder / "dbus") << id << "\n";
-    EXPECT_EQ(ReadMechineID({(folder / "missing").string(), (folder / "empty").string(), (folder / "dbus").string()}),
+    EXPECT_EQ(ReadMechineID({(folder / "missing").string(), (folder / "empty").string(),
+                             (folder / "dbus").string()}),
               digest);
     EXPECT_EQ(ReadMechineID({(folder / "missing").string()}), "");
 }
@@ -192,7 +228,8 @@ TEST_F(JavascriptBinderTest, AnUnreadableMachineIdKeepsTheLastOne) {
     page.env->readMachineId = [] { return std::string(); };
     auto sub = page.AddFrame(2, false);
     ASSERT_TRUE(binder->JSConstructNativeHostContext(sub, page.browser));
-    EXPECT_EQ(sub->Call("tvd", "GetMechineID", {})->GetStringValue(), "0123456789ABCDEF0123456789ABCDEF");
+    EXPECT_EQ(sub->Call("tvd", "GetMechineID", {})->GetStringValue(),
+              "0123456789ABCDEF0123456789ABCDEF");
 }
 }  // namespace
 }  // namespace tvc::render::test

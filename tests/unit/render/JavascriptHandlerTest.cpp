@@ -15,8 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class JavascriptHandlerTest : public BoundPageTest {
-protected:
-
+  protected:
     JSValueRef Call(const std::string& fn, const JSValueList& args = {}) {
         return page.context->Call("tvd", fn, args);
     }
@@ -27,7 +26,6 @@ protected:
         });
     }
     bool Fire(const std::string& event) { return binder->GetHandler()->JSFireMethods(event, {}); }
-
 };
 
 TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
@@ -38,7 +36,9 @@ TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
     } cases[] = {
         {"SendInterAppMessage", {Str("{}")}, {msg::kNativeMessageFromTvdJs, {Value("{}")}}},
         {"SetWindowSize", {Int(800), Int(600)}, {msg::kSetWindowSize, {Value(800), Value(600)}}},
-        {"SetMinimumWindowSize", {Int(400), Int(300)}, {msg::kSetMinimumWindowSize, {Value(400), Value(300)}}},
+        {"SetMinimumWindowSize",
+         {Int(400), Int(300)},
+         {msg::kSetMinimumWindowSize, {Value(400), Value(300)}}},
         {"StickWindowOnTop", {Boolean(true)}, {msg::kStickWindowOnTop, {Value(true)}}},
         {"IsWindowStickyOnTop", {Boolean(true)}, {msg::kIsWindowStickyOnTop, {Value(true)}}},
         {"MaximizeWindow", {}, {msg::kMaximizeWindow, {}}},
@@ -50,12 +50,18 @@ TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
         {"onJSAppReady", {}, {msg::kJSOnAppReadyEvent, {}}},
         {"SetLocale", {Str("fr_FR")}, {msg::kSetLocale, {Value("fr_FR")}}},
         {"setPopUpDomain", {Str("a.com,b.com")}, {msg::kSetPopupDomain, {Value("a.com,b.com")}}},
-        {"SetAppcastURL", {Str("https://u.example/a/")}, {msg::kSetAppcastURL, {Value("https://u.example/a/")}}},
+        {"SetAppcastURL",
+         {Str("https://u.example/a/")},
+         {msg::kSetAppcastURL, {Value("https://u.example/a/")}}},
         {"SetFocusToWindow", {}, {msg::kSetFocus, {}}},
         {"HideApp", {}, {msg::kHideApp, {}}},
         {"LaunchURL", {Str("https://x.example")}, {msg::kLaunchURL, {Value("https://x.example")}}},
-        {"onTavistoStatusChange", {Str("a"), Str("b"), Int(2)}, {msg::kAppCommandVisibility, {Value(true)}}},
-        {"onTavistoStatusChange", {Str(""), Str(""), Int(1)}, {msg::kAppCommandVisibility, {Value(false)}}},
+        {"onTavistoStatusChange",
+         {Str("a"), Str("b"), Int(2)},
+         {msg::kAppCommandVisibility, {Value(true)}}},
+        {"onTavistoStatusChange",
+         {Str(""), Str(""), Int(1)},
+         {msg::kAppCommandVisibility, {Value(false)}}},
     };
     for (const auto& c : cases) {
         page.browser->m_sent.clear();
@@ -109,7 +115,8 @@ TEST_F(JavascriptHandlerTest, BadArgumentsSendNothingAndAnswerAsTheTableSays) {
     for (const auto& c : cases) {
         JSValueRef result = Call(c.fn, c.args);
         ASSERT_TRUE(result && result->IsBool()) << c.fn;
-        EXPECT_EQ(result->GetBoolValue(), c.answer) << c.fn << " with " << c.args.size() << " arguments";
+        EXPECT_EQ(result->GetBoolValue(), c.answer)
+            << c.fn << " with " << c.args.size() << " arguments";
     }
     EXPECT_TRUE(page.browser->m_sent.empty());
     EXPECT_EQ(binder->GetHandler()->GetRegistry().Size(), 0u);
@@ -123,7 +130,8 @@ TEST_F(JavascriptHandlerTest, PreferencesReadAndWrittenByThePage) {
     EXPECT_TRUE(Call("SetStartUrl", {Str("")})->GetBoolValue());
     EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), "https://a.example/start");
     // A line break would forge a second key: refused, the old value stays, still true.
-    EXPECT_TRUE(Call("SetStartUrl", {Str("https://b.example\r\n[url]\r\nstarturl=evil")})->GetBoolValue());
+    EXPECT_TRUE(
+        Call("SetStartUrl", {Str("https://b.example\r\n[url]\r\nstarturl=evil")})->GetBoolValue());
     EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), "https://a.example/start");
     ASSERT_TRUE(CAppProps::WriteProperty("language", "locale", "fr_FR"));
     EXPECT_EQ(Call("GetLocale")->GetStringValue(), "fr_FR");
@@ -198,10 +206,11 @@ TEST_F(JavascriptHandlerTest, SubscribersMayChangeTheRegistryAndThrowWhileFired)
 
 TEST_F(JavascriptHandlerTest, FiringOffTheRenderThreadIsRepostedWithItsArguments) {
     std::vector<std::string> got;
-    Call("Subscribe", {Str("HandleInterAppMessage"), page.context->Function([&](const JSValueList& a) {
-                           got.push_back(a.at(0)->GetStringValue());
-                           return nullptr;
-                       })});
+    Call("Subscribe",
+         {Str("HandleInterAppMessage"), page.context->Function([&](const JSValueList& a) {
+              got.push_back(a.at(0)->GetStringValue());
+              return nullptr;
+          })});
     page.runner->m_bOnRenderThread = false;
     EXPECT_FALSE(binder->GetHandler()->JSFireMethod_NativeMessageReceive("{\"a\":1}"));
     EXPECT_TRUE(got.empty());
