@@ -12,6 +12,7 @@
 #include <boost/beast/websocket.hpp>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -115,9 +116,24 @@ double ProcessCpuSeconds() {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
+
+// "--serve-only PORT": only the bare echo server, for clients of other programs (the end-to-end
+// bench's floor). Prints "LISTENING PORT" once it listens and serves until standard input ends.
+int ServeOnly(const char* portText) {
+    const unsigned port = static_cast<unsigned>(std::strtoul(portText, nullptr, 10));
+    CBareEchoServer server;
+    if (!port || !server.Start(port)) return std::puts("bare server failed"), 1;
+    std::printf("LISTENING %u\n", port);
+    std::fflush(stdout);
+    while (std::fgetc(stdin) != EOF) {
+    }
+    server.Stop();
+    return 0;
+}
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--serve-only") return ServeOnly(argv[2]);
     // The manager logs every message, as in the product; keep it off the figures' output.
     if (!std::freopen("/dev/null", "w", stderr)) return 1;
     const size_t sizes[] = {100, 10 * 1024};
