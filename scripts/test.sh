@@ -27,6 +27,7 @@ else
   fi
   cmake --build "$dir" -j "$jobs" --target "$target"
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" -L "$label" -LE "$exclude"
