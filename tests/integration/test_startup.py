@@ -1,10 +1,23 @@
 """Start-up, single instance, folders, logs, autostart entry and the end of the program."""
 import os
 import shutil
+import socket
 import subprocess
 import unittest
 
 from tvc_harness import App, AppTestCase, EXECUTABLE, page_url, wait_for
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def listening(port):
+    """The local addresses listening on `port` (TCP), from ss."""
+    out = subprocess.run(["ss", "-Hltn", "sport = :%d" % port], capture_output=True, text=True).stdout
+    return sorted(line.split()[3].rsplit(":", 1)[0].strip("[]") for line in out.splitlines() if line.strip())
 
 
 class StartupTest(AppTestCase):
@@ -56,6 +69,22 @@ class StartupTest(AppTestCase):
                        what="the new browser log")
         self.assertEqual(again.log_files("BROWSER_PROCESS_LOG_"), new, "the old browser log was purged")
         again.wait_log("PRODUCT VERSION 1.2.8.362")
+
+
+class EngineTest(AppTestCase):
+    def test_user_agent_carries_the_product_part(self):
+        app = self.launch(url=page_url("basic.html"))
+        app.wait_console("Chrome/39.0.2171.36 TavistoForWeb/1.2.8.362")
+
+    def test_remote_inspector_only_with_its_switch_and_only_on_loopback(self):
+        port = free_port()
+        app = self.launch(url=page_url("basic.html"), args=["--remote-debugging-port=%d" % port])
+        wait_for(lambda: listening(port), what="the inspector on port %d" % port)
+        self.assertEqual(listening(port), ["127.0.0.1"])
+        self.assertEqual(app.terminate(), 0)
+        plain = self.launch(url=page_url("basic.html"))
+        plain.wait_console("basic-page-loaded")
+        self.assertEqual(listening(port), [])
 
 
 class AutostartTest(AppTestCase):
