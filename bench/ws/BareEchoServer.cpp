@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <future>
 #include <mutex>
 #include <string>
@@ -12,12 +13,11 @@
 #include <vector>
 
 namespace {
-// Per connection: the message being gathered and the one waiting to go back. Each server runs on
-// its own thread, so the map is that thread's.
+// Per connection: the message being gathered and those waiting to go back (a client that does not
+// wait for each echo has several). Each server runs on its own thread, so the map is that thread's.
 struct SSession {
     std::string strIn;
-    std::string strOut;
-    bool bReplyPending = false;
+    std::deque<std::string> replies;
 };
 thread_local std::unordered_map<lws*, SSession> t_sessions;
 
@@ -33,9 +33,8 @@ int EchoCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
             SSession& session = t_sessions[wsi];
             session.strIn.append(static_cast<const char*>(in), len);
             if (lws_is_final_fragment(wsi)) {
-                session.strOut.swap(session.strIn);
+                session.replies.push_back(std::move(session.strIn));
                 session.strIn.clear();
-                session.bReplyPending = true;
                 lws_callback_on_writable(wsi);
             }
             return 0;
@@ -43,13 +42,13 @@ int EchoCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
         case LWS_CALLBACK_SERVER_WRITEABLE: {
             SSession& session = t_sessions[wsi];
             // The library also calls here when a partly sent frame has drained.
-            if (!session.bReplyPending) return 0;
-            session.bReplyPending = false;
-            std::vector<unsigned char> buffer(LWS_PRE + session.strOut.size());
-            std::memcpy(buffer.data() + LWS_PRE, session.strOut.data(), session.strOut.size());
-            const int n =
-                lws_write(wsi, buffer.data() + LWS_PRE, session.strOut.size(), LWS_WRITE_TEXT);
-            session.strOut.clear();
+            if (session.replies.empty()) return 0;
+            const std::string reply = std::move(session.replies.front());
+            session.replies.pop_front();
+            std::vector<unsigned char> buffer(LWS_PRE + reply.size());
+            std::memcpy(buffer.data() + LWS_PRE, reply.data(), reply.size());
+            const int n = lws_write(wsi, buffer.data() + LWS_PRE, reply.size(), LWS_WRITE_TEXT);
+            if (!session.replies.empty()) lws_callback_on_writable(wsi);
             return n < 0 ? -1 : 0;
         }
         default:
