@@ -43,12 +43,4 @@ struct Value {
     bool operator==(const Value& o) const { return data == o.data; }
 };
 
-// Shorthand for the argument checks of the message catalogue.
-inline bool ArgsAre(const ListValue& args, std::initializer_list<Value::Type> types) {
-    if (args.size() != types.size()) return false;
-    size_t i = 0;
-    for (auto t : types)
-        if (args[i++].GetType() != t) return false;
-    return true;
-}
 }  // namespace tvc::engine

@@ -6,7 +6,7 @@
 #include "common/ProcessMessages.h"
 
 namespace tvc {
-using engine::ArgsMatch;
+using engine::MatchesCatalogue;
 using engine::ProcessMessage;
 using msg::Arg;
 
@@ -20,7 +20,7 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
     // Console lines are the page's log, not requests: they are kept during the quit too, which is
     // when they matter most.
     if (message.name == msg::kConsoleMessage) {
-        if (ArgsMatch(message.args, {Arg::String}))
+        if (MatchesCatalogue(message))
             OnConsoleMessage(browser, message.args[0].GetString(), "", 0);
         else
             TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: %s invalid argument.",
@@ -60,18 +60,18 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
     const std::string& name = message.name;
     const auto& args = message.args;
     if (name == msg::kSetWindowSize) {
-        if (ArgsMatch(args, {Arg::Int, Arg::Int}))
+        if (MatchesCatalogue(message))
             SetWindowSize(args[0].GetInt(), args[1].GetInt());
         else
             TVC_LOG_ERROR("%s: SetWindowSizeMessage argument mismatch", fn);
     } else if (name == msg::kSetMinimumWindowSize) {
-        if (ArgsMatch(args, {Arg::Int, Arg::Int}))
+        if (MatchesCatalogue(message))
             SetMinimumWindowSize(args[0].GetInt(), args[1].GetInt());
         else
             TVC_LOG_ERROR("%s: SetMinimumWindowSizeMessage argument mismatch", fn);
     } else if (name == msg::kStickWindowOnTop) {
         TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage ++");
-        if (ArgsMatch(args, {Arg::Bool}))
+        if (MatchesCatalogue(message))
             StickWindowOnTop(args[0].GetBool());
         else
             TVC_LOG_ERROR(
@@ -90,7 +90,7 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
     } else if (name == msg::kBringWindowToFront) {
         HandleBringWindowToFrontMessage(message);
     } else if (name == msg::kNativeMessageFromTvdJs) {
-        if (ArgsMatch(args, {Arg::String}))
+        if (MatchesCatalogue(message))
             SendStringAsInterAppMessage(args[0].GetString());
         else
             TVC_LOG_ERROR(
@@ -101,7 +101,7 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
     } else if (name == msg::kHideSplashScreen) {
         DisplaySplashScreen(false);
     } else if (name == msg::kFullScreen) {
-        if (ArgsMatch(args, {Arg::Bool}))
+        if (MatchesCatalogue(message))
             HandleFullScreenRequest(browser, message);
         else
             TVC_LOG_ERROR(
@@ -123,7 +123,7 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
         SetFocusWindow(GetMainHwnd());
     } else if (name == msg::kLaunchURL) {
         TVC_LOG_WARN("%s LaunchURLMessage\n", fn);
-        if (ArgsMatch(args, {Arg::String}))
+        if (MatchesCatalogue(message))
             OpenUrlExternally(args[0].GetString());
         else
             TVC_LOG_ERROR(
@@ -150,7 +150,7 @@ bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
 void ClientHandler::HandleBringWindowToFrontMessage(const ProcessMessage& message) {
     int fromTray = 0;
     // An argument list is always present here; only its shape can be wrong.
-    if (ArgsMatch(message.args, {Arg::Int})) {
+    if (MatchesCatalogue(message)) {
         fromTray = message.args[0].GetInt();
         BringWindowToFront(fromTray != 0);
     } else {

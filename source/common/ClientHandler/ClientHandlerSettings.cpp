@@ -9,7 +9,7 @@
 #include "common/LogHelper.h"
 
 namespace tvc {
-using engine::ArgsMatch;
+using engine::MatchesCatalogue;
 using msg::Arg;
 
 void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
@@ -17,7 +17,7 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
     TVC_LOG_WARN("SetAppcastURL event received");
     const std::string defaultUrl = GetAppcastDirectoryURL();
     std::string result = defaultUrl;
-    if (ArgsMatch(message.args, {Arg::String})) {
+    if (MatchesCatalogue(message)) {
         std::string url = message.args[0].GetString();
         if (url.empty()) {
             url = defaultUrl;
@@ -49,7 +49,7 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
                                     const engine::ProcessMessage& message) {
     static const char* fn = "ClientHandler::HandleSetLocale";
     TVC_LOG_WARN("%s - SetLocale Called", fn);
-    if (!ArgsMatch(message.args, {Arg::String})) {
+    if (!MatchesCatalogue(message)) {
         TVC_LOG_ERROR(
             "SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument number mismatch");
         return;
@@ -75,7 +75,7 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
 void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) {
     static const char* fn = "ClientHandler::HandleSetPopupDomain";
     TVC_LOG_WARN("%s SetPopupDomain", fn);
-    if (!ArgsMatch(message.args, {Arg::String})) {
+    if (!MatchesCatalogue(message)) {
         TVC_LOG_ERROR(
             "SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage argument number "
             "mismatch");
