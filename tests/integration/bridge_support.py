@@ -191,7 +191,7 @@ class BridgeCase(unittest.TestCase):
         return wait_result(self.app, umid, timeout=timeout)
 
 
-def painted_screenshot(display, path, wid, colours=64, timeout=20.0):
+def painted_screenshot(display, path, wid, colours=64, timeout=60.0):
     """A screenshot of the screen taken once the window `wid` shows a drawn page: the web view
     paints a while after the page reports ready, and a blank view is a single colour."""
     probe = path + ".window.png"
