@@ -74,6 +74,14 @@ void CLogHelper::LogError(const std::string& text) {
     DebugPrint("%s", text.c_str());
 }
 
+std::string CLogHelper::Excerpt(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t cut = maxBytes;
+    // Never split a UTF-8 sequence: back up to the start of the character.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 bool CLogHelper::IsLoggerInitialized() {
     return s_bIsLogHelperIntialized;
 }

@@ -22,6 +22,10 @@ class CLogHelper {
     static void LogError(const std::string& text);
 
     // Starts glog with the product name as program name and `filePrefix` as the one file's prefix.
+    // What a log line shows of a message's text: the whole of a short one, the head of a long one
+    // with its size. Messages can be megabytes, and every byte logged costs the hot path.
+    static std::string Excerpt(const std::string& text, size_t maxBytes = 512);
+
     static void InitLogger(const std::string& filePrefix);
     static void DeInitLogger();
     static bool IsLoggerInitialized();

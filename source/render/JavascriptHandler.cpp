@@ -399,7 +399,7 @@ bool CJavascriptHandler::JSFireMethod_NativeMessageReceive(const std::string& te
     bool result = JSFireMethods("HandleInterAppMessage", {text});
     TVC_LOG_WARN(
         "CJavascriptHandler::JSFireMethod_NativeMessageReceive message: %s fire-result: %d\n",
-        text.c_str(), result ? 1 : 0);
+        CLogHelper::Excerpt(text).c_str(), result ? 1 : 0);
     return result;
 }
 

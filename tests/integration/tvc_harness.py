@@ -127,7 +127,7 @@ class App:
         for f in self.log_files(prefix):
             if f in self.logs_before_start:
                 continue
-            with open(f, errors="replace") as fh:
+            with open(f, encoding="utf-8", errors="replace") as fh:
                 text += fh.read()
         return text
 
@@ -138,14 +138,14 @@ class App:
         path = os.path.join(self.logs, "TVCJSLog.log")
         if not os.path.exists(path):
             return ""
-        with open(path, errors="replace", newline="") as fh:
+        with open(path, encoding="utf-8", errors="replace", newline="") as fh:
             return fh.read()
 
     def wait_console(self, needle, timeout=30.0):
         return wait_for(lambda: needle in self.console_log(), timeout, what="console line %r" % needle)
 
     def stderr(self):
-        with open(self.stderr_path, errors="replace") as fh:
+        with open(self.stderr_path, encoding="utf-8", errors="replace") as fh:
             return fh.read()
 
     def block_folder(self, path):

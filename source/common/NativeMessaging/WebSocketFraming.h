@@ -30,6 +30,9 @@ class COutboundFragmenter {
     std::string m_strRemainder;
 };
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& text);
+
 class CInboundReassembler {
   public:
     enum t_enumResult { eIncomplete, eComplete, eTooBig };

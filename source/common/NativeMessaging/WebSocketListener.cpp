@@ -127,8 +127,7 @@ int CWebSocketListenerLoop::Run() {
         info.gid = -1;
         info.uid = -1;
         // Without DISABLE_IPV6 this version listens on every interface despite iface.
-        info.options = LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_FAIL_UPON_UNABLE_TO_BIND |
-                       LWS_SERVER_OPTION_VALIDATE_UTF8;
+        info.options = LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_FAIL_UPON_UNABLE_TO_BIND;
         info.user = this;
         m_uiPort = port;
         context.reset(lws_create_context(&info));
@@ -210,7 +209,8 @@ void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
     if (UpdateActiveConnection(wsi)) {
         // Texts queued for an earlier connection (or none) are not this peer's.
         for (std::string text; m_manager.ReadFromSendQueue(text);) {
-            TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn, text.c_str());
+            TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn,
+                         CLogHelper::Excerpt(text).c_str());
         }
     }
     m_manager.HandleConnectionEstablished();
@@ -276,8 +276,8 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                       nullptr);
         return 0;
     }
-    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %.*s\n", kClassName, static_cast<int>(len),
-                 in ? in : "");
+    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %s\n", kClassName,
+                 CLogHelper::Excerpt(std::string(in ? in : "", in ? len : 0), 128).c_str());
     TVC_LOG_INFO("%s : Fragment Count = %u", fn,
                  static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
     std::string message;
@@ -287,6 +287,11 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                           static_cast<unsigned>(kMaxInboundMessageSize));
             return CloseWith(wsi, LWS_CLOSE_STATUS_MESSAGE_TOO_LARGE, "message too big");
         case CInboundReassembler::eComplete:
+            // Checked here rather than by the library, which would close without a word in our log.
+            if (!IsValidUtf8(message)) {
+                TVC_LOG_ERROR("%s : message is not valid UTF-8 : closing the connection", fn);
+                return CloseWith(wsi, LWS_CLOSE_STATUS_INVALID_PAYLOAD, "invalid UTF-8");
+            }
             m_manager.HandleMessage(message);
             // Observers answer through Send on this thread; no need to wait for the wake-up.
             if (m_pActiveWsi == wsi && HasPendingOutput()) lws_callback_on_writable(wsi);
