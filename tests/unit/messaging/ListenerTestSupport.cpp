@@ -164,6 +164,17 @@ struct CBeastPeer::SImpl {
         }
         return done;
     }
+
+    // One read with a deadline; false when it timed out. `error` is the read's own result.
+    bool ReadOnce(std::chrono::milliseconds deadline, beast::error_code& error) {
+        buffer.clear();
+        bool done = false;
+        ws->async_read(buffer, [&](beast::error_code ec, size_t) {
+            error = ec;
+            done = true;
+        });
+        return Run(done, deadline);
+    }
 };
 
 CBeastPeer::CBeastPeer() : m_pImpl(std::make_unique<SImpl>()) {
@@ -212,29 +223,15 @@ bool CBeastPeer::Write(const std::string& text) {
 }
 
 bool CBeastPeer::Read(std::string& text, std::chrono::milliseconds deadline) {
-    auto& ws = *m_pImpl->ws;
-    m_pImpl->buffer.clear();
     beast::error_code result;
-    bool done = false;
-    ws.async_read(m_pImpl->buffer, [&](beast::error_code ec, size_t) {
-        result = ec;
-        done = true;
-    });
-    if (!m_pImpl->Run(done, deadline) || result) return false;
+    if (!m_pImpl->ReadOnce(deadline, result) || result) return false;
     text = beast::buffers_to_string(m_pImpl->buffer.data());
     return true;
 }
 
 bool CBeastPeer::WaitForClose(std::chrono::milliseconds deadline) {
-    auto& ws = *m_pImpl->ws;
-    m_pImpl->buffer.clear();
     beast::error_code result;
-    bool done = false;
-    ws.async_read(m_pImpl->buffer, [&](beast::error_code ec, size_t) {
-        result = ec;
-        done = true;
-    });
-    return m_pImpl->Run(done, deadline) && result;
+    return m_pImpl->ReadOnce(deadline, result) && result;
 }
 
 // ---- CRawPeer
