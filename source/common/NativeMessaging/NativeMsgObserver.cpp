@@ -43,7 +43,8 @@ void CNativeMsgObserver::PostToMainThread(std::function<void(CNativeMsgObserver&
 }
 
 void CNativeMsgObserver::OnInterAppMessageRceive(const std::string& text) {
-    TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n", CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n",
+                 CLogHelper::Excerpt(text).c_str());
     bool isNative = false;
     if (!IsMessageTargetedToNativeModule(text, isNative)) {
         TVC_LOG_ERROR(
@@ -76,7 +77,8 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const std::string& text) {
             }
         }
     }
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageRceive -- json: %s\n", CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageRceive -- json: %s\n",
+                 CLogHelper::Excerpt(text).c_str());
 }
 
 // Main thread.
@@ -104,8 +106,10 @@ void CNativeMsgObserver::Navigate(const std::string& url) {
 }
 
 void CNativeMsgObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch ++ json: %s\n", CLogHelper::Excerpt(text).c_str());
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch -- json: %s\n", CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch ++ json: %s\n",
+                 CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch -- json: %s\n",
+                 CLogHelper::Excerpt(text).c_str());
 }
 
 void CNativeMsgObserver::OnInterAppMessagingListenerExit(bool) {

@@ -95,10 +95,11 @@ TEST(FramingTest, InboundPiecesMakeOneMessageUpToTheCap) {
 }  // namespace
 
 TEST(FramingTest, Utf8IsCheckedStrictly) {
-    for (const char* good : {"", "plain", "caf\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x8e\xb5", "\xf4\x8f\xbf\xbf",
-                             "\xed\x9f\xbf"})
+    for (const char* good : {"", "plain", "caf\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x8e\xb5",
+                             "\xf4\x8f\xbf\xbf", "\xed\x9f\xbf"})
         EXPECT_TRUE(IsValidUtf8(good)) << good;
-    for (const char* bad : {"\xc3\x28", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-                            "\xf5\x80\x80\x80", "\xff", "caf\xc3", "\xe2\x82", "\x80"})
+    for (const char* bad :
+         {"\xc3\x28", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+          "\xf5\x80\x80\x80", "\xff", "caf\xc3", "\xe2\x82", "\x80"})
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
 }
