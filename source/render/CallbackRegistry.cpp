@@ -5,7 +5,7 @@
 namespace tvc::render {
 
 CallbackCtxType::~CallbackCtxType() {
-    TVC_LOG_INFO("CallbackCtxType DTOR ctx: 0x%p\n", static_cast<void*>(m_pContext.get()));
+    TVC_LOG_INFO("CallbackCtxType DTOR ctx: %p\n", static_cast<void*>(m_pContext.get()));
 }
 
 void CCallbackRegistry::Add(const std::string& name, CallbackCtxType entry) {

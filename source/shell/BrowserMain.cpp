@@ -122,6 +122,7 @@ int BrowserMain(int argc, char** argv) {
     if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();
     g_windowProc = nullptr;
     if (windowProc->IsWindowAlive()) gtk_widget_destroy(window);
+    windowProc->Shutdown();
     windowProc.reset();
     CLogHelper::DeInitLogger();
     return exitCode;

@@ -64,6 +64,14 @@ CMainWindowProc::~CMainWindowProc() {
     if (m_window) g_signal_handlers_disconnect_by_data(m_window, this);
 }
 
+void CMainWindowProc::Shutdown() {
+    if (g_handler && g_handler->GetInterAppMessagingManager()) {
+        g_handler->StopNativeMessagingListener();
+        g_handler->CleanupRefs();
+    }
+    webkit::CWebViewClient::Shutdown();
+}
+
 void CMainWindowProc::CreateBrowser() {
     if (!m_window) return;
     std::string error;

@@ -40,6 +40,9 @@ class CMainWindowProc {
     bool RequestQuit();
 
     const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
+    // After the loop: stops the listener and releases the components while logging still works.
+    // The quit sequence does this first when it exists; repeating it is harmless.
+    void Shutdown();
     // Non-zero when the engine could not start; the loop has been ended then.
     int GetStartFailure() const { return m_startFailure; }
     bool IsWindowAlive() const { return m_window != nullptr; }

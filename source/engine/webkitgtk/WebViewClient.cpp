@@ -220,6 +220,14 @@ std::shared_ptr<CWebKitBrowser> CWebViewClient::Attach(WebKitWebView* view, bool
     return browser;
 }
 
+void CWebViewClient::Shutdown() {
+    State().views.clear();
+    State().handler.reset();
+    State().engine = nullptr;
+    ConnectDownloads(nullptr, nullptr, nullptr);
+    ConnectContextMenu(nullptr, nullptr, nullptr);
+}
+
 std::shared_ptr<CWebKitBrowser> CWebViewClient::BrowserOf(WebKitWebView* view) {
     ViewState* state = Find(view);
     return state ? state->browser : nullptr;

@@ -22,6 +22,8 @@ class CWebViewClient {
     // Connects `view` and returns its browser; the browser lives as long as the view.
     // The caller reports OnAfterCreated once the view is in its window.
     static std::shared_ptr<CWebKitBrowser> Attach(WebKitWebView* view, bool isPopup);
+    // Forgets the handler and the views, once the loop has ended.
+    static void Shutdown();
     // The browser of a view attached earlier, or null.
     static std::shared_ptr<CWebKitBrowser> BrowserOf(WebKitWebView* view);
 };

@@ -107,6 +107,7 @@ void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> 
                       BrowserLookup lookup) {
     State().handler = std::move(handler);
     State().lookup = lookup;
-    g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+    if (context)
+        g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
 }
 }  // namespace tvc::webkit

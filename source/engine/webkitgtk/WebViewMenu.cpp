@@ -94,6 +94,6 @@ void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<ClientHandler> hand
                         Lookup lookup) {
     Context().handler = std::move(handler);
     Context().lookup = lookup;
-    g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), nullptr);
+    if (view) g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), nullptr);
 }
 }  // namespace tvc::webkit
