@@ -3,6 +3,7 @@
 #include <boost/thread/thread.hpp>
 #include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
@@ -90,6 +91,12 @@ bool CWebSocketsMessagingManager::StopListenTask() {
         }
         TVC_LOG_WARN("%s - join-thread - end\n", fn);
         if (pThread->joinable()) pThread->detach();  // it still ends at its next check
+    } else {
+        // The thread dropped its record on its way out already; its eIdle follows at once.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (GetManagerState() == eThreadTerminationPending &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }

@@ -72,6 +72,21 @@ TEST(WebSocketListenerTest, StartStopResultsFollowTheState) {
     EXPECT_FALSE(manager->Stop());
 }
 
+// A stop that meets the thread on its way out must still return with the manager idle.
+TEST(WebSocketListenerTest, EveryStopEndsIdleHoweverTheThreadIsTimed) {
+    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    for (int i = 0; i < 25; ++i) {
+        manager->Set_Trial_PortList({FindFreePort()});
+        ASSERT_TRUE(manager->Start());
+        if (i % 2) {
+            unsigned port = 0;
+            ASSERT_TRUE(WaitUntil([&] { return manager->GetActivePort(port) && port != 0; }));
+        }
+        EXPECT_TRUE(manager->Stop());
+        ASSERT_EQ(manager->GetManagerState(), eIdle) << "round " << i;
+    }
+}
+
 TEST(WebSocketListenerTest, DefaultTrialPorts) {
     EXPECT_EQ(CWebSocketsMessagingManager::GetDefaultTrialPortList(),
               (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
