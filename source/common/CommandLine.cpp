@@ -1,18 +1,15 @@
 #include "common/CommandLine.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <mutex>
+
+#include "common/StringUtil.h"
 
 namespace {
 std::mutex g_commandLineMutex;
 std::shared_ptr<const CCommandLine> g_commandLine;
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
+using tvc::ToLowerAscii;
 }  // namespace
 
 CCommandLine::CCommandLine(const std::vector<std::string>& argv) {
@@ -33,18 +30,18 @@ CCommandLine::CCommandLine(const std::vector<std::string>& argv) {
         std::string body = word.substr(dashes);
         auto eq = body.find('=');
         if (eq == std::string::npos)
-            m_switches[Lower(body)] = "";
+            m_switches[ToLowerAscii(body)] = "";
         else
-            m_switches[Lower(body.substr(0, eq))] = body.substr(eq + 1);
+            m_switches[ToLowerAscii(body.substr(0, eq))] = body.substr(eq + 1);
     }
 }
 
 bool CCommandLine::HasSwitch(const std::string& name) const {
-    return m_switches.count(Lower(name)) != 0;
+    return m_switches.count(ToLowerAscii(name)) != 0;
 }
 
 std::string CCommandLine::GetSwitchValue(const std::string& name) const {
-    auto it = m_switches.find(Lower(name));
+    auto it = m_switches.find(ToLowerAscii(name));
     return it == m_switches.end() ? std::string() : it->second;
 }
 

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
+#include "common/FileUtil.h"
 #include "common/LogHelper.h"
 
 namespace tvc::render {
@@ -44,11 +43,9 @@ std::string ComputeMechineID(const std::string& machineIdText) {
 
 std::string ReadMechineID(const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
-        std::ifstream in(path);
-        if (!in) continue;
-        std::ostringstream text;
-        text << in.rdbuf();
-        std::string digest = ComputeMechineID(text.str());
+        auto text = tvc::ReadFile(path);
+        if (!text) continue;
+        std::string digest = ComputeMechineID(*text);
         if (!digest.empty()) return digest;
         TVC_LOG_WARN("ReadMechineID : %s does not hold a machine id", path.c_str());
     }

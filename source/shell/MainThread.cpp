@@ -2,24 +2,13 @@
 
 #include <memory>
 
+#include "platform/gtk/MainLoopTask.h"
+
 namespace tvc::shell {
-namespace {
 using Task = std::function<void()>;
 
-gboolean RunTask(gpointer data) {
-    (*static_cast<Task*>(data))();
-    return G_SOURCE_REMOVE;
-}
-
-void FreeTask(gpointer data) {
-    std::unique_ptr<Task>(static_cast<Task*>(data));
-}
-}  // namespace
-
 void PostToMainThread(std::function<void()> task) {
-    // Idle sources of one priority run in the order they were added, which keeps arrival order.
-    g_idle_add_full(G_PRIORITY_DEFAULT, RunTask, std::make_unique<Task>(std::move(task)).release(),
-                    FreeTask);
+    glib::PostMainLoopTask(std::move(task));
 }
 
 void PostAfterNextFrame(GtkWidget* widget, std::function<void()> task) {

@@ -97,12 +97,8 @@ void CMainWindowProc::CreateBrowser() {
 }
 
 void CMainWindowProc::StartLoad() {
-    const std::string url = g_handler->GetStartupURL();
     gtk_widget_show(m_webView);
-    auto load = [view = glib::GObjectPtr<WebKitWebView>::Ref(WEBKIT_WEB_VIEW(m_webView)), url] {
-        webkit_web_view_load_uri(view.get(), url.c_str());
-    };
-    load();
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(m_webView), g_handler->GetStartupURL().c_str());
 }
 
 bool CMainWindowProc::HandleClose() {

@@ -26,16 +26,6 @@ std::string SchemeOf(const std::string& url) {
 }
 }  // namespace
 
-std::string ToLowerAscii(std::string text) {
-    for (auto& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool IsWebUrl(const std::string& url) {
     if (HasControlOrSpace(url)) return false;
     const std::string scheme = SchemeOf(url);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/StringUtil.h"
+
 namespace tvc {
 // http, https, mailto and "spotify:" addresses: the only ones handed to the desktop's default
 // handler.
@@ -11,8 +13,6 @@ bool IsExternallyOpenableUrl(const std::string& url);
 // http and https only: what a peer may make the page load.
 bool IsWebUrl(const std::string& url);
 // ASCII lower case; other bytes are kept.
-std::string ToLowerAscii(std::string text);
-bool StartsWith(const std::string& text, const std::string& prefix);
 // Escapes & < > " ' so the text can sit in HTML content and attribute values.
 std::string HtmlEscape(const std::string& text);
 // "file://" + the absolute path with every byte outside the path's safe set percent-encoded.
