@@ -6,7 +6,6 @@ import asyncio
 import json
 import os
 import re
-import socket
 import subprocess
 import threading
 import time
@@ -14,7 +13,7 @@ import unittest
 
 import websockets
 
-from tvc_harness import App, Display, page_url, wait_for  # noqa: F401  (re-exported for the tests)
+from tvc_harness import App, Display, free_port, page_url, wait_for  # noqa: F401  (re-exported for the tests)
 
 # Update checks and the port-list download go to a closed loopback port: they fail at once,
 # and nothing leaves the machine.
@@ -22,12 +21,6 @@ QUIET_NET = ["--config-base-url=http://127.0.0.1:9/", "--appcast-base-url=http:/
              "--web-site-url=http://127.0.0.1:9"]
 SUBPROTOCOL = "tvb-websocket-message"
 RESULT = re.compile(r"^RESULT (\S+) (.*)$")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def results(app):

@@ -14,16 +14,10 @@ import threading
 import time
 import unittest
 
-from tvc_harness import PAGES, App, page_url, wait_for
+from tvc_harness import PAGES, App, free_port, page_url, wait_for  # noqa: F401  (free_port: for the tests)
 
 PROTOCOL = "tvb-websocket-message"
 OP_CONT, OP_TEXT, OP_BINARY, OP_CLOSE, OP_PING, OP_PONG = 0x0, 0x1, 0x2, 0x8, 0x9, 0xA
-
-
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def envelope(target="browser.webapp.js", type_="echo", payload=None, umid="u", **extra):

@@ -1,17 +1,10 @@
 """Start-up, single instance, folders, logs, autostart entry and the end of the program."""
 import os
 import shutil
-import socket
 import subprocess
 import unittest
 
-from tvc_harness import App, AppTestCase, EXECUTABLE, page_url, wait_for
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from tvc_harness import App, AppTestCase, EXECUTABLE, free_port, page_url, wait_for
 
 
 def listening(port):

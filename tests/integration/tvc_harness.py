@@ -5,6 +5,7 @@ Every wait polls a condition against a deadline; nothing sleeps for a fixed time
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -25,6 +26,13 @@ def wait_for(predicate, timeout=30.0, interval=0.05, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError("timed out after %.1fs waiting for %s" % (timeout, what))
         time.sleep(interval)
+
+
+def free_port():
+    """A loopback TCP port nobody listens on right now."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 def page_url(name):
