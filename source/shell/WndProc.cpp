@@ -5,6 +5,7 @@
 #include "common/AppHelper.h"
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/ClientHandler/AppUrls.h"
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
@@ -12,10 +13,14 @@
 #include "platform/Placement.h"
 #include "platform/gtk/AboutBox.h"
 #include "platform/gtk/GObjectPtr.h"
+#include "platform/gtk/GtkUpdateUi.h"
+#include "platform/gtk/MainLoopTask.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
 #include "shell/MainThread.h"
 #include "shell/TrayControl.h"
+#include "update/AutoUpdateHandler.h"
+#include "update/UpdateSettings.h"
 
 namespace tvc::shell {
 
@@ -28,6 +33,14 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
     g_handler->SetMainThreadPoster(&PostToMainThread);
     g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
+    g_handler->SetAutoUpdateHandlerFactory([] {
+        return std::make_shared<CAutoUpdateHandler>(
+            update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL),
+            [](std::function<void()> task, int delayMs) {
+                glib::PostMainLoopTask(std::move(task), delayMs);
+            },
+            std::make_shared<platform::gtk::GtkUpdateUi>());
+    });
 
     // A queued close takes the same road as the window's own close request.
     m_appWindow = std::make_shared<platform::gtk::GtkAppWindow>(GTK_WINDOW(window), [this] {
@@ -217,8 +230,15 @@ void CMainWindowProc::HandleCommand(int commandId) {
                 (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully."
                                                            : "failed to download.");
             TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
-            if (!g_handler->GetAutoUpdateHandler())
+            auto updater = g_handler->GetAutoUpdateHandler();
+            if (!updater) {
                 TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Handler Object is NULL", "WndProc");
+                return;
+            }
+            updater->SetDownloadParameters(commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE
+                                               ? CAutoUpdateHandler::kDownloadSucceeded
+                                               : CAutoUpdateHandler::kDownloadFailed,
+                                           g_handler->GetLastDownloadPath());
             return;
         }
         default:

@@ -65,6 +65,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts)>;
+    using UpdateHandlerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
 
     ClientHandler();
     virtual ~ClientHandler();
@@ -84,6 +85,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
     void SetInterAppMessagingManagerFactory(ManagerFactory factory);
+    // Builds the update controller with its platform parts; without one there is no updater.
+    void SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory);
     void AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate);
 
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
@@ -252,6 +255,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     MainThreadPoster m_postToMainThread;
     std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
+    UpdateHandlerFactory m_updateHandlerFactory;
 };
 
 // The manager the client handler created, for the parts of the program that do not hold the

@@ -1,11 +1,14 @@
 // Creation, start and release of the long-lived native components the handler owns.
 #include <mutex>
 
+#include "common/AppInfo.h"
+#include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
+#include "update/AutoUpdateHandler.h"
 
 namespace tvc {
 namespace {
@@ -92,20 +95,43 @@ bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
     return manager->Send(text);
 }
 
+void ClientHandler::SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory) {
+    m_updateHandlerFactory = std::move(factory);
+}
+
 void ClientHandler::CheckUpdateHandlerIntegrity() {
-    // CAutoUpdateHandler is created here (once, given the main browser) when the updater exists.
-    if (!m_pAutoUpdateHandler)
-        TVC_LOG_WARN("*[AUTOUPDATER]* %s : no update controller in this build",
-                     "ClientHandler::CheckUpdateHandlerIntegrity");
+    static const char* fn = "ClientHandler::CheckUpdateHandlerIntegrity";
+    if (m_pAutoUpdateHandler) return;
+    if (!m_updateHandlerFactory || !(m_pAutoUpdateHandler = m_updateHandlerFactory())) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : no update controller could be created", fn);
+        return;
+    }
+    m_pAutoUpdateHandler->SetCefBrowserReferance(GetBrowser());
+    std::string userData;
+    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) == CAppPaths::eOk &&
+        !userData.empty())
+        m_pAutoUpdateHandler->SetUpdateDirectoryPath(userData + GetUpdateDirectoryPath());
+    // The installer runs: the application leaves through the ordinary quit, with the window
+    // brought up first so the user sees what is going on.
+    m_pAutoUpdateHandler->SetApplicationCloser([weak = weak_from_this()] {
+        auto self = weak.lock();
+        auto window = self ? self->GetMainHwnd() : nullptr;
+        if (!window) return;
+        window->Show();
+        window->Raise();
+        CAppWindowUtil::PerformUserWindowClose(window);
+    });
 }
 
 void ClientHandler::TriggerApplicationUpdate() {
-    if (!m_pAutoUpdateHandler) {
+    // Read once: the quit sequence may release the controller.
+    auto updater = m_pAutoUpdateHandler;
+    if (!updater) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n",
                       "ClientHandler::TriggerApplicationUpdate");
         return;
     }
-    // InitiateAutoUpdate on the controller, once CAutoUpdateHandler exists.
+    updater->InitiateAutoUpdate();
 }
 
 void ClientHandler::UnregisterNativeMessageObservers() {

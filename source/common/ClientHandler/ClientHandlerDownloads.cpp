@@ -12,6 +12,7 @@
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "update/AutoUpdateHandler.h"
 
 namespace tvc {
 namespace {
@@ -195,7 +196,7 @@ std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::Do
                       folder.c_str());
         return {};
     }
-    // The update controller learns its folder here once it exists (m_strUpdateDirectoryPath).
+    if (auto updater = m_pAutoUpdateHandler) updater->SetUpdateDirectoryPath(folder);
     path = folder + SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName);
     TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s", fn, item.url.c_str(),
                  path.c_str());

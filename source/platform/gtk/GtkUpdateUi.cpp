@@ -1,0 +1,66 @@
+#include "platform/gtk/GtkUpdateUi.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "common/LogHelper.h"
+#include "platform/gtk/GObjectPtr.h"
+
+namespace tvc::platform::gtk {
+namespace {
+using Answer = std::function<void(bool)>;
+
+void OnResponse(GtkDialog* dialog, gint response, gpointer data) {
+    // Taken out first: destroying the box frees `data`, and must not answer a second time.
+    Answer answer = std::move(*static_cast<Answer*>(data));
+    g_signal_handlers_disconnect_by_data(dialog, data);
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+    if (answer) answer(response == GTK_RESPONSE_OK);
+}
+
+void NewSession(gpointer) {
+    ::setsid();
+}
+}  // namespace
+
+bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& caption,
+                                   std::function<void(bool accepted)> onAnswer) {
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
+                                               GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s",
+                                               text.c_str());
+    if (!dialog) return false;
+    gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+    // What a system-modal box is here: above every window, on every desktop, asking for attention.
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_stick(GTK_WINDOW(dialog));
+    gtk_window_set_urgency_hint(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    // "response" also comes for Esc and the close button (GTK_RESPONSE_DELETE_EVENT).
+    auto answer = std::make_unique<Answer>(std::move(onAnswer));
+    g_signal_connect_data(
+        dialog, "response", G_CALLBACK(OnResponse), answer.release(),
+        [](gpointer data, GClosure*) { std::unique_ptr<Answer>(static_cast<Answer*>(data)); },
+        GConnectFlags(0));
+    gtk_widget_show_all(dialog);
+    gtk_window_present(GTK_WINDOW(dialog));
+    return true;
+}
+
+bool GtkUpdateUi::StartInstaller(const std::string& path) {
+    gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
+    GError* raw = nullptr;
+    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib double-forks: the installer is nobody's child here.
+    const gboolean started = g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, NewSession,
+                                           nullptr, nullptr, &raw);
+    glib::GErrorPtr error(raw);
+    if (!started) {
+        TVC_LOG_ERROR("%s : cannot start %s: %s", "GtkUpdateUi::StartInstaller", path.c_str(),
+                      error ? error->message : "");
+        return false;
+    }
+    return true;
+}
+}  // namespace tvc::platform::gtk

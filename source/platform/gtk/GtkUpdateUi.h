@@ -1,0 +1,13 @@
+// The updater's prompt as a GTK message box, and the installer started through GLib. Main thread.
+#pragma once
+
+#include "platform/UpdatePrompt.h"
+
+namespace tvc::platform::gtk {
+class GtkUpdateUi final : public IUpdateInstallerUi {
+  public:
+    bool ShowUpdatePrompt(const std::string& text, const std::string& caption,
+                          std::function<void(bool accepted)> onAnswer) override;
+    bool StartInstaller(const std::string& path) override;
+};
+}  // namespace tvc::platform::gtk

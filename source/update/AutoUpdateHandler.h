@@ -1,0 +1,130 @@
+// The auto-updater: fetches the appcast through the browser, compares its version with the
+// executable's, downloads and verifies a newer installer (SHA-1 checksum, and an Ed25519 signature
+// when the build pins a key), keeps a record of the verified download for the next check, and on
+// the user's consent starts the installer and closes the application through the quit road.
+//
+// Threads: the browser process's main thread only. Downloads end there (the window's commands
+// 32001/32002 call SetDownloadParameters) and delayed work is posted there. The state lock keeps
+// the state readable from anywhere.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/Browser.h"
+#include "platform/UpdatePrompt.h"
+#include "update/ChecksumValidator.h"
+#include "update/SignatureVerifier.h"
+
+class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandler> {
+  public:
+    enum State {
+        e_NoState = 0,
+        e_AppcastDownloadInProgress = 1,
+        e_UpdateDownloadInProgress = 2,
+        e_UpdateAvailable = 3,
+        e_UpdateFailed = 4,
+        e_AppUpToDate = 5,
+        e_AppInstallationTriggered = 6,
+    };
+    // SetDownloadParameters' outcomes.
+    static constexpr int kDownloadSucceeded = e_UpdateAvailable;
+    static constexpr int kDownloadFailed = e_UpdateFailed;
+
+    struct Settings {
+        std::function<std::string()> appcastDirectory;  // read at every check
+        std::string appcastFileName = "Appcast.json";
+        std::string releaseNotesFileName = "ReleaseNotes.txt";
+        std::string installerFileName = "TavistoForWebInstaller.run";
+        std::string promptCaption = "Tavisto for Web Update";
+        int downloadDelayMs = 40000;
+        // Base64 Ed25519 public key; empty: installers need no signature.
+        std::string pinnedPublicKey;
+        std::string executablePath = "/proc/self/exe";
+    };
+    // Runs a task on the main thread after `delayMs`.
+    using DelayedPoster = std::function<void(std::function<void()> task, int delayMs)>;
+
+    CAutoUpdateHandler(Settings settings, DelayedPoster poster,
+                       std::shared_ptr<tvc::platform::IUpdateInstallerUi> ui);
+    ~CAutoUpdateHandler();
+    CAutoUpdateHandler(const CAutoUpdateHandler&) = delete;
+    CAutoUpdateHandler& operator=(const CAutoUpdateHandler&) = delete;
+
+    // False when a pinned key was configured but cannot be read: every installer is refused then.
+    bool IsSignatureKeyUsable() const { return m_bKeyUsable; }
+
+    void InitiateAutoUpdate();
+    void SetCefBrowserReferance(tvc::engine::BrowserRef browser);
+    // The update folder, ending in "/".
+    void SetUpdateDirectoryPath(const std::string& folder);
+    // How the application closes once the installer runs.
+    void SetApplicationCloser(std::function<void()> closeApplication);
+    void SetDownloadParameters(int outcome, const std::string& path);
+
+    bool GetVersionInfoFromAppcast();
+    // The whole file, or "" when it cannot be read or is larger than `maxSize`.
+    static std::string GetStringFromFile(const std::string& path, size_t maxSize = 1024 * 1024);
+    bool GetCurrentAppVersion(std::string& version);
+    static std::vector<std::string> SplitVersionString(const std::string& text);
+    // Negative: a is older; 0: equal; positive: a is newer.
+    static int CompareVersions(const std::string& a, const std::string& b);
+    bool IsUpdateRequired(const std::string& currentVersion);
+    void DownloadUpdate();
+
+    void SaveUpdateParams();
+    bool LoadUpdateParams();
+    bool IsUpdateStateFilePresent();
+    bool ValidateChecksum();
+    bool LaunchInstaller();
+    void PerformUpdateDirectoryCleanup();
+    static bool _RemoveDirectory(const std::string& path);
+
+    int GetState();
+    void SetState(int state);
+
+    // The first download of a process waits; tests start each case as a fresh process would.
+    static void ResetDownloadDelayForTesting();
+
+  private:
+    void HandleDownloadedInstaller(int outcome, const std::string& path);
+    // The installer in the update folder: checksum, and signature under a pinned key.
+    bool VerifyInstaller();
+    bool ValidateSignature();
+    std::string InstallerPathInFolder() const;
+    std::string StateFilePath() const;
+    void FailUpdate(const char* why);
+    void OnPromptAnswered(bool accepted);
+    std::weak_ptr<CAutoUpdateHandler> Weak() { return weak_from_this(); }
+
+    // Appcast members.
+    std::string m_strDownloadPath;
+    std::string m_strVersion;
+    std::string m_strReleaseNotes;
+    std::string m_strTitle;
+    std::string m_strChecksum;
+    std::string m_strSignature;
+
+    std::string m_strUpdateDirectoryPath;
+    std::string m_strAppcastPath;
+    std::string m_strInstallerPath;
+    std::string m_strReleaseNotesPath;
+    std::string m_strDownloadedVersion;  // from the state file
+    tvc::engine::BrowserRef m_browserObject;
+
+    std::mutex m_stateLock;  // guards m_state
+    int m_state = e_NoState;
+
+    std::shared_ptr<CChecksumValidator> m_pChecksumValidator;
+    tvc::update::CSignatureVerifier m_signatureVerifier;
+    bool m_bKeyPinned = false;
+    bool m_bKeyUsable = true;
+
+    Settings m_settings;
+    DelayedPoster m_post;
+    std::shared_ptr<tvc::platform::IUpdateInstallerUi> m_ui;
+    std::function<void()> m_closeApplication;
+};

@@ -1,0 +1,245 @@
+// The verified installer: its record across runs, the user's consent, its start, and the cleaning
+// of the update folder.
+#include <sys/stat.h>
+
+#include <boost/archive/archive_exception.hpp>
+#include <filesystem>
+#include <system_error>
+
+#include "common/FileUtil.h"
+#include "common/LogHelper.h"
+#include "update/AutoUpdateHandler.h"
+#include "update/UpdateState.h"
+
+namespace {
+constexpr const char* kStateFileName = "UpdateStateDetails.txt";
+}
+
+std::string CAutoUpdateHandler::InstallerPathInFolder() const {
+    return m_strUpdateDirectoryPath + m_settings.installerFileName;
+}
+
+std::string CAutoUpdateHandler::StateFilePath() const {
+    return m_strUpdateDirectoryPath + kStateFileName;
+}
+
+void CAutoUpdateHandler::HandleDownloadedInstaller(int outcome, const std::string& path) {
+    if (!VerifyInstaller()) {
+        PerformUpdateDirectoryCleanup();
+        SetState(e_UpdateFailed);
+        return;
+    }
+    SetState(outcome);
+    m_strInstallerPath = path;
+    SaveUpdateParams();
+}
+
+bool CAutoUpdateHandler::VerifyInstaller() {
+    return ValidateChecksum() && ValidateSignature();
+}
+
+bool CAutoUpdateHandler::ValidateChecksum() {
+    static const char* fn = "CAutoUpdateHandler::ValidateChecksum";
+    if (!m_pChecksumValidator) {
+        TVC_LOG_ERROR("%s: m_pChecksumValidator is NULL", fn);
+        return false;
+    }
+    std::string generated;
+    int result = CChecksumValidator::eHashingFailed;
+    if (m_strUpdateDirectoryPath.empty()) {
+        TVC_LOG_ERROR("%s: m_strUpdateDirectoryPath is empty", fn);
+    } else {
+        TVC_LOG_WARN("%s: Update directory path is %s", fn, m_strUpdateDirectoryPath.c_str());
+        result = m_pChecksumValidator->GenerateChecksumOfDownloaedFile(InstallerPathInFolder(),
+                                                                       generated);
+        if (result != CChecksumValidator::eChecksumGenerated)
+            TVC_LOG_ERROR("%s: GenerateChecksumOfDownloaedFile failed", fn);
+    }
+    TVC_LOG_WARN("%s: Generated Checksum is %s", fn, generated.c_str());
+    if (m_strChecksum.empty() || result != CChecksumValidator::eChecksumGenerated) {
+        TVC_LOG_ERROR("%s: no checksum to compare (appcast checksum empty or generation failed)",
+                      fn);
+        return false;
+    }
+    TVC_LOG_WARN("%s: Checksum saved in the Appcast File is %s", fn, m_strChecksum.c_str());
+    if (m_pChecksumValidator->CheckForChecksumEqality(generated, m_strChecksum)) {
+        TVC_LOG_WARN("%s: Checksum matches", fn);
+        return true;
+    }
+    TVC_LOG_ERROR("%s: Checksum doesnot match", fn);
+    return false;
+}
+
+bool CAutoUpdateHandler::ValidateSignature() {
+    static const char* fn = "CAutoUpdateHandler::ValidateSignature";
+    if (!m_bKeyPinned) return true;
+    std::string why = "the pinned key is unusable";
+    if (m_bKeyUsable &&
+        m_signatureVerifier.VerifyFile(InstallerPathInFolder(), m_strSignature, why)) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s: the installer's signature is valid", fn);
+        return true;
+    }
+    TVC_LOG_ERROR("*[AUTOUPDATER]* %s: installer refused: %s", fn, why.c_str());
+    return false;
+}
+
+void CAutoUpdateHandler::SaveUpdateParams() {
+    static const char* fn = "CAutoUpdateHandler::SaveUpdateParams";
+    if (m_strUpdateDirectoryPath.empty()) return;
+    try {
+        const UpdateStateHandle state(m_strInstallerPath, m_strVersion, GetState());
+        // A new file takes the old one's place whole, or not at all.
+        if (!tvc::WriteFileAtomically(StateFilePath(), tvc::update::SerializeUpdateState(state)))
+            TVC_LOG_ERROR("*[AUTOUPDATER]* %s - cannot write %s", fn, StateFilePath().c_str());
+    } catch (const boost::archive::archive_exception& e) {
+        TVC_LOG_ERROR("Archive Exception %d - Desc %s", static_cast<int>(e.code), e.what());
+    } catch (const std::exception& e) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s. - Serialization Exception Caught!! - %s", fn, e.what());
+    } catch (...) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Exception Caught!!", fn);
+    }
+}
+
+bool CAutoUpdateHandler::IsUpdateStateFilePresent() {
+    static const char* fn = "CAutoUpdateHandler::IsUpdateStateFilePresent";
+    if (m_strUpdateDirectoryPath.empty()) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* - %s - Update Path Not Present!", fn);
+        return false;
+    }
+    if (tvc::FileExists(StateFilePath())) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s - Update State File Present at Location %s", fn,
+                     StateFilePath().c_str());
+        return true;
+    }
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s Update State File Not Present", fn);
+    return false;
+}
+
+bool CAutoUpdateHandler::LoadUpdateParams() {
+    static const char* fn = "CAutoUpdateHandler::LoadUpdateParams";
+    if (m_strUpdateDirectoryPath.empty()) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Update Directory Not present", fn);
+        return false;
+    }
+    UpdateStateHandle saved;
+    try {
+        const std::string text = GetStringFromFile(StateFilePath(), tvc::update::kMaxStateFileSize);
+        saved = tvc::update::DeserializeUpdateState(text);
+        // Only a verified download of our own folder is worth resuming.
+        if (saved.m_iState != e_UpdateAvailable || saved.m_strInstallerPath != InstallerPathInFolder())
+            throw std::runtime_error("the record names another state or file");
+    } catch (const std::exception& e) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Exception Caught!! - %s", fn, e.what());
+        // An unreadable record would block every later check: start the download afresh.
+        PerformUpdateDirectoryCleanup();
+        DownloadUpdate();
+        return false;
+    }
+    m_strInstallerPath = saved.m_strInstallerPath;
+    m_strDownloadedVersion = saved.m_strVersion;
+    SetState(saved.m_iState);
+    TVC_LOG_WARN("U*[AUTOUPDATER]* Version of Downloaded File= %s, Version on Appcast = %s",
+                 m_strDownloadedVersion.c_str(), m_strVersion.c_str());
+    if (CompareVersions(m_strDownloadedVersion, m_strVersion) < 0) {
+        TVC_LOG_WARN(
+            "*[AUTOUPDATER]* %s - A newer Version is available in Appcast. Flusing this update", fn);
+        PerformUpdateDirectoryCleanup();
+        DownloadUpdate();
+        return true;
+    }
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s - Launch installer if checksum is valid", fn);
+    if (!VerifyInstaller()) {
+        PerformUpdateDirectoryCleanup();
+        SetState(e_UpdateFailed);
+        return false;
+    }
+    if (m_browserObject) {
+        TVC_LOG_WARN("Update Available. Sending Event to JS to Stop Stream");
+        m_browserObject->SendProcessMessage(
+            tvc::engine::ProcessId::Renderer,
+            tvc::engine::ProcessMessage{tvc::msg::kStreamStopForAppUpdate, {}});
+    }
+    LaunchInstaller();
+    return true;
+}
+
+bool CAutoUpdateHandler::LaunchInstaller() {
+    static const char* fn = "CAutoUpdateHandler::LaunchInstaller";
+    if (m_strInstallerPath.empty()) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Application Path String is Empty", fn);
+        return false;
+    }
+    if (!tvc::FileExists(m_strInstallerPath)) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Update File Not Present", fn);
+        DownloadUpdate();
+        return false;
+    }
+    const std::string text = "A Tavisto for Web update is available (v" + m_strVersion + ").\n" +
+                             "\nPlease hit OK to Update";
+    SetState(e_AppInstallationTriggered);
+    // The box does not wait: the page and the inter-app messages go on while the user decides.
+    const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, m_settings.promptCaption,
+                                                      [weak = Weak()](bool accepted) {
+                                                          if (auto self = weak.lock())
+                                                              self->OnPromptAnswered(accepted);
+                                                      });
+    if (!shown) TVC_LOG_ERROR("*[AUTOUPDATER]* %s - the update prompt could not be shown", fn);
+    return true;
+}
+
+void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
+    static const char* fn = "CAutoUpdateHandler::LaunchInstaller";
+    if (!accepted) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s - Skipping Installer Launch", fn);
+        return;
+    }
+    // The folder may have changed while the box was up: what runs is what is verified now.
+    std::string current;
+    if (!VerifyInstaller()) {
+        FailUpdate("the installer changed after it was verified; not started");
+        return;
+    }
+    if (!GetCurrentAppVersion(current) || CompareVersions(current, m_strDownloadedVersion) >= 0) {
+        FailUpdate("the installer is not newer than the running version; not started");
+        return;
+    }
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s - Launching the Installer", fn);
+    struct stat st {};
+    const std::string path = InstallerPathInFolder();
+    if (::stat(path.c_str(), &st) != 0 || ::chmod(path.c_str(), st.st_mode | S_IXUSR) != 0 ||
+        !m_ui || !m_ui->StartInstaller(path)) {
+        FailUpdate("the installer could not be started");
+        return;
+    }
+    if (m_browserObject && m_closeApplication) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s - Closing the Application - posting WM_CLOSE", fn);
+        m_closeApplication();
+    }
+}
+
+void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {
+    if (m_strUpdateDirectoryPath.empty()) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Directory Path String is Empty!",
+                      "CAutoUpdateHandler::PerformUpdateDirectoryCleanup");
+        return;
+    }
+    _RemoveDirectory(m_strUpdateDirectoryPath);
+}
+
+bool CAutoUpdateHandler::_RemoveDirectory(const std::string& path) {
+    static const char* fn = "CAutoUpdateHandler::_RemoveDirectory";
+    std::error_code ec;
+    if (path.empty() || path[0] != '/' || !std::filesystem::is_directory(path, ec)) {
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());
+        return false;
+    }
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Present", path.c_str());
+    // Links inside are removed, never followed.
+    std::filesystem::remove_all(path, ec);
+    if (ec) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s not removed: %s", fn, path.c_str(),
+                      ec.message().c_str());
+        return false;
+    }
+    return true;
+}
