@@ -91,7 +91,15 @@ void OnFinished(WebKitDownload* download, gpointer) {
     if (g_object_get_data(G_OBJECT(download), "tvc-failed")) return;  // already reported as failed
     engine::DownloadItem item = Describe(download);
     item.isInProgress = false;
-    item.isComplete = true;
+    // A connection closed before the announced length ends the download as "finished" too.
+    if (item.totalBytes > 0 && item.receivedBytes < item.totalBytes) {
+        TVC_LOG_ERROR("%s : %s ended after %lld of %lld bytes", "CWebViewClient::OnDownloadFinished",
+                      item.url.c_str(), static_cast<long long>(item.receivedBytes),
+                      static_cast<long long>(item.totalBytes));
+        item.isCanceled = true;
+    } else {
+        item.isComplete = true;
+    }
     State().handler->OnDownloadUpdated(BrowserFor(download), item);
 }
 

@@ -1,0 +1,235 @@
+"""The updater against a loopback update service: up to date, a verified download recorded for the
+next check, the prompt and the installer's start through the quit road, and every refusal."""
+import hashlib
+import os
+import shutil
+import tempfile
+import unittest
+import urllib.parse
+
+from bridge_support import screenshot_dir
+from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
+from update_support import INSTALLER, RUNNING_VERSION, SigningKey, UpdateServer, installer_script
+
+PROMPT_TITLE = "Tavisto for Web Update"
+NEWER = "1.2.9.0"
+
+
+class UpdateCase(AppTestCase):
+    window_manager = True
+
+    def setUp(self):
+        super().setUp()
+        self.server = UpdateServer()
+        self.addCleanup(self.server.close)
+        self.work = tempfile.mkdtemp(prefix="tvc-update-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.marker = os.path.join(self.work, "installer-ran")
+        self.installer = installer_script(self.marker)
+
+    def new_app(self, home=None, args=(), query=""):
+        url = page_url("update.html") + "?appcast=" + urllib.parse.quote(self.server.appcast_url, safe="") + query
+        app = App(self.display, home=home, url=url, args=[
+            "--show-on-launch", "--config-base-url=http://127.0.0.1:9/",
+            "--appcast-base-url=" + self.server.url("/appcast/"), "--update-download-delay-ms=300",
+            "--ws-ports=%d" % free_port()] + list(args))
+        self.apps.append(app)
+        return app
+
+    @staticmethod
+    def folder(app):
+        return os.path.join(app.tree, "Update")
+
+    def state_file(self, app):
+        return os.path.join(self.folder(app), "UpdateStateDetails.txt")
+
+    def close_box(self, app):
+        """The close box hides the window, which starts a check."""
+        wid = app.window_id()
+        wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window shown")
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: app.map_state(wid) == "IsUnMapped", what="the window hidden")
+
+    def prompt(self, app):
+        def find():
+            out = self.display.run("xdotool", "search", "--onlyvisible", "--pid", str(app.proc.pid),
+                                   "--name", PROMPT_TITLE)
+            for wid in out.split():
+                if '"%s"' % PROMPT_TITLE in app.xprop(wid, "WM_NAME"):
+                    return wid
+            return None
+        return wait_for(find, what="the update prompt")
+
+    def answer(self, wid, key):
+        self.display.run("xdotool", "windowactivate", "--sync", wid, "key", key)
+
+    def wait_verified(self, app):
+        wait_for(lambda: os.path.exists(self.state_file(app)), what="the update state file")
+
+
+class UpdateFlowTest(UpdateCase):
+    def test_equal_version_is_up_to_date_and_the_update_folder_is_removed(self):
+        self.server.publish(RUNNING_VERSION, self.installer)
+        app = self.new_app()
+        os.makedirs(self.folder(app))
+        with open(os.path.join(self.folder(app), "leftover.bin"), "wb") as f:
+            f.write(b"x")
+        app.start()
+        app.wait_log("App is Up-to-Date or is at Newer Version")
+        wait_for(lambda: not os.path.exists(self.folder(app)), what="the update folder removed")
+        self.close_box(app)
+        app.wait_log("Current-State=5")
+        self.assertEqual(self.server.installer_requests(), [])
+        self.assertEqual(app.terminate(), 0)
+
+    def test_newer_version_is_downloaded_verified_recorded_then_installed_on_consent(self):
+        self.server.publish(NEWER, self.installer)
+        app = self.new_app()
+        app.start()
+        self.wait_verified(app)
+        log = app.log_text()
+        self.assertLess(log.index("Delaying the Download"), log.index("DownloadUpdate Starting Download"))
+        with open(self.state_file(app)) as f:
+            words = f.read().split()
+        installer = os.path.join(self.folder(app), INSTALLER)
+        # version, installer path, state, each string as its length and its bytes
+        self.assertEqual(words[-5:], ["7", NEWER, str(len(installer)), installer, "3"])
+        self.assertEqual(self.server.installer_requests(), ["/bin/" + INSTALLER])
+
+        self.close_box(app)
+        wid = self.prompt(app)
+        app.wait_console("EVENT OnNativeAppUpdate")
+        self.display.screenshot(os.path.join(screenshot_dir(), "update_prompt.png"))
+        self.assertFalse(os.path.exists(self.marker))
+        self.answer(wid, "Return")
+        wait_for(lambda: os.path.exists(self.marker), what="the installer to run")
+        self.assertEqual(app.proc.wait(30), 0)
+        app.wait_log("Closing the Application - posting WM_CLOSE")
+        self.assertEqual(len(self.server.installer_requests()), 1)
+        self.assertEqual(os.stat(installer).st_mode & 0o111, 0o100)  # executable for the user only
+
+    def test_next_run_prompts_without_downloading_and_refuses_a_file_swapped_in_meanwhile(self):
+        self.server.publish(NEWER, self.installer)
+        first = self.new_app()
+        first.start()
+        self.wait_verified(first)
+        self.assertEqual(first.terminate(), 0)
+
+        second = self.new_app(home=first.home)
+        second.start()
+        wid = self.prompt(second)
+        installer = os.path.join(self.folder(second), INSTALLER)
+        with open(installer, "wb") as f:
+            f.write(self.installer.replace(b"installer ran", b"intruder ran"))
+        self.answer(wid, "Return")
+        second.wait_log("the installer changed after it was verified; not started")
+        wait_for(lambda: not os.path.exists(self.folder(second)), what="the update folder removed")
+        self.assertFalse(os.path.exists(self.marker))
+        self.assertTrue(second.alive())
+        self.assertEqual(len(self.server.installer_requests()), 1)
+
+    def test_dismissed_prompt_keeps_the_installer_and_blocks_further_checks(self):
+        self.server.publish(NEWER, self.installer)
+        # The page sets the appcast address every half second: each time a check is asked for.
+        app = self.new_app(query="&repeat=500")
+        app.start()
+        # Its close box dismisses it.
+        self.display.run("wmctrl", "-i", "-c", self.prompt(app))
+        app.wait_log("Skipping Installer Launch")
+        skipped = app.log_text().count("Update activity already is in progress : skip.")
+        wait_for(lambda: app.log_text().count("Update activity already is in progress : skip.") >= skipped + 3,
+                 what="later checks skipped")
+        self.assertEqual(app.log_text().count("Launch installer if checksum is valid"), 1)
+        self.assertTrue(os.path.exists(os.path.join(self.folder(app), INSTALLER)))
+        self.assertFalse(os.path.exists(self.marker))
+
+
+class UpdateRefusalTest(UpdateCase):
+    def refused(self, publish, log_line, installer_downloaded=True):
+        publish()
+        app = self.new_app()
+        app.start()
+        app.wait_log(log_line)
+        wait_for(lambda: not os.path.exists(self.folder(app)), what="the update folder removed")
+        self.assertEqual(bool(self.server.installer_requests()), installer_downloaded)
+        self.assertFalse(os.path.exists(self.marker))
+        # The next trigger checks again.
+        self.close_box(app)
+        app.wait_log("Current-State=4")
+        self.assertEqual(app.terminate(), 0)
+        return app
+
+    def test_wrong_or_upper_case_checksum_is_refused_and_the_folder_removed(self):
+        for checksum in (hashlib.sha1(b"another file").hexdigest(), hashlib.sha1(self.installer).hexdigest().upper()):
+            with self.subTest(checksum=checksum):
+                self.server.requests.clear()
+                self.refused(lambda: self.server.publish(NEWER, self.installer, checksum=checksum),
+                             "ValidateChecksum: Checksum doesnot match")
+
+    def test_installer_cut_off_half_way_fails_the_update_and_is_not_checked(self):
+        self.server.cut_off.add("/bin/" + INSTALLER)
+        app = self.refused(lambda: self.server.publish(NEWER, self.installer * 2000),
+                           "Download failed. Invalid state")
+        self.assertNotIn("ValidateChecksum", app.log_text())
+
+    def test_unreadable_appcasts_are_refused_and_the_program_runs_on(self):
+        garbage = bytes(range(256)) * (5 * 1024 * 1024 // 256)
+        cases = {
+            "5 MB of garbage": lambda: self.server.files.update({"/appcast/Appcast.json": garbage}),
+            "truncated": lambda: self.server.files.update({"/appcast/Appcast.json": b'{"Title": "T", "Vers'}),
+            "no checksum": lambda: (self.server.publish(NEWER, self.installer),
+                                    self.server.files.update({"/appcast/Appcast.json":
+                                        self.server.files["/appcast/Appcast.json"].replace(b'"Checksum"', b'"X"')})),
+        }
+        for what, publish in cases.items():
+            with self.subTest(what):
+                self.server.requests.clear()
+                self.refused(publish, "Could Not Parse Json File", installer_downloaded=False)
+
+    def test_installer_address_must_be_on_the_web(self):
+        self.refused(lambda: self.server.publish(NEWER, self.installer,
+                                                 extra={"Downloadpath": "file:///bin/sh"}),
+                     "is not an http(s) address", installer_downloaded=False)
+
+
+class SignedUpdateTest(UpdateCase):
+    """A key given on the command line pins it as a build option would (the build pins none)."""
+
+    def setUp(self):
+        super().setUp()
+        self.maker = SigningKey(self.work, "maker")
+
+    def new_app(self, home=None, args=(), query=""):
+        return super().new_app(home, ["--update-public-key=" + self.maker.public_base64] + list(args), query)
+
+    def test_unsigned_installer_is_not_even_downloaded(self):
+        self.server.publish(NEWER, self.installer)
+        app = self.new_app()
+        app.start()
+        app.wait_log("the appcast carries no Signature and this build requires signed installers")
+        self.close_box(app)
+        app.wait_log("Current-State=4")
+        self.assertEqual(self.server.installer_requests(), [])
+
+    def test_installer_signed_by_another_key_is_refused(self):
+        other = SigningKey(self.work, "other")
+        self.server.publish(NEWER, self.installer, signature=other.sign(self.installer, self.work))
+        app = self.new_app()
+        app.start()
+        app.wait_log("installer refused: the signature does not match the file")
+        wait_for(lambda: not os.path.exists(self.folder(app)), what="the update folder removed")
+        self.assertEqual(len(self.server.installer_requests()), 1)
+
+    def test_installer_signed_by_the_maker_is_launched(self):
+        self.server.publish(NEWER, self.installer, signature=self.maker.sign(self.installer, self.work))
+        app = self.new_app()
+        app.start()
+        self.wait_verified(app)
+        self.close_box(app)
+        self.answer(self.prompt(app), "Return")
+        wait_for(lambda: os.path.exists(self.marker), what="the installer to run")
+        self.assertEqual(app.proc.wait(30), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

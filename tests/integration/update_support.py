@@ -1,0 +1,96 @@
+"""A loopback update service for the updater's tests: an appcast and an installer that records
+that it ran."""
+import base64
+import hashlib
+import http.server
+import json
+import os
+import subprocess
+import threading
+
+INSTALLER = "TavistoForWebInstaller.run"
+RUNNING_VERSION = "1.2.8.362"
+
+
+class UpdateServer:
+    """Serves `files` (path -> bytes); a path in `cut_off` announces its full size and stops half-way."""
+
+    def __init__(self):
+        self.files = {}
+        self.cut_off = set()
+        self.requests = []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                server.requests.append(self.path)
+                body = server.files.get(self.path)
+                if body is None:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                if self.path in server.cut_off:
+                    self.wfile.write(body[:len(body) // 2])
+                    self.wfile.flush()
+                    self.close_connection = True
+                    return
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    @property
+    def appcast_url(self):
+        return self.url("/appcast/Appcast.json")
+
+    def publish(self, version, installer, checksum=None, signature=None, extra=None):
+        """An appcast naming `version` and the installer bytes it serves."""
+        self.files["/bin/" + INSTALLER] = installer
+        appcast = {"Title": "Tavisto for Web", "ReleaseNotes": self.url("/bin/ReleaseNotes.txt"),
+                   "Downloadpath": self.url("/bin/" + INSTALLER), "Version": version,
+                   "Checksum": checksum if checksum is not None else hashlib.sha1(installer).hexdigest()}
+        if signature is not None:
+            appcast["Signature"] = signature
+        appcast.update(extra or {})
+        self.files["/appcast/Appcast.json"] = json.dumps(appcast).encode()
+
+    def installer_requests(self):
+        return [p for p in self.requests if p.endswith(INSTALLER)]
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def installer_script(marker):
+    return ("#!/bin/sh\necho \"installer ran as $0\" > '%s'\n" % marker).encode()
+
+
+class SigningKey:
+    """An Ed25519 key pair made with the openssl command line, as a maker would."""
+
+    def __init__(self, folder, name="maker"):
+        self.private = os.path.join(folder, name + ".pem")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", self.private], check=True)
+        pem = subprocess.run(["openssl", "pkey", "-in", self.private, "-pubout"], check=True,
+                             capture_output=True, text=True).stdout
+        self.public_base64 = "".join(l for l in pem.splitlines() if not l.startswith("-----"))
+
+    def sign(self, data, folder):
+        path = os.path.join(folder, "to-sign.bin")
+        with open(path, "wb") as f:
+            f.write(data)
+        sig = subprocess.run(["openssl", "pkeyutl", "-sign", "-inkey", self.private, "-rawin", "-in", path],
+                             check=True, capture_output=True).stdout
+        return base64.b64encode(sig).decode()
