@@ -179,9 +179,10 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
     CJSONHelper::QueryJson(appcast, "Signature", m_strSignature);
     if (!IsWebAddress(m_strDownloadPath)) {
         // The installer is a program we run: only a web address may supply it.
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Downloadpath %s is not an http(s) address. Cleaning up "
-                      "Directory!",
-                      fn, m_strDownloadPath.c_str());
+        TVC_LOG_ERROR(
+            "*[AUTOUPDATER]* %s - Downloadpath %s is not an http(s) address. Cleaning up "
+            "Directory!",
+            fn, m_strDownloadPath.c_str());
         PerformUpdateDirectoryCleanup();
         return false;
     }

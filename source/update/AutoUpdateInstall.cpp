@@ -126,7 +126,8 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
         const std::string text = GetStringFromFile(StateFilePath(), tvc::update::kMaxStateFileSize);
         saved = tvc::update::DeserializeUpdateState(text);
         // Only a verified download of our own folder is worth resuming.
-        if (saved.m_iState != e_UpdateAvailable || saved.m_strInstallerPath != InstallerPathInFolder())
+        if (saved.m_iState != e_UpdateAvailable ||
+            saved.m_strInstallerPath != InstallerPathInFolder())
             throw std::runtime_error("the record names another state or file");
     } catch (const std::exception& e) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Exception Caught!! - %s", fn, e.what());
@@ -142,7 +143,8 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
                  m_strDownloadedVersion.c_str(), m_strVersion.c_str());
     if (CompareVersions(m_strDownloadedVersion, m_strVersion) < 0) {
         TVC_LOG_WARN(
-            "*[AUTOUPDATER]* %s - A newer Version is available in Appcast. Flusing this update", fn);
+            "*[AUTOUPDATER]* %s - A newer Version is available in Appcast. Flusing this update",
+            fn);
         PerformUpdateDirectoryCleanup();
         DownloadUpdate();
         return true;

@@ -19,9 +19,9 @@ bool ReadExecutableFileVersion(const std::string& executablePath, std::string& v
     std::ifstream in(executablePath, std::ios::binary);
     Elf64_Ehdr header{};
     if (!in || !ReadAt(in, 0, &header, sizeof header)) return false;
-    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
-        header.e_shentsize != sizeof(Elf64_Shdr) || header.e_shnum == 0 ||
-        header.e_shnum > 4096 || header.e_shstrndx >= header.e_shnum)
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr) ||
+        header.e_shnum == 0 || header.e_shnum > 4096 || header.e_shstrndx >= header.e_shnum)
         return false;
     std::vector<Elf64_Shdr> sections(header.e_shnum);
     if (!ReadAt(in, header.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr)))

@@ -11,9 +11,9 @@ void UpdateStateHandle::serialize(Archive& ar, const unsigned int classVersion) 
     if (classVersion != 0)
         throw boost::archive::archive_exception(
             boost::archive::archive_exception::unsupported_class_version);
-    ar & m_strVersion;
-    ar & m_strInstallerPath;
-    ar & m_iState;
+    ar& m_strVersion;
+    ar& m_strInstallerPath;
+    ar& m_iState;
 }
 
 namespace tvc::update {

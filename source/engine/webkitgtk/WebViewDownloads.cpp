@@ -93,8 +93,9 @@ void OnFinished(WebKitDownload* download, gpointer) {
     item.isInProgress = false;
     // A connection closed before the announced length ends the download as "finished" too.
     if (item.totalBytes > 0 && item.receivedBytes < item.totalBytes) {
-        TVC_LOG_ERROR("%s : %s ended after %lld of %lld bytes", "CWebViewClient::OnDownloadFinished",
-                      item.url.c_str(), static_cast<long long>(item.receivedBytes),
+        TVC_LOG_ERROR("%s : %s ended after %lld of %lld bytes",
+                      "CWebViewClient::OnDownloadFinished", item.url.c_str(),
+                      static_cast<long long>(item.receivedBytes),
                       static_cast<long long>(item.totalBytes));
         item.isCanceled = true;
     } else {

@@ -27,9 +27,9 @@ void NewSession(gpointer) {
 
 bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& caption,
                                    std::function<void(bool accepted)> onAnswer) {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
-                                               GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s",
-                                               text.c_str());
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_INFO,
+                               GTK_BUTTONS_OK, "%s", text.c_str());
     if (!dialog) return false;
     gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
     // What a system-modal box is here: above every window, on every desktop, asking for attention.
@@ -53,8 +53,8 @@ bool GtkUpdateUi::StartInstaller(const std::string& path) {
     gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
     GError* raw = nullptr;
     // Without G_SPAWN_DO_NOT_REAP_CHILD GLib double-forks: the installer is nobody's child here.
-    const gboolean started = g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, NewSession,
-                                           nullptr, nullptr, &raw);
+    const gboolean started =
+        g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, NewSession, nullptr, nullptr, &raw);
     glib::GErrorPtr error(raw);
     if (!started) {
         TVC_LOG_ERROR("%s : cannot start %s: %s", "GtkUpdateUi::StartInstaller", path.c_str(),

@@ -70,7 +70,8 @@ TEST(InstallerSignature, OnlyTheMakersKeyOverTheExactFileVerifies) {
         {"empty", ""},
         {"too short", Base64(std::string(63, 'x'))},
     };
-    for (const auto& r : refused) EXPECT_FALSE(verifier.VerifyFile(path, r.signature, why)) << r.what;
+    for (const auto& r : refused)
+        EXPECT_FALSE(verifier.VerifyFile(path, r.signature, why)) << r.what;
     EXPECT_FALSE(verifier.VerifyFile(dir.path + "/missing", Sign(maker.get(), installer), why));
     std::ofstream(path, std::ios::app) << "tampered";
     EXPECT_FALSE(verifier.VerifyFile(path, Sign(maker.get(), installer), why));

@@ -38,7 +38,8 @@ TEST(CompareVersions, OrdersVersionTextsPartByPart) {
 
 TEST(SplitVersionString, StartsAPartAtEveryClassChangeAndAfterEveryPeriod) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(CAutoUpdateHandler::SplitVersionString("1.2.10b3"), (V{"1", ".", "2", ".", "10", "b", "3"}));
+    EXPECT_EQ(CAutoUpdateHandler::SplitVersionString("1.2.10b3"),
+              (V{"1", ".", "2", ".", "10", "b", "3"}));
     EXPECT_EQ(CAutoUpdateHandler::SplitVersionString("1..2"), (V{"1", ".", ".", "2"}));
     EXPECT_EQ(CAutoUpdateHandler::SplitVersionString("rc-1"), (V{"rc-", "1"}));
     EXPECT_EQ(CAutoUpdateHandler::SplitVersionString(""), V{});
