@@ -144,6 +144,23 @@ class UpdateFlowTest(UpdateCase):
         self.assertFalse(os.path.exists(self.marker))
 
 
+    def test_a_record_naming_a_file_outside_the_update_folder_is_dropped_and_the_update_fetched_again(self):
+        self.server.publish(NEWER, self.installer)
+        app = self.new_app()
+        outside = os.path.join(self.work, INSTALLER)
+        with open(outside, "wb") as f:
+            f.write(self.installer)
+        os.makedirs(self.folder(app))
+        with open(self.state_file(app), "w") as f:
+            f.write("22 serialization::archive 18 0 0 7 %s %d %s 3\n" % (NEWER, len(outside), outside))
+        app.start()
+        app.wait_log("the record names another state or file")
+        wait_for(lambda: self.server.installer_requests(), what="a fresh download")
+        self.wait_verified(app)
+        with open(self.state_file(app)) as f:
+            self.assertNotIn(outside, f.read())
+
+
 class UpdateRefusalTest(UpdateCase):
     def refused(self, publish, log_line, installer_downloaded=True):
         publish()
@@ -185,6 +202,16 @@ class UpdateRefusalTest(UpdateCase):
             with self.subTest(what):
                 self.server.requests.clear()
                 self.refused(publish, "Could Not Parse Json File", installer_downloaded=False)
+
+    def test_unwritable_update_folder_fails_the_check_and_the_program_runs_on(self):
+        self.server.publish(NEWER, self.installer)
+        app = self.new_app()
+        app.block_folder(self.folder(app))
+        app.start()
+        app.wait_log("Download failed. Invalid state")
+        self.close_box(app)
+        app.wait_log("Current-State=4")
+        self.assertEqual(app.terminate(), 0)
 
     def test_installer_address_must_be_on_the_web(self):
         self.refused(lambda: self.server.publish(NEWER, self.installer,
