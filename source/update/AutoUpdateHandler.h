@@ -54,9 +54,6 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     CAutoUpdateHandler(const CAutoUpdateHandler&) = delete;
     CAutoUpdateHandler& operator=(const CAutoUpdateHandler&) = delete;
 
-    // False when a pinned key was configured but cannot be read: every installer is refused then.
-    bool IsSignatureKeyUsable() const { return m_bKeyUsable; }
-
     void InitiateAutoUpdate();
     void SetCefBrowserReferance(tvc::engine::BrowserRef browser);
     // The update folder, ending in "/".
@@ -121,7 +118,7 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     std::shared_ptr<CChecksumValidator> m_pChecksumValidator;
     tvc::update::CSignatureVerifier m_signatureVerifier;
     bool m_bKeyPinned = false;
-    bool m_bKeyUsable = true;
+    bool m_bKeyUsable = true;  // false: a key is pinned but unreadable, so every installer is refused
 
     Settings m_settings;
     DelayedPoster m_post;

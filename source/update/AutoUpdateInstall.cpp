@@ -185,7 +185,10 @@ bool CAutoUpdateHandler::LaunchInstaller() {
                                                           if (auto self = weak.lock())
                                                               self->OnPromptAnswered(accepted);
                                                       });
-    if (!shown) TVC_LOG_ERROR("*[AUTOUPDATER]* %s - the update prompt could not be shown", fn);
+    if (!shown) {
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - the update prompt could not be shown", fn);
+        SetState(e_UpdateAvailable);  // the next check asks again
+    }
     return true;
 }
 
