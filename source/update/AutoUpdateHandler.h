@@ -118,8 +118,8 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     std::shared_ptr<CChecksumValidator> m_pChecksumValidator;
     tvc::update::CSignatureVerifier m_signatureVerifier;
     bool m_bKeyPinned = false;
-    bool m_bKeyUsable =
-        true;  // false: a key is pinned but unreadable, so every installer is refused
+    // False when a key is pinned but unreadable: every installer is refused then.
+    bool m_bKeyUsable = true;
 
     Settings m_settings;
     DelayedPoster m_post;
