@@ -133,16 +133,35 @@ class UpdateFlowTest(UpdateCase):
         # The page sets the appcast address every half second: each time a check is asked for.
         app = self.new_app(query="&repeat=500")
         app.start()
+        prompt = self.prompt(app)
+        skip = "Update activity already is in progress : skip."
+        # The page and the checks go on while the prompt waits.
+        wait_for(lambda: app.log_text().count(skip) >= 3, what="checks skipped while the prompt is up")
         # Its close box dismisses it.
-        self.display.run("wmctrl", "-i", "-c", self.prompt(app))
+        self.display.run("wmctrl", "-i", "-c", prompt)
         app.wait_log("Skipping Installer Launch")
-        skipped = app.log_text().count("Update activity already is in progress : skip.")
-        wait_for(lambda: app.log_text().count("Update activity already is in progress : skip.") >= skipped + 3,
-                 what="later checks skipped")
+        skipped = app.log_text().count(skip)
+        wait_for(lambda: app.log_text().count(skip) >= skipped + 3, what="later checks skipped")
         self.assertEqual(app.log_text().count("Launch installer if checksum is valid"), 1)
         self.assertTrue(os.path.exists(os.path.join(self.folder(app), INSTALLER)))
         self.assertFalse(os.path.exists(self.marker))
 
+
+    def test_a_newer_appcast_replaces_a_recorded_download(self):
+        self.server.publish(NEWER, self.installer)
+        first = self.new_app()
+        first.start()
+        self.wait_verified(first)
+        self.assertEqual(first.terminate(), 0)
+
+        self.server.publish("1.2.10.0", self.installer + b"# 1.2.10.0\n")
+        second = self.new_app(home=first.home)
+        second.start()
+        second.wait_log("A newer Version is available in Appcast. Flusing this update")
+        wait_for(lambda: len(self.server.installer_requests()) == 2, what="the newer installer requested")
+        self.wait_verified(second)
+        with open(self.state_file(second)) as f:
+            self.assertIn(" 8 1.2.10.0 ", f.read())
 
     def test_a_record_naming_a_file_outside_the_update_folder_is_dropped_and_the_update_fetched_again(self):
         self.server.publish(NEWER, self.installer)

@@ -6,6 +6,7 @@ import http.server
 import json
 import os
 import subprocess
+import sys
 import threading
 
 INSTALLER = "TavistoForWebInstaller.run"
@@ -42,7 +43,15 @@ class UpdateServer:
             def log_message(self, *args):
                 pass
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        class Server(http.server.ThreadingHTTPServer):
+            daemon_threads = True
+
+            def handle_error(self, request, client_address):
+                # The program cancels a download it will not keep (an update folder it cannot make).
+                if not isinstance(sys.exc_info()[1], (ConnectionResetError, BrokenPipeError)):
+                    super().handle_error(request, client_address)
+
+        self.httpd = Server(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
