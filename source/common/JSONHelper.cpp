@@ -37,8 +37,15 @@ bool IsNestingWithinLimit(const std::string& text, int limit) {
     return true;
 }
 
+// "cookies." is the same path as "cookies".
+std::string NormalisePath(const std::string& path) {
+    if (!path.empty() && path.back() == '.') return path.substr(0, path.size() - 1);
+    return path;
+}
+}  // namespace
+
 // A malformed text is refused with an ERROR line; it never ends the process.
-bool ParseTree(const char* fn, const std::string& text, pt::ptree& tree) {
+bool CJSONHelper::ParseJsonTree(const char* fn, const std::string& text, pt::ptree& tree) {
     if (!IsNestingWithinLimit(text, CJSONHelper::kMaxNestingDepth)) {
         TVC_LOG_ERROR("%s :  exception : %s\n", fn, "nesting deeper than the allowed limit");
         return false;
@@ -53,30 +60,27 @@ bool ParseTree(const char* fn, const std::string& text, pt::ptree& tree) {
     }
 }
 
-// "cookies." is the same path as "cookies".
-std::string NormalisePath(const std::string& path) {
-    if (!path.empty() && path.back() == '.') return path.substr(0, path.size() - 1);
-    return path;
+bool CJSONHelper::QueryJsonTree(const char* fn, const pt::ptree& tree, const std::string& valuePath,
+                                std::string& valOut) {
+    try {
+        valOut = tree.get<std::string>(pt::ptree::path_type(NormalisePath(valuePath), '.'));
+        return true;
+    } catch (const pt::ptree_bad_path&) {
+        TVC_LOG_ERROR("%s : ptree_bad_path exception!!\n", fn);
+    } catch (const pt::ptree_bad_data&) {
+        TVC_LOG_ERROR("%s : ptree_bad_data exception!!\n", fn);
+    }
+    return false;
 }
-}  // namespace
 
 bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
                             std::string& valOut) {
     static const char* fn = "CJSONHelper::QueryJson";
     TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(),
                  valuePath.c_str());
-    bool bRetVal = false;
     pt::ptree tree;
-    if (ParseTree(fn, aJsonMessage, tree)) {
-        try {
-            valOut = tree.get<std::string>(pt::ptree::path_type(NormalisePath(valuePath), '.'));
-            bRetVal = true;
-        } catch (const pt::ptree_bad_path&) {
-            TVC_LOG_ERROR("%s : ptree_bad_path exception!!\n", fn);
-        } catch (const pt::ptree_bad_data&) {
-            TVC_LOG_ERROR("%s : ptree_bad_data exception!!\n", fn);
-        }
-    }
+    const bool bRetVal =
+        ParseJsonTree(fn, aJsonMessage, tree) && QueryJsonTree(fn, tree, valuePath, valOut);
     TVC_LOG_INFO("%s -- with bRetVal=%u, with valOut=%s\n", fn, bRetVal ? 1u : 0u, valOut.c_str());
     return bRetVal;
 }
@@ -88,7 +92,7 @@ bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMess
     TVC_LOG_INFO("%s ++\n", fn);
     bool bRetVal = false;
     pt::ptree tree;
-    if (ParseTree(fn, aJsonMessage, tree)) {
+    if (ParseJsonTree(fn, aJsonMessage, tree)) {
         TVC_LOG_INFO("%s : Json Read complete....\n", fn);
         try {
             const pt::ptree& node = tree.get_child(

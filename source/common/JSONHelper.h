@@ -1,6 +1,7 @@
 // Reading inter-app JSON texts: one dotted path, or the string items of an array.
 #pragma once
 
+#include <boost/property_tree/ptree_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@ class CJSONHelper {
     static bool LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
                                                   const std::string& valuePathWhereArrayResides,
                                                   std::vector<std::string>& out);
+
+    // The two halves of QueryJson, for a reader that parses a text once and reads it many times.
+    // Each logs as QueryJson does, under `fn`; neither logs the text itself.
+    static bool ParseJsonTree(const char* fn, const std::string& aJsonMessage,
+                              boost::property_tree::ptree& tree);
+    static bool QueryJsonTree(const char* fn, const boost::property_tree::ptree& tree,
+                              const std::string& valuePath, std::string& valOut);
 };
 
 // Returns whether "target" could be read; bIsNative tells whether it is exactly "tvd.native".

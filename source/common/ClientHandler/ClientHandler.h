@@ -19,6 +19,7 @@
 
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
 #include "engine/Download.h"
@@ -46,9 +47,6 @@ class IProcessMessageDelegate {
                                           const engine::ProcessMessage& message) = 0;
 };
 
-// Runs a task on the browser main thread, in the order tasks were given; callable from any thread.
-using MainThreadPoster = std::function<void(std::function<void()>)>;
-
 class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
   public:
     // Engine error codes as the adapter reports them.
@@ -64,7 +62,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
-        const std::vector<unsigned>& trialPorts)>;
+        const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
     using UpdateHandlerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
 
     ClientHandler();
@@ -78,7 +76,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
     // Called once, when the last live browser has closed.
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
-    // How work from other threads (the messaging observers) reaches the main thread.
+    // How work from other threads (the messaging listener) reaches the main thread.
     void SetMainThreadPoster(MainThreadPoster poster);
     // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
     // downloads.

@@ -16,8 +16,8 @@ std::mutex g_processManagerLock;  // guards g_spWebSocketManager
 std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
 
 std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
-    const std::vector<unsigned>& ports) {
-    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    const std::vector<unsigned>& ports, MainThreadPoster postToMainThread) {
+    auto manager = std::make_shared<CWebSocketsMessagingManager>(std::move(postToMainThread));
     manager->Set_Trial_PortList(ports);
     return manager;
 }
@@ -38,8 +38,8 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     // The stored last port and the downloaded ports join this list with the port-list configuration
     // work; until then: "--ws-ports" when it names valid ports, else 51001-51005.
     const std::vector<unsigned> ports = CWebSocketsMessagingManager::GetDefaultTrialPortList();
-    m_inter_app_msg_manager =
-        m_managerFactory ? m_managerFactory(ports) : CreateWebSocketManager(ports);
+    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
+                                               : CreateWebSocketManager(ports, m_postToMainThread);
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;
@@ -51,8 +51,7 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     // The quit handler, the cookie observer and the window observer are created here once they
     // exist; they subscribe around the native message observer in the order quit, native, cookie,
     // window.
-    m_pNativeMsgObserver =
-        std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL, m_postToMainThread);
+    m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL);
     m_inter_app_msg_manager->Subscribe(m_pNativeMsgObserver);
     TVC_LOG_WARN(
         "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "

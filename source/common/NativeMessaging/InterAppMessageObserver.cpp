@@ -17,7 +17,7 @@ void LogNotImplemented(const char* fn) {
 CInterAppMessageBaseObserver::CInterAppMessageBaseObserver()
     : m_iObserverId(++s_iObserverIdCounter) {}
 
-void CInterAppMessageBaseObserver::OnInterAppMessageRceive(const std::string&) {
+void CInterAppMessageBaseObserver::OnInterAppMessageRceive(const SInterAppMessage&) {
     LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessageRceive");
 }
 

@@ -4,11 +4,15 @@
 #include <memory>
 #include <string>
 
+#include "common/NativeMessaging/InterAppMessage.h"
+
+// Every notification runs on the main thread (the one that runs the GLib main loop), in the order
+// the transport saw the events, so an observer may use the browser and the window directly.
 class IInterAppMessageObserver {
   public:
     virtual ~IInterAppMessageObserver() = default;
-    // The complete JSON text of an inbound message. Called on the transport's I/O thread.
-    virtual void OnInterAppMessageRceive(const std::string& text) = 0;
+    // An inbound message, parsed once for all observers.
+    virtual void OnInterAppMessageRceive(const SInterAppMessage& message) = 0;
     virtual void OnInterAppMessageDespatch(const std::string& text) = 0;
     // The transport's thread ended; true after a requested stop, false after a failure.
     virtual void OnInterAppMessagingListenerExit(bool listenSucceeded) = 0;
@@ -25,7 +29,7 @@ class CInterAppMessageBaseObserver
     CInterAppMessageBaseObserver();
     ~CInterAppMessageBaseObserver() override = default;
 
-    void OnInterAppMessageRceive(const std::string& text) override;
+    void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;

@@ -20,7 +20,6 @@ CInterAppMessagingManagerBase::~CInterAppMessagingManagerBase() {
 bool CInterAppMessagingManagerBase::Subscribe(
     const std::shared_ptr<IInterAppMessageObserver>& observer) {
     if (!observer) return false;
-    std::lock_guard<std::recursive_mutex> lock(m_observerLock);
     const int id = observer->GetObserverId();
     m_observers.emplace(id, observer);  // an id already present keeps its first observer
     TVC_LOG_WARN("%s added : id : %d : total :  %lu\n", "CInterAppMessagingManagerBase::Subscribe",
@@ -31,7 +30,6 @@ bool CInterAppMessagingManagerBase::Subscribe(
 bool CInterAppMessagingManagerBase::UnSubscribe(
     const std::shared_ptr<IInterAppMessageObserver>& observer) {
     if (!observer) return true;
-    std::lock_guard<std::recursive_mutex> lock(m_observerLock);
     const int id = observer->GetObserverId();
     if (m_observers.erase(id) > 0) {
         TVC_LOG_WARN("%s removed : id : %d : total :  %lu\n",
@@ -48,10 +46,7 @@ void CInterAppMessagingManagerBase::Cleanup() {
         "one of "
         "them -BEFORE \n",
         fn);
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_observerLock);
-        m_observers.clear();
-    }
+    m_observers.clear();
     TVC_LOG_WARN(
         "%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to "
         "one of "
@@ -60,24 +55,19 @@ void CInterAppMessagingManagerBase::Cleanup() {
 }
 
 t_enumInterAppMessageManagerState CInterAppMessagingManagerBase::GetManagerState() {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     return m_eState;
 }
 
 void CInterAppMessagingManagerBase::SetManagerState(t_enumInterAppMessageManagerState state) {
     static const char* fn = "CInterAppMessagingManagerBase::SetManagerState";
     TVC_LOG_WARN("%s ++", fn);
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_stateLock);
-        m_eState = state;
-    }
+    m_eState = state;
     TVC_LOG_WARN("%s : %u --", fn, static_cast<unsigned>(state));
 }
 
 bool CInterAppMessagingManagerBase::ChangeManagerStateIf(
     std::initializer_list<t_enumInterAppMessageManagerState> from,
     t_enumInterAppMessageManagerState to) {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     for (auto state : from) {
         if (m_eState == state) {
             SetManagerState(to);
@@ -88,45 +78,53 @@ bool CInterAppMessagingManagerBase::ChangeManagerStateIf(
 }
 
 void CInterAppMessagingManagerBase::NotifyMessageArrival(const std::string& text) {
+    NotifyMessageArrival(ParseInterAppMessage(text));
+}
+
+void CInterAppMessagingManagerBase::NotifyMessageArrival(const SInterAppMessage& message) {
     static const char* fn = "CInterAppMessagingManagerBase::NotifyMessageArrival";
-    std::lock_guard<std::recursive_mutex> lock(m_observerLock);
-    for (const auto& [id, entry] : m_observers) {
+    for (auto it = m_observers.begin(); it != m_observers.end();) {
+        const int id = it->first;
         TVC_LOG_WARN("%s : looping", fn);
-        std::shared_ptr<IInterAppMessageObserver> observer = entry;  // alive for the whole call
+        std::shared_ptr<IInterAppMessageObserver> observer = it->second;  // alive for the call
         if (!observer) {
             TVC_LOG_ERROR("%s : pCallback=NULL", fn);
-            continue;
+        } else {
+            TVC_LOG_WARN("%s : OnNativeMessageRceive id=%u", fn, static_cast<unsigned>(id));
+            observer->OnInterAppMessageRceive(message);
         }
-        TVC_LOG_WARN("%s : OnNativeMessageRceive id=%u", fn, static_cast<unsigned>(id));
-        observer->OnInterAppMessageRceive(text);
+        it = m_observers.upper_bound(id);  // the observer may have changed the registry
     }
 }
 
 void CInterAppMessagingManagerBase::NotifyListenerExit(bool listenSucceeded) {
     static const char* fn = "CInterAppMessagingManagerBase::NotifyListenerExit";
-    std::lock_guard<std::recursive_mutex> lock(m_observerLock);
     if (m_observers.empty()) {
         TVC_LOG_ERROR("%s : Observer list is empty.", fn);
     } else {
         TVC_LOG_ERROR("%s : Observer list is non-empty = %u", fn,
                       static_cast<unsigned>(m_observers.size()));
     }
-    for (const auto& [id, entry] : m_observers) {
+    for (auto it = m_observers.begin(); it != m_observers.end();) {
+        const int id = it->first;
         TVC_LOG_WARN("%s : looping ---", fn);
-        std::shared_ptr<IInterAppMessageObserver> observer = entry;
+        std::shared_ptr<IInterAppMessageObserver> observer = it->second;
         if (!observer) {
             TVC_LOG_ERROR("%s : pCallback = NULL", fn);
-            continue;
+        } else {
+            TVC_LOG_WARN("%s : OnInterAppMessagingListenerExit id=%u", fn,
+                         static_cast<unsigned>(id));
+            observer->OnInterAppMessagingListenerExit(listenSucceeded);
         }
-        TVC_LOG_WARN("%s : OnInterAppMessagingListenerExit id=%u", fn, static_cast<unsigned>(id));
-        observer->OnInterAppMessagingListenerExit(listenSucceeded);
+        it = m_observers.upper_bound(id);
     }
 }
 
 void CInterAppMessagingManagerBase::NotifyOnConnectionEstablished() {
-    std::lock_guard<std::recursive_mutex> lock(m_observerLock);
-    for (const auto& [id, entry] : m_observers) {
-        std::shared_ptr<IInterAppMessageObserver> observer = entry;
+    for (auto it = m_observers.begin(); it != m_observers.end();) {
+        const int id = it->first;
+        std::shared_ptr<IInterAppMessageObserver> observer = it->second;
         if (observer) observer->OnInterAppMessagingConnectionEstablished();
+        it = m_observers.upper_bound(id);
     }
 }

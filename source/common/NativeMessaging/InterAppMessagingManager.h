@@ -1,10 +1,10 @@
 // The transport-independent half of the inter-app messaging manager: observer registry and state.
 #pragma once
 
+#include <atomic>
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "common/NativeMessaging/InterAppMessageObserver.h"
@@ -16,11 +16,13 @@ enum t_enumInterAppMessageManagerState {
     eThreadTerminationPending = 4,
 };
 
+// Threads: every operation runs on the main thread, except Send and GetManagerState, which any
+// thread may call.
 class IInterAppMessagingManager {
   public:
     virtual bool Start() = 0;
     virtual bool Stop() = 0;
-    // Any thread; the text is copied.
+    // The text is copied.
     virtual bool Send(const std::string& text) = 0;
     virtual bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) = 0;
     virtual bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) = 0;
@@ -29,6 +31,8 @@ class IInterAppMessagingManager {
     virtual ~IInterAppMessagingManager() = default;
 };
 
+// The registry and the notifications are main-thread only and need no lock. An observer may
+// change the registry from inside a notification: the loop finds its next observer by id.
 class CInterAppMessagingManagerBase
     : public IInterAppMessagingManager,
       public std::enable_shared_from_this<CInterAppMessagingManagerBase> {
@@ -36,30 +40,23 @@ class CInterAppMessagingManagerBase
     CInterAppMessagingManagerBase();
     ~CInterAppMessagingManagerBase() override;
 
-    // UI thread in the product; each waits for a running notification to finish.
     bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) override;
     bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) override;
     void Cleanup() override;
-    // Never waits for a notification: the state has its own lock.
     t_enumInterAppMessageManagerState GetManagerState() override;
 
   protected:
     void SetManagerState(t_enumInterAppMessageManagerState state);
-    // Check and change as one locked step, so Start/Stop cannot interleave with the thread's end.
     bool ChangeManagerStateIf(std::initializer_list<t_enumInterAppMessageManagerState> from,
                               t_enumInterAppMessageManagerState to);
-    std::recursive_mutex& StateLock() { return m_stateLock; }
 
-    // Transport's thread. Each holds the observer lock for its whole loop, calling in ascending id.
+    // Each calls the observers in ascending id. The text is parsed once for all of them.
     void NotifyMessageArrival(const std::string& text);
+    void NotifyMessageArrival(const SInterAppMessage& message);
     void NotifyListenerExit(bool listenSucceeded);
     void NotifyOnConnectionEstablished();
 
   private:
-    // Recursive as the original design has it; no observer may change the registry from a
-    // notification.
-    std::recursive_mutex m_observerLock;
     std::map<int, std::shared_ptr<IInterAppMessageObserver>> m_observers;
-    std::recursive_mutex m_stateLock;
-    t_enumInterAppMessageManagerState m_eState = eIdle;
+    std::atomic<t_enumInterAppMessageManagerState> m_eState{eIdle};
 };

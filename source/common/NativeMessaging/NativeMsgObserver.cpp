@@ -1,15 +1,11 @@
 #include "common/NativeMessaging/NativeMsgObserver.h"
 
 #include "common/ClientHandler/UrlPolicy.h"
-#include "common/JSONHelper.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 
-CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl,
-                                       Poster postToMainThread)
-    : m_pBrowserRef(std::move(browser)),
-      m_strStartUrl(std::move(startUrl)),
-      m_postToMainThread(std::move(postToMainThread)) {
+CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl)
+    : m_pBrowserRef(std::move(browser)), m_strStartUrl(std::move(startUrl)) {
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR ++ \n");
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR -- \n");
 }
@@ -29,59 +25,44 @@ bool CNativeMsgObserver::IsNavigationAllowed(const std::string& url) const {
            (lowered[start.size()] == '?' || lowered[start.size()] == '#');
 }
 
-void CNativeMsgObserver::PostToMainThread(std::function<void(CNativeMsgObserver&)> work) {
-    if (!m_postToMainThread) {
-        TVC_LOG_ERROR(
-            "CNativeMsgObserver::PostToMainThread : no main-thread poster, dropping the work\n");
-        return;
-    }
-    // Weak: an observer released before the task runs (quit) makes the task a no-op.
-    std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
-    m_postToMainThread([weak, work = std::move(work)] {
-        if (auto self = weak.lock()) work(static_cast<CNativeMsgObserver&>(*self));
-    });
-}
-
-void CNativeMsgObserver::OnInterAppMessageRceive(const std::string& text) {
+void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n",
-                 CLogHelper::Excerpt(text).c_str());
-    bool isNative = false;
-    if (!IsMessageTargetedToNativeModule(text, isNative)) {
+                 CLogHelper::Excerpt(message.text).c_str());
+    if (!message.IsTargetRead()) {
         TVC_LOG_ERROR(
             "CNativeMsgObserver::OnInterAppMessageRceive Engaging IsMessageTargetedToNativeModule "
             "- Api "
             "Failed.\n");
-    } else if (!isNative) {
+    } else if (!message.IsNative()) {
         TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : forwarding the message.\n");
-        PostToMainThread([text](CNativeMsgObserver& self) { self.ForwardToPage(text); });
+        ForwardToPage(message.text);
     } else {
         TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : processing message.\n");
-        std::string command;
-        if (!CJSONHelper::QueryJson(text, "message.sub_type", command)) {
-            TVC_LOG_ERROR(
-                "CNativeMsgObserver::OnInterAppMessageRceive Error parsing command name.");
-        } else if (command != "navigate") {
-            TVC_LOG_ERROR(
-                "CNativeMsgObserver::OnInterAppMessageRceive Unknown command : messageCommand=%s "
-                "!!!!!!!",
-                command.c_str());
-        } else {
-            std::string url;
-            if (!CJSONHelper::QueryJson(text, "message.payload.url", url)) {
-                TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive URL Parse error!!!!!!!");
-            } else if (!IsNavigationAllowed(url)) {
-                TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive navigate refused for %s",
-                              url.c_str());
-            } else {
-                PostToMainThread([url](CNativeMsgObserver& self) { self.Navigate(url); });
-            }
-        }
+        HandleNativeCommand(message);
     }
     TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageRceive -- json: %s\n",
-                 CLogHelper::Excerpt(text).c_str());
+                 CLogHelper::Excerpt(message.text).c_str());
 }
 
-// Main thread.
+void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
+    std::string url;
+    if (!message.bHasSubType) {
+        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive Error parsing command name.");
+    } else if (message.subType != "navigate") {
+        TVC_LOG_ERROR(
+            "CNativeMsgObserver::OnInterAppMessageRceive Unknown command : messageCommand=%s "
+            "!!!!!!!",
+            message.subType.c_str());
+    } else if (!message.Query("message.payload.url", url)) {
+        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive URL Parse error!!!!!!!");
+    } else if (!IsNavigationAllowed(url)) {
+        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive navigate refused for %s",
+                      url.c_str());
+    } else {
+        Navigate(url);
+    }
+}
+
 void CNativeMsgObserver::ForwardToPage(const std::string& text) {
     if (!m_pBrowserRef) return;
     tvc::engine::ProcessMessage message{tvc::msg::kNativeMessageCommandReceived, {text}};
@@ -94,7 +75,6 @@ void CNativeMsgObserver::ForwardToPage(const std::string& text) {
             message.name.c_str());
 }
 
-// Main thread.
 void CNativeMsgObserver::Navigate(const std::string& url) {
     auto frame = m_pBrowserRef ? m_pBrowserRef->GetMainFrame() : nullptr;
     if (!frame) {
@@ -123,11 +103,6 @@ void CNativeMsgObserver::OnInterAppMessagingConnectionEstablished() {
             "NULL!!\n");
         return;
     }
-    PostToMainThread([](CNativeMsgObserver& self) { self.NotifyConnectionEstablished(); });
-}
-
-// Main thread.
-void CNativeMsgObserver::NotifyConnectionEstablished() {
     tvc::engine::ProcessMessage message{tvc::msg::kInterAppConnectionEstablished, {}};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
         TVC_LOG_WARN(

@@ -1,5 +1,5 @@
-// The one file that talks to libwebsockets. Everything here runs on the listener's I/O thread,
-// except WakeWebSocketListenerLoop.
+// The one file that talks to libwebsockets. The loop runs on the listener's I/O thread; the send
+// queue and the listener's stop and origin are shared with the main thread.
 #include "common/NativeMessaging/WebSocketListener.h"
 
 #include <libwebsockets.h>
@@ -12,7 +12,6 @@
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/OriginPolicy.h"
 #include "common/NativeMessaging/WebSocketFraming.h"
-#include "common/NativeMessaging/WebSocketsMessagingManager.h"
 
 namespace {
 const char kClassName[] = "CWebSocketsMessagingManager";
@@ -55,14 +54,12 @@ using ContextPtr = std::unique_ptr<lws_context, SContextDeleter>;
 
 class CWebSocketListenerLoop {
   public:
-    explicit CWebSocketListenerLoop(CWebSocketsMessagingManager& manager)
-        : m_manager(manager), m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
+    explicit CWebSocketListenerLoop(CWebSocketListener& listener)
+        : m_listener(listener),
+          m_queue(*listener.m_sendQueue),
+          m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
 
     int Run();
-    // Any thread, under the manager's loop lock (which orders it against the context's life).
-    void Wake() {
-        if (m_pContext) lws_cancel_service(m_pContext);
-    }
     int OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len);
 
   private:
@@ -73,10 +70,11 @@ class CWebSocketListenerLoop {
     int OnWriteable(lws* wsi);
     int CloseWith(lws* wsi, lws_close_status status, const char* reason);
     bool UpdateActiveConnection(lws* wsi);
-    bool HasPendingOutput() { return m_send.IsSendInProgress() || m_manager.HasQueuedText(); }
+    bool HasPendingOutput() { return m_send.IsSendInProgress() || !m_queue.IsEmpty(); }
     int WriteFrame(lws* wsi, const SOutboundFrame& frame);
 
-    CWebSocketsMessagingManager& m_manager;
+    CWebSocketListener& m_listener;
+    CWebSocketSendQueue& m_queue;
     lws_context* m_pContext = nullptr;
     unsigned m_uiPort = 0;
     lws* m_pActiveWsi = nullptr;
@@ -95,26 +93,103 @@ int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in
 }
 }  // namespace
 
-void WakeWebSocketListenerLoop(CWebSocketListenerLoop& loop) {
-    loop.Wake();
+// ---- CWebSocketSendQueue
+
+void CWebSocketSendQueue::Push(std::string text) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_texts.push_back(std::move(text));
+    if (m_wake) m_wake();
 }
 
-int websocket_core_task(CWebSocketsMessagingManager& manager) {
-    CWebSocketListenerLoop loop(manager);
-    return loop.Run();
+bool CWebSocketSendQueue::Pop(std::string& text, bool& bMore) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_texts.empty()) return bMore = false;
+    text = std::move(m_texts.front());
+    m_texts.pop_front();
+    bMore = !m_texts.empty();
+    return true;
 }
+
+bool CWebSocketSendQueue::IsEmpty() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_texts.empty();
+}
+
+void CWebSocketSendQueue::Wake() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_wake) m_wake();
+}
+
+void CWebSocketSendQueue::SetWaker(std::function<void()> wake) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_wake = std::move(wake);
+}
+
+// ---- CWebSocketListener
+
+CWebSocketListener::CWebSocketListener(SWebSocketListenerSettings settings,
+                                       std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                                       std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
+                                       tvc::MainThreadPoster postToMainThread)
+    : m_settings(std::move(settings)),
+      m_sendQueue(std::move(sendQueue)),
+      m_sink(std::move(sink)),
+      m_postToMainThread(std::move(postToMainThread)),
+      m_strAllowedWebSiteOrigin(m_settings.strAllowedWebSiteOrigin),
+      m_endedFuture(m_ended.get_future().share()),
+      m_thread([this] { ThreadEntry(); }) {}
+
+CWebSocketListener::~CWebSocketListener() {
+    RequestStop();
+    m_thread.join();
+}
+
+void CWebSocketListener::RequestStop() {
+    m_bStopRequested = true;
+    m_sendQueue->Wake();
+}
+
+bool CWebSocketListener::WaitForEnd(std::chrono::milliseconds timeout) {
+    return m_endedFuture.wait_for(timeout) == std::future_status::ready;
+}
+
+void CWebSocketListener::SetAllowedWebSiteOrigin(const std::string& origin) {
+    std::lock_guard<std::mutex> lock(m_originLock);
+    m_strAllowedWebSiteOrigin = origin;
+}
+
+std::string CWebSocketListener::GetAllowedWebSiteOrigin() {
+    std::lock_guard<std::mutex> lock(m_originLock);
+    return m_strAllowedWebSiteOrigin;
+}
+
+// I/O thread. The sink is held weakly: a manager released meanwhile makes the task a no-op.
+void CWebSocketListener::PostToSink(std::function<void(ILibWebSocketsCallbacksHandler&)> work) {
+    m_postToMainThread([sink = m_sink, work = std::move(work)] {
+        if (auto target = sink.lock()) work(*target);
+    });
+}
+
+void CWebSocketListener::ThreadEntry() {
+    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry ++ \n");
+    const int result = CWebSocketListenerLoop(*this).Run();
+    PostToSink([runId = m_settings.iRunId, ok = result == 0](ILibWebSocketsCallbacksHandler& sink) {
+        sink.HandleListenerExit(runId, ok);
+    });
+    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry -- \n");
+    m_ended.set_value();
+}
+
+// ---- CWebSocketListenerLoop: I/O thread
 
 int CWebSocketListenerLoop::Run() {
     static const char* fn = "websocket_core_task";
     lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, EmitLibraryLog);
     m_pActiveWsi = nullptr;
-    m_manager.SetActivePort(0);
 
-    std::vector<unsigned> ports;
-    m_manager.Get_Trial_PortList(ports);
     ContextPtr context;
-    for (unsigned port : ports) {
-        if (m_manager.IsStopRequested()) return 0;
+    for (unsigned port : m_listener.m_settings.trialPorts) {
+        if (m_listener.IsStopRequested()) return 0;
         if (port == 0 || port > 65535) {
             TVC_LOG_WARN("%s : skipping invalid trial port %u", fn, port);
             continue;
@@ -140,15 +215,14 @@ int CWebSocketListenerLoop::Run() {
         return -1;
     }
     m_pContext = context.get();
-    m_manager.SetActivePort(m_uiPort);
+    m_listener.m_uiActivePort = m_uiPort;
     TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
 
-    // Published before the state check: a Stop either sees the loop and wakes it, or set its
-    // state before the check below.
-    m_manager.PublishListenerLoop(this);
+    // Set before the stop check: a stop either finds the waker, or was requested before the check.
+    m_queue.SetWaker([pContext = m_pContext] { lws_cancel_service(pContext); });
     int result = 0;
     while (true) {
-        if (m_manager.IsStopRequested()) {
+        if (m_listener.IsStopRequested()) {
             TVC_LOG_WARN("%s : eThreadTerminationPending state detected - breaking listen.\n", fn);
             break;
         }
@@ -156,9 +230,10 @@ int CWebSocketListenerLoop::Run() {
         result = lws_service(m_pContext, 0);
         if (result < 0) break;
     }
-    m_manager.PublishListenerLoop(nullptr);
+    m_queue.SetWaker(nullptr);  // no wake-up may reach the context once it is gone
     context.reset();  // closes every connection; their CLOSED callbacks still find this object
     m_pContext = nullptr;
+    m_listener.m_uiActivePort = 0;
     return result < 0 ? -1 : 0;
 }
 
@@ -191,7 +266,7 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
     const bool bOriginAllowed =
         origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                       : IsWebSocketOriginAllowed(origin, m_manager.GetAllowedWebSiteOrigin());
+                       : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigin());
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
     TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(),
                  host.c_str());
@@ -208,12 +283,14 @@ void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
     }
     if (UpdateActiveConnection(wsi)) {
         // Texts queued for an earlier connection (or none) are not this peer's.
-        for (std::string text; m_manager.ReadFromSendQueue(text);) {
+        bool bMore = false;
+        for (std::string text; m_queue.Pop(text, bMore);) {
             TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn,
                          CLogHelper::Excerpt(text).c_str());
         }
     }
-    m_manager.HandleConnectionEstablished();
+    m_listener.PostToSink(
+        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleConnectionEstablished(); });
     // A connection that is not active is closed at this event; the active one waits for output.
     if (wsi != m_pActiveWsi || HasPendingOutput()) lws_callback_on_writable(wsi);
 }
@@ -292,9 +369,10 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                 TVC_LOG_ERROR("%s : message is not valid UTF-8 : closing the connection", fn);
                 return CloseWith(wsi, LWS_CLOSE_STATUS_INVALID_PAYLOAD, "invalid UTF-8");
             }
-            m_manager.HandleMessage(message);
-            // Observers answer through Send on this thread; no need to wait for the wake-up.
-            if (m_pActiveWsi == wsi && HasPendingOutput()) lws_callback_on_writable(wsi);
+            m_listener.PostToSink(
+                [text = std::move(message)](ILibWebSocketsCallbacksHandler& sink) {
+                    sink.HandleMessage(text);
+                });
             break;
         case CInboundReassembler::eIncomplete:
             break;
@@ -310,12 +388,15 @@ int CWebSocketListenerLoop::OnWriteable(lws* wsi) {
         return CloseWith(wsi, LWS_CLOSE_STATUS_POLICY_VIOLATION, "not the active connection");
     }
     std::string text;
+    bool bMore = false;
     if (m_send.IsSendInProgress()) {
         if (WriteFrame(wsi, m_send.Next()) < 0) return -1;
-    } else if (m_manager.ReadFromSendQueue(text)) {
+        bMore = m_send.IsSendInProgress() || !m_queue.IsEmpty();
+    } else if (m_queue.Pop(text, bMore)) {
         if (WriteFrame(wsi, m_send.Begin(std::move(text))) < 0) return -1;
+        bMore = bMore || m_send.IsSendInProgress();
     }
-    if (HasPendingOutput()) lws_callback_on_writable(wsi);
+    if (bMore) lws_callback_on_writable(wsi);
     return 0;
 }
 

@@ -1,12 +1,94 @@
-// The libwebsockets side of the listener; the library's types stay inside its .cpp.
+// The WebSocket listener: one I/O thread that does sockets and framing only. Complete inbound
+// texts, connection notices and its own end reach the manager on the main thread through the
+// poster; outbound texts come from one locked queue. The library's types stay inside the .cpp.
 #pragma once
 
-class CWebSocketsMessagingManager;
-class CWebSocketListenerLoop;
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
-// I/O thread: listens on the first free trial port and serves until a stop is requested.
-// 0 after a requested stop, -1 when no port could be listened on or the service failed.
-int websocket_core_task(CWebSocketsMessagingManager& manager);
+#include "common/MainThreadPoster.h"
 
-// Any thread, with the manager's loop lock held: makes the loop look at its queue and state.
-void WakeWebSocketListenerLoop(CWebSocketListenerLoop& loop);
+// What the listener asks of its owner. Main thread, in the order the I/O thread saw the events.
+class ILibWebSocketsCallbacksHandler {
+  public:
+    virtual ~ILibWebSocketsCallbacksHandler() = default;
+    // A complete inbound message, checked to be UTF-8.
+    virtual void HandleMessage(const std::string& text) = 0;
+    virtual void HandleConnectionEstablished() = 0;
+    // The I/O thread of listener `iRunId` has ended.
+    virtual void HandleListenerExit(int iRunId, bool bDidListenSuceed) = 0;
+};
+
+// Outbound texts, oldest first. Any thread pushes; the I/O thread pops. The lock also orders a
+// wake-up against the end of the listening context it wakes.
+class CWebSocketSendQueue {
+  public:
+    void Push(std::string text);
+    // False when empty; `bMore` tells whether texts remain.
+    bool Pop(std::string& text, bool& bMore);
+    bool IsEmpty();
+    // Wakes the I/O thread, if one is listening.
+    void Wake();
+    // I/O thread: how to wake it; an empty function before its context ends.
+    void SetWaker(std::function<void()> wake);
+
+  private:
+    std::mutex m_lock;
+    std::deque<std::string> m_texts;
+    std::function<void()> m_wake;
+};
+
+struct SWebSocketListenerSettings {
+    int iRunId = 0;  // echoed in HandleListenerExit
+    std::vector<unsigned> trialPorts;
+    std::string strAllowedWebSiteOrigin;
+};
+
+// Starts its I/O thread on construction; destruction requests a stop and joins the thread.
+class CWebSocketListener {
+  public:
+    CWebSocketListener(SWebSocketListenerSettings settings,
+                       std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                       std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
+                       tvc::MainThreadPoster postToMainThread);
+    ~CWebSocketListener();
+    CWebSocketListener(const CWebSocketListener&) = delete;
+    CWebSocketListener& operator=(const CWebSocketListener&) = delete;
+
+    int GetRunId() const { return m_settings.iRunId; }
+    // Any thread.
+    void RequestStop();
+    bool IsStopRequested() const { return m_bStopRequested; }
+    // True when the I/O thread ended within `timeout`.
+    bool WaitForEnd(std::chrono::milliseconds timeout);
+    // The port listened on; 0 until then.
+    unsigned GetActivePort() const { return m_uiActivePort; }
+    // Takes effect at the next handshake.
+    void SetAllowedWebSiteOrigin(const std::string& origin);
+    std::string GetAllowedWebSiteOrigin();
+
+  private:
+    friend class CWebSocketListenerLoop;
+    void ThreadEntry();
+    void PostToSink(std::function<void(ILibWebSocketsCallbacksHandler&)> work);
+
+    const SWebSocketListenerSettings m_settings;
+    const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
+    const tvc::MainThreadPoster m_postToMainThread;
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<unsigned> m_uiActivePort{0};
+    std::mutex m_originLock;
+    std::string m_strAllowedWebSiteOrigin;
+    std::promise<void> m_ended;
+    std::shared_future<void> m_endedFuture;
+    std::thread m_thread;  // last: starts once everything above exists
+};

@@ -1,24 +1,21 @@
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 
-#include <boost/thread/thread.hpp>
+#include <algorithm>
 #include <chrono>
 #include <sstream>
-#include <thread>
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/OriginPolicy.h"
-#include "common/NativeMessaging/WebSocketListener.h"
 
-CWebSocketsMessagingManager::CWebSocketsMessagingManager()
-    : m_trialPortList(GetDefaultTrialPortList()), m_strWebSiteOrigin(kDefaultWebSiteOrigin) {}
+CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread)
+    : m_postToMainThread(std::move(postToMainThread)),
+      m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
+      m_trialPortList(GetDefaultTrialPortList()),
+      m_strWebSiteOrigin(kDefaultWebSiteOrigin) {}
 
-CWebSocketsMessagingManager::~CWebSocketsMessagingManager() {
-    // The last reference may be dropped by the I/O thread itself, which has already left its
-    // record.
-    std::lock_guard<std::mutex> lock(m_threadLock);
-    if (m_pIoThread) m_pIoThread->detach();
-}
+// The listeners' destructors join their threads.
+CWebSocketsMessagingManager::~CWebSocketsMessagingManager() = default;
 
 std::vector<unsigned> CWebSocketsMessagingManager::GetDefaultTrialPortList() {
     std::vector<unsigned> ports;
@@ -44,60 +41,52 @@ bool CWebSocketsMessagingManager::Send(const std::string& text) {
     return PerformSend(text);
 }
 
-// UI thread. The state check, the thread's creation and the state change are one step under the
-// state lock, so a second Start cannot slip in before the thread runs.
 bool CWebSocketsMessagingManager::StartListenTask() {
     static const char* fn = "CWebSocketsMessagingManager::StartListenTask";
-    std::lock_guard<std::recursive_mutex> stateLock(StateLock());
     if (GetManagerState() != eIdle) {
         TVC_LOG_WARN("%s : Not in eIdle state!\n", fn);
         return false;
     }
-    auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak_from_this().lock());
-    if (!self) {
-        TVC_LOG_ERROR("%s : the manager is not held by a shared pointer\n", fn);
-        return false;
-    }
-    std::lock_guard<std::mutex> threadLock(m_threadLock);
-    if (m_pIoThread) {
+    if (m_pListener) {
         TVC_LOG_ERROR("%s : sanity-failed : task-already present\n", fn);
         return false;
     }
+    auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak_from_this().lock());
+    if (!self || !m_postToMainThread) {
+        TVC_LOG_ERROR("%s : needs a shared owner and a main-thread poster\n", fn);
+        return false;
+    }
     SetManagerState(eListening);
-    SetActivePort(0);  // not listening until the new thread has bound a port
-    m_pIoThread = std::make_unique<boost::thread>([self] { self->ThreadEntry(); });
+    std::weak_ptr<ILibWebSocketsCallbacksHandler> sink =
+        std::static_pointer_cast<ILibWebSocketsCallbacksHandler>(self);
+    m_pListener = std::make_unique<CWebSocketListener>(
+        SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_strWebSiteOrigin},
+        m_sendQueue, sink, m_postToMainThread);
     TVC_LOG_WARN("%s : io thread started.", fn);
     return true;
 }
 
-// UI thread (or any thread but the I/O thread, which it would wait for).
+// The observers hear of the thread's end through its posted exit, after every message it posted.
 bool CWebSocketsMessagingManager::StopListenTask() {
     static const char* fn = "CWebSocketsMessagingManager::StopListenTask";
     if (!ChangeManagerStateIf({eListening, eConnected}, eThreadTerminationPending)) {
         TVC_LOG_WARN("%s : Not in listen or connect states.\n", fn);
         return false;
     }
-    WakeListenerLoop();
-    std::unique_ptr<boost::thread> pThread;
-    {
-        std::lock_guard<std::mutex> lock(m_threadLock);
-        pThread = std::move(m_pIoThread);
-    }
-    if (pThread) {
+    if (m_pListener) {
+        m_pListener->RequestStop();
         TVC_LOG_WARN("%s - begin\n", fn);
-        if (pThread->get_id() != boost::this_thread::get_id()) {
-            pThread->try_join_until(boost::chrono::steady_clock::now() +
-                                    boost::chrono::seconds(10));
-        }
+        const bool bEnded = m_pListener->WaitForEnd(std::chrono::seconds(10));
         TVC_LOG_WARN("%s - join-thread - end\n", fn);
-        if (pThread->joinable()) pThread->detach();  // it still ends at its next check
-    } else {
-        // The thread dropped its record on its way out already; its eIdle follows at once.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (GetManagerState() == eThreadTerminationPending &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!bEnded) {
+            TVC_LOG_ERROR("%s : the I/O thread did not end within 10 s; it is joined when it does",
+                          fn);
+            m_stoppingListeners.push_back(std::move(m_pListener));
+            return true;
+        }
+        m_pListener.reset();
     }
+    SetManagerState(eIdle);
     return true;
 }
 
@@ -105,33 +94,15 @@ bool CWebSocketsMessagingManager::PerformSend(const std::string& text) {
     return WriteToSendQueue(text);
 }
 
-// Any thread: queue under the send-queue lock, then wake the I/O thread, which asks for a
-// writeable event itself (asking from here would lose wake-ups).
+// Any thread: the I/O thread is woken and asks for a writeable event itself (asking from here
+// would lose wake-ups).
 bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text) {
     if (text.size() > kMaxSendTextLength) return false;
-    {
-        std::lock_guard<std::mutex> lock(m_sendQueueLock);
-        m_sendQueue.push_back(text);
-    }
-    WakeListenerLoop();
+    m_sendQueue->Push(text);
     return true;
-}
-
-bool CWebSocketsMessagingManager::ReadFromSendQueue(std::string& text) {
-    std::lock_guard<std::mutex> lock(m_sendQueueLock);
-    if (m_sendQueue.empty()) return false;
-    text = std::move(m_sendQueue.front());
-    m_sendQueue.pop_front();
-    return true;
-}
-
-bool CWebSocketsMessagingManager::HasQueuedText() {
-    std::lock_guard<std::mutex> lock(m_sendQueueLock);
-    return !m_sendQueue.empty();
 }
 
 bool CWebSocketsMessagingManager::Set_Trial_PortList(const std::vector<unsigned>& list) {
-    std::lock_guard<std::mutex> lock(m_portListLock);
     for (size_t i = 0; i < list.size(); ++i) {
         TVC_LOG_WARN("port[%u]=%u", static_cast<unsigned>(i), list[i]);
     }
@@ -140,14 +111,7 @@ bool CWebSocketsMessagingManager::Set_Trial_PortList(const std::vector<unsigned>
 }
 
 bool CWebSocketsMessagingManager::Get_Trial_PortList(std::vector<unsigned>& list) {
-    std::lock_guard<std::mutex> lock(m_portListLock);
     list = m_trialPortList;
-    return true;
-}
-
-bool CWebSocketsMessagingManager::SetActivePort(unsigned port) {
-    std::lock_guard<std::mutex> lock(m_activePortLock);
-    m_uiActivePort = port;
     return true;
 }
 
@@ -159,21 +123,17 @@ bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
         TVC_LOG_WARN("%s : Not in listen or connect states.\n", fn);
         return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_activePortLock);
-        port = m_uiActivePort;
-    }
+    if (m_pListener) port = m_pListener->GetActivePort();
     TVC_LOG_INFO("%s -- : port=%u, retVal=%u", fn, port, 1u);
     return true;
 }
 
 void CWebSocketsMessagingManager::SetAllowedWebSiteOrigin(const std::string& originOrUrl) {
-    std::lock_guard<std::mutex> lock(m_originLock);
     m_strWebSiteOrigin = WebOriginOfUrl(originOrUrl);
+    if (m_pListener) m_pListener->SetAllowedWebSiteOrigin(m_strWebSiteOrigin);
 }
 
 std::string CWebSocketsMessagingManager::GetAllowedWebSiteOrigin() {
-    std::lock_guard<std::mutex> lock(m_originLock);
     return m_strWebSiteOrigin;
 }
 
@@ -185,34 +145,20 @@ void CWebSocketsMessagingManager::HandleConnectionEstablished() {
     NotifyOnConnectionEstablished();
 }
 
-// I/O thread, at its very end: the record goes first and then the state, so a Start right after
-// this succeeds; a concurrent Stop that already took the record waits for this thread instead.
-void CWebSocketsMessagingManager::HandleListenerExit(bool bDidListenSuceed) {
-    {
-        std::lock_guard<std::mutex> lock(m_threadLock);
-        if (m_pIoThread) {
-            m_pIoThread->detach();
-            m_pIoThread.reset();
+// A listener that ended by itself (no port, a failed service) is released here; one that Stop
+// already released only has its end told.
+void CWebSocketsMessagingManager::HandleListenerExit(int iRunId, bool bDidListenSuceed) {
+    if (m_pListener && m_pListener->GetRunId() == iRunId) {
+        m_pListener.reset();
+        SetManagerState(eIdle);
+    } else {
+        auto& stopping = m_stoppingListeners;
+        const auto it = std::find_if(stopping.begin(), stopping.end(),
+                                     [iRunId](const auto& p) { return p->GetRunId() == iRunId; });
+        if (it != stopping.end()) {
+            stopping.erase(it);
+            if (!m_pListener) SetManagerState(eIdle);
         }
     }
-    SetManagerState(eIdle);
     NotifyListenerExit(bDidListenSuceed);
-}
-
-void CWebSocketsMessagingManager::PublishListenerLoop(CWebSocketListenerLoop* pLoop) {
-    std::lock_guard<std::mutex> lock(m_loopLock);
-    m_pListenerLoop = pLoop;
-}
-
-void CWebSocketsMessagingManager::WakeListenerLoop() {
-    std::lock_guard<std::mutex> lock(m_loopLock);
-    if (m_pListenerLoop) WakeWebSocketListenerLoop(*m_pListenerLoop);
-}
-
-// I/O thread.
-void CWebSocketsMessagingManager::ThreadEntry() {
-    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry ++ \n");
-    const int result = websocket_core_task(*this);
-    HandleListenerExit(result == 0);
-    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry -- \n");
 }

@@ -1,23 +1,18 @@
 // The local WebSocket transport of the inter-app messaging manager.
 #pragma once
 
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/MainThreadPoster.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
-#include "common/NativeMessaging/LibWebSocketsCallbacksHandler.h"
+#include "common/NativeMessaging/WebSocketListener.h"
 
-namespace boost {
-class thread;
-}
-class CWebSocketListenerLoop;
-
-// Create with std::make_shared: the I/O thread holds a shared reference while it runs.
-// Threads: Start/Stop on the UI thread; Send from any thread; the ILibWebSocketsCallbacksHandler
-// operations and every observer notification on the I/O thread.
+// Create with std::make_shared: the listener reaches the manager through a weak reference.
+// Threads: everything on the main thread, whose loop runs the posted tasks, except Send and
+// GetManagerState (any thread). The listener's I/O thread only frames; the state machine, the
+// registry and the observers run here, in the order the I/O thread saw the events.
 class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
                                     public ILibWebSocketsCallbacksHandler {
   public:
@@ -25,7 +20,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     static constexpr size_t kMaxSendTextLength = 102377;
     static constexpr char kDefaultWebSiteOrigin[] = "https://www.tavisto.example";
 
-    CWebSocketsMessagingManager();
+    explicit CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread);
     ~CWebSocketsMessagingManager() override;
 
     bool Start() override;
@@ -34,6 +29,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     bool Send(const std::string& text) override;
 
     bool Set_Trial_PortList(const std::vector<unsigned>& list);
+    bool Get_Trial_PortList(std::vector<unsigned>& list);
     bool GetActivePort(unsigned& port);
     // The maker's web site, allowed as a handshake Origin; an URL is reduced to its origin.
     void SetAllowedWebSiteOrigin(const std::string& originOrUrl);
@@ -42,38 +38,23 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // 51001-51005, or the "ws-ports" switch when it names at least one valid port.
     static std::vector<unsigned> GetDefaultTrialPortList();
 
-    // ILibWebSocketsCallbacksHandler: I/O thread.
+    // ILibWebSocketsCallbacksHandler.
     void HandleMessage(const std::string& text) override;
-    void HandleListenerExit(bool bDidListenSuceed) override;
     void HandleConnectionEstablished() override;
-    bool SetActivePort(unsigned port) override;
-    bool Get_Trial_PortList(std::vector<unsigned>& list) override;
-    bool ReadFromSendQueue(std::string& text) override;
-
-    // I/O thread: the running loop registers itself so Send and Stop can wake it.
-    void PublishListenerLoop(CWebSocketListenerLoop* pLoop);
-    bool HasQueuedText();
-    bool IsStopRequested() { return GetManagerState() == eThreadTerminationPending; }
+    void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
 
   private:
     bool StartListenTask();
     bool StopListenTask();
     bool PerformSend(const std::string& text);
     bool WriteToSendQueue(const std::string& text);
-    void ThreadEntry();
-    void WakeListenerLoop();
 
-    std::mutex m_sendQueueLock;
-    std::deque<std::string> m_sendQueue;
-    std::mutex m_activePortLock;
-    unsigned m_uiActivePort = 0;
-    std::mutex m_portListLock;
+    const tvc::MainThreadPoster m_postToMainThread;
+    const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     std::vector<unsigned> m_trialPortList;
-    std::mutex m_threadLock;  // taken alone, or inside the state lock (Start); never the other way
-    std::unique_ptr<boost::thread> m_pIoThread;
-    std::mutex
-        m_loopLock;  // guards the pointer; the loop object itself lives on the I/O thread's stack
-    CWebSocketListenerLoop* m_pListenerLoop = nullptr;
-    std::mutex m_originLock;
     std::string m_strWebSiteOrigin;
+    int m_iLastRunId = 0;
+    std::unique_ptr<CWebSocketListener> m_pListener;
+    // Listeners whose stop outlasted its bound: joined when their end arrives, or at destruction.
+    std::vector<std::unique_ptr<CWebSocketListener>> m_stoppingListeners;
 };

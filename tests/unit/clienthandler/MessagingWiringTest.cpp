@@ -1,6 +1,4 @@
 // The messaging module as the handler creates and uses it, and the native message observer.
-#include <deque>
-
 #include "Fakes.h"
 #include "common/AppHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
@@ -29,32 +27,17 @@ struct FakeManager : IInterAppMessagingManager {
     void Cleanup() override { ++cleanups; }
 };
 
-// Tasks queued as the GLib main context would queue them, run when the test says so.
-struct QueuePoster {
-    std::deque<std::function<void()>> tasks;
-    MainThreadPoster Poster() {
-        return [this](std::function<void()> t) { tasks.push_back(std::move(t)); };
-    }
-    void RunAll() {
-        while (!tasks.empty()) {
-            auto t = std::move(tasks.front());
-            tasks.pop_front();
-            t();
-        }
-    }
-};
-
 class MessagingTest : public HandlerTest {
   protected:
     void SetUp() override {
         HandlerTest::SetUp();
         MakeHandler();
-        handler->SetMainThreadPoster(queue.Poster());
-        handler->SetInterAppMessagingManagerFactory([this](const std::vector<unsigned>& ports) {
-            ++created;
-            manager->ports = ports;
-            return manager;
-        });
+        handler->SetInterAppMessagingManagerFactory(
+            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
+                ++created;
+                manager->ports = ports;
+                return manager;
+            });
         browser = MakeMainBrowser();
     }
     bool Send(const std::string& name, engine::ListValue args = {}) {
@@ -62,7 +45,6 @@ class MessagingTest : public HandlerTest {
                                                  Msg(name, std::move(args)));
     }
     std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
-    QueuePoster queue;
     int created = 0;
     std::shared_ptr<FakeBrowser> browser;
 };
@@ -129,7 +111,11 @@ class NativeMsgObserverTest : public ::testing::Test {
   protected:
     std::shared_ptr<CNativeMsgObserver> Make(
         std::string start = "file:///opt/tvc/cef_js_app.html") {
-        return std::make_shared<CNativeMsgObserver>(browser, std::move(start), queue.Poster());
+        return std::make_shared<CNativeMsgObserver>(browser, std::move(start));
+    }
+    // As the manager hands each message to its observers: parsed once.
+    static void Receive(CNativeMsgObserver& observer, const std::string& text) {
+        observer.OnInterAppMessageRceive(ParseInterAppMessage(text));
     }
     static std::string Navigate(const std::string& url) {
         return R"({"source":"ext","target":"tvd.native","message":{"type":"request","sub_type":"navigate",)"
@@ -137,19 +123,16 @@ class NativeMsgObserverTest : public ::testing::Test {
                url + R"("}},"umid":"1"})";
     }
     std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>(1);
-    QueuePoster queue;
 };
 
-TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrderOnTheMainThread) {
+TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrder) {
     auto observer = Make();
     const std::string a =
         R"({"source":"ext","target":"browser.webapp.js","message":{"x":[1,2]},"umid":"a"})";
     const std::string b = R"({"target":"someone.else","umid":"b"})";
-    observer->OnInterAppMessageRceive(a);
+    Receive(*observer, a);
     observer->OnInterAppMessagingConnectionEstablished();
-    observer->OnInterAppMessageRceive(b);
-    EXPECT_TRUE(browser->sent.empty());  // nothing touches the browser on the I/O thread
-    queue.RunAll();
+    Receive(*observer, b);
     ASSERT_EQ(browser->sent.size(), 3u);
     EXPECT_EQ(browser->sent[0].name, msg::kNativeMessageCommandReceived);
     EXPECT_EQ(browser->sent[0].args, (engine::ListValue{a}));
@@ -160,14 +143,11 @@ TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrderOnTheMa
 
 TEST_F(NativeMsgObserverTest, NativeCommandsOtherThanNavigateAndBadTextAreNotForwarded) {
     auto observer = Make();
-    observer->OnInterAppMessageRceive(
-        R"({"target":"tvd.native","message":{"sub_type":"setCookies","payload":{}}})");
-    observer->OnInterAppMessageRceive(R"({"target":"tvd.native","message":{}})");
-    observer->OnInterAppMessageRceive("not json at all");
-    observer->OnInterAppMessageRceive(R"({"no_target":1})");
-    observer->OnInterAppMessageRceive(
-        R"({"target":"tvd.native","message":{"sub_type":"navigate"}})");
-    queue.RunAll();
+    for (const char* text :
+         {R"({"target":"tvd.native","message":{"sub_type":"setCookies","payload":{}}})",
+          R"({"target":"tvd.native","message":{}})", "not json at all", R"({"no_target":1})",
+          R"({"target":"tvd.native","message":{"sub_type":"navigate"}})"})
+        Receive(*observer, text);
     EXPECT_TRUE(browser->sent.empty());
     EXPECT_TRUE(browser->frame->loads.empty());
 }
@@ -178,8 +158,7 @@ TEST_F(NativeMsgObserverTest, NavigateLoadsOnlyWebAddressesAndTheStartPage) {
          {"https://a.example/x", "http://b.example/", "file:///etc/passwd", "javascript:alert(1)",
           "", "smb://host/share", "file:///opt/tvc/cef_js_app.html",
           "FILE:///opt/tvc/cef_js_app.html#ready", "file:///opt/tvc/cef_js_app.html.evil"})
-        observer->OnInterAppMessageRceive(Navigate(url));
-    queue.RunAll();
+        Receive(*observer, Navigate(url));
     EXPECT_EQ(browser->frame->loads,
               (std::vector<std::string>{"https://a.example/x", "http://b.example/",
                                         "file:///opt/tvc/cef_js_app.html",
@@ -187,21 +166,10 @@ TEST_F(NativeMsgObserverTest, NavigateLoadsOnlyWebAddressesAndTheStartPage) {
     EXPECT_TRUE(browser->sent.empty());  // no answer to the peer or the page
 }
 
-TEST_F(NativeMsgObserverTest, WorkQueuedForAReleasedObserverIsDropped) {
-    auto observer = Make();
-    observer->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
-    observer.reset();
-    queue.RunAll();
-    EXPECT_TRUE(browser->sent.empty());
-}
-
-TEST_F(NativeMsgObserverTest, WithoutBrowserOrPosterNothingIsSent) {
-    auto noBrowser = std::make_shared<CNativeMsgObserver>(nullptr, "", queue.Poster());
-    noBrowser->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
+TEST_F(NativeMsgObserverTest, WithoutBrowserNothingIsSent) {
+    auto noBrowser = std::make_shared<CNativeMsgObserver>(nullptr, "");
+    Receive(*noBrowser, R"({"target":"browser.webapp.js"})");
     noBrowser->OnInterAppMessagingConnectionEstablished();
-    queue.RunAll();
-    auto noPoster = std::make_shared<CNativeMsgObserver>(browser, "", nullptr);
-    noPoster->OnInterAppMessageRceive(R"({"target":"browser.webapp.js"})");
     EXPECT_TRUE(browser->sent.empty());
 }
 }  // namespace tvc::test

@@ -48,83 +48,79 @@ CPortBlocker::~CPortBlocker() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
+tvc::MainThreadPoster CTestMainLoop::Poster() {
+    return [queue = m_pQueue](std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(queue->lock);
+            queue->tasks.push_back(std::move(task));
+        }
+        queue->posted.notify_one();
+    };
+}
+
+void CTestMainLoop::RunPending(std::chrono::milliseconds wait) {
+    std::deque<std::function<void()>> tasks;
+    {
+        std::unique_lock<std::mutex> lock(m_pQueue->lock);
+        m_pQueue->posted.wait_for(lock, wait, [&] { return !m_pQueue->tasks.empty(); });
+        tasks.swap(m_pQueue->tasks);
+    }
+    for (auto& task : tasks) task();
+}
+
+CTestMainLoop& TestMainLoop() {
+    static CTestMainLoop loop;
+    return loop;
+}
+
+std::shared_ptr<CWebSocketsMessagingManager> MakeManager() {
+    return std::make_shared<CWebSocketsMessagingManager>(TestMainLoop().Poster());
+}
+
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline) {
     const auto until = std::chrono::steady_clock::now() + deadline;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(2ms);
+        TestMainLoop().RunPending(2ms);
     }
     return true;
 }
 
-// ---- CRecordingObserver: written on the I/O thread, read on the test thread, under m_lock.
+// ---- CRecordingObserver
 
-void CRecordingObserver::OnInterAppMessageRceive(const std::string& text) {
-    std::function<void(const std::string&)> onMessage;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_messages.push_back(text);
-        onMessage = m_onMessage;
-    }
-    m_changed.notify_all();
-    if (onMessage) onMessage(text);
+void CRecordingObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
+    m_messages.push_back(message.text);
+    if (m_onMessage) m_onMessage(message.text);
 }
 
 void CRecordingObserver::SetOnMessage(std::function<void(const std::string&)> onMessage) {
-    std::lock_guard<std::mutex> lock(m_lock);
     m_onMessage = std::move(onMessage);
 }
 
 void CRecordingObserver::OnInterAppMessagingListenerExit(bool listenSucceeded) {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_exits.push_back(listenSucceeded);
-    }
-    m_changed.notify_all();
+    m_exits.push_back(listenSucceeded);
 }
 
 void CRecordingObserver::OnInterAppMessagingConnectionEstablished() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        ++m_connections;
-    }
-    m_changed.notify_all();
+    ++m_connections;
 }
 
 bool CRecordingObserver::WaitForMessages(size_t count, std::chrono::milliseconds deadline) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_changed.wait_for(lock, deadline, [&] { return m_messages.size() >= count; });
+    return WaitUntil([&] { return m_messages.size() >= count; }, deadline);
 }
 
 bool CRecordingObserver::WaitForConnections(int count, std::chrono::milliseconds deadline) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_changed.wait_for(lock, deadline, [&] { return m_connections >= count; });
+    return WaitUntil([&] { return m_connections >= count; }, deadline);
 }
 
 bool CRecordingObserver::WaitForListenerExit(std::chrono::milliseconds deadline) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_changed.wait_for(lock, deadline, [&] { return !m_exits.empty(); });
-}
-
-std::vector<std::string> CRecordingObserver::Messages() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_messages;
-}
-
-int CRecordingObserver::Connections() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_connections;
-}
-
-std::vector<bool> CRecordingObserver::ListenerExits() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_exits;
+    return WaitUntil([&] { return !m_exits.empty(); }, deadline);
 }
 
 // ---- SRunningListener
 
 bool SRunningListener::Start(const std::vector<unsigned>& ports) {
-    spManager = std::make_shared<CWebSocketsMessagingManager>();
+    spManager = MakeManager();
     spObserver = std::make_shared<CRecordingObserver>();
     spManager->Subscribe(spObserver);
     spManager->Set_Trial_PortList(ports.empty() ? std::vector<unsigned>{FindFreePort()} : ports);
@@ -155,8 +151,12 @@ struct CBeastPeer::SImpl {
     bool Run(bool& done, std::chrono::milliseconds deadline) {
         ioc.restart();
         const auto until = std::chrono::steady_clock::now() + deadline;
-        while (!done && std::chrono::steady_clock::now() < until)
-            ioc.run_one_for(until - std::chrono::steady_clock::now());
+        // In slices, so the main loop runs while the peer waits (observers answer from there).
+        while (!done && std::chrono::steady_clock::now() < until) {
+            ioc.run_one_for(std::min<std::chrono::steady_clock::duration>(
+                1ms, until - std::chrono::steady_clock::now()));
+            TestMainLoop().RunPending();
+        }
         if (!done) {
             beast::get_lowest_layer(*ws).cancel();
             ioc.restart();
@@ -270,7 +270,13 @@ bool CRawPeer::ReadMore(std::chrono::steady_clock::time_point until) {
         until - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd pfd{m_fd, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return false;
+    // In slices, so the main loop runs while the peer waits.
+    for (int ready = 0; ready <= 0;) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        ready = ::poll(&pfd, 1, 1);
+        if (ready < 0) return false;
+        TestMainLoop().RunPending();
+    }
     char chunk[65536];
     const ssize_t n = ::recv(m_fd, chunk, sizeof(chunk), 0);
     if (n <= 0) return false;

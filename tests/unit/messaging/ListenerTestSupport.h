@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,26 @@ constexpr auto kDeadline = 60s;
 constexpr auto kDeadline = 10s;
 #endif
 
+// The tests' main loop: the test thread runs what the listener posts whenever it waits (for an
+// observer, a peer's answer or a state), as the program's GLib loop would between its events.
+class CTestMainLoop {
+  public:
+    tvc::MainThreadPoster Poster();
+    // Waits up to `wait` for a task, then runs every queued one.
+    void RunPending(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+
+  private:
+    struct SQueue {
+        std::mutex lock;
+        std::condition_variable posted;
+        std::deque<std::function<void()>> tasks;
+    };
+    std::shared_ptr<SQueue> m_pQueue = std::make_shared<SQueue>();
+};
+CTestMainLoop& TestMainLoop();
+// A manager whose posted work runs on the test thread.
+std::shared_ptr<CWebSocketsMessagingManager> MakeManager();
+
 // A port that was free a moment ago (bound to 127.0.0.1:0, then released).
 unsigned FindFreePort();
 
@@ -36,30 +57,28 @@ class CPortBlocker {
     int m_fd = -1;
 };
 
-// Polls pred until it holds or the deadline passes; for states that have no event to wait on.
+// Runs the main loop until pred holds or the deadline passes.
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline = kDeadline);
 
-// Records every notification; called on the listener's I/O thread, read on the test thread.
+// Records every notification; all on the test thread.
 class CRecordingObserver : public CInterAppMessageBaseObserver {
   public:
-    void OnInterAppMessageRceive(const std::string& text) override;
+    void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;
 
     bool WaitForMessages(size_t count, std::chrono::milliseconds deadline = kDeadline);
     bool WaitForConnections(int count, std::chrono::milliseconds deadline = kDeadline);
     bool WaitForListenerExit(std::chrono::milliseconds deadline = kDeadline);
-    std::vector<std::string> Messages();
-    int Connections();
-    std::vector<bool> ListenerExits();
+    std::vector<std::string> Messages() const { return m_messages; }
+    int Connections() const { return m_connections; }
+    std::vector<bool> ListenerExits() const { return m_exits; }
 
-    // Runs on the I/O thread for every message, after it is recorded.
+    // Runs for every message, after it is recorded.
     void SetOnMessage(std::function<void(const std::string&)> onMessage);
 
   private:
     std::function<void(const std::string&)> m_onMessage;
-    std::mutex m_lock;
-    std::condition_variable m_changed;
     std::vector<std::string> m_messages;
     int m_connections = 0;
     std::vector<bool> m_exits;

@@ -24,7 +24,9 @@ class CFakeTransport : public CInterAppMessagingManagerBase {
 class CLoggingObserver : public CInterAppMessageBaseObserver {
   public:
     explicit CLoggingObserver(std::vector<std::string>& journal) : m_journal(journal) {}
-    void OnInterAppMessageRceive(const std::string& text) override { Note("msg:" + text); }
+    void OnInterAppMessageRceive(const SInterAppMessage& message) override {
+        Note("msg:" + message.text);
+    }
     void OnInterAppMessagingListenerExit(bool ok) override { Note(ok ? "exit:1" : "exit:0"); }
     void OnInterAppMessagingConnectionEstablished() override { Note("conn"); }
 

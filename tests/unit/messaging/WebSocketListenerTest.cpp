@@ -28,7 +28,7 @@ TEST(WebSocketListenerTest, TriesTrialPortsInOrder) {
 
 TEST(WebSocketListenerTest, NoUsablePortEndsTheListenerWithAFailure) {
     for (const auto& ports : {std::vector<unsigned>{}, std::vector<unsigned>{0, 70000}}) {
-        auto manager = std::make_shared<CWebSocketsMessagingManager>();
+        auto manager = MakeManager();
         auto observer = std::make_shared<CRecordingObserver>();
         manager->Subscribe(observer);
         manager->Set_Trial_PortList(ports);
@@ -46,7 +46,7 @@ TEST(WebSocketListenerTest, NoUsablePortEndsTheListenerWithAFailure) {
 }
 
 TEST(WebSocketListenerTest, StartStopResultsFollowTheState) {
-    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    auto manager = MakeManager();
     EXPECT_FALSE(manager->Stop());  // in eIdle
     EXPECT_EQ(manager->GetManagerState(), eIdle);
     manager->Set_Trial_PortList({FindFreePort()});
@@ -74,7 +74,7 @@ TEST(WebSocketListenerTest, StartStopResultsFollowTheState) {
 
 // A stop that meets the thread on its way out must still return with the manager idle.
 TEST(WebSocketListenerTest, EveryStopEndsIdleHoweverTheThreadIsTimed) {
-    auto manager = std::make_shared<CWebSocketsMessagingManager>();
+    auto manager = MakeManager();
     for (int i = 0; i < 25; ++i) {
         manager->Set_Trial_PortList({FindFreePort()});
         ASSERT_TRUE(manager->Start());
