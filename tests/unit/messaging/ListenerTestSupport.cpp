@@ -59,6 +59,10 @@ tvc::MainThreadPoster CTestMainLoop::Poster() {
 }
 
 void CTestMainLoop::RunPending(std::chrono::milliseconds wait) {
+    if (std::this_thread::get_id() != m_owner) {
+        std::this_thread::sleep_for(wait);
+        return;
+    }
     std::deque<std::function<void()>> tasks;
     {
         std::unique_lock<std::mutex> lock(m_pQueue->lock);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/NativeMessaging/InterAppMessageObserver.h"
@@ -28,7 +29,8 @@ constexpr auto kDeadline = 10s;
 class CTestMainLoop {
   public:
     tvc::MainThreadPoster Poster();
-    // Waits up to `wait` for a task, then runs every queued one.
+    // Waits up to `wait` for a task, then runs every queued one. Only on the thread that made
+    // the loop (peers on other threads wait without running anything).
     void RunPending(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
 
   private:
@@ -38,6 +40,7 @@ class CTestMainLoop {
         std::deque<std::function<void()>> tasks;
     };
     std::shared_ptr<SQueue> m_pQueue = std::make_shared<SQueue>();
+    const std::thread::id m_owner = std::this_thread::get_id();
 };
 CTestMainLoop& TestMainLoop();
 // A manager whose posted work runs on the test thread.
