@@ -15,6 +15,8 @@ inline constexpr const char* kCacheFolderName = "Cache";
 inline constexpr const char* kResourcesFolderName = "Resources";
 inline constexpr const char* kDisplayName = "Tavisto for Web";
 inline constexpr const char* kPreferencesFileName = "AppPreferrence.ini";
+// The maker's web site: the tray opens it, the render side sends the page there.
+inline constexpr const char* kDefaultWebSiteURL = "https://www.tavisto.example";
 
 // Sets CAppInfo with the values above; true when accepted.
 bool InitializeProductAppInfo();

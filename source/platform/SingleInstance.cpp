@@ -1,8 +1,11 @@
 #include "platform/SingleInstance.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +33,31 @@ CSingleInstanceLock::CSingleInstanceLock(const std::string& name,
 
 CSingleInstanceLock::~CSingleInstanceLock() {
     if (m_fd >= 0) ::close(m_fd);
+}
+
+std::string GetInstanceActivationSocketPath(const CSingleInstanceLock& lock) {
+    return lock.GetPath() + ".sock";
+}
+
+bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath.empty() || socketPath.size() >= sizeof(address.sun_path)) return false;
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool answered = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        pollfd p{fd, POLLIN, 0};
+        char ack = 0;
+        int ready;
+        do {
+            ready = ::poll(&p, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        answered = ready > 0 && ::read(fd, &ack, 1) == 1 && ack == '1';
+    }
+    ::close(fd);
+    return answered;
 }
 
 std::string CopyFileNoOverwrite(const std::string& source, const std::string& target) {

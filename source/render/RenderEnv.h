@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "common/AppInfo.h"
+
 namespace tvc::render {
 
 // The web process's main thread (CEF's render thread), where all page work runs.
@@ -25,7 +27,6 @@ struct CRenderProcessState {
 };
 
 inline constexpr const char* kDefaultConfigBaseURL = "https://config.tavisto.example/";
-inline constexpr const char* kDefaultWebSiteURL = "https://www.tavisto.example";
 
 struct CRenderEnv {
     std::shared_ptr<IRenderTaskRunner> runner;

@@ -13,6 +13,7 @@
 #include "common/LogHelper.h"
 #include "engine/webkitgtk/EngineContext.h"
 #include "platform/SingleInstance.h"
+#include "platform/gtk/InstanceActivation.h"
 #include "shell/AppQuit.h"
 #include "shell/MainWindow.h"
 #include "shell/WndProc.h"
@@ -70,7 +71,13 @@ int BrowserMain(int argc, char** argv) {
     std::string userDataFolder = GetPathOrEmpty(CAppPaths::eUserAppDataFolder);
     tvc::platform::CSingleInstanceLock instance("TVC_Mutex", userDataFolder);
     if (!instance.IsOwned()) {
-        if (instance.IsHeldElsewhere()) return eExitAlreadyRunning;
+        if (instance.IsHeldElsewhere()) {
+            const bool raised = tvc::platform::RequestInstanceActivation(
+                tvc::platform::GetInstanceActivationSocketPath(instance), 3000);
+            std::fprintf(stderr, "Tavisto for Web is already running%s\n",
+                         raised ? "; its window was brought to the front" : "");
+            return eExitAlreadyRunning;
+        }
         DebugPrint("%s : cannot open the instance lock %s; running without it", "BrowserMain",
                    instance.GetPath().c_str());
     }
@@ -117,10 +124,17 @@ int BrowserMain(int argc, char** argv) {
         std::make_unique<CMainWindowProc>(window, params, settings.multi_threaded_message_loop);
     g_windowProc = windowProc.get();
     if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
+    std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;
+    if (instance.IsOwned())
+        activation = std::make_unique<tvc::platform::gtk::CInstanceActivationListener>(
+            tvc::platform::GetInstanceActivationSocketPath(instance), [] {
+                if (g_windowProc) g_windowProc->BringToFront();
+            });
 
     int exitCode = RunMessageLoop();
     if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();
     g_windowProc = nullptr;
+    activation.reset();
     if (windowProc->IsWindowAlive()) gtk_widget_destroy(window);
     windowProc->Shutdown();
     windowProc.reset();

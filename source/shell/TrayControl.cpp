@@ -1,12 +1,61 @@
 #include "shell/TrayControl.h"
 
+#include <glib.h>
+
+#include <memory>
+#include <string>
+
+#include "common/AppInfo.h"
+#include "common/ClientHandler/AppUrls.h"
 #include "common/LogHelper.h"
+#include "platform/gtk/TrayControlImpl.h"
+#include "shell/WndProc.h"
 
 namespace tvc::shell {
-void TrayControl_Setup(CMainWindowProc*) {
-    TVC_LOG_INFO("%s : no tray icon in this build", "TrayControl_Setup");
+namespace {
+constexpr const char* kToolTipText = "TavistoForWeb";
+// The icon's picture, shipped beside the executable.
+constexpr const char* kTrayIconName = "tavisto-for-web";
+
+std::unique_ptr<platform::gtk::CTrayControlImpl> g_ptrTrayControlImpl;
+
+std::string WebSiteHost() {
+    const std::string url = GetWebSiteURL();
+    std::string host;
+    if (GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr)) {
+        if (const char* h = g_uri_get_host(uri)) host = h;
+        g_uri_unref(uri);
+    }
+    return host.empty() ? url : host;
 }
-void TrayControl_Delete() {
-    TVC_LOG_INFO("%s : no tray icon in this build", "TrayControl_Delete");
+}  // namespace
+
+bool TrayControl_Setup(CMainWindowProc* window) {
+    static const char* fn = "TrayControl_Setup";
+    if (!g_ptrTrayControlImpl)
+        g_ptrTrayControlImpl = std::make_unique<platform::gtk::CTrayControlImpl>();
+    std::string appFolder;
+    CAppPaths::GetPath(CAppPaths::eApplicationFolder, appFolder);
+    g_ptrTrayControlImpl->SetIcon(kTrayIconName, appFolder);
+    g_ptrTrayControlImpl->SetCommandSink(
+        [window](unsigned commandId) { window->PostCommand(static_cast<int>(commandId)); });
+    g_ptrTrayControlImpl->SetToolTipText(kToolTipText);
+    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB,
+                                      "Open " + WebSiteHost());
+    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT, "Quit");
+    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT,
+                                      std::string("About ") + kDisplayName);
+    const bool ok = g_ptrTrayControlImpl->Initialize();
+    TVC_LOG_WARN("%s : Initialize() returned %u", fn, ok ? 1u : 0u);
+    return ok;
+}
+
+bool TrayControl_Delete() {
+    if (!g_ptrTrayControlImpl) {
+        TVC_LOG_WARN("%s : g_ptrTrayControlImpl is already NULL", "TrayControl_Delete");
+        return false;
+    }
+    g_ptrTrayControlImpl.reset();
+    return true;
 }
 }  // namespace tvc::shell

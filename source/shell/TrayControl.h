@@ -1,8 +1,12 @@
-// The tray icon. It arrives with its own work; until then set-up and removal only log.
+// The tray icon of the main window: set up when the window is created, removed when it is
+// destroyed; it stays while the window is hidden. Main thread only.
 #pragma once
 
 namespace tvc::shell {
 class CMainWindowProc;
-void TrayControl_Setup(CMainWindowProc* window);
-void TrayControl_Delete();
+// The tooltip, the three items in id order and the icon; false when the icon could not be put up
+// (the program runs on without it).
+bool TrayControl_Setup(CMainWindowProc* window);
+// False when there was no icon to remove.
+bool TrayControl_Delete();
 }  // namespace tvc::shell

@@ -41,6 +41,16 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
             },
             std::make_shared<platform::gtk::GtkUpdateUi>());
     });
+    // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
+    m_messageBoxes = std::make_shared<platform::gtk::CGtkMessageBoxes>(
+        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](const std::string& url) {
+            auto handler = weak.lock();
+            return handler && handler->OpenUrlExternally(url);
+        });
+    g_handler->SetMessageBoxes(m_messageBoxes);
+    m_trayHostWatch = std::make_unique<platform::gtk::CTrayHostWatch>([this](bool present) {
+        if (present) m_noTrayHostLogged = false;
+    });
 
     // A queued close takes the same road as the window's own close request.
     m_appWindow = std::make_shared<platform::gtk::GtkAppWindow>(GTK_WINDOW(window), [this] {
@@ -116,7 +126,16 @@ void CMainWindowProc::StartLoad() {
 
 bool CMainWindowProc::HandleClose() {
     if (!CAppHelper::GetIsApplicationWindowCloseExpected()) {
-        m_appWindow->Hide();
+        if (m_trayHostWatch->IsHostPresent()) {
+            m_appWindow->Hide();
+        } else {
+            if (!m_noTrayHostLogged)
+                TVC_LOG_WARN(
+                    "WndProc : WM_CLOSE : no tray host on the session bus, so the window is "
+                    "minimised instead of hidden: hidden, it could not be brought back");
+            m_noTrayHostLogged = true;
+            m_appWindow->ShowMinimized();
+        }
         SendToPage(msg::kNotificationOnNativeApplicationHide);
         if (g_handler)
             g_handler->TriggerApplicationUpdate();
@@ -187,6 +206,10 @@ bool CMainWindowProc::RequestQuit() {
     if (!m_window) return false;
     HandleCommand(CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT);
     return true;
+}
+
+void CMainWindowProc::BringToFront() {
+    if (m_window && g_handler) g_handler->BringWindowToFront(true);
 }
 
 void CMainWindowProc::SendToPage(const char* name) {

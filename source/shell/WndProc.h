@@ -11,6 +11,8 @@
 #include "engine/webkitgtk/EngineContext.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/MessageBox.h"
+#include "platform/gtk/TrayHostWatch.h"
 
 namespace tvc::shell {
 
@@ -38,6 +40,8 @@ class CMainWindowProc {
     void PostCommand(int commandId);
     // What the tray's "Quit" does; also the road of SIGTERM. False when the window is gone already.
     bool RequestQuit();
+    // What a second launch asks of this one.
+    void BringToFront();
 
     const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
     // After the loop: stops the listener and releases the components while logging still works.
@@ -70,6 +74,10 @@ class CMainWindowProc {
     std::shared_ptr<CTVCClientHandler> g_handler;
     std::shared_ptr<platform::gtk::GtkAppWindow> m_appWindow;
     std::shared_ptr<platform::gtk::GtkDesktop> m_desktop;
+    std::shared_ptr<platform::gtk::CGtkMessageBoxes> m_messageBoxes;
+    // Without a tray host the close box minimises: a hidden window could not be brought back.
+    std::unique_ptr<platform::gtk::CTrayHostWatch> m_trayHostWatch;
+    bool m_noTrayHostLogged = false;
     bool g_bTVDAboutWindowShown = false;
     bool m_aboutOpen = false;
     bool m_ownMessageLoop;

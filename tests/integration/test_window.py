@@ -1,4 +1,4 @@
-"""The main window as a user meets it: placement, close box, minimum size, About box, popups,
+"""The main window as a user meets it: placement, minimum size, About box, popups,
 the console file, a crashed web process and the splash."""
 import os
 import re
@@ -94,21 +94,8 @@ class PlacementTest(AppTestCase):
                 self.assertEqual(app.terminate(), 0)
 
 
-class CloseBoxTest(AppTestCase):
+class MinimumSizeTest(AppTestCase):
     window_manager = True
-
-    def test_close_box_hides_the_window_and_everything_runs_on(self):
-        app = self.launch(url=page_url("events.html"), args=["--show-on-launch"])
-        wid = wait_shown(app)
-        app.wait_console("PAGE ready")
-        web = wait_for(app.web_process_pids, what="the web process")
-        self.display.run("wmctrl", "-i", "-c", wid)
-        wait_for(lambda: app.map_state(wid) == "IsUnMapped", what="the window hidden")
-        app.wait_log("WndProc : WM_CLOSE is skipped.")
-        app.wait_console('EVENT OnNativeAppHide null')
-        self.assertTrue(app.alive())
-        self.assertTrue(all(os.path.exists("/proc/%d" % p) for p in web))
-        self.assertEqual(app.terminate(), 0)
 
     def test_minimum_size_holds_against_a_resize(self):
         app = self.launch(url=page_url("events.html"), args=["--show-on-launch"])
@@ -148,24 +135,6 @@ class AboutBoxTest(AppTestCase):
 
 
 class PageTest(AppTestCase):
-    def register_url_recorder(self, app):
-        """A default https handler of the test's own that writes down what it was asked to open."""
-        record = os.path.join(app.home, "opened.txt")
-        script = os.path.join(app.home, "recorder.sh")
-        with open(script, "w") as f:
-            f.write('#!/bin/sh\necho "$1" >> %s\n' % record)
-        os.chmod(script, 0o755)
-        apps = os.path.join(app.env["XDG_DATA_HOME"], "applications")
-        os.makedirs(apps, exist_ok=True)
-        with open(os.path.join(apps, "tvc-recorder.desktop"), "w") as f:
-            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\n"
-                    "MimeType=x-scheme-handler/https;x-scheme-handler/http;\n" % script)
-        os.makedirs(app.env["XDG_CONFIG_HOME"], exist_ok=True)
-        with open(os.path.join(app.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
-            f.write("[Default Applications]\nx-scheme-handler/https=tvc-recorder.desktop\n"
-                    "x-scheme-handler/http=tvc-recorder.desktop\n")
-        return record
-
     def test_console_lines_land_whole_in_the_console_file(self):
         app = self.launch(url=page_url("events.html"))
         app.wait_console('hello 42 {"a":1}')
@@ -174,7 +143,7 @@ class PageTest(AppTestCase):
     def test_popup_outside_the_domain_list_opens_in_the_default_browser(self):
         app = App(self.display, url=page_url("events.html") + "?action=popup-outside")
         self.apps.append(app)
-        record = self.register_url_recorder(app)
+        record = app.register_url_recorder()
         app.start()
         wait_for(lambda: os.path.exists(record), what="the default browser to be asked")
         with open(record) as f:

@@ -162,6 +162,31 @@ class App:
         with open(path, "w") as f:
             f.write("a file where a folder should be")
 
+    def register_url_recorder(self, schemes=("https", "http")):
+        """A default handler of the test's own for `schemes` that writes down what it was asked to
+        open (one address a line); returns the record's path."""
+        record = os.path.join(self.home, "opened.txt")
+        script = os.path.join(self.home, "recorder.sh")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\necho "$1" >> %s\n' % record)
+        os.chmod(script, 0o755)
+        apps = os.path.join(self.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(apps, exist_ok=True)
+        mime = ["x-scheme-handler/" + s for s in schemes]
+        with open(os.path.join(apps, "tvc-recorder.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\nMimeType=%s;\n"
+                    % (script, ";".join(mime)))
+        os.makedirs(self.env["XDG_CONFIG_HOME"], exist_ok=True)
+        with open(os.path.join(self.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\n" + "".join("%s=tvc-recorder.desktop\n" % m for m in mime))
+        return record
+
+    def opened_urls(self, record):
+        if not os.path.exists(record):
+            return []
+        with open(record) as f:
+            return f.read().split()
+
     # --- the process
     def start(self):
         self.logs_before_start = set(self.log_files(""))

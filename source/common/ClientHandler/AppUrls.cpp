@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 
+#include "common/AppInfo.h"
 #include "common/CommandLine.h"
 
 namespace tvc {
@@ -40,6 +41,16 @@ std::string GetDefaultStartUrlPrefix() {
 
 std::string GetWSConfigFileURL() {
     return FolderSwitchOr("config-base-url", kDefaultConfigBaseURL) + kWSConfigFileName;
+}
+
+std::string GetWebSiteURL() {
+    std::string value = GetGlobalCommandLine()->GetSwitchValue("web-site-url");
+    return value.empty() ? kDefaultWebSiteURL : value;
+}
+
+std::string GetDefaultHelpURL() {
+    std::string value = GetGlobalCommandLine()->GetSwitchValue("help-url");
+    return value.empty() ? kDefaultHelpURL : value;
 }
 
 void ResetAppUrlsForTesting() {

@@ -12,6 +12,9 @@ inline constexpr const char* kDefaultStartUrlPrefix =
     "https://www.tavisto.example/desktop/index?locale=";
 inline constexpr const char* kDefaultConfigBaseURL =
     "https://config.tavisto.example/config/type/services/product/ws-retail/version/";
+// A public page about network ports: what the port-failure dialog's Help opens by default.
+inline constexpr const char* kDefaultHelpURL =
+    "https://en.wikipedia.org/wiki/Port_(computer_networking)";
 inline constexpr const char* kAppcastFileName = "Appcast.json";
 inline constexpr const char* kWSConfigFileName = "1.0.0.0.json";
 
@@ -24,6 +27,10 @@ void SetAppcastDirectoryURL(const std::string& url);
 std::string GetDefaultStartUrlPrefix();
 // "--config-base-url" (a folder address) or the default, followed by the configuration file name.
 std::string GetWSConfigFileURL();
+// "--web-site-url" or the maker's web site: what the tray's first item opens.
+std::string GetWebSiteURL();
+// "--help-url" or kDefaultHelpURL: used when the port list brought no help address.
+std::string GetDefaultHelpURL();
 // Forget a run-time appcast folder (tests).
 void ResetAppUrlsForTesting();
 }  // namespace tvc

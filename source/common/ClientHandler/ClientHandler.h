@@ -204,6 +204,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
     // Counts a closed browser; ends the loop exactly once when none is left.
     void ReleaseLiveBrowser();
+    const MainThreadPoster& GetMainThreadPoster() const { return m_postToMainThread; }
 
     int m_minimumWindowWidth = 0;
     int m_minimumWindowHeight = 0;

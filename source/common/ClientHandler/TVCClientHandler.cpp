@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/UrlPolicy.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
@@ -51,19 +52,54 @@ void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
     ReleaseLiveBrowser();
 }
 
+void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes) {
+    m_messageBoxes = std::move(boxes);
+}
+
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
-    // The "ports unavailable" message box belongs to the shell; it is shown from here once it
-    // exists.
-    TVC_LOG_ERROR("%s : the inter-app messaging module failed to listen on every port",
-                  "CTVCClientHandler::HandleInterAppMessagingModuleFailure");
+    static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
+    TVC_LOG_WARN("%s : ++\n", fn);
+    const auto& post = GetMainThreadPoster();
+    std::weak_ptr<ClientHandler> weak = weak_from_this();
+    auto show = [weak] {
+        if (auto self = weak.lock())
+            static_cast<CTVCClientHandler&>(*self).ShowPortFailureMessageBox();
+    };
+    if (post)
+        post(std::move(show));
+    else
+        TVC_LOG_ERROR("%s : no main-thread poster, the dialog cannot be shown", fn);
+    TVC_LOG_WARN("%s : --\n", fn);
+}
+
+void CTVCClientHandler::ShowPortFailureMessageBox() {
+    static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
+    // The port list's help address, else the default; only addresses that may leave the program.
+    std::string helpUrl = GetWSHelpUrl();
+    if (helpUrl.empty()) helpUrl = GetDefaultHelpURL();
+    if (!IsExternallyOpenableUrl(helpUrl)) {
+        TVC_LOG_ERROR("%s : refused the help address %s; %s is offered instead", fn,
+                      helpUrl.c_str(), kDefaultHelpURL);
+        helpUrl = kDefaultHelpURL;
+    }
+    if (!m_messageBoxes) {
+        TVC_LOG_ERROR("%s : no message boxes to show the dialog with", fn);
+        return;
+    }
+    auto self = std::static_pointer_cast<CTVCClientHandler>(shared_from_this());
+    if (!m_messageBoxes->ShowMessageBox(kPortFailureTitle, kPortFailureMessage,
+                                        platform::IMessageBoxes::kTypePortFailure, helpUrl,
+                                        std::weak_ptr<GUIUtils::IMessageBoxEventsListner>(self)))
+        TVC_LOG_ERROR("%s : the dialog could not be shown", fn);
 }
 
 void CTVCClientHandler::HandleMessageBoxEvent(int eventType) {
     static const char* fn = "CTVCClientHandler::HandleMessageBoxEvent";
-    if (eventType != kMessageBoxEventCloseApplication) {
+    TVC_LOG_WARN("%s : ++\n", fn);
+    if (eventType == kMessageBoxEventCloseApplication)
+        CAppWindowUtil::PerformUserWindowClose(GetMainHwnd());
+    else
         TVC_LOG_WARN("%s recived event type = %u\n", fn, static_cast<unsigned>(eventType));
-        return;
-    }
-    CAppWindowUtil::PerformUserWindowClose(GetMainHwnd());
+    TVC_LOG_WARN("%s : --\n", fn);
 }
 }  // namespace tvc

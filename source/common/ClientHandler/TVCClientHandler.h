@@ -3,27 +3,39 @@
 #pragma once
 
 #include "common/ClientHandler/ClientHandler.h"
+#include "platform/MessageBox.h"
 
 namespace tvc {
-// Main thread, like its base.
-class CTVCClientHandler : public ClientHandler {
+// Main thread, like its base, unless a comment says otherwise.
+class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEventsListner {
   public:
     static constexpr int kMinimumWindowWidth = 400;
     static constexpr int kMinimumWindowHeight = 300;
     static constexpr const char* kStartPageFileName = "cef_js_app.html";
     // The message-box event that means "close the application".
     static constexpr int kMessageBoxEventCloseApplication = 2;
+    static constexpr const char* kPortFailureTitle = "Tavisto for Web : ports unavailable/blocked.";
+    static constexpr const char* kPortFailureMessage =
+        "Your Tavisto for Web cannot access the required port(s) for network communication."
+        "                                    "
+        "Please ensure that port # 51001 is available and relaunch the application.";
 
     CTVCClientHandler();
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;
     void OnBeforeClose(engine::BrowserRef browser) override;
+    // Where the port-failure dialog is shown.
+    void SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes);
+    // Any thread (the listener's reports it): the port-failure dialog, shown on the main thread.
     void HandleInterAppMessagingModuleFailure() override;
-    // From the port-failure message box (GUIUtils::IMessageBoxEventsListner in the original).
-    void HandleMessageBoxEvent(int eventType);
+    // From the port-failure dialog: its close quits the application.
+    void HandleMessageBoxEvent(int eventType) override;
 
   private:
+    void ShowPortFailureMessageBox();
+
+    std::shared_ptr<platform::IMessageBoxes> m_messageBoxes;
     std::string m_missingStartPage;  // logged once the log file exists
 };
 }  // namespace tvc

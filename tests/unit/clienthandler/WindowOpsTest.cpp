@@ -1,4 +1,7 @@
 // Window operations, full screen and the window façade.
+#include <mutex>
+#include <thread>
+
 #include "Fakes.h"
 #include "common/AppHelper.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
@@ -149,5 +152,76 @@ TEST_F(WindowOpsTest, MessageBoxCloseEventClosesTheApplication) {
     EXPECT_TRUE(window->calls.empty());
     handler->HandleMessageBoxEvent(CTVCClientHandler::kMessageBoxEventCloseApplication);
     EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose"}));
+}
+
+struct FakeMessageBoxes : platform::IMessageBoxes {
+    struct Shown {
+        std::string title, message, helpUrl;
+        int type;
+        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener;
+    };
+    std::vector<Shown> shown;
+    bool ShowMessageBox(const std::string& title, const std::string& message, int type,
+                        const std::string& helpUrl,
+                        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) override {
+        shown.push_back({title, message, helpUrl, type, std::move(listener)});
+        return true;
+    }
+};
+
+TEST_F(WindowOpsTest, PortFailureFromTheListenerThreadShowsTheDialogOnTheMainThread) {
+    const struct {
+        const char* helpSwitch;
+        const char* offered;
+    } cases[] = {
+        {nullptr, kDefaultHelpURL},
+        {"--help-url=https://help.example/ports", "https://help.example/ports"},
+        {"--help-url=file:///etc/passwd", kDefaultHelpURL},  // never handed to the desktop
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.helpSwitch ? c.helpSwitch : "no switch");
+        SetSwitches(c.helpSwitch ? std::vector<std::string>{c.helpSwitch}
+                                 : std::vector<std::string>{});
+        MakeHandler();
+        auto boxes = std::make_shared<FakeMessageBoxes>();
+        handler->SetMessageBoxes(boxes);
+        std::mutex lock;
+        std::vector<std::function<void()>> posted;
+        handler->SetMainThreadPoster([&](std::function<void()> task) {
+            std::lock_guard<std::mutex> guard(lock);
+            posted.push_back(std::move(task));
+        });
+        std::thread([this] { handler->HandleInterAppMessagingModuleFailure(); }).join();
+        ASSERT_TRUE(boxes->shown.empty());
+        ASSERT_EQ(posted.size(), 1u);
+        posted[0]();
+        ASSERT_EQ(boxes->shown.size(), 1u);
+        const auto& box = boxes->shown[0];
+        EXPECT_EQ(box.title, "Tavisto for Web : ports unavailable/blocked.");
+        EXPECT_EQ(box.message,
+                  "Your Tavisto for Web cannot access the required port(s) for network "
+                  "communication." +
+                      std::string(36, ' ') +
+                      "Please ensure that port # 51001 is available and relaunch the application.");
+        EXPECT_EQ(box.type, 1);
+        EXPECT_EQ(box.helpUrl, c.offered);
+
+        window->calls.clear();
+        box.listener.lock()->HandleMessageBoxEvent(2);
+        EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose"}));
+        EXPECT_TRUE(CAppHelper::GetIsApplicationWindowCloseExpected());
+    }
+}
+
+TEST_F(WindowOpsTest, PortFailureReportedAsTheHandlerGoesAwayShowsNothing) {
+    auto boxes = std::make_shared<FakeMessageBoxes>();
+    handler->SetMessageBoxes(boxes);
+    std::vector<std::function<void()>> posted;
+    handler->SetMainThreadPoster([&](std::function<void()> task) { posted.push_back(task); });
+    handler->HandleInterAppMessagingModuleFailure();
+    handler.reset();
+    ASSERT_EQ(posted.size(), 1u);
+    posted[0]();
+    EXPECT_TRUE(boxes->shown.empty());
 }
 }  // namespace tvc::test

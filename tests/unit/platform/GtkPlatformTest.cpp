@@ -3,19 +3,27 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RectPrinter.h"
 #include "platform/MinimumSize.h"
+#include "platform/SingleInstance.h"
 #include "platform/SplashLayout.h"
 #include "platform/gtk/AboutBox.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/InstanceActivation.h"
+#include "platform/gtk/MessageBox.h"
 #include "platform/gtk/SplashScreen.h"
 
 // Last: Xlib's macros (None, Bool, Status) clash with the test framework's names.
@@ -275,5 +283,91 @@ TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
         setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
     else
         unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+std::vector<GtkWindow*> WindowsTitled(const char* title) {
+    std::vector<GtkWindow*> found;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), title) == 0)
+            found.push_back(GTK_WINDOW(l->data));
+    g_list_free(tops);
+    return found;
+}
+
+struct RecordingListener : GUIUtils::IMessageBoxEventsListner {
+    std::vector<int> events;
+    void HandleMessageBoxEvent(int eventType) override { events.push_back(eventType); }
+};
+
+TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
+    const char* caption = "Tavisto for Web : ports unavailable/blocked.";
+    std::vector<std::string> opened;
+    CGtkMessageBoxes boxes([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    auto listener = std::make_shared<RecordingListener>();
+    auto show = [&] {
+        return boxes.ShowMessageBox("t", "m", IMessageBoxes::kTypePortFailure,
+                                    "https://help.example/ports", listener);
+    };
+    EXPECT_FALSE(boxes.ShowMessageBox("t", "m", 7, "", listener));  // no such dialog
+    ASSERT_TRUE(show());
+    ASSERT_TRUE(show());
+    ASSERT_EQ(WindowsTitled(caption).size(), 1u);
+    GtkWindow* box = WindowsTitled(caption)[0];
+    EXPECT_FALSE(gtk_window_get_modal(box));
+    EXPECT_EQ(gtk_window_get_transient_for(box), nullptr);
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(box)); }));
+
+    gtk_dialog_response(GTK_DIALOG(box), 1004);  // Help
+    EXPECT_EQ(opened, std::vector<std::string>{"https://help.example/ports"});
+    EXPECT_TRUE(listener->events.empty());
+    EXPECT_EQ(WindowsTitled(caption).size(), 1u);
+
+    gtk_bindings_activate(G_OBJECT(box), GDK_KEY_Escape, static_cast<GdkModifierType>(0));
+    EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
+    EXPECT_EQ(listener->events, std::vector<int>{GUIUtils::IMessageBoxEventsListner::kEventClosed});
+
+    ASSERT_TRUE(show());  // a closed box makes room for the next one
+    EXPECT_EQ(WindowsTitled(caption).size(), 1u);
+}
+
+TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindow) {
+    char tmpl[] = "/tmp/tvc-act-XXXXXX";
+    const std::string folder = mkdtemp(tmpl);
+    chmod(folder.c_str(), 0755);  // others may reach the socket file: only it and the uid guard
+    const std::string path = folder + "/TVC_Mutex.sock";
+    int activations = 0;
+    {
+        CInstanceActivationListener listener(path, [&] { ++activations; });
+        ASSERT_TRUE(listener.IsListening());
+
+        if (getuid() == 0) {
+            const pid_t child = fork();
+            if (child == 0) {
+                if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+                _exit(RequestInstanceActivation(path, 500) ? 1 : 0);
+            }
+            int status = -1;
+            ASSERT_TRUE(RunUntil([&] { return waitpid(child, &status, WNOHANG) == child; }));
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            EXPECT_EQ(activations, 0);
+        }
+
+        bool answered = false;
+        std::atomic<bool> done{false};
+        std::thread asker([&] {
+            answered = RequestInstanceActivation(path, 3000);
+            done = true;
+        });
+        RunUntil([&] { return done.load(); }, 4000);
+        asker.join();
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(activations, 1);
+    }
+    EXPECT_FALSE(RequestInstanceActivation(path, 500));  // nobody listens once it is gone
+    rmdir(folder.c_str());
 }
 }  // namespace

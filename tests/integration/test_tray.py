@@ -1,0 +1,155 @@
+"""The tray icon and its menu as a tray host on the session bus sees them, the close box with and
+without such a host, and a second launch."""
+import os
+import unittest
+
+from bridge_support import active_window
+from tvc_harness import App, AppTestCase, page_url, wait_for
+from tray_support import Watcher
+
+WEB_SITE = "https://www.example.org:8443/desk"
+ARGS = ["--show-on-launch", "--web-site-url=" + WEB_SITE, "--ws-ports=%d" % 1]
+
+
+def wm_state(app, wid):
+    """"Normal", "Iconic" or "Withdrawn" (also when the window manager dropped the property)."""
+    out = app.xprop(wid, "WM_STATE")
+    for state in ("Normal", "Iconic", "Withdrawn"):
+        if state in out:
+            return state
+    return "Withdrawn"
+
+
+def wait_tray_host(app):
+    """The program has seen the host (said on standard error until its log file exists)."""
+    wait_for(lambda: "CTrayHostWatch : tray host present" in app.log_text() + app.stderr(),
+             what="the program to see the tray host")
+
+
+def shown(app):
+    wid = app.window_id()
+    wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
+    return wid
+
+
+class TrayTestCase(AppTestCase):
+    window_manager = True
+
+    def setUp(self):
+        super().setUp()
+        self.watcher = None
+
+    def tearDown(self):
+        super().tearDown()
+        if self.watcher:
+            self.watcher.close()
+
+    def start_watcher(self):
+        self.watcher = Watcher()
+        return self.watcher
+
+    def about_windows(self, app):
+        out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                               "--name", "^About$")
+        return out.split()
+
+
+class TrayItemTest(TrayTestCase):
+    def test_item_has_the_tooltip_the_icon_and_the_three_items_in_order(self):
+        self.start_watcher()
+        app = self.launch(url=page_url("events.html"), args=ARGS)
+        item = self.watcher.wait_item()
+        props = item.properties()
+        self.assertEqual(props["Title"], "TavistoForWeb")
+        self.assertEqual(props["Status"], "Active")
+        # A host finds the picture by its name in the item's own folder.
+        self.assertTrue(os.path.isfile(os.path.join(props["IconThemePath"], props["IconName"] + ".png")))
+        labels = [label for _, label in wait_for(item.menu, what="the menu")]
+        self.assertEqual(labels, ["Open www.example.org", "Quit", "About Tavisto for Web"])
+        self.assertTrue(app.alive())
+
+    def test_open_item_opens_the_web_site_in_the_default_browser(self):
+        self.start_watcher()
+        app = App(self.display, url=page_url("events.html"), args=ARGS)
+        self.apps.append(app)
+        record = app.register_url_recorder()
+        app.start()
+        app.wait_console("PAGE ready")
+        self.watcher.wait_item().click("Open www.example.org")
+        opened = wait_for(lambda: app.opened_urls(record), what="the default browser to be asked")
+        self.assertEqual(opened, [WEB_SITE + "/?tvb_launched_from_sys_tray=true"])
+        app.wait_console("EVENT OnTrayIconMenuOpenBrowser null")
+
+    def test_about_item_opens_one_about_box_and_quit_item_ends_the_program(self):
+        self.start_watcher()
+        app = self.launch(url=page_url("events.html"), args=ARGS)
+        shown(app)
+        item = self.watcher.wait_item()
+        item.click("About Tavisto for Web")
+        wait_for(lambda: self.about_windows(app), what="the About box")
+        item.click("About Tavisto for Web")  # refused while the box is up
+        app.wait_log("CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT Failed! : preconditions not satisfied.")
+        self.assertEqual(len(self.about_windows(app)), 1)
+        item.click("Quit")
+        self.assertEqual(app.proc.wait(30), 0)
+        with open(app.prefs) as f:
+            self.assertIn("[windowpos]", f.read())
+
+
+class CloseBoxTest(TrayTestCase):
+    def test_close_box_hides_the_window_while_a_tray_host_is_there(self):
+        self.start_watcher()
+        app = self.launch(url=page_url("events.html"), args=ARGS)
+        wid = shown(app)
+        app.wait_console("PAGE ready")
+        self.watcher.wait_item()
+        wait_tray_host(app)
+        web = wait_for(app.web_process_pids, what="the web process")
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: wm_state(app, wid) == "Withdrawn", what="the window hidden")
+        app.wait_console("EVENT OnNativeAppHide null")
+        self.assertTrue(app.alive())
+        self.assertTrue(all(os.path.exists("/proc/%d" % p) for p in web))
+        self.assertEqual(app.terminate(), 0)
+
+    def test_without_a_tray_host_the_close_box_minimises_until_a_host_appears(self):
+        app = self.launch(url=page_url("events.html"), args=ARGS)
+        wid = shown(app)
+        app.wait_console("PAGE ready")
+        for _ in range(2):
+            self.display.run("wmctrl", "-i", "-c", wid)
+            wait_for(lambda: wm_state(app, wid) == "Iconic", what="the window minimised")
+            app.wait_console("EVENT OnNativeAppHide null")
+            self.display.run("wmctrl", "-i", "-a", wid)
+            wait_for(lambda: wm_state(app, wid) == "Normal", what="the window back")
+        self.assertTrue(app.alive())
+        self.assertEqual(app.log_text().count("no tray host on the session bus"), 1)
+
+        self.start_watcher()
+        wait_tray_host(app)
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: wm_state(app, wid) == "Withdrawn", what="the window hidden")
+        self.assertTrue(app.alive())
+
+
+class SecondLaunchTest(TrayTestCase):
+    def test_second_launch_brings_the_hidden_window_back_and_exits_with_1(self):
+        self.start_watcher()
+        first = self.launch(url=page_url("events.html"), args=ARGS)
+        wid = shown(first)
+        first.wait_console("PAGE ready")
+        wait_tray_host(first)
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: wm_state(first, wid) == "Withdrawn", what="the window hidden")
+
+        second = App(self.display, home=first.home, url=page_url("events.html"), args=ARGS)
+        self.apps.append(second)
+        self.assertEqual(second.run_to_end(), 1)
+        wait_for(lambda: wm_state(first, wid) == "Normal", what="the first window back")
+        wait_for(lambda: active_window(self.display) == int(wid), what="the first window active")
+        self.assertIn("brought to the front", second.stderr())
+        self.assertTrue(first.alive())
+
+
+if __name__ == "__main__":
+    unittest.main()
