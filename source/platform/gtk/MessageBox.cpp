@@ -50,6 +50,7 @@ GtkWidget* CMessageBox::PerformMessageBoxShow(std::unique_ptr<CMessageBox> box) 
     gtk_window_set_title(window, kPortFailureCaption);
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    gtk_container_set_border_width(GTK_CONTAINER(dialog), 6);
     if (auto icon = tvc::platform::gtk::LoadResourcePicture(tvc::platform::gtk::kAppIconPicture))
         gtk_window_set_icon(window, icon.get());
 
