@@ -49,7 +49,17 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
         });
     g_handler->SetMessageBoxes(m_messageBoxes);
     m_trayHostWatch = std::make_unique<platform::gtk::CTrayHostWatch>([this](bool present) {
-        if (present) m_noTrayHostLogged = false;
+        if (present) {
+            m_noTrayHostLogged = false;
+            return;
+        }
+        // Hidden in a tray that has gone, the window could not be brought back: it waits minimised.
+        if (m_window && !m_appWindow->IsVisible() &&
+            !CAppHelper::GetIsApplicationWindowCloseExpected()) {
+            TVC_LOG_WARN(
+                "WndProc : the tray host went away while the window was hidden: minimised");
+            m_appWindow->ShowMinimized();
+        }
     });
 
     // A queued close takes the same road as the window's own close request.

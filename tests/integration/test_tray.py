@@ -102,14 +102,19 @@ class CloseBoxTest(TrayTestCase):
         app = self.launch(url=page_url("events.html"), args=ARGS)
         wid = shown(app)
         app.wait_console("PAGE ready")
-        self.watcher.wait_item()
+        item = self.watcher.wait_item()
         wait_tray_host(app)
         web = wait_for(app.web_process_pids, what="the web process")
         self.display.run("wmctrl", "-i", "-c", wid)
         wait_for(lambda: wm_state(app, wid) == "Withdrawn", what="the window hidden")
         app.wait_console("EVENT OnNativeAppHide null")
+        self.assertEqual(item.properties()["Status"], "Active")  # the way back stays
         self.assertTrue(app.alive())
         self.assertTrue(all(os.path.exists("/proc/%d" % p) for p in web))
+
+        # The host goes away: the hidden window comes back minimised rather than being lost.
+        self.watcher.close()
+        wait_for(lambda: wm_state(app, wid) == "Iconic", what="the window minimised")
         self.assertEqual(app.terminate(), 0)
 
     def test_without_a_tray_host_the_close_box_minimises_until_a_host_appears(self):
