@@ -25,12 +25,16 @@ bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType,
     TVC_LOG_INFO("%s : sub_type : %s\n", fn, subTypePart.str().c_str());
     TVC_LOG_INFO("%s : status : %s\n", fn, statusPart.str().c_str());
     TVC_LOG_INFO("%s : payload : %s\n", fn, payload.str().c_str());
-    TVC_LOG_INFO("%s : request : %s\n", fn, requestPart.str().c_str());
+    // The request may carry cookies: only its size is logged.
+    TVC_LOG_INFO("%s : request : (%zu bytes)\n", fn, request.size());
     TVC_LOG_INFO("%s : tailer : %s\n", fn, tailer.str().c_str());
     result << header.str() << subTypePart.str() << statusPart.str() << payload.str()
            << requestPart.str() << tailer.str();
     out = result.str();
-    TVC_LOG_WARN("%s : JSON response is %s\n", fn, out.c_str());
+    TVC_LOG_WARN("%s : JSON response is %s%s%s\n", fn,
+                 (header.str() + subTypePart.str() + statusPart.str() + payload.str()).c_str(),
+                 ("(request of " + std::to_string(request.size()) + " bytes)").c_str(),
+                 tailer.str().c_str());
     return !out.empty();
 }
 

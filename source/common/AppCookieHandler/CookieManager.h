@@ -1,0 +1,53 @@
+// Replaces the whole contents of the browser's cookie store with the cookies a peer hands over.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/AppCookieHandler/AppCookie.h"
+#include "engine/CookieStore.h"
+
+// Main thread, like the store it drives. The store works asynchronously, so requests are carried
+// out one after another: a request starts once the one before it has been answered, the cookies of
+// the last request are what remains, and the answers come in the order of the requests. Held by a
+// shared pointer: the store's reports reach it through a weak one.
+class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
+  public:
+    static constexpr int kStatusStored = 101;
+    static constexpr int kStatusFailed = 501;
+    using Answer = std::function<void(int status)>;
+
+    // A null store answers every request with 501.
+    explicit CCookieManager(std::shared_ptr<tvc::engine::ICookieStore> store);
+    virtual ~CCookieManager();
+
+    // 101 once the store has been emptied and every cookie stored; 501 otherwise. A request without
+    // a list (one that could not be read) or with a cookie the store must not take (see
+    // MakeCookieRecord) changes nothing. An empty list still empties the store, and is answered
+    // 501.
+    void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
+
+  private:
+    using Done = tvc::engine::ICookieStore::Done;
+    struct Request {
+        std::optional<CAppCookieList> cookies;
+        Answer answer;
+    };
+
+    void RunQueue();
+    void Start(Request& request);
+    void Finish(int status);
+    bool DeleteCookies(Done done);
+    bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
+    // Wraps a step's continuation: a manager released in the meantime makes it a no-op.
+    Done Continue(std::function<void(CCookieManager&, bool)> next);
+
+    const std::shared_ptr<tvc::engine::ICookieStore> m_store;
+    std::deque<Request> m_queue;
+    Answer m_currentAnswer;
+    bool m_busy = false;      // a request is with the store
+    bool m_draining = false;  // RunQueue is on the stack
+};

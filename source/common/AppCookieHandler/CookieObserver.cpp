@@ -1,0 +1,215 @@
+#include "common/AppCookieHandler/CookieObserver.h"
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <cstdio>
+#include <sstream>
+
+#include "common/AppHelper.h"
+#include "common/JSONHelper.h"
+#include "common/LogHelper.h"
+
+namespace pt = boost::property_tree;
+
+namespace {
+constexpr const char* kSetCookies = "setCookies";
+// Ten thousand cookies would be a hundred thousand lines: the first ones are logged one by one.
+constexpr size_t kCookiesLoggedOneByOne = 20;
+
+bool ParseRequest(const char* fn, const std::string& text, pt::ptree& tree) {
+    if (!CJSONHelper::IsNestingWithinLimit(text)) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, "nesting deeper than the allowed limit");
+        return false;
+    }
+    try {
+        std::istringstream stream(text);
+        pt::read_json(stream, tree);
+        return true;
+    } catch (const std::exception& e) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, e.what());
+        return false;
+    }
+}
+
+void AppendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// The request's envelope without its payload, for a response that would be too long to send with
+// the whole request in it. Empty when the request cannot be read.
+std::string EnvelopeOnly(const std::string& request) {
+    pt::ptree tree;
+    if (!ParseRequest("CCookieObserver::EnvelopeOnly", request, tree)) return {};
+    auto member = [&tree](const char* path, const char* key, std::string& out) {
+        if (auto value = tree.get_optional<std::string>(path)) {
+            out += out.back() == '{' ? "" : ",";
+            AppendJsonString(out, key);
+            out += ':';
+            AppendJsonString(out, *value);
+        }
+    };
+    std::string out = "{";
+    member("source", "source", out);
+    member("target", "target", out);
+    std::string message = "{";
+    member("message.type", "type", message);
+    member("message.sub_type", "sub_type", message);
+    message += message.back() == '{' ? "\"payload\":{}}" : ",\"payload\":{}}";
+    out += out.back() == '{' ? "\"message\":" : ",\"message\":";
+    out += message;
+    member("umid", "umid", out);
+    return out + "}";
+}
+}  // namespace
+
+CCookieObserver::CCookieObserver(tvc::engine::BrowserRef browser,
+                                 std::shared_ptr<tvc::engine::ICookieStore> cookieStore)
+    : m_pBrowserRef(std::move(browser)),
+      m_pCookieManager(std::make_shared<CCookieManager>(std::move(cookieStore))) {
+    TVC_LOG_WARN("CCookieObserver:: CTOR ++ \n");
+    TVC_LOG_WARN("CCookieObserver:: CTOR -- \n");
+}
+
+CCookieObserver::~CCookieObserver() {
+    TVC_LOG_WARN("CCookieObserver:: DTOR ++ \n");
+    TVC_LOG_WARN("CCookieObserver:: DTOR -- \n");
+}
+
+void CCookieObserver::SetClientHandler(const std::shared_ptr<tvc::ClientHandler>& handler) {
+    m_clientHandler = handler;
+}
+
+void CCookieObserver::OnInterAppMessageRceive(const std::string& text) {
+    static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
+    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, text.size());
+    bool isNative = false;
+    std::string command;
+    if (!IsMessageTargetedToNativeModule(text, isNative)) {
+        TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
+    } else if (isNative) {
+        TVC_LOG_WARN("%s : processing message.\n", fn);
+        if (!CJSONHelper::QueryJson(text, "message.sub_type", command))
+            TVC_LOG_ERROR("%s Error parsing command name.", fn);
+        else if (command != kSetCookies)
+            TVC_LOG_ERROR("%s Unknown command : messageCommand=%s !!!!!!!", fn,
+                          CLogHelper::Excerpt(command, 128).c_str());
+        else
+            HandleSetCookies(text);
+    }
+    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, text.size());
+}
+
+void CCookieObserver::HandleSetCookies(const std::string& text) {
+    static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
+    TVC_LOG_WARN("%s: Payload received from extension: (%zu bytes)\n", fn, text.size());
+    CAppCookieList cookies;
+    const bool parsed = QueryArrayOfCookieObject(text, cookies);
+    TVC_LOG_WARN("%s: QueryArrayOfJsonObjects returned %u\n", fn, parsed ? 1u : 0u);
+    std::optional<CAppCookieList> list;
+    if (parsed) list = std::move(cookies);
+    // Weak: an observer released before the store has finished (quit) sends nothing.
+    std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
+    m_pCookieManager->ReplaceAllCookies(std::move(list), [weak, text](int status) {
+        if (auto self = weak.lock())
+            static_cast<CCookieObserver&>(*self).SendResponse(text, status);
+    });
+}
+
+void CCookieObserver::SendResponse(const std::string& request, int status) {
+    static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
+    const auto handler = m_clientHandler.lock();
+    std::string response;
+    CAppHelper::CreateInterAppResponceMessage(kSetCookies, request, status, response);
+    TVC_LOG_WARN("%s: sending Native Message with SendStringAsNativeMessage", fn);
+    bool sent = CAppHelper::SendStringAsInterAppMessageViaClinetHandler(handler, response);
+    if (!sent && handler) {
+        // Too long to send with the whole request in it: the peer still hears the status, and the
+        // request's envelope (its "umid" among it) tells it which request is answered.
+        const std::string envelope = EnvelopeOnly(request);
+        if (!envelope.empty() && envelope.size() < request.size()) {
+            TVC_LOG_WARN(
+                "%s: the response (%zu bytes) could not be sent; sending it with the "
+                "request's envelope only",
+                fn, response.size());
+            CAppHelper::CreateInterAppResponceMessage(kSetCookies, envelope, status, response);
+            sent = CAppHelper::SendStringAsInterAppMessageViaClinetHandler(handler, response);
+        }
+    }
+    if (sent)
+        TVC_LOG_WARN("%s: send sucess", fn);
+    else
+        TVC_LOG_ERROR("%s:  SendStringAsNativeMessage call failed.", fn);
+}
+
+bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCookieList& out) {
+    static const char* fn = "CCookieObserver::QueryArrayOfCookieObject";
+    TVC_LOG_INFO("%s : starts", fn);
+    if (text.empty()) {
+        TVC_LOG_ERROR("%s: JSON Message is empty, returning false", fn);
+        return false;
+    }
+    pt::ptree tree;
+    if (!ParseRequest(fn, text, tree)) return false;
+    size_t count = 0;
+    try {
+        for (const auto& entry : tree.get_child("message.payload.domains")) {
+            const pt::ptree& domain = entry.second;
+            const std::string hostURL = domain.get<std::string>("url");
+            TVC_LOG_INFO("%s: hostURL is %s\n", fn, CLogHelper::Excerpt(hostURL, 256).c_str());
+            for (const auto& item : domain.get_child("cookies")) {
+                const pt::ptree& json = item.second;
+                auto cookie = std::make_shared<CAppCookie>();
+                cookie->name = json.get<std::string>("name");
+                cookie->value = json.get<std::string>("value");
+                if (!json.get<bool>("hostOnly")) cookie->domain = json.get<std::string>("domain");
+                cookie->path = json.get<std::string>("path");
+                cookie->secure = json.get<bool>("secure");
+                cookie->httpOnly = json.get<bool>("httpOnly");
+                cookie->session = json.get<bool>("session");
+                if (!cookie->session) cookie->expirationDate = json.get<double>("expirationDate");
+                if (!hostURL.empty()) cookie->hostURL = hostURL;
+                if (count < kCookiesLoggedOneByOne)
+                    TVC_LOG_INFO(
+                        "%s: cookie name=%s, domain=%s, path=%s, value of %zu bytes, secure=%u, "
+                        "httpOnly=%u, session=%u, expirationDate=%.3f\n",
+                        fn, CLogHelper::Excerpt(cookie->name, 128).c_str(),
+                        CLogHelper::Excerpt(cookie->domain, 128).c_str(),
+                        CLogHelper::Excerpt(cookie->path, 128).c_str(), cookie->value.size(),
+                        cookie->secure, cookie->httpOnly, cookie->session, cookie->expirationDate);
+                out.push_back(std::move(cookie));
+                ++count;
+            }
+        }
+    } catch (const pt::ptree_bad_path& e) {
+        TVC_LOG_ERROR("%s: ptree_bad_path exception: %s\n", fn, e.what());
+        return false;
+    } catch (const pt::ptree_bad_data& e) {
+        TVC_LOG_ERROR("%s : ptree_bad_data exception: %s\n", fn, e.what());
+        return false;
+    }
+    TVC_LOG_INFO("%s: %zu cookies are added to the internal vector\n", fn, count);
+    TVC_LOG_INFO("%s :  Return value is %u\n", fn, 1u);
+    return true;
+}
+
+void CCookieObserver::OnInterAppMessageDespatch(const std::string& text) {
+    TVC_LOG_INFO("CCookieObserver::OnInterAppMessageDespatch json: (%zu bytes)\n", text.size());
+}
+
+void CCookieObserver::OnInterAppMessagingListenerExit(bool) {
+    TVC_LOG_WARN("%s %s ++ --", __FILE__, "CCookieObserver::OnInterAppMessagingListenerExit");
+}

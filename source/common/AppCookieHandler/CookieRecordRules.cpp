@@ -1,0 +1,170 @@
+#include "common/AppCookieHandler/CookieRecordRules.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "common/StringUtil.h"
+
+namespace tvc {
+namespace {
+// The store keeps expiry dates between the years 1 and 9999; beyond them a date is held at the end
+// of that range, so a far-future cookie stays persistent instead of turning into a session cookie.
+constexpr double kEarliestExpiry = -62135596800.0;  // 0001-01-01T00:00:00Z
+constexpr double kLatestExpiry = 253402300799.0;    // 9999-12-31T23:59:59Z
+
+bool IsControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+// Sent back as "name=value; ..." in a Cookie header: a ';' would smuggle a second cookie in and a
+// line break a second header.
+bool HasForbidden(const std::string& text, const char* alsoForbidden) {
+    return std::any_of(text.begin(), text.end(), [&](char c) {
+        return IsControl(c) || (c != '\0' && std::strchr(alsoForbidden, c) != nullptr);
+    });
+}
+
+bool IsHostChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+}
+
+bool IsIpLiteral(const std::string& host) {
+    if (host.find(':') != std::string::npos) return true;  // IPv6, brackets already removed
+    return !host.empty() && host.find('.') != std::string::npos &&
+           std::all_of(host.begin(), host.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+}
+
+struct HttpUrl {
+    std::string host;  // lower case, IPv6 without brackets
+    std::string path;  // "/" at least
+};
+
+bool ParseHttpUrl(const std::string& url, HttpUrl& out) {
+    const size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) return false;
+    const std::string scheme = ToLowerAscii(url.substr(0, schemeEnd));
+    if (scheme != "http" && scheme != "https") return false;
+    const size_t authorityStart = schemeEnd + 3;
+    size_t authorityEnd = url.find_first_of("/?#", authorityStart);
+    if (authorityEnd == std::string::npos) authorityEnd = url.size();
+    std::string authority = url.substr(authorityStart, authorityEnd - authorityStart);
+    if (size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    std::string host, port;
+    if (!authority.empty() && authority[0] == '[') {
+        const size_t close = authority.find(']');
+        if (close == std::string::npos) return false;
+        host = authority.substr(1, close - 1);
+        if (close + 1 < authority.size()) {
+            if (authority[close + 1] != ':') return false;
+            port = authority.substr(close + 2);
+        }
+        const bool ipv6Chars = std::all_of(host.begin(), host.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+        });
+        if (host.empty() || !ipv6Chars) return false;
+    } else {
+        const size_t colon = authority.find(':');
+        host = authority.substr(0, colon);
+        if (colon != std::string::npos) port = authority.substr(colon + 1);
+    }
+    host = ToLowerAscii(host);
+    if (host.empty() ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    if (host.find(':') == std::string::npos && !std::all_of(host.begin(), host.end(), IsHostChar))
+        return false;
+    out.host = host;
+    if (authorityEnd < url.size() && url[authorityEnd] == '/') {
+        const size_t pathEnd = url.find_first_of("?#", authorityEnd);
+        out.path = url.substr(authorityEnd, pathEnd == std::string::npos ? std::string::npos
+                                                                         : pathEnd - authorityEnd);
+    } else {
+        out.path = "/";
+    }
+    return true;
+}
+
+// RFC 6265 5.1.4: the address's path up to, not including, its last '/'; "/" when that is empty.
+std::string DefaultPath(const std::string& urlPath) {
+    const size_t last = urlPath.rfind('/');
+    if (last == std::string::npos || last == 0) return "/";
+    return urlPath.substr(0, last);
+}
+
+// The record's domain: the host itself for a host-only cookie, "." + domain for a domain cookie.
+bool ResolveDomain(const std::string& given, const std::string& host, std::string& out,
+                   std::string& reason) {
+    std::string domain = ToLowerAscii(given);
+    if (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
+    if (domain.empty()) {
+        out = host;
+        return true;
+    }
+    const bool ip = IsIpLiteral(host);
+    const bool matches =
+        domain == host || (!ip && host.size() > domain.size() &&
+                           host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+                           host[host.size() - domain.size() - 1] == '.');
+    if (!matches) {
+        reason = "its domain does not match the host of its address";
+        return false;
+    }
+    if (ip || domain.find('.') == std::string::npos) {
+        // An address, or a name without a dot ("localhost", "com"): only its own host, as a host
+        // cookie.
+        if (domain != host) {
+            reason = "its domain is too wide for its address";
+            return false;
+        }
+        out = host;
+        return true;
+    }
+    out = "." + domain;
+    return true;
+}
+}  // namespace
+
+bool MakeCookieRecord(const CAppCookie& cookie, engine::CookieRecord& out, std::string& reason) {
+    HttpUrl url;
+    if (!ParseHttpUrl(cookie.hostURL, url)) {
+        reason = "its address is not an http or https address with a host";
+        return false;
+    }
+    if (cookie.name.empty() && cookie.value.empty()) {
+        reason = "it has neither a name nor a value";
+        return false;
+    }
+    if (HasForbidden(cookie.name, ";=")) {
+        reason = "its name holds a control character, ';' or '='";
+        return false;
+    }
+    if (HasForbidden(cookie.value, ";")) {
+        reason = "its value holds a control character or ';'";
+        return false;
+    }
+    if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes) {
+        reason = "its name and value are longer than 4096 bytes";
+        return false;
+    }
+    if (HasForbidden(cookie.path, ";")) {
+        reason = "its path holds a control character or ';'";
+        return false;
+    }
+    engine::CookieRecord record;
+    if (!ResolveDomain(cookie.domain, url.host, record.domain, reason)) return false;
+    record.name = cookie.name;
+    record.value = cookie.value;
+    record.path =
+        !cookie.path.empty() && cookie.path[0] == '/' ? cookie.path : DefaultPath(url.path);
+    record.secure = cookie.secure;
+    record.httpOnly = cookie.httpOnly;
+    if (!cookie.session && std::isfinite(cookie.expirationDate))
+        record.expires = std::clamp(cookie.expirationDate, kEarliestExpiry, kLatestExpiry);
+    out = std::move(record);
+    return true;
+}
+}  // namespace tvc

@@ -1,0 +1,64 @@
+#include "common/AppWindowHandler/NativeWindowObserver.h"
+
+#include "common/JSONHelper.h"
+#include "common/LogHelper.h"
+
+CNativeWindowObserver::CNativeWindowObserver(tvc::engine::BrowserRef browser)
+    : m_pBrowserRef(std::move(browser)),
+      m_pCAppWindowUtil(std::make_unique<tvc::CAppWindowUtil>()) {
+    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver CTOR ++ \n");
+    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver CTOR -- \n");
+}
+
+CNativeWindowObserver::~CNativeWindowObserver() {
+    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver DTOR ++ \n");
+    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver DTOR -- \n");
+}
+
+void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::ClientHandler> handler) {
+    if (!m_pCAppWindowUtil) {
+        TVC_LOG_ERROR("%s : m_pCAppWindowUtil is NULL!!",
+                      "CNativeWindowObserver::SetClientHandler");
+        return;
+    }
+    m_pCAppWindowUtil->SetClientHandler(std::move(handler));
+}
+
+// Messages are logged by size: a "setCookies" request passes here too, and its values stay out of
+// the log.
+void CNativeWindowObserver::OnInterAppMessageRceive(const std::string& text) {
+    static const char* fn = "CNativeWindowObserver::OnInterAppMessageRceive";
+    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, text.size());
+    bool isNative = false;
+    std::string command;
+    if (!IsMessageTargetedToNativeModule(text, isNative)) {
+        TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
+    } else if (isNative) {
+        TVC_LOG_WARN("%s : processing message.\n", fn);
+        if (!CJSONHelper::QueryJson(text, "message.sub_type", command)) {
+            TVC_LOG_ERROR("%s Error parsing command name.", fn);
+        } else if (command != "bringWindowToFront") {
+            TVC_LOG_ERROR("%s Unknown command : messageCommand=%s", fn,
+                          CLogHelper::Excerpt(command, 128).c_str());
+        } else {
+            TVC_LOG_WARN("%s BringWindowToFront request from extension\n", fn);
+            if (m_pCAppWindowUtil) {
+                m_pCAppWindowUtil->BringWindowToFrontTask(false);
+                TVC_LOG_WARN("%s: BringWindowToFront success\n", fn);
+            } else {
+                TVC_LOG_ERROR("%s: BringWindowToFront failed, g_handler not valid", fn);
+            }
+            TVC_LOG_WARN("%s: BringWindowToFront completed", fn);
+        }
+    }
+    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, text.size());
+}
+
+void CNativeWindowObserver::OnInterAppMessageDespatch(const std::string& text) {
+    TVC_LOG_INFO("CNativeWindowObserver::OnInterAppMessageDespatch json: (%zu bytes)\n",
+                 text.size());
+}
+
+void CNativeWindowObserver::OnInterAppMessagingListenerExit(bool) {
+    TVC_LOG_WARN("%s %s ++ --", __FILE__, "CNativeWindowObserver::OnInterAppMessagingListenerExit");
+}
