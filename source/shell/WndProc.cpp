@@ -9,6 +9,7 @@
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "engine/webkitgtk/WebKitCookieStore.h"
 #include "engine/webkitgtk/WebViewClient.h"
 #include "platform/Placement.h"
 #include "platform/gtk/AboutBox.h"
@@ -117,6 +118,8 @@ void CMainWindowProc::CreateBrowser() {
         if (gtk_main_level() > 0) gtk_main_quit();
         return;
     }
+    g_handler->SetCookieStore(
+        std::make_shared<webkit::CWebKitCookieStore>(m_engine->GetDataManager()));
     m_webView = m_engine->CreateWebView();
     // The splash is the overlay's top layer; the view goes under it.
     gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);

@@ -211,9 +211,9 @@ class RawPeer:
 class InterAppProgram:
     """The program on its own WebSocket port, showing the inter-app test page."""
 
-    def __init__(self, display, page="interapp.html", args=()):
+    def __init__(self, display, page="interapp.html", args=(), url=None):
         self.port = free_port()
-        self.start_url = page_url(page)
+        self.start_url = url or page_url(page)
         self.app = App(display, url=self.start_url, args=["--ws-ports=%d" % self.port] + list(args))
 
     def start(self, timeout=30.0):

@@ -46,6 +46,10 @@ void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> spl
 void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
     m_quitMessageLoop = std::move(quitLoop);
 }
+void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) {
+    m_cookieStore = std::move(store);
+}
+
 void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) {
     m_postToMainThread = std::move(poster);
 }

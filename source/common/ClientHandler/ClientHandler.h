@@ -22,6 +22,7 @@
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
+#include "engine/CookieStore.h"
 #include "engine/Download.h"
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
@@ -29,10 +30,10 @@
 
 class IInterAppMessagingManager;
 class CNativeMsgObserver;
-// Components that join with their own work; until then their places stay empty.
-class CAppQuitHandler;
 class CCookieObserver;
 class CNativeWindowObserver;
+// Components that join with their own work; until then their places stay empty.
+class CAppQuitHandler;
 class CAutoUpdateHandler;
 
 namespace tvc {
@@ -85,6 +86,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     void SetInterAppMessagingManagerFactory(ManagerFactory factory);
     // Builds the update controller with its platform parts; without one there is no updater.
     void SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory);
+    // The browser's cookie store, which the extension's "setCookies" replaces.
+    void SetCookieStore(std::shared_ptr<engine::ICookieStore> store);
     void AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate);
 
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
@@ -107,6 +110,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
         return m_inter_app_msg_manager;
     }
     std::shared_ptr<CNativeMsgObserver> GetNativeMsgObserver() { return m_pNativeMsgObserver; }
+    std::shared_ptr<CCookieObserver> GetCookieObserver() { return m_pCCookieObserver; }
+    std::shared_ptr<CNativeWindowObserver> GetNativeWindowObserver() {
+        return m_pCNativeWindowObserver;
+    }
 
     // ---- engine callbacks, fed by the adapter ----
     virtual void OnAfterCreated(engine::BrowserRef browser);
@@ -255,6 +262,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
     UpdateHandlerFactory m_updateHandlerFactory;
+    std::shared_ptr<engine::ICookieStore> m_cookieStore;
 };
 
 // The manager the client handler created, for the parts of the program that do not hold the

@@ -1,8 +1,10 @@
 // Creation, start and release of the long-lived native components the handler owns.
 #include <mutex>
 
+#include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/AppWindowHandler/NativeWindowObserver.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
@@ -48,11 +50,16 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
         std::lock_guard<std::mutex> lock(g_processManagerLock);
         g_spWebSocketManager = m_inter_app_msg_manager;
     }
-    // The quit handler, the cookie observer and the window observer are created here once they
-    // exist; they subscribe around the native message observer in the order quit, native, cookie,
-    // window.
+    // Created in the order they are notified (ids ascend): quit handler (once it exists), native
+    // message observer, cookie observer, window observer.
     m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL);
     m_inter_app_msg_manager->Subscribe(m_pNativeMsgObserver);
+    m_pCCookieObserver = std::make_shared<CCookieObserver>(GetBrowser(), m_cookieStore);
+    m_pCCookieObserver->SetClientHandler(shared_from_this());
+    m_inter_app_msg_manager->Subscribe(m_pCCookieObserver);
+    m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
+    m_pCNativeWindowObserver->SetClientHandler(shared_from_this());
+    m_inter_app_msg_manager->Subscribe(m_pCNativeWindowObserver);
     TVC_LOG_WARN(
         "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "
         "m_inter_app_msg_manager done.\n");
@@ -140,7 +147,8 @@ void ClientHandler::UnregisterNativeMessageObservers() {
         return;
     }
     if (m_pNativeMsgObserver) m_inter_app_msg_manager->UnSubscribe(m_pNativeMsgObserver);
-    // The cookie and window observers unsubscribe here, after the native one, once they exist.
+    if (m_pCCookieObserver) m_inter_app_msg_manager->UnSubscribe(m_pCCookieObserver);
+    if (m_pCNativeWindowObserver) m_inter_app_msg_manager->UnSubscribe(m_pCNativeWindowObserver);
 }
 
 void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
