@@ -3,7 +3,6 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
-#include <sstream>
 
 #include "common/AppHelper.h"
 #include "common/JSONHelper.h"
@@ -15,21 +14,6 @@ namespace {
 constexpr const char* kSetCookies = "setCookies";
 // Ten thousand cookies would be a hundred thousand lines: the first ones are logged one by one.
 constexpr size_t kCookiesLoggedOneByOne = 20;
-
-bool ParseRequest(const char* fn, const std::string& text, pt::ptree& tree) {
-    if (!CJSONHelper::IsNestingWithinLimit(text)) {
-        TVC_LOG_ERROR("%s :  exception : %s\n", fn, "nesting deeper than the allowed limit");
-        return false;
-    }
-    try {
-        std::istringstream stream(text);
-        pt::read_json(stream, tree);
-        return true;
-    } catch (const std::exception& e) {
-        TVC_LOG_ERROR("%s :  exception : %s\n", fn, e.what());
-        return false;
-    }
-}
 
 void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
@@ -53,7 +37,7 @@ void AppendJsonString(std::string& out, const std::string& text) {
 // the whole request in it. Empty when the request cannot be read.
 std::string EnvelopeOnly(const std::string& request) {
     pt::ptree tree;
-    if (!ParseRequest("CCookieObserver::EnvelopeOnly", request, tree)) return {};
+    if (!CJSONHelper::ParseJsonTree("CCookieObserver::EnvelopeOnly", request, tree)) return {};
     auto member = [&tree](const char* path, const char* key, std::string& out) {
         if (auto value = tree.get_optional<std::string>(path)) {
             out += out.back() == '{' ? "" : ",";
@@ -93,40 +77,39 @@ void CCookieObserver::SetClientHandler(const std::shared_ptr<tvc::ClientHandler>
     m_clientHandler = handler;
 }
 
-void CCookieObserver::OnInterAppMessageRceive(const std::string& text) {
+void CCookieObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
-    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, text.size());
-    bool isNative = false;
-    std::string command;
-    if (!IsMessageTargetedToNativeModule(text, isNative)) {
+    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
+    if (!message.IsTargetRead()) {
         TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
-    } else if (isNative) {
+    } else if (message.IsNative()) {
         TVC_LOG_WARN("%s : processing message.\n", fn);
-        if (!CJSONHelper::QueryJson(text, "message.sub_type", command))
+        if (!message.bHasSubType)
             TVC_LOG_ERROR("%s Error parsing command name.", fn);
-        else if (command != kSetCookies)
+        else if (message.subType != kSetCookies)
             TVC_LOG_ERROR("%s Unknown command : messageCommand=%s !!!!!!!", fn,
-                          CLogHelper::Excerpt(command, 128).c_str());
+                          CLogHelper::Excerpt(message.subType, 128).c_str());
         else
-            HandleSetCookies(text);
+            HandleSetCookies(message);
     }
-    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, text.size());
+    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, message.text.size());
 }
 
-void CCookieObserver::HandleSetCookies(const std::string& text) {
+void CCookieObserver::HandleSetCookies(const SInterAppMessage& message) {
     static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
-    TVC_LOG_WARN("%s: Payload received from extension: (%zu bytes)\n", fn, text.size());
+    TVC_LOG_WARN("%s: Payload received from extension: (%zu bytes)\n", fn, message.text.size());
     CAppCookieList cookies;
-    const bool parsed = QueryArrayOfCookieObject(text, cookies);
+    const bool parsed = message.tree && QueryArrayOfCookieObject(*message.tree, cookies);
     TVC_LOG_WARN("%s: QueryArrayOfJsonObjects returned %u\n", fn, parsed ? 1u : 0u);
     std::optional<CAppCookieList> list;
     if (parsed) list = std::move(cookies);
     // Weak: an observer released before the store has finished (quit) sends nothing.
     std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
-    m_pCookieManager->ReplaceAllCookies(std::move(list), [weak, text](int status) {
-        if (auto self = weak.lock())
-            static_cast<CCookieObserver&>(*self).SendResponse(text, status);
-    });
+    m_pCookieManager->ReplaceAllCookies(
+        std::move(list), [weak, request = message.text](int status) {
+            if (auto self = weak.lock())
+                static_cast<CCookieObserver&>(*self).SendResponse(request, status);
+        });
 }
 
 void CCookieObserver::SendResponse(const std::string& request, int status) {
@@ -157,13 +140,17 @@ void CCookieObserver::SendResponse(const std::string& request, int status) {
 
 bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCookieList& out) {
     static const char* fn = "CCookieObserver::QueryArrayOfCookieObject";
-    TVC_LOG_INFO("%s : starts", fn);
     if (text.empty()) {
         TVC_LOG_ERROR("%s: JSON Message is empty, returning false", fn);
         return false;
     }
     pt::ptree tree;
-    if (!ParseRequest(fn, text, tree)) return false;
+    return CJSONHelper::ParseJsonTree(fn, text, tree) && QueryArrayOfCookieObject(tree, out);
+}
+
+bool CCookieObserver::QueryArrayOfCookieObject(const pt::ptree& tree, CAppCookieList& out) {
+    static const char* fn = "CCookieObserver::QueryArrayOfCookieObject";
+    TVC_LOG_INFO("%s : starts", fn);
     size_t count = 0;
     try {
         for (const auto& entry : tree.get_child("message.payload.domains")) {

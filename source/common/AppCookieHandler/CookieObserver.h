@@ -2,6 +2,7 @@
 // the cookies it hands over, and the extension hears whether that worked.
 #pragma once
 
+#include <boost/property_tree/ptree_fwd.hpp>
 #include <memory>
 #include <string>
 
@@ -26,7 +27,7 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
     // The response goes out through this handler; it is not kept alive by the observer.
     void SetClientHandler(const std::shared_ptr<tvc::ClientHandler>& handler);
 
-    void OnInterAppMessageRceive(const std::string& text) override;
+    void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
 
@@ -34,9 +35,12 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
     // not JSON, a key is missing, a boolean is not true/false/1/0 or a date is not a number;
     // cookies appended before the failure stay in `out`.
     static bool QueryArrayOfCookieObject(const std::string& text, CAppCookieList& out);
+    // The same from a text parsed already.
+    static bool QueryArrayOfCookieObject(const boost::property_tree::ptree& tree,
+                                         CAppCookieList& out);
 
   private:
-    void HandleSetCookies(const std::string& text);
+    void HandleSetCookies(const SInterAppMessage& message);
     void SendResponse(const std::string& request, int status);
 
     const tvc::engine::BrowserRef m_pBrowserRef;  // kept as the other observers do; not used here

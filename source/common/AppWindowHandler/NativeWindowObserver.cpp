@@ -1,6 +1,5 @@
 #include "common/AppWindowHandler/NativeWindowObserver.h"
 
-#include "common/JSONHelper.h"
 #include "common/LogHelper.h"
 
 CNativeWindowObserver::CNativeWindowObserver(tvc::engine::BrowserRef browser)
@@ -26,20 +25,18 @@ void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::ClientHandler>
 
 // Messages are logged by size: a "setCookies" request passes here too, and its values stay out of
 // the log.
-void CNativeWindowObserver::OnInterAppMessageRceive(const std::string& text) {
+void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     static const char* fn = "CNativeWindowObserver::OnInterAppMessageRceive";
-    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, text.size());
-    bool isNative = false;
-    std::string command;
-    if (!IsMessageTargetedToNativeModule(text, isNative)) {
+    TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
+    if (!message.IsTargetRead()) {
         TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
-    } else if (isNative) {
+    } else if (message.IsNative()) {
         TVC_LOG_WARN("%s : processing message.\n", fn);
-        if (!CJSONHelper::QueryJson(text, "message.sub_type", command)) {
+        if (!message.bHasSubType) {
             TVC_LOG_ERROR("%s Error parsing command name.", fn);
-        } else if (command != "bringWindowToFront") {
+        } else if (message.subType != "bringWindowToFront") {
             TVC_LOG_ERROR("%s Unknown command : messageCommand=%s", fn,
-                          CLogHelper::Excerpt(command, 128).c_str());
+                          CLogHelper::Excerpt(message.subType, 128).c_str());
         } else {
             TVC_LOG_WARN("%s BringWindowToFront request from extension\n", fn);
             if (m_pCAppWindowUtil) {
@@ -51,7 +48,7 @@ void CNativeWindowObserver::OnInterAppMessageRceive(const std::string& text) {
             TVC_LOG_WARN("%s: BringWindowToFront completed", fn);
         }
     }
-    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, text.size());
+    TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, message.text.size());
 }
 
 void CNativeWindowObserver::OnInterAppMessageDespatch(const std::string& text) {

@@ -17,7 +17,7 @@ class CNativeWindowObserver : public CInterAppMessageBaseObserver {
 
     void SetClientHandler(std::shared_ptr<tvc::ClientHandler> handler);
 
-    void OnInterAppMessageRceive(const std::string& text) override;
+    void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
 

@@ -7,6 +7,7 @@
 #include "common/AppCookieHandler/CookieRecordRules.h"
 #include "common/AppHelper.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
+#include "common/NativeMessaging/InterAppMessage.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 
 namespace tvc::test {
@@ -287,7 +288,7 @@ class CookieCommandTest : public HandlerTest {
         HandlerTest::SetUp();
         MakeHandler();
         handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>&) { return manager; });
+            [this](const std::vector<unsigned>&, MainThreadPoster) { return manager; });
         handler->CheckNativeMessageListenerIntegrity();
         observer = std::make_shared<CCookieObserver>(nullptr, store);
         observer->SetClientHandler(handler);
@@ -306,7 +307,7 @@ TEST_F(CookieCommandTest, EmptiesTheStoreThenSetsEveryCookieAndAnswers101OnceAll
     const std::string request = SetCookies(
         "[" + Entry("https://a.example/", {CookieJson("a"), CookieJson("b")}) + "," +
         Entry("https://www.b.example/", {CookieJson("c", "b.example"), CookieJson("d")}) + "]");
-    observer->OnInterAppMessageRceive(request);
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(request));
     EXPECT_EQ(store->calls,
               (std::vector<std::string>{"delete"}));  // the sets wait for the deletion
     store->ReportAll();
@@ -327,9 +328,9 @@ TEST_F(CookieCommandTest, AnswersInTheOrderOfTheRequestsAndTheLastOnesCookiesRem
     const std::string unreadable = SetCookies(R"([{"url":"https://a.example/"}])", "2");
     const std::string second =
         SetCookies("[" + Entry("https://a.example/", {CookieJson("two")}) + "]", "3");
-    observer->OnInterAppMessageRceive(first);
-    observer->OnInterAppMessageRceive(unreadable);
-    observer->OnInterAppMessageRceive(second);
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(first));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(unreadable));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(second));
     store->ReportAll();  // the first's deletion
     store->ReportAll();  // the first's cookie
     EXPECT_EQ(manager->sent,
@@ -370,7 +371,7 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
     for (const auto& c : cases) {
         store->calls.clear();
         manager->sent.clear();
-        observer->OnInterAppMessageRceive(c.request);
+        observer->OnInterAppMessageRceive(ParseInterAppMessage(c.request));
         store->ReportAll();
         store->ReportAll();
         EXPECT_EQ(store->calls, c.calls) << c.what;
@@ -380,18 +381,19 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
 
 TEST_F(CookieCommandTest, OtherTargetsAndCommandsAreLeftAlone) {
     const std::string cookies = "[" + Entry("https://a.example/", {CookieJson("a")}) + "]";
-    observer->OnInterAppMessageRceive(SetCookies(cookies, "u", "browser.webapp.js"));
-    observer->OnInterAppMessageRceive(SetCookies(cookies, "u", "TVD.native"));
     observer->OnInterAppMessageRceive(
-        R"({"target":"tvd.native","message":{"sub_type":"bringWindowToFront"}})");
-    observer->OnInterAppMessageRceive("not json");
+        ParseInterAppMessage(SetCookies(cookies, "u", "browser.webapp.js")));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(SetCookies(cookies, "u", "TVD.native")));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        R"({"target":"tvd.native","message":{"sub_type":"bringWindowToFront"}})"));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage("not json"));
     EXPECT_TRUE(store->calls.empty());
     EXPECT_TRUE(manager->sent.empty());
 }
 
 TEST_F(CookieCommandTest, AReleasedObserverSendsNothingWhenTheStoreReportsLate) {
-    observer->OnInterAppMessageRceive(
-        SetCookies("[" + Entry("https://a.example/", {CookieJson("a")}) + "]"));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("a")}) + "]")));
     observer.reset();
     store->ReportAll();
     store->ReportAll();
@@ -403,7 +405,7 @@ TEST_F(CookieCommandTest, WithoutAStoreEveryRequestIsAnswered501) {
     noStore->SetClientHandler(handler);
     const std::string request =
         SetCookies("[" + Entry("https://a.example/", {CookieJson("a")}) + "]");
-    noStore->OnInterAppMessageRceive(request);
+    noStore->OnInterAppMessageRceive(ParseInterAppMessage(request));
     EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(request, 501)}));
 }
 
@@ -413,7 +415,7 @@ TEST_F(CookieCommandTest, AnAnswerTooLongToSendCarriesTheRequestsEnvelopeOnly) {
     for (int i = 0; i < 10; ++i) many.push_back(CookieJson("c" + std::to_string(i)));
     const std::string request =
         SetCookies("[" + Entry("https://a.example/", many) + "]", R"(big \"one\")");
-    observer->OnInterAppMessageRceive(request);
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(request));
     store->ReportAll();
     store->ReportAll();
     const std::string envelope =
@@ -441,8 +443,8 @@ class WindowCommandTest : public HandlerTest {
 
 TEST_F(WindowCommandTest, BringWindowToFrontRaisesAWindowInTheBackgroundOnce) {
     window->foreground = false;
-    observer->OnInterAppMessageRceive(
-        R"({"source":"ext","target":"tvd.native","message":{"type":"request","sub_type":"bringWindowToFront","payload":{}},"umid":"w"})");
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        R"({"source":"ext","target":"tvd.native","message":{"type":"request","sub_type":"bringWindowToFront","payload":{}},"umid":"w"})"));
     EXPECT_EQ(window->calls, (std::vector<std::string>{"ShowMinimized", "SetRect", "Show",
                                                        "ShowNormal", "Show", "Raise"}));
     EXPECT_EQ(handler->updateTriggers, 1);
@@ -450,15 +452,15 @@ TEST_F(WindowCommandTest, BringWindowToFrontRaisesAWindowInTheBackgroundOnce) {
 
 TEST_F(WindowCommandTest, OtherTargetsCommandsAndAForegroundWindowAreLeftAlone) {
     window->foreground = false;
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        R"({"target":"browser.webapp.js","message":{"sub_type":"bringWindowToFront"}})"));
     observer->OnInterAppMessageRceive(
-        R"({"target":"browser.webapp.js","message":{"sub_type":"bringWindowToFront"}})");
-    observer->OnInterAppMessageRceive(
-        R"({"target":"tvd.native","message":{"sub_type":"navigate"}})");
-    observer->OnInterAppMessageRceive(R"({"target":"tvd.native"})");
+        ParseInterAppMessage(R"({"target":"tvd.native","message":{"sub_type":"navigate"}})"));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(R"({"target":"tvd.native"})"));
     EXPECT_TRUE(window->calls.empty());
     window->foreground = true;
-    observer->OnInterAppMessageRceive(
-        R"({"target":"tvd.native","message":{"sub_type":"bringWindowToFront"}})");
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        R"({"target":"tvd.native","message":{"sub_type":"bringWindowToFront"}})"));
     EXPECT_TRUE(window->calls.empty());  // already in front: nothing to do, no update check
     EXPECT_EQ(handler->updateTriggers, 0);
 }

@@ -1,6 +1,8 @@
 // The messaging module as the handler creates and uses it, and the native message observer.
 #include "Fakes.h"
+#include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppHelper.h"
+#include "common/AppWindowHandler/NativeWindowObserver.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
@@ -56,9 +58,13 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(created, 1);
     EXPECT_EQ(manager->starts, 1);
     EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
-    ASSERT_EQ(manager->observers.size(), 1u);
-    EXPECT_EQ(manager->observers[0],
-              std::static_pointer_cast<IInterAppMessageObserver>(handler->GetNativeMsgObserver()));
+    using Observer = std::shared_ptr<IInterAppMessageObserver>;
+    EXPECT_EQ(manager->observers,
+              (std::vector<Observer>{handler->GetNativeMsgObserver(), handler->GetCookieObserver(),
+                                     handler->GetNativeWindowObserver()}));
+    // Notified in the order of their ids.
+    EXPECT_LT(manager->observers[0]->GetObserverId(), manager->observers[1]->GetObserverId());
+    EXPECT_LT(manager->observers[1]->GetObserverId(), manager->observers[2]->GetObserverId());
     EXPECT_EQ(browser->host.downloads.size(), 1u);  // the port-list file, once
     EXPECT_EQ(GetProcessInterAppMessagingManager(), manager);
 
@@ -72,6 +78,8 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_TRUE(manager->observers.empty());
     handler->CleanupRefs();
     EXPECT_EQ(handler->GetNativeMsgObserver(), nullptr);
+    EXPECT_EQ(handler->GetCookieObserver(), nullptr);
+    EXPECT_EQ(handler->GetNativeWindowObserver(), nullptr);
     EXPECT_EQ(manager->cleanups, 1);
     handler->StopNativeMessagingListener();
     EXPECT_EQ(manager->stops, 1);
