@@ -33,30 +33,32 @@ void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
 }
 
+std::string JsonMember(const pt::ptree& tree, const char* path, const char* key) {
+    auto value = tree.get_optional<std::string>(path);
+    if (!value) return {};
+    std::string out;
+    AppendJsonString(out, key);
+    out += ':';
+    AppendJsonString(out, *value);
+    return out;
+}
+
+std::string JsonObject(std::initializer_list<std::string> members) {
+    std::string out;
+    for (const auto& member : members)
+        if (!member.empty()) out += (out.empty() ? "" : ",") + member;
+    return "{" + out + "}";
+}
+
 // The request's envelope without its payload, for a response that would be too long to send with
-// the whole request in it. Empty when the request cannot be read.
-std::string EnvelopeOnly(const std::string& request) {
-    pt::ptree tree;
-    if (!CJSONHelper::ParseJsonTree("CCookieObserver::EnvelopeOnly", request, tree)) return {};
-    auto member = [&tree](const char* path, const char* key, std::string& out) {
-        if (auto value = tree.get_optional<std::string>(path)) {
-            out += out.back() == '{' ? "" : ",";
-            AppendJsonString(out, key);
-            out += ':';
-            AppendJsonString(out, *value);
-        }
-    };
-    std::string out = "{";
-    member("source", "source", out);
-    member("target", "target", out);
-    std::string message = "{";
-    member("message.type", "type", message);
-    member("message.sub_type", "sub_type", message);
-    message += message.back() == '{' ? "\"payload\":{}}" : ",\"payload\":{}}";
-    out += out.back() == '{' ? "\"message\":" : ",\"message\":";
-    out += message;
-    member("umid", "umid", out);
-    return out + "}";
+// the whole request in it.
+std::string EnvelopeOnly(const pt::ptree& request) {
+    const std::string message =
+        JsonObject({JsonMember(request, "message.type", "type"),
+                    JsonMember(request, "message.sub_type", "sub_type"), "\"payload\":{}"});
+    return JsonObject({JsonMember(request, "source", "source"),
+                       JsonMember(request, "target", "target"), "\"message\":" + message,
+                       JsonMember(request, "umid", "umid")});
 }
 }  // namespace
 
@@ -106,24 +108,25 @@ void CCookieObserver::HandleSetCookies(const SInterAppMessage& message) {
     // Weak: an observer released before the store has finished (quit) sends nothing.
     std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
     m_pCookieManager->ReplaceAllCookies(
-        std::move(list), [weak, request = message.text](int status) {
+        std::move(list), [weak, request = message.text, tree = message.tree](int status) {
             if (auto self = weak.lock())
-                static_cast<CCookieObserver&>(*self).SendResponse(request, status);
+                static_cast<CCookieObserver&>(*self).SendResponse(request, tree.get(), status);
         });
 }
 
-void CCookieObserver::SendResponse(const std::string& request, int status) {
+void CCookieObserver::SendResponse(const std::string& request, const pt::ptree* parsed,
+                                   int status) {
     static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
     const auto handler = m_clientHandler.lock();
     std::string response;
     CAppHelper::CreateInterAppResponceMessage(kSetCookies, request, status, response);
     TVC_LOG_WARN("%s: sending Native Message with SendStringAsNativeMessage", fn);
     bool sent = CAppHelper::SendStringAsInterAppMessageViaClinetHandler(handler, response);
-    if (!sent && handler) {
+    if (!sent && handler && parsed) {
         // Too long to send with the whole request in it: the peer still hears the status, and the
         // request's envelope (its "umid" among it) tells it which request is answered.
-        const std::string envelope = EnvelopeOnly(request);
-        if (!envelope.empty() && envelope.size() < request.size()) {
+        const std::string envelope = EnvelopeOnly(*parsed);
+        if (envelope.size() < request.size()) {
             TVC_LOG_WARN(
                 "%s: the response (%zu bytes) could not be sent; sending it with the "
                 "request's envelope only",

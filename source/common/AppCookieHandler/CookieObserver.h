@@ -41,7 +41,9 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
 
   private:
     void HandleSetCookies(const SInterAppMessage& message);
-    void SendResponse(const std::string& request, int status);
+    // `parsed`: the request's parsed form, null when it is not JSON.
+    void SendResponse(const std::string& request, const boost::property_tree::ptree* parsed,
+                      int status);
 
     const tvc::engine::BrowserRef m_pBrowserRef;  // kept as the other observers do; not used here
     const std::shared_ptr<CCookieManager> m_pCookieManager;
