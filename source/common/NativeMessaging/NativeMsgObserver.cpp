@@ -25,9 +25,18 @@ bool CNativeMsgObserver::IsNavigationAllowed(const std::string& url) const {
            (lowered[start.size()] == '?' || lowered[start.size()] == '#');
 }
 
+namespace {
+// A "setCookies" request, whatever its target, carries cookie values: only its size is logged.
+std::string Loggable(const SInterAppMessage& message) {
+    if (message.bHasSubType && message.subType == "setCookies")
+        return "(setCookies, " + std::to_string(message.text.size()) + " bytes)";
+    return CLogHelper::Excerpt(message.text);
+}
+}  // namespace
+
 void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n",
-                 CLogHelper::Excerpt(message.text).c_str());
+                 Loggable(message).c_str());
     if (!message.IsTargetRead()) {
         TVC_LOG_ERROR(
             "CNativeMsgObserver::OnInterAppMessageRceive Engaging IsMessageTargetedToNativeModule "
@@ -41,7 +50,7 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message
         HandleNativeCommand(message);
     }
     TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageRceive -- json: %s\n",
-                 CLogHelper::Excerpt(message.text).c_str());
+                 Loggable(message).c_str());
 }
 
 void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
