@@ -1,5 +1,6 @@
 """Inter-app messages end to end: a WebSocket peer on 127.0.0.1, the real program and its page."""
 import asyncio
+import json
 import unittest
 
 import websockets
@@ -92,6 +93,9 @@ class PageMessagingTest(InterAppTestCase):
                      envelope(target="tvd.native", sub_type="navigate", umid="n-nourl"),
                      envelope(target="tvd.native", sub_type="noSuchCommand", umid="n-unknown")):
             peer.send_text(text)
+        # The cookie command answers every request, one it cannot read with 501.
+        answer = json.loads(peer.recv_message())
+        self.assertEqual((answer["message"]["sub_type"], answer["message"]["status"]), ("setCookies", "501"))
         near_miss = envelope(target="TVD.native", umid="n-case")
         self.assertEqual(round_trips(peer, [near_miss]), [near_miss])
         self.assert_logged("Unknown command : messageCommand=setCookies", "E")
