@@ -1,5 +1,7 @@
 #include "common/AppProps.h"
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "common/FileUtil.h"
@@ -23,6 +25,10 @@ void CAppProps::SetFilePath(const std::string& path) {
 std::string CAppProps::GetFilePath() {
     std::lock_guard<std::mutex> lock(g_pathMutex);
     return g_path;
+}
+
+bool CAppProps::IsStorableValue(const std::string& value) {
+    return !HasLineBreakOrNul(value);
 }
 
 std::string CAppProps::ReadProperty(const std::string& section, const std::string& key) {
@@ -51,7 +57,14 @@ int CAppProps::WriteProperty(const std::string& section, const std::string& key,
         TVC_LOG_ERROR("%s : could not lock %s", "CAppProps::WriteProperty", path.c_str());
         return 0;
     }
-    std::string text = tvc::ReadFile(path).value_or("");
+    int readError = 0;
+    auto existing = tvc::ReadFile(path, &readError);
+    if (!existing && readError != ENOENT) {
+        TVC_LOG_ERROR("%s : %s exists but cannot be read (%s); not replacing it",
+                      "CAppProps::WriteProperty", path.c_str(), std::strerror(readError));
+        return 0;
+    }
+    const std::string text = existing.value_or("");
     if (!tvc::WriteFileAtomically(path, tvc::ini::Update(text, section, key, value))) {
         TVC_LOG_ERROR("%s : could not write %s", "CAppProps::WriteProperty", path.c_str());
         return 0;

@@ -9,8 +9,11 @@ class CAppProps {
     static std::string GetFilePath();
     // The whole value, or "" when the file, section or key is missing.
     static std::string ReadProperty(const std::string& section, const std::string& key);
-    // Non-zero on success. Refuses (0, logged) any argument holding CR, LF or NUL.
+    // Non-zero on success. Refuses (0, logged) any argument holding CR, LF or NUL, and a file that
+    // exists but cannot be read (it is never replaced by one holding only this key).
     // Safe against other threads and processes writing the same file.
     static int WriteProperty(const std::string& section, const std::string& key,
                              const std::string& value);
+    // False for a value that may not go into the file (CR, LF or NUL).
+    static bool IsStorableValue(const std::string& value);
 };

@@ -31,15 +31,19 @@ std::string ReadLink(const std::string& path) {
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
+std::optional<std::string> ReadFile(const std::string& path, int* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        if (error) *error = errno;
+        return std::nullopt;
+    }
     std::string out;
     char buf[16384];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof(buf));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            if (error) *error = errno;
             ::close(fd);
             return std::nullopt;
         }

@@ -8,8 +8,9 @@ namespace tvc {
 // mkdir -p with mode 0700 for new folders; true when the folder exists afterwards.
 bool MakeDirectories(const std::string& path);
 std::string ReadLink(const std::string& path);
-// Whole file, or nullopt when it cannot be read.
-std::optional<std::string> ReadFile(const std::string& path);
+// Whole file, or nullopt when it cannot be read; then `error` (when given) holds errno
+// (ENOENT for a file that does not exist).
+std::optional<std::string> ReadFile(const std::string& path, int* error = nullptr);
 // Writes a temporary file beside `path`, flushes it and renames it over `path`.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);

@@ -22,6 +22,9 @@ CSingleInstanceLock::CSingleInstanceLock(const std::string& name,
     std::string folder = (runtime && runtime[0] == '/') ? std::string(runtime) : fallbackFolder;
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');
     m_path = folder + name;
+    // A fresh account has no per-user folder yet: without it the lock could not be opened, the
+    // first process would run unlocked and a second one would take the lock beside it.
+    if (!folder.empty()) tvc::MakeDirectories(folder.substr(0, folder.size() - 1));
     m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd < 0) return;
     if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {

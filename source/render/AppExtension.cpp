@@ -24,9 +24,14 @@ bool ClientAppExtensionHandler::Execute(const std::string& name,
     if (name == "sendMessage") {
         if ((args.size() == 1 || args.size() == 2) && args[0] && args[0]->IsString()) {
             engine::ProcessMessage message{args[0]->GetStringValue(), {}};
-            if (!message.name.empty()) {
-                if (args.size() == 2 && args[1] && args[1]->IsArray())
-                    message.args = ListFromJSArray(args[1]);
+            const bool argsFit = args.size() != 2 || !args[1] || !args[1]->IsArray() ||
+                                 ListFromJSArray(args[1], message.args);
+            if (!argsFit)
+                TVC_LOG_ERROR(
+                    "ClientAppExtensionHandler::Execute sendMessage : %s : the "
+                    "arguments are too deep or too large",
+                    message.name.c_str());
+            if (!message.name.empty() && argsFit) {
                 if (!browser || !browser->SendProcessMessage(message))
                     TVC_LOG_ERROR(
                         "ClientAppExtensionHandler::Execute sendMessage : %s was not sent",

@@ -7,8 +7,9 @@
 namespace tvc::render {
 
 // An array's entries, index kept: arrays nest, strings, bools, ints and doubles travel as
-// themselves (an integral number as int), anything else leaves a null.
-engine::ListValue ListFromJSArray(const engine::JSValueRef& array);
+// themselves (an integral number as int), anything else leaves a null. False (and `out` empty)
+// when the array is too deep or too large to carry.
+bool ListFromJSArray(const engine::JSValueRef& array, engine::ListValue& out);
 
 // bool, int, double, string and lists as themselves; null as null.
 engine::JSValueRef JSArrayFromList(const engine::JSContextRef& context,

@@ -18,6 +18,13 @@ bool ArgIs(const JSValueList& args, size_t i, JSValue::Type t) {
     return i < args.size() && args[i] && args[i]->GetType() == t;
 }
 
+// A flag as the page's contract reads it: anything but a bool (a missing argument too) is false.
+bool FlagArg(const JSValueList& args, size_t i, const char* fn) {
+    if (ArgIs(args, i, JSValue::Type::Bool)) return args[i]->GetBoolValue();
+    TVC_LOG_WARN("CJavascriptHandler::%s : argument %zu is not a bool, read as false", fn, i);
+    return false;
+}
+
 JSValueRef Bool(const JSContextRef& ctx, bool b) {
     return ctx ? ctx->NewBool(b) : nullptr;
 }
@@ -206,22 +213,12 @@ JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx,
 }
 
 JSValueRef CJavascriptHandler::StickWindowOnTop(const JSContextRef& ctx, const JSValueList& args) {
-    if (!ArgIs(args, 0, JSValue::Type::Bool)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::StickWindowOnTop invalid arguments : a bool is required");
-        return Bool(ctx, false);
-    }
-    return Bool(ctx, Send({msg::kStickWindowOnTop, {args[0]->GetBoolValue()}}));
+    return Bool(ctx, Send({msg::kStickWindowOnTop, {FlagArg(args, 0, "StickWindowOnTop")}}));
 }
 
 JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx,
                                                    const JSValueList& args) {
-    if (!ArgIs(args, 0, JSValue::Type::Bool)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::IsWindowStickyOnTop invalid arguments : a bool is required");
-        return Bool(ctx, false);
-    }
-    return Bool(ctx, Send({msg::kIsWindowStickyOnTop, {args[0]->GetBoolValue()}}));
+    return Bool(ctx, Send({msg::kIsWindowStickyOnTop, {FlagArg(args, 0, "IsWindowStickyOnTop")}}));
 }
 
 JSValueRef CJavascriptHandler::MaximizeWindow(const JSContextRef& ctx, const JSValueList&) {
@@ -234,18 +231,17 @@ JSValueRef CJavascriptHandler::MinimizeWindow(const JSContextRef& ctx, const JSV
 
 JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& ctx,
                                                            const JSValueList& args) {
+    // The page's contract: a missing or non-integer argument reads as 0, and the window comes up.
     int fromTray = 0;
-    if (args.empty()) {
+    if (args.empty())
         TVC_LOG_WARN("%s : no arguments found : argument count is %d \n",
                      "CJavascriptHandler::JSHandle_BringWindowToFront", 0);
-    } else if (!ArgIs(args, 0, JSValue::Type::Int)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_BringWindowToFront invalid arguments : an integer is "
-            "required");
-        return Bool(ctx, false);
-    } else {
+    else if (ArgIs(args, 0, JSValue::Type::Int))
         fromTray = args[0]->GetIntValue();
-    }
+    else
+        TVC_LOG_WARN(
+            "CJavascriptHandler::JSHandle_BringWindowToFront : argument 0 is not an "
+            "integer, read as 0");
     return Bool(ctx, Send({msg::kBringWindowToFront, {fromTray}}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/gtk/InstanceActivation.h"
 #include "shell/AppQuit.h"
+#include "shell/DisplayLoss.h"
 #include "shell/MainWindow.h"
 #include "shell/WndProc.h"
 
@@ -58,12 +60,25 @@ gboolean OnTerminationSignal(gpointer) {
     if (!g_windowProc || !g_windowProc->RequestQuit()) AppQuitMessageLoop();
     return G_SOURCE_CONTINUE;
 }
+
+// The display went away: save what is known without it and leave with a code of our own (GDK's
+// handler would exit with 1, the code of "already running").
+[[noreturn]] void OnDisplayLost() {
+    std::fprintf(stderr, "Tavisto for Web: lost the connection to the display\n");
+    TVC_LOG_ERROR("%s : lost the connection to the display; saving the placement and ending",
+                  "BrowserMain");
+    if (g_windowProc) g_windowProc->SavePlacementWithoutDisplay();
+    CLogHelper::DeInitLogger();
+    ::_exit(eExitDisplayLost);
+}
 }  // namespace
 
 int BrowserMain(int argc, char** argv) {
     // Installed first so a signal during start-up still ends the program through its loop.
     g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
     g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
+    // A closed terminal or a session manager's hang-up: the same road.
+    g_unix_signal_add(SIGHUP, OnTerminationSignal, nullptr);
     tvc::InitializeProductAppInfo();
     InitCommandLine(argc, argv);
     auto commandLine = GetGlobalCommandLine();
@@ -95,6 +110,7 @@ int BrowserMain(int argc, char** argv) {
         return eExitNoDisplay;
     }
     gdk_set_program_class(kWindowClassName);
+    InstallDisplayLossHandler(OnDisplayLost);
 
     std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
     tvc::webkit::EngineStartParams params;

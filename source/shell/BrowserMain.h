@@ -8,6 +8,7 @@ enum ExitCode {
     eExitNoDisplay = 2,
     eExitEngineFailed = 3,
     eExitWindowFailed = 4,
+    eExitDisplayLost = 5,
 };
 int BrowserMain(int argc, char** argv);
 }  // namespace tvc::shell

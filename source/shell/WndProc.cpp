@@ -180,6 +180,12 @@ bool CMainWindowProc::HandleClose() {
     return false;
 }
 
+void CMainWindowProc::SavePlacementWithoutDisplay() {
+    const platform::Rect rect = m_appWindow->LastKnownRect();
+    if (rect.width > 0 && rect.height > 0)
+        platform::SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
+}
+
 gboolean CMainWindowProc::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
     auto* proc = static_cast<CMainWindowProc*>(self);
     return proc->HandleClose() ? TRUE : FALSE;

@@ -13,6 +13,7 @@ import unittest
 
 import websockets
 
+from interapp_support import PageServer
 from tvc_harness import App, Display, free_port, page_url, wait_for  # noqa: F401  (re-exported for the tests)
 
 # Update checks and the port-list download go to a closed loopback port: they fail at once,
@@ -146,15 +147,23 @@ class BridgeCase(unittest.TestCase):
     window_manager = False
     extra_args = ()
     with_peer = False
+    # Served from a loopback web server rather than as a file: file pages are each an origin of
+    # their own, so a page could not reach its sub-frames.
+    served = False
 
     @classmethod
     def setUpClass(cls):
         cls.display = Display(window_manager=cls.window_manager)
         cls.apps = []
         cls.peer = None
+        cls.server = None
         try:
             cls.port = free_port()
-            cls.app = cls.start_app(url=page_url(cls.page) if cls.page else None, port=cls.port)
+            url = page_url(cls.page) if cls.page else None
+            if cls.page and cls.served:
+                cls.server = PageServer()
+                url = cls.server.url(cls.page)
+            cls.app = cls.start_app(url=url, port=cls.port)
             if cls.with_peer:
                 cls.peer = Peer(cls.port)
         except Exception:
@@ -175,6 +184,8 @@ class BridgeCase(unittest.TestCase):
             cls.peer.close()
         for app in reversed(cls.apps):
             app.cleanup()
+        if cls.server:
+            cls.server.close()
         cls.display.close()
 
     def command(self, cmd, *args, timeout=30.0):

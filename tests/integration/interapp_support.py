@@ -324,13 +324,19 @@ class InterAppTestCase(unittest.TestCase):
     """One display and one run of the program per class; the peers a test opens are dropped after it."""
 
     page = "interapp.html"
+    args = ()
+
+    @classmethod
+    def before_start(cls, app):
+        """Subclasses prepare the program's tree here."""
 
     @classmethod
     def setUpClass(cls):
         from tvc_harness import Display
         cls.display = Display()
-        cls.program = InterAppProgram(cls.display, cls.page)
+        cls.program = InterAppProgram(cls.display, cls.page, cls.args)
         try:
+            cls.before_start(cls.program.app)
             cls.program.start()
         except BaseException:
             cls.program.cleanup()

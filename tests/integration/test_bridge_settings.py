@@ -33,7 +33,7 @@ class SettingsTest(BridgeCase):
         self.assertEqual(wait_result(self.app, "set-locale"), [True, True])
         page = wait_result(self.app, "locale-page")
         self.assertEqual((page["from"], page["locale"], page["stored"]), ("starturl", "de_DE", "de_DE"))
-        self.assertIn("ClientHandler::HandleSetLocale : the locale could not be stored; start address left alone",
+        self.assertIn("ClientHandler::HandleSetLocale : the locale holds a line break or NUL; nothing loaded",
                       self.app.log_text())
         self.assertEqual(len(results(self.app)["locale-page"]), 1)
         self.assertRegex(prefs_text(self.app), r"(?im)^locale=de_DE$")

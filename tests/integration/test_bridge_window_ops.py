@@ -138,6 +138,15 @@ class WindowOpsTest(BridgeCase):
         self.command("call", "BringWindowToFront", 1)
         wait_for(lambda: self.app.map_state(self.wid) == "IsViewable", 10, what="the window shown again")
 
+    def test_09_a_size_asked_for_just_before_full_screen_is_kept(self):
+        self.command("call", "SetWindowSize", 900, 700)
+        wait_for(lambda: self.size() == (900, 700), 10, what="900x700")
+        sent = received(self.app, "v8_to_browser.fullscreen")
+        self.assertIs(self.command("sizeThenFullScreen", 1300, 760), True)
+        wait_for(lambda: received(self.app, "v8_to_browser.fullscreen") == sent + 2, 10, what="on and off")
+        self.wait_state("_NET_WM_STATE_FULLSCREEN", False)
+        wait_for(lambda: self.size() == (1300, 760), 10, what="1300x760 after full screen")
+
 
 if __name__ == "__main__":
     unittest.main()

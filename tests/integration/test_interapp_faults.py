@@ -1,5 +1,6 @@
 """Bad input on the inter-app WebSocket: after each fault the program runs on, says what happened
 at the right level, and the active peer's messages still arrive, all of them and in order."""
+import os
 import socket
 import unittest
 
@@ -138,6 +139,25 @@ class BadInputTest(InterAppTestCase):
         wait_for(lambda: self.program.console_count("STATUS 1\r\n") == statuses + established,
                  what="one status per established connection")
         wait_for(lambda: self.program.open_fds() <= fds + 5, timeout=30, what="the dropped connections' descriptors")
+
+
+class ConfiguredSiteTest(InterAppTestCase):
+    """The Origin allow-list follows the configured site: its switches and the stored start address."""
+
+    args = ("--web-site-url=https://site.example:8443/home", "--start-url-prefix=http://prefix.example/d?locale=")
+
+    @classmethod
+    def before_start(cls, app):
+        os.makedirs(os.path.dirname(app.prefs))
+        with open(app.prefs, "w") as f:
+            f.write("[url]\r\nstarturl=https://stored.example/start?x=1\r\n")
+
+    def test_the_configured_sites_may_connect_and_no_other(self):
+        for origin in ("https://site.example:8443", "http://prefix.example", "https://stored.example"):
+            self.assertEqual(self.peer("/ext", origin=origin).wait_closed(), 1008, origin)  # accepted, inactive
+        for origin in ("https://www.tavisto.example", "https://site.example", "http://stored.example",
+                       "https://evil.example"):
+            self.assert_refused(path="/browser", origin=origin)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,11 @@
 """Start-up, single instance, folders, logs, autostart entry and the end of the program."""
 import os
 import shutil
+import signal
 import subprocess
 import unittest
 
-from tvc_harness import App, AppTestCase, EXECUTABLE, free_port, page_url, wait_for
+from tvc_harness import App, AppTestCase, Display, EXECUTABLE, free_port, page_url, wait_for
 
 
 def listening(port):
@@ -41,6 +42,25 @@ class StartupTest(AppTestCase):
         self.assertTrue(first.alive())
         first.window_id()
         self.assertEqual(first.terminate(), 0)
+
+    def test_without_a_runtime_folder_the_lock_is_still_taken_in_a_fresh_tree(self):
+        first = App(self.display, url=page_url("basic.html"))
+        del first.env["XDG_RUNTIME_DIR"]
+        self.apps.append(first)
+        first.start()
+        first.window_id()
+        second = App(self.display, home=first.home, url=page_url("basic.html"))
+        second.env = first.env
+        self.apps.append(second)
+        self.assertEqual(second.run_to_end(), 1)
+        self.assertTrue(first.alive())
+
+    def test_sighup_takes_the_quit_road_of_sigterm(self):
+        app = self.launch(url=page_url("basic.html"))
+        app.wait_log("PRODUCT VERSION 1.2.8.362", prefix="RENDER_PROCESS_LOG_")
+        app.proc.send_signal(signal.SIGHUP)
+        self.assertEqual(app.proc.wait(20), 0)
+        self.assertIn("termination signal received", app.log_text())
 
     def test_sigterm_ends_the_program_with_0_and_its_web_process_with_it(self):
         app = self.launch(url=page_url("basic.html"))
@@ -107,6 +127,26 @@ class AutostartTest(AppTestCase):
         app.wait_log("PRODUCT VERSION 1.2.8.362")
         self.assertIn("cannot create the autostart folder", app.stderr())
         self.assertEqual(app.terminate(), 0)
+
+
+class DisplayLossTest(unittest.TestCase):
+    def test_losing_the_display_exits_with_its_own_code_after_saving_the_placement(self):
+        display = Display()
+        app = App(display, url=page_url("basic.html"), args=["--show-on-launch"])
+        try:
+            app.start()
+            wid = app.window_id()
+            wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
+            display.close()
+            code = app.proc.wait(20)
+            self.assertNotIn(code, (0, 1))
+            self.assertEqual(code, 5)
+            self.assertIn("lost the connection to the display", app.stderr())
+            with open(app.prefs) as f:
+                self.assertIn("[windowpos]", f.read())
+        finally:
+            app.cleanup()
+            display.close()
 
 
 class BadEnvironmentTest(AppTestCase):

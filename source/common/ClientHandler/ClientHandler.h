@@ -220,6 +220,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     bool DispatchChain(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandlePageReady(engine::BrowserRef browser);
+    void ShowCrashPage(engine::IFrame& frame);
     void HandleBringWindowToFrontMessage(const engine::ProcessMessage& message);
     std::string PageDownloadPath(const std::string& suggestedName);
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);

@@ -3,6 +3,8 @@
 
 #include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
+#include "common/AppProps.h"
+#include "common/ClientHandler/AppUrls.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
 #include "common/ClientHandler/ClientHandler.h"
@@ -21,6 +23,11 @@ std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
     const std::vector<unsigned>& ports, MainThreadPoster postToMainThread) {
     auto manager = std::make_shared<CWebSocketsMessagingManager>(std::move(postToMainThread));
     manager->Set_Trial_PortList(ports);
+    // The configured site may open the socket: the web site, the start-address prefix, and the
+    // stored start address, which the page can change while the program runs.
+    manager->SetAllowedWebSiteOrigins({GetWebSiteURL(), GetDefaultStartUrlPrefix()}, [] {
+        return std::vector<std::string>{CAppProps::ReadProperty("url", "starturl")};
+    });
     return manager;
 }
 }  // namespace

@@ -1,4 +1,6 @@
 // What the handler does when the page opens a popup, fails a load, loses its web process or logs.
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 
 #include "common/AppInfo.h"
@@ -78,8 +80,25 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
             "%s : the web process ended %d times within %lld s; not reloading again for now", fn,
             m_crashGuard.RecentReloads() + 1,
             static_cast<long long>(CCrashReloadGuard::kWindow.count()));
+        ShowCrashPage(*frame);
     }
     TVC_LOG_WARN("%s - done with the load", fn);
+}
+
+void ClientHandler::ShowCrashPage(engine::IFrame& frame) {
+    // The window would stay empty otherwise: say so, offer a reload, and reload by itself once the
+    // crash window allows it again (a refresh of the error page needs no timer of ours).
+    const auto wait = std::chrono::ceil<std::chrono::seconds>(m_crashGuard.UntilNextReload());
+    const long long seconds = std::max<long long>(1, wait.count());
+    const std::string start = HtmlEscape(m_StartupURL);
+    std::ostringstream html;
+    html << "<html><head><meta http-equiv=\"refresh\" content=\"" << seconds << ";url=" << start
+         << "\"></head><body bgcolor=\"white\"><h2>The page stopped working.</h2><p><a href=\""
+         << start << "\">Reload</a> (the page reloads by itself in " << seconds
+         << " seconds)</p></body></html>";
+    TVC_LOG_WARN("%s : showing the load-error page; reloading in %lld s",
+                 "ClientHandler::ShowCrashPage", seconds);
+    frame.LoadAlternateHtml(html.str(), m_StartupURL);
 }
 
 bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message,

@@ -57,11 +57,14 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
     const std::string& locale = message.args[0].GetString();
     if (locale.empty()) return;
     TVC_LOG_WARN("%s - Locale is %s", fn, locale.c_str());
-    // A value the preferences refuse (CR, LF, NUL) is not put into an address either.
-    if (!CAppProps::WriteProperty("language", "locale", locale)) {
-        TVC_LOG_ERROR("%s : the locale could not be stored; start address left alone", fn);
+    // A value the preferences refuse (CR, LF, NUL) is not put into an address either; a file that
+    // cannot be written (read-only or full profile) still lets the locale's page load.
+    if (!CAppProps::IsStorableValue(locale)) {
+        TVC_LOG_ERROR("%s : the locale holds a line break or NUL; nothing loaded", fn);
         return;
     }
+    if (!CAppProps::WriteProperty("language", "locale", locale))
+        TVC_LOG_ERROR("%s : the locale could not be stored; loading its page anyway", fn);
     std::string base = CAppProps::ReadProperty("url", "starturl");
     if (base.empty()) base = GetDefaultStartUrlPrefix();
     auto frame = browser ? browser->GetMainFrame() : nullptr;

@@ -8,4 +8,10 @@ bool CCrashReloadGuard::TryAcquireReload() {
     m_reloads.push_back(now);
     return true;
 }
+
+CCrashReloadGuard::Clock::duration CCrashReloadGuard::UntilNextReload() const {
+    if (static_cast<int>(m_reloads.size()) < kMaxReloads) return Clock::duration::zero();
+    const auto left = m_reloads[m_reloads.size() - kMaxReloads] + kWindow - m_now();
+    return left > Clock::duration::zero() ? left : Clock::duration::zero();
+}
 }  // namespace tvc

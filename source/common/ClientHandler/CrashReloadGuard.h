@@ -22,6 +22,8 @@ class CCrashReloadGuard {
     // True (and the reload counted) when another reload is allowed now.
     bool TryAcquireReload();
     int RecentReloads() const { return static_cast<int>(m_reloads.size()); }
+    // How long until TryAcquireReload would allow a reload again (zero when it would now).
+    Clock::duration UntilNextReload() const;
 
   private:
     std::function<Clock::time_point()> m_now;

@@ -28,6 +28,14 @@ bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allo
     return !site.empty() && (lowered == site || lowered == site + "/");
 }
 
+bool IsWebSocketOriginAllowed(const std::string& origin,
+                              const std::vector<std::string>& allowedWebSites) {
+    if (origin.empty() || IsExtensionOrigin(ToLowerAscii(origin))) return true;
+    for (const auto& site : allowedWebSites)
+        if (IsWebSocketOriginAllowed(origin, site)) return true;
+    return false;
+}
+
 bool IsWebSocketHostAllowed(const std::string& host, unsigned listeningPort) {
     const std::string lowered = ToLowerAscii(host);
     const std::string port = ":" + std::to_string(listeningPort);

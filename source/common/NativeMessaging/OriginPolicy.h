@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // "https://WWW.Example.com/path?q" gives "https://www.example.com"; "" when there is no scheme.
 std::string WebOriginOfUrl(const std::string& url);
@@ -9,6 +10,9 @@ std::string WebOriginOfUrl(const std::string& url);
 // An absent Origin (origin empty) and browser-extension origins are allowed, as is the one web
 // site. Every other origin (web pages, "null", file:) is refused.
 bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin);
+// The same with several allowed sites (origins or URLs; URLs are reduced to their origins).
+bool IsWebSocketOriginAllowed(const std::string& origin,
+                              const std::vector<std::string>& allowedWebSites);
 
 // The Host must name loopback with the listening port; anything else may be a DNS-rebinding page.
 bool IsWebSocketHostAllowed(const std::string& host, unsigned listeningPort);

@@ -135,7 +135,7 @@ CWebSocketListener::CWebSocketListener(SWebSocketListenerSettings settings,
       m_sendQueue(std::move(sendQueue)),
       m_sink(std::move(sink)),
       m_postToMainThread(std::move(postToMainThread)),
-      m_strAllowedWebSiteOrigin(m_settings.strAllowedWebSiteOrigin),
+      m_allowedWebSiteOrigins(m_settings.allowedWebSiteOrigins),
       m_endedFuture(m_ended.get_future().share()),
       m_thread([this] { ThreadEntry(); }) {}
 
@@ -153,14 +153,20 @@ bool CWebSocketListener::WaitForEnd(std::chrono::milliseconds timeout) {
     return m_endedFuture.wait_for(timeout) == std::future_status::ready;
 }
 
-void CWebSocketListener::SetAllowedWebSiteOrigin(const std::string& origin) {
+void CWebSocketListener::SetAllowedWebSiteOrigins(std::vector<std::string> origins) {
     std::lock_guard<std::mutex> lock(m_originLock);
-    m_strAllowedWebSiteOrigin = origin;
+    m_allowedWebSiteOrigins = std::move(origins);
 }
 
-std::string CWebSocketListener::GetAllowedWebSiteOrigin() {
-    std::lock_guard<std::mutex> lock(m_originLock);
-    return m_strAllowedWebSiteOrigin;
+std::vector<std::string> CWebSocketListener::GetAllowedWebSiteOrigins() {
+    std::vector<std::string> origins;
+    {
+        std::lock_guard<std::mutex> lock(m_originLock);
+        origins = m_allowedWebSiteOrigins;
+    }
+    if (m_settings.moreWebSiteOrigins)
+        for (auto& origin : m_settings.moreWebSiteOrigins()) origins.push_back(std::move(origin));
+    return origins;
 }
 
 // I/O thread. The sink is held weakly: a manager released meanwhile makes the task a no-op.
@@ -266,7 +272,7 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
     const bool bOriginAllowed =
         origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                       : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigin());
+                       : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigins());
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
     TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(),
                  host.c_str());

@@ -49,7 +49,10 @@ class CWebSocketSendQueue {
 struct SWebSocketListenerSettings {
     int iRunId = 0;  // echoed in HandleListenerExit
     std::vector<unsigned> trialPorts;
-    std::string strAllowedWebSiteOrigin;
+    // Web sites allowed as a handshake Origin, and a source asked at every handshake for more
+    // (on the I/O thread: it must be safe there).
+    std::vector<std::string> allowedWebSiteOrigins;
+    std::function<std::vector<std::string>()> moreWebSiteOrigins;
 };
 
 // Starts its I/O thread on construction; destruction requests a stop and joins the thread.
@@ -72,8 +75,9 @@ class CWebSocketListener {
     // The port listened on; 0 until then.
     unsigned GetActivePort() const { return m_uiActivePort; }
     // Takes effect at the next handshake.
-    void SetAllowedWebSiteOrigin(const std::string& origin);
-    std::string GetAllowedWebSiteOrigin();
+    void SetAllowedWebSiteOrigins(std::vector<std::string> origins);
+    // The list and what the settings' source adds now.
+    std::vector<std::string> GetAllowedWebSiteOrigins();
 
   private:
     friend class CWebSocketListenerLoop;
@@ -87,7 +91,7 @@ class CWebSocketListener {
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<unsigned> m_uiActivePort{0};
     std::mutex m_originLock;
-    std::string m_strAllowedWebSiteOrigin;
+    std::vector<std::string> m_allowedWebSiteOrigins;
     std::promise<void> m_ended;
     std::shared_future<void> m_endedFuture;
     std::thread m_thread;  // last: starts once everything above exists

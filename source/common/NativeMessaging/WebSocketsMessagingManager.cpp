@@ -12,7 +12,7 @@ CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster p
     : m_postToMainThread(std::move(postToMainThread)),
       m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
       m_trialPortList(GetDefaultTrialPortList()),
-      m_strWebSiteOrigin(kDefaultWebSiteOrigin) {}
+      m_webSiteOrigins{kDefaultWebSiteOrigin} {}
 
 // The listeners' destructors join their threads.
 CWebSocketsMessagingManager::~CWebSocketsMessagingManager() = default;
@@ -60,7 +60,8 @@ bool CWebSocketsMessagingManager::StartListenTask() {
     std::weak_ptr<ILibWebSocketsCallbacksHandler> sink =
         std::static_pointer_cast<ILibWebSocketsCallbacksHandler>(self);
     m_pListener = std::make_unique<CWebSocketListener>(
-        SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_strWebSiteOrigin},
+        SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins,
+                                   m_moreWebSiteOrigins},
         m_sendQueue, sink, m_postToMainThread);
     TVC_LOG_WARN("%s : io thread started.", fn);
     return true;
@@ -129,12 +130,17 @@ bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
 }
 
 void CWebSocketsMessagingManager::SetAllowedWebSiteOrigin(const std::string& originOrUrl) {
-    m_strWebSiteOrigin = WebOriginOfUrl(originOrUrl);
-    if (m_pListener) m_pListener->SetAllowedWebSiteOrigin(m_strWebSiteOrigin);
+    SetAllowedWebSiteOrigins({originOrUrl});
 }
 
-std::string CWebSocketsMessagingManager::GetAllowedWebSiteOrigin() {
-    return m_strWebSiteOrigin;
+void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
+    const std::vector<std::string>& sites, std::function<std::vector<std::string>()> more) {
+    m_webSiteOrigins.clear();
+    for (const auto& site : sites)
+        if (std::string origin = WebOriginOfUrl(site); !origin.empty())
+            m_webSiteOrigins.push_back(origin);
+    m_moreWebSiteOrigins = std::move(more);
+    if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);
 }
 
 void CWebSocketsMessagingManager::HandleMessage(const std::string& text) {

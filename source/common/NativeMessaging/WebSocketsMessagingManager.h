@@ -1,6 +1,7 @@
 // The local WebSocket transport of the inter-app messaging manager.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,9 +32,12 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     bool Set_Trial_PortList(const std::vector<unsigned>& list);
     bool Get_Trial_PortList(std::vector<unsigned>& list);
     bool GetActivePort(unsigned& port);
-    // The maker's web site, allowed as a handshake Origin; an URL is reduced to its origin.
+    // The web sites allowed as a handshake Origin (URLs are reduced to their origins): one, or a
+    // list and a source the I/O thread asks at every handshake for more (values that change while
+    // running; it must be safe on that thread).
     void SetAllowedWebSiteOrigin(const std::string& originOrUrl);
-    std::string GetAllowedWebSiteOrigin();
+    void SetAllowedWebSiteOrigins(const std::vector<std::string>& sites,
+                                  std::function<std::vector<std::string>()> more = {});
 
     // 51001-51005, or the "ws-ports" switch when it names at least one valid port.
     static std::vector<unsigned> GetDefaultTrialPortList();
@@ -52,7 +56,8 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     const tvc::MainThreadPoster m_postToMainThread;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     std::vector<unsigned> m_trialPortList;
-    std::string m_strWebSiteOrigin;
+    std::vector<std::string> m_webSiteOrigins;
+    std::function<std::vector<std::string>()> m_moreWebSiteOrigins;
     int m_iLastRunId = 0;
     std::unique_ptr<CWebSocketListener> m_pListener;
     // Listeners whose stop outlasted its bound: joined when their end arrives, or at destruction.

@@ -63,7 +63,12 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     // Every popup must reach the popup policy rather than being blocked silently.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, TRUE);
-    webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
+    // A file: page (the start page included) reads no other local file.
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
+    // A page restored from the back-forward cache keeps its old script context, which the bridge
+    // has already released: such a page would have a `tvd` that does nothing. Pages load afresh.
+    webkit_settings_set_enable_page_cache(settings, FALSE);
     std::string userAgent = webkit_settings_get_user_agent(settings);
     userAgent += " " + params.productToken;
     webkit_settings_set_user_agent(settings, userAgent.c_str());

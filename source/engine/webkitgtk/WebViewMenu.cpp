@@ -1,8 +1,10 @@
 #include "engine/webkitgtk/WebViewMenu.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/ClientHandler/ClientHandler.h"
+#include "common/LogHelper.h"
 #include "platform/gtk/GObjectPtr.h"
 
 namespace tvc::webkit {
@@ -71,10 +73,40 @@ class CWebKitMenuModel final : public engine::IContextMenuModel {
     engine::ContextMenuParams m_params;
 };
 
+std::string ItemLabel(WebKitContextMenuItem* item) {
+    if (webkit_context_menu_item_is_separator(item)) return "-";
+    // The one reader of an item's label, deprecated with GtkAction.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GtkAction* action = webkit_context_menu_item_get_action(item);
+    const char* label = action ? gtk_action_get_label(action) : nullptr;
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    std::string text = label ? label : "?";
+    text.erase(std::remove(text.begin(), text.end(), '_'), text.end());
+    return text;
+}
+
+// The engine adds its own "Inspect Element" with developer extras on; the handler adds the
+// program's, which is the one kept.
+void RemoveEngineInspectItem(WebKitContextMenu* menu) {
+    for (GList* l = webkit_context_menu_get_items(menu); l;) {
+        auto* item = static_cast<WebKitContextMenuItem*>(l->data);
+        l = l->next;
+        if (webkit_context_menu_item_get_stock_action(item) ==
+            WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT)
+            webkit_context_menu_remove(menu, item);
+    }
+    // A separator left at the end would stand before nothing.
+    const guint n = webkit_context_menu_get_n_items(menu);
+    WebKitContextMenuItem* last =
+        n ? webkit_context_menu_get_item_at_position(menu, n - 1) : nullptr;
+    if (last && webkit_context_menu_item_is_separator(last)) webkit_context_menu_remove(menu, last);
+}
+
 gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
                        WebKitHitTestResult* hit, gpointer) {
     auto browser = Context().lookup(view);
     if (!browser) return FALSE;
+    RemoveEngineInspectItem(menu);
     engine::ContextMenuParams params;
     params.typeFlags = engine::CM_TYPEFLAG_PAGE;
     if (hit && webkit_hit_test_result_context_is_link(hit))
@@ -86,6 +118,11 @@ gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* e
     }
     CWebKitMenuModel model(menu, view, params);
     Context().handler->OnBeforeContextMenu(browser, params, model);
+    std::string items;
+    for (GList* l = webkit_context_menu_get_items(menu); l; l = l->next)
+        items +=
+            (items.empty() ? "" : " | ") + ItemLabel(static_cast<WebKitContextMenuItem*>(l->data));
+    TVC_LOG_WARN("%s : %s", "ContextMenu : items", items.c_str());
     return FALSE;  // show the menu
 }
 }  // namespace

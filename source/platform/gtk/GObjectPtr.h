@@ -48,6 +48,11 @@ struct GVariantDeleter {
 };
 using GVariantPtr = std::unique_ptr<GVariant, GVariantDeleter>;
 
+struct GBytesDeleter {
+    void operator()(GBytes* b) const { g_bytes_unref(b); }
+};
+using GBytesPtr = std::unique_ptr<GBytes, GBytesDeleter>;
+
 struct GErrorDeleter {
     void operator()(GError* e) const { g_error_free(e); }
 };

@@ -85,6 +85,8 @@ gboolean GtkAppWindow::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data
     auto* self = static_cast<GtkAppWindow*>(data);
     if (!gtk_widget_get_mapped(GTK_WIDGET(self->m_window))) return FALSE;
     self->UpdateInsets();
+    if (self->m_requested && self->FrameRect() == self->m_requested->rect)
+        self->m_requested.reset();
     if (self->m_placementFixes > 0 && self->m_placement && self->InFreeState() &&
         self->FrameRect() != self->m_placement) {
         --self->m_placementFixes;
@@ -167,6 +169,10 @@ bool GtkAppWindow::IsMinimized() const {
 
 Rect GtkAppWindow::GetRect() const {
     if (!m_window) return {};
+    // X11 applies a resize after the call returns: until the window shows it (or a window manager
+    // had the last word a moment ago), the rectangle asked for is the window's.
+    if (m_requested && g_get_monotonic_time() - m_requested->since < kRequestSettleUs)
+        return m_requested->rect;
     if (auto frame = FrameRect()) return *frame;
     if (m_placement) return *m_placement;
     int x = 0, y = 0, w = 0, h = 0;
@@ -175,8 +181,15 @@ Rect GtkAppWindow::GetRect() const {
     return {x, y, w + m_insets.left + m_insets.right, h + m_insets.top + m_insets.bottom};
 }
 
+Rect GtkAppWindow::LastKnownRect() const {
+    if (m_lastFreeRect) return *m_lastFreeRect;
+    return m_placement.value_or(Rect{});
+}
+
 void GtkAppWindow::SetRect(const Rect& rect) {
     if (!m_window) return;
+    if (gtk_widget_get_mapped(GTK_WIDGET(m_window)) && InFreeState())
+        m_requested = Request{rect, g_get_monotonic_time()};
     m_placement = rect;
     m_lastFreeRect.reset();
     m_placementFixes = 0;

@@ -46,6 +46,9 @@ class GtkAppWindow final : public IAppWindow {
     bool PostFocus() override;
 
     GtkWindow* window() const { return m_window; }
+    // The outer rectangle as last seen in the normal state (or last asked for), without asking the
+    // display: usable once the connection to it is lost.
+    Rect LastKnownRect() const;
 
   private:
     // Window-manager decorations around the content area.
@@ -79,6 +82,13 @@ class GtkAppWindow final : public IAppWindow {
     Insets m_insets;
     std::optional<Rect> m_lastFreeRect;  // the frame at the last move or resize in the normal state
     int m_placementFixes = 0;  // corrections left after a map, once the real decorations are known
+    // A rectangle asked for while mapped, until a configure shows it or kRequestSettleUs passed.
+    struct Request {
+        Rect rect;
+        gint64 since = 0;
+    };
+    static constexpr gint64 kRequestSettleUs = 1000 * 1000;
+    std::optional<Request> m_requested;
     std::deque<std::function<void()>> m_posted;
     guint m_postedSource = 0;
 };

@@ -1,8 +1,12 @@
 // The wire form of a process message's arguments: a GVariant "av" of b, i, d, s, nested av,
-// and an empty "mv" for null. Shared by the browser process and the web-process extension.
+// and an empty "mv" for null. A string that "s" cannot carry whole (one holding U+0000, or bytes
+// that are not UTF-8) travels as "ay", so no text is cut on the way. Shared by the browser process
+// and the web-process extension.
 #pragma once
 
 #include <glib.h>
+
+#include <string>
 
 #include "engine/Value.h"
 
@@ -20,8 +24,12 @@ inline GVariant* ToVariantItem(const engine::Value& v) {
             return g_variant_new_int32(v.GetInt());
         case T::Double:
             return g_variant_new_double(v.GetDouble());
-        case T::String:
-            return g_variant_new_string(v.GetString().c_str());
+        case T::String: {
+            const std::string& s = v.GetString();
+            if (g_utf8_validate_len(s.data(), s.size(), nullptr))
+                return g_variant_new_string(s.c_str());
+            return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, s.data(), s.size(), 1);
+        }
         case T::List:
             return ToVariant(v.GetList());
         case T::Null:
@@ -48,6 +56,12 @@ inline engine::Value FromVariantItem(GVariant* item) {
         return engine::Value(g_variant_get_double(item));
     if (g_variant_is_of_type(item, G_VARIANT_TYPE_STRING))
         return engine::Value(std::string(g_variant_get_string(item, nullptr)));
+    if (g_variant_is_of_type(item, G_VARIANT_TYPE_BYTESTRING)) {
+        gsize size = 0;
+        const auto* data =
+            static_cast<const char*>(g_variant_get_fixed_array(item, &size, sizeof(char)));
+        return engine::Value(data ? std::string(data, size) : std::string());
+    }
     if (g_variant_is_of_type(item, G_VARIANT_TYPE("av"))) return engine::Value(FromVariant(item));
     return engine::Value();
 }

@@ -10,8 +10,9 @@
 
 namespace tvc::render::webext {
 
-// Wraps console.log/info/warn/error/debug in `context` so each call also sends the whole line
-// (its arguments joined by spaces); WebKit's own report carries only the first argument.
+// Wraps every console method that prints in `context` so each call also sends its whole line
+// (arguments joined by spaces, assert/count/time/trace as a browser prints them); WebKit's own
+// report carries only the first argument.
 bool InstallConsoleWrapper(const std::shared_ptr<JscContext>& context);
 
 // WebKit's report of a line that did not come from the console methods (script errors, network,

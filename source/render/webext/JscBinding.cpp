@@ -14,9 +14,85 @@ JSCValue* Raw(const JSValueRef& v) {
     return jv ? jv->get() : nullptr;
 }
 
-std::string TakeString(char* s) {
-    glib::GCharPtr owned(s);
-    return owned ? std::string(owned.get()) : std::string();
+void AppendUtf8(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Four hex digits at `p`, or -1.
+long Hex4(const char* p) {
+    long v = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int d = g_ascii_xdigit_value(p[i]);
+        if (d < 0) return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+// The text of a JSON string literal as JSON.stringify writes it (quotes included); a lone
+// surrogate becomes U+FFFD.
+std::string DecodeJsonString(const char* json) {
+    std::string out;
+    const char* p = json;
+    if (*p != '"') return out;
+    for (++p; *p && *p != '"'; ++p) {
+        if (*p != '\\') {
+            out += *p;
+            continue;
+        }
+        switch (*++p) {
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'u': {
+                long cp = Hex4(p + 1);
+                if (cp < 0) return out;
+                p += 4;
+                if (cp >= 0xD800 && cp <= 0xDBFF && p[1] == '\\' && p[2] == 'u') {
+                    const long low = Hex4(p + 3);
+                    if (low >= 0xDC00 && low <= 0xDFFF) {
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                        p += 6;
+                    }
+                }
+                if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+                AppendUtf8(out, static_cast<unsigned>(cp));
+                break;
+            }
+            case '\0':
+                return out;
+            default:
+                out += *p;
+                break;  // \" \\ \/
+        }
+    }
+    return out;
 }
 
 // What a native function or accessor carries: it must not keep its context alive (the context
@@ -136,7 +212,11 @@ double JscValue::GetDoubleValue() const {
     return m_value && jsc_value_is_number(m_value.get()) ? jsc_value_to_double(m_value.get()) : 0.0;
 }
 std::string JscValue::GetStringValue() const {
-    return IsString() ? TakeString(jsc_value_to_string(m_value.get())) : "";
+    if (!IsString()) return "";
+    // Through JSON: JavaScriptCore's own UTF-8 conversion ends at a lone surrogate and a C string
+    // at U+0000, while its JSON text escapes both and is whole.
+    glib::GCharPtr json(jsc_value_to_json(m_value.get(), 0));
+    return json ? DecodeJsonString(json.get()) : std::string();
 }
 
 JSValueRef JscValue::GetValue(const std::string& key) {
@@ -237,7 +317,8 @@ JSValueRef JscContext::NewDouble(double value) {
     return JscValue::Adopt(jsc_value_new_number(m_context.get(), value));
 }
 JSValueRef JscContext::NewString(const std::string& value) {
-    return JscValue::Adopt(jsc_value_new_string(m_context.get(), value.c_str()));
+    glib::GBytesPtr bytes(g_bytes_new(value.data(), value.size()));
+    return JscValue::Adopt(jsc_value_new_string_from_bytes(m_context.get(), bytes.get()));
 }
 JSValueRef JscContext::NewArray(int length) {
     JSValueRef array = JscValue::Adopt(jsc_value_new_array(m_context.get(), G_TYPE_NONE));

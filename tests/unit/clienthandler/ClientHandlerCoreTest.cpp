@@ -161,6 +161,12 @@ TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {
         now += std::chrono::seconds(1);
     }
     EXPECT_EQ(browser->frame->loads.size(), static_cast<size_t>(CCrashReloadGuard::kMaxReloads));
+    // Past the limit the window is not left empty: the error page offers a reload and reloads
+    // by itself once the first crash has left the window (at +60 s; the last crash came at +9 s).
+    ASSERT_FALSE(browser->frame->alternates.empty());
+    const std::string& html = browser->frame->alternates.back().first;
+    EXPECT_NE(html.find("<a href=\"https://app.example/\">Reload</a>"), std::string::npos) << html;
+    EXPECT_NE(html.find("content=\"51;url=https://app.example/\""), std::string::npos) << html;
     now += CCrashReloadGuard::kWindow;
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
     EXPECT_EQ(browser->frame->loads.size(),

@@ -173,6 +173,13 @@ TEST_F(DispatchTest, LocalePrefixSwitchAndRefusedValues) {
     Send(msg::kSetLocale, {1});
     EXPECT_EQ(browser->frame->loads.size(), 1u);
     EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "en_US");
+
+    // A preferences file that cannot be written: the locale's page loads all the same.
+    const std::string path = CAppProps::GetFilePath();
+    CAppProps::SetFilePath("/nonexistent-folder/AppPreferrence.ini");
+    Send(msg::kSetLocale, {std::string("it_IT")});
+    CAppProps::SetFilePath(path);
+    EXPECT_EQ(browser->frame->loads.back(), "http://127.0.0.1:9/p?locale=it_IT");
 }
 
 TEST_F(DispatchTest, PopupDomainReplacedOnlyByOneString) {

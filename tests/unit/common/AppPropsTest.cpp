@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,5 +121,29 @@ TEST(IniTextTest, UpdateAddsSectionsAndKeepsUnrelatedLines) {
     EXPECT_EQ(t, "[a]\r\nk=v\r\nK2=w\r\n\r\n[b]\r\nq=1\r\n");
     EXPECT_EQ(tvc::ini::Lookup(t, "b", "Q"), "1");
     EXPECT_FALSE(tvc::ini::Lookup(t, "c", "q").has_value());
+}
+
+// EACCES needs an unprivileged writer: root reads every file, so the writer drops to "nobody".
+TEST_F(AppPropsTest, AFileThatExistsButCannotBeReadIsNeverReplaced) {
+    const std::string original = "[windowpos]\r\nx=5\r\n[url]\r\nstarturl=https://a.example/\r\n";
+    WriteRaw(original);
+    ASSERT_EQ(::chmod(path.c_str(), 0200), 0);  // writable, not readable
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.path.c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) _exit(2);
+        _exit(CAppProps::WriteProperty("language", "locale", "fr_FR") == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must fail rather than replace the file";
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(*tvc::ReadFile(path), original);
 }
 }  // namespace

@@ -28,6 +28,10 @@ JSValueRef Null() {
     return std::make_shared<FakeValue>(JSValue::Type::Null);
 }
 
+JSValueRef Undefined() {
+    return std::make_shared<FakeValue>(JSValue::Type::Undefined);
+}
+
 JSValueRef FakeValue::GetValue(const std::string& key) {
     if (!IsObject()) return nullptr;
     if (auto a = m_accessors.find(key); a != m_accessors.end()) {

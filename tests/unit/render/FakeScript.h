@@ -175,6 +175,7 @@ JSValueRef Int(int i);
 JSValueRef Dbl(double d);
 JSValueRef Boolean(bool b);
 JSValueRef Null();
+JSValueRef Undefined();
 // A page with the host object attached and a preferences file of its own.
 class BoundPageTest : public ::testing::Test {
   protected:
