@@ -18,6 +18,7 @@
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
 #include "shell/MainWindow.h"
+#include "shell/Usage.h"
 #include "shell/WndProc.h"
 
 namespace tvc::shell {
@@ -74,13 +75,14 @@ gboolean OnTerminationSignal(gpointer) {
 }  // namespace
 
 int BrowserMain(int argc, char** argv) {
+    InitCommandLine(argc, argv);
+    if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     // Installed first so a signal during start-up still ends the program through its loop.
     g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
     g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
     // A closed terminal or a session manager's hang-up: the same road.
     g_unix_signal_add(SIGHUP, OnTerminationSignal, nullptr);
     tvc::InitializeProductAppInfo();
-    InitCommandLine(argc, argv);
     auto commandLine = GetGlobalCommandLine();
 
     std::string userDataFolder = GetPathOrEmpty(CAppPaths::eUserAppDataFolder);
@@ -105,6 +107,7 @@ int BrowserMain(int argc, char** argv) {
     settings.product_version =
         tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
+    g_set_prgname(kDesktopEntryName);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
         return eExitNoDisplay;
