@@ -25,6 +25,24 @@ icon() {
 icon 128 "$out/tavisto-for-web.png"
 icon 64 "$out/about.png"
 
+# The desktop's icon theme sizes, and the same drawing as SVG for the scalable one.
+mkdir -p "$out/icons"
+for size in 16 22 24 32 48 64 128 256; do
+  icon "$size" "$out/icons/tavisto-for-web-$size.png"
+done
+cat >"$out/icons/tavisto-for-web.svg" <<SVG
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
+  <defs>
+    <linearGradient id="accent" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="${accent_top}"/>
+      <stop offset="1" stop-color="${accent_bottom}"/>
+    </linearGradient>
+  </defs>
+  <rect x="8" y="8" width="240" height="240" rx="51" fill="url(#accent)"/>
+  <polygon points="97,71 97,184 189,128" fill="#fff" stroke="#fff" stroke-width="9"/>
+</svg>
+SVG
+
 # The splash picture: the glyph in a light ring and the wordmark, light on transparent so it reads
 # on the dark splash background.
 convert -size 360x120 xc:none \
@@ -34,4 +52,4 @@ convert -size 360x120 xc:none \
   -fill '#9FB2BF' -font "$light" -pointsize 17 -annotate +115+98 'for Web' \
   -strip PNG32:"$out/splash.png"
 
-ls -l "$out"/splash.png "$out"/about.png "$out"/tavisto-for-web.png
+ls -l "$out"/splash.png "$out"/about.png "$out"/tavisto-for-web.png "$out"/icons
