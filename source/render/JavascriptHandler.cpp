@@ -213,12 +213,15 @@ JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx,
 }
 
 JSValueRef CJavascriptHandler::StickWindowOnTop(const JSContextRef& ctx, const JSValueList& args) {
-    return Bool(ctx, Send({msg::kStickWindowOnTop, {FlagArg(args, 0, "StickWindowOnTop")}}));
+    const bool above = FlagArg(args, 0, "StickWindowOnTop");
+    // Where keep-above cannot hold, asking for it is not answered with success.
+    return Bool(ctx, Send({msg::kStickWindowOnTop, {above}}) && (m_env->canKeepAbove || !above));
 }
 
 JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx,
                                                    const JSValueList& args) {
-    return Bool(ctx, Send({msg::kIsWindowStickyOnTop, {FlagArg(args, 0, "IsWindowStickyOnTop")}}));
+    const bool sent = Send({msg::kIsWindowStickyOnTop, {FlagArg(args, 0, "IsWindowStickyOnTop")}});
+    return Bool(ctx, sent && m_env->canKeepAbove);
 }
 
 JSValueRef CJavascriptHandler::MaximizeWindow(const JSContextRef& ctx, const JSValueList&) {

@@ -39,6 +39,8 @@ struct CRenderEnv {
     std::string configBaseURL =
         kDefaultConfigBaseURL;                    // "propMDConfigBaseURL" without a stored value
     std::string webSiteURL = kDefaultWebSiteURL;  // opened by the tray's web-site item
+    // False where the desktop cannot keep the window above the others (Wayland).
+    bool canKeepAbove = true;
 };
 using RenderEnvRef = std::shared_ptr<CRenderEnv>;
 }  // namespace tvc::render

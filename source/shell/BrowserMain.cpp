@@ -14,6 +14,7 @@
 #include "common/LogHelper.h"
 #include "engine/webkitgtk/EngineContext.h"
 #include "platform/SingleInstance.h"
+#include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/InstanceActivation.h"
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
@@ -127,6 +128,8 @@ int BrowserMain(int argc, char** argv) {
                                 {"user-data-folder", userDataFolder},
                                 {"startup-folder", GetPathOrEmpty(CAppPaths::eStartupFolder)},
                                 {"prefs-path", preferencesPath}};
+    params.extensionInitData["window-keep-above"] =
+        tvc::platform::gtk::CanPlaceWindows(gdk_display_get_default()) ? "1" : "0";
     for (const char* key : {"config-base-url", "web-site-url"})
         if (commandLine->HasSwitch(key))
             params.extensionInitData[key] = commandLine->GetSwitchValue(key);

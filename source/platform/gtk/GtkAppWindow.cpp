@@ -1,5 +1,6 @@
 #include "platform/gtk/GtkAppWindow.h"
 
+#include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 
 #include <algorithm>
@@ -24,6 +25,10 @@ GtkWidget* FindFocusable(GtkWidget* widget) {
     return found;
 }
 }  // namespace
+
+bool CanPlaceWindows(GdkDisplay* display) {
+    return !display || !GDK_IS_WAYLAND_DISPLAY(display);
+}
 
 GtkAppWindow::GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClose)
     : m_window(window), m_onPostedClose(std::move(onPostedClose)) {
@@ -132,9 +137,17 @@ void GtkAppWindow::UpdateInsets() {
 }
 
 void GtkAppWindow::ApplyRect(const Rect& r) {
-    // gtk_window_move places the frame's top-left corner (north-west gravity); the size is the
-    // content's, so the decorations come off.
-    gtk_window_move(m_window, r.x, r.y);
+    if (CanPlaceWindows(gtk_widget_get_display(GTK_WIDGET(m_window)))) {
+        // gtk_window_move places the frame's top-left corner (north-west gravity); the size is
+        // the content's, so the decorations come off.
+        gtk_window_move(m_window, r.x, r.y);
+    } else if (!m_toldNoPlacement) {
+        m_toldNoPlacement = true;
+        TVC_LOG_WARN(
+            "%s : Wayland lets only the compositor place windows; the position %d,%d "
+            "is not applied (the size is)",
+            "GtkAppWindow::ApplyRect", r.x, r.y);
+    }
     gtk_window_resize(m_window, std::max(1, r.width - m_insets.left - m_insets.right),
                       std::max(1, r.height - m_insets.top - m_insets.bottom));
 }
@@ -242,6 +255,14 @@ void GtkAppWindow::Unmaximize() {
 
 void GtkAppWindow::SetKeepAbove(bool above) {
     if (!m_window) return;
+    if (above && !m_toldNoKeepAbove &&
+        !CanPlaceWindows(gtk_widget_get_display(GTK_WIDGET(m_window)))) {
+        m_toldNoKeepAbove = true;
+        TVC_LOG_WARN(
+            "%s : Wayland has no keep-above for applications; the window stays in the "
+            "normal stacking order",
+            "GtkAppWindow::SetKeepAbove");
+    }
     m_keepAbove = above;
     gtk_window_set_keep_above(m_window, above);
 }

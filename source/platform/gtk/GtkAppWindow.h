@@ -11,6 +11,8 @@
 #include "platform/AppWindow.h"
 
 namespace tvc::platform::gtk {
+// False under Wayland: it lets only the compositor place windows or keep one above the others.
+bool CanPlaceWindows(GdkDisplay* display);
 
 class GtkAppWindow final : public IAppWindow {
   public:
@@ -79,6 +81,9 @@ class GtkAppWindow final : public IAppWindow {
     // What the program owns and openbox forgets over a hide/show: the placement and keep-above.
     std::optional<Rect> m_placement;
     bool m_keepAbove = false;
+    // What Wayland cannot do is logged once.
+    bool m_toldNoPlacement = false;
+    bool m_toldNoKeepAbove = false;
     Insets m_insets;
     std::optional<Rect> m_lastFreeRect;  // the frame at the last move or resize in the normal state
     int m_placementFixes = 0;  // corrections left after a map, once the real decorations are known

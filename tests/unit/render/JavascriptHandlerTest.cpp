@@ -85,6 +85,26 @@ TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
     EXPECT_FALSE(Call("HideApp")->GetBoolValue());
 }
 
+TEST_F(JavascriptHandlerTest, WithoutKeepAboveTheStickyAnswersNeverClaimIt) {
+    page.env->canKeepAbove = false;
+    struct Case {
+        const char* fn;
+        bool arg;
+        bool answer;
+    } cases[] = {
+        {"StickWindowOnTop", true, false},
+        {"StickWindowOnTop", false, true},
+        {"IsWindowStickyOnTop", true, false},
+        {"IsWindowStickyOnTop", false, false},
+    };
+    for (const auto& c : cases) {
+        page.browser->m_sent.clear();
+        EXPECT_EQ(Call(c.fn, {Boolean(c.arg)})->GetBoolValue(), c.answer) << c.fn << " " << c.arg;
+        // The browser side still hears the request.
+        EXPECT_EQ(page.browser->m_sent.size(), 1u) << c.fn;
+    }
+}
+
 TEST_F(JavascriptHandlerTest, BadArgumentsSendNothingAndAnswerAsTheTableSays) {
     struct Case {
         const char* fn;
