@@ -30,6 +30,12 @@ execute_process(COMMAND ${TVC_GZIP} -9nf ${CMAKE_BINARY_DIR}/packaging/changelog
 install(FILES ${TVC_PACKAGING_DIR}/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${TVC_DOC_DIR})
 
+configure_file(${TVC_PACKAGING_DIR}/tavisto-for-web.1 ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.1
+               COPYONLY)
+execute_process(COMMAND ${TVC_GZIP} -9nf ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.1
+                COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.1.gz DESTINATION share/man/man1)
+
 configure_file(${TVC_PACKAGING_DIR}/install-time.cmake.in
                ${CMAKE_BINARY_DIR}/packaging/install-time.cmake @ONLY)
 install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install-time.cmake)

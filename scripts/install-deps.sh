@@ -16,4 +16,5 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   xvfb xauth x11-utils xdotool wmctrl openbox dbus dbus-x11 at-spi2-core \
   python3 python3-websockets python3-gi gir1.2-glib-2.0 imagemagick procps iproute2 ca-certificates openssl \
-  fonts-dejavu-core shared-mime-info >/dev/null
+  fonts-dejavu-core shared-mime-info \
+  dpkg-dev file lintian weston >/dev/null

@@ -12,7 +12,8 @@ import time
 import unittest
 
 BIN_DIR = os.environ.get("TVC_BIN_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin"))
-EXECUTABLE = os.path.abspath(os.path.join(BIN_DIR, "TavistoForWeb"))
+# TVC_EXECUTABLE runs an installed program instead of the build's.
+EXECUTABLE = os.environ.get("TVC_EXECUTABLE") or os.path.abspath(os.path.join(BIN_DIR, "TavistoForWeb"))
 PAGES = os.path.abspath(os.path.join(os.path.dirname(__file__), "pages"))
 TITLE = "Tavisto for Web"
 
