@@ -9,7 +9,10 @@ install(TARGETS TavistoForWeb RUNTIME DESTINATION ${TVC_INSTALL_APPDIR})
 # WebKit loads the extension; nothing executes it.
 install(TARGETS TavistoWebExtension LIBRARY DESTINATION ${TVC_INSTALL_APPDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/cef_js_app.html DESTINATION ${TVC_INSTALL_APPDIR})
+# The start page, and the tray's icon, which the tray host reads from a file.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/cef_js_app.html
+              ${PROJECT_SOURCE_DIR}/resources/tavisto-for-web.png
+        DESTINATION ${TVC_INSTALL_APPDIR})
 
 foreach(size 16 22 24 32 48 64 128 256)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tavisto-for-web-${size}.png

@@ -8,7 +8,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-  build-essential cmake pkg-config clang-format \
+  build-essential cmake ninja-build pkg-config clang-format \
   libgtk-3-dev libwebkit2gtk-4.1-dev libjavascriptcoregtk-4.1-dev \
   libayatana-appindicator3-dev libwebsockets-dev zlib1g-dev libssl-dev \
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-serialization-dev \

@@ -22,6 +22,8 @@ Switches (--name=value; unknown switches are ignored):
   --appcast-base-url=URL, --config-base-url=URL, --web-site-url=URL,
   --start-url-prefix=URL, --help-url=URL, --update-download-delay-ms=MS
                                 replace the compiled-in service addresses and delays
+  --update-public-key=BASE64    require installers signed with this Ed25519 key (only in a
+                                build that pins no key)
   --automated-testing, --external-devtools, --mouse-cursor-change-disabled
                                 read and logged
   --help                        print this text and exit
@@ -29,7 +31,8 @@ Switches (--name=value; unknown switches are ignored):
 
 Files: $XDG_DATA_HOME/CorvaneMedia/TavistoForWeb/ (logs, cache, preferences),
 $XDG_CONFIG_HOME/autostart/TavistoForWebShortcut.desktop (Hidden=true stops autostart).
-Exit codes: 0 normal end, 1 another instance is running, 2 no display,
+Exit codes: 0 normal end, 1 another instance is running (its window comes to the front),
+2 no display,
 3 the browser engine did not start, 4 the main window could not be created.
 )";
 }  // namespace
