@@ -6,6 +6,7 @@ import subprocess
 import sys
 import unittest
 
+from bridge_support import QUIET_NET
 from tvc_harness import App, AppTestCase, wait_for
 
 ENTRY = "/usr/share/applications/tavisto-for-web.desktop"
@@ -29,10 +30,15 @@ class InstalledPackageTest(AppTestCase):
     def test_menu_entry_starts_the_window_and_the_start_page(self):
         app = App(self.display)
         self.apps.append(app)
-        app.args = shlex.split(entry_value(ENTRY, "Exec"))
+        # The entry's command, kept off the network.
+        app.args = shlex.split(entry_value(ENTRY, "Exec")) + QUIET_NET
         self.assertEqual(os.path.realpath(app.args[0]), APP_FOLDER + "TavistoForWeb")
         app.start()
-        wid = app.window_id()
+        try:
+            wid = app.window_id(timeout=60)
+        except AssertionError:
+            print("exit code %s; standard error ends with:\n%s" % (app.proc.poll(), app.stderr()[-4000:]))
+            raise
         wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
         # The desktop matches the window to its entry by the class.
         self.assertIn('"%s"' % entry_value(ENTRY, "StartupWMClass"), app.xprop(wid, "WM_CLASS"))
