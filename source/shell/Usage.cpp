@@ -33,7 +33,8 @@ Files: $XDG_DATA_HOME/CorvaneMedia/TavistoForWeb/ (logs, cache, preferences),
 $XDG_CONFIG_HOME/autostart/TavistoForWebShortcut.desktop (Hidden=true stops autostart).
 Exit codes: 0 normal end, 1 another instance is running (its window comes to the front),
 2 no display,
-3 the browser engine did not start, 4 the main window could not be created.
+3 the browser engine did not start, 4 the main window could not be created,
+5 the connection to the display was lost.
 )";
 }  // namespace
 
