@@ -21,7 +21,7 @@
 
 #include "BareEchoServer.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
-#include "platform/gtk/MainLoopTask.h"
+#include "glibutil/MainLoopTask.h"
 
 namespace {
 namespace beast = boost::beast;

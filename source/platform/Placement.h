@@ -1,5 +1,5 @@
 // Where the main window goes: the stored placement and the rules that keep it usable.
-// Pure rules over rectangles, plus the two functions that read and write the preferences file.
+// Pure rules over rectangles; the preferences file is read and written by the shell.
 #pragma once
 
 #include <string>
@@ -11,7 +11,6 @@ namespace tvc::platform {
 
 inline constexpr int kDefaultWindowWidth = 1220;
 inline constexpr int kDefaultWindowHeight = 700;
-inline constexpr const char* kWindowPosSection = "windowpos";
 
 // A preferences value as a decimal int: leading blanks, an optional sign, the leading digits;
 // anything else (and an empty value) gives 0. Out-of-range values are clamped to int.
@@ -22,9 +21,4 @@ int ParsePlacementValue(const std::string& text);
 // Either way it ends at least 1220 x 700.
 Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea,
                               const std::vector<Rect>& workAreas);
-
-// Writes section "windowpos", keys "x", "y", "width", "height" (in that order) as decimal text.
-void SaveWindowPosition(int x, int y, int width, int height);
-// Reads the four keys and applies ComputeRestoredPlacement with `desktop`'s work areas.
-void RestoreWindowPosition(const IDesktop& desktop, int& x, int& y, int& width, int& height);
 }  // namespace tvc::platform

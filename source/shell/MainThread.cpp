@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/gtk/MainLoopTask.h"
+#include "glibutil/MainLoopTask.h"
 
 namespace tvc::shell {
 using Task = std::function<void()>;

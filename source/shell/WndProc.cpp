@@ -11,15 +11,15 @@
 #include "common/ProcessMessages.h"
 #include "engine/webkitgtk/WebKitCookieStore.h"
 #include "engine/webkitgtk/WebViewClient.h"
-#include "platform/Placement.h"
+#include "glibutil/GObjectPtr.h"
+#include "glibutil/MainLoopTask.h"
 #include "platform/gtk/AboutBox.h"
-#include "platform/gtk/GObjectPtr.h"
 #include "platform/gtk/GtkUpdateUi.h"
-#include "platform/gtk/MainLoopTask.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
 #include "shell/MainThread.h"
 #include "shell/TrayControl.h"
+#include "shell/WindowPlacement.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/UpdateSettings.h"
 
@@ -68,7 +68,7 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
         if (m_window && !HandleClose()) gtk_widget_destroy(m_window);
     });
     int x = 0, y = 0, width = 0, height = 0;
-    platform::RestoreWindowPosition(*m_desktop, x, y, width, height);
+    RestoreWindowPosition(*m_desktop, x, y, width, height);
     m_appWindow->SetRect({x, y, width, height});
 
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
@@ -176,14 +176,14 @@ bool CMainWindowProc::HandleClose() {
     }
     TVC_LOG_WARN("WndProc : WM_CLOSE: allow-close");
     platform::Rect rect = m_appWindow->GetRect();
-    platform::SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
+    SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
     return false;
 }
 
 void CMainWindowProc::SavePlacementWithoutDisplay() {
     const platform::Rect rect = m_appWindow->LastKnownRect();
     if (rect.width > 0 && rect.height > 0)
-        platform::SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
+        SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
 }
 
 gboolean CMainWindowProc::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {

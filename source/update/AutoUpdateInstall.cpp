@@ -8,6 +8,7 @@
 
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/UpdateState.h"
 

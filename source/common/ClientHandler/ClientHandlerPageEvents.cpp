@@ -5,9 +5,9 @@
 
 #include "common/AppInfo.h"
 #include "common/ClientHandler/ClientHandler.h"
-#include "common/ClientHandler/UrlPolicy.h"
 #include "common/ConsoleLog.h"
 #include "common/LogHelper.h"
+#include "common/UrlPolicy.h"
 
 namespace tvc {
 

@@ -5,8 +5,9 @@
 #include "common/AppProps.h"
 #include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/ClientHandler.h"
-#include "common/ClientHandler/UrlPolicy.h"
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
+#include "common/UrlPolicy.h"
 
 namespace tvc {
 using engine::MatchesCatalogue;

@@ -3,9 +3,9 @@
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/AppUrls.h"
-#include "common/ClientHandler/UrlPolicy.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/UrlPolicy.h"
 
 namespace tvc {
 

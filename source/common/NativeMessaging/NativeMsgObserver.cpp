@@ -1,8 +1,8 @@
 #include "common/NativeMessaging/NativeMsgObserver.h"
 
-#include "common/ClientHandler/UrlPolicy.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "common/UrlPolicy.h"
 
 CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl)
     : m_pBrowserRef(std::move(browser)), m_strStartUrl(std::move(startUrl)) {

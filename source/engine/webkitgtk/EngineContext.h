@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
 

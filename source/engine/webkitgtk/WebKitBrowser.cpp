@@ -1,8 +1,8 @@
 #include "engine/webkitgtk/WebKitBrowser.h"
 
 #include "common/LogHelper.h"
-#include "platform/gtk/GObjectPtr.h"
-#include "platform/gtk/VariantConvert.h"
+#include "glibutil/GObjectPtr.h"
+#include "glibutil/VariantConvert.h"
 
 namespace tvc::webkit {
 namespace {

@@ -5,7 +5,7 @@
 #include <webkit2/webkit2.h>
 
 #include "engine/CookieStore.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
 

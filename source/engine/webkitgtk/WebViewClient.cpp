@@ -7,8 +7,8 @@
 #include "common/ProcessMessages.h"
 #include "engine/webkitgtk/WebViewDownloads.h"
 #include "engine/webkitgtk/WebViewMenu.h"
-#include "platform/gtk/GObjectPtr.h"
-#include "platform/gtk/VariantConvert.h"
+#include "glibutil/GObjectPtr.h"
+#include "glibutil/VariantConvert.h"
 
 namespace tvc::webkit {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "common/LogHelper.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 #include "platform/gtk/WindowMinimumSize.h"
 
 namespace tvc::platform::gtk {

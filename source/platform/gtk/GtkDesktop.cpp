@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "common/LogHelper.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::platform::gtk {
 namespace {

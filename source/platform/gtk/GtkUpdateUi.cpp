@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "common/LogHelper.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::platform::gtk {
 namespace {

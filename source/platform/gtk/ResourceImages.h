@@ -3,7 +3,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::platform::gtk {
 inline constexpr const char* kSplashPicture = "splash.png";

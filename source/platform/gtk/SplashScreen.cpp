@@ -3,8 +3,8 @@
 #include <cairo.h>
 
 #include "common/LogHelper.h"
+#include "glibutil/GObjectPtr.h"
 #include "platform/SplashLayout.h"
-#include "platform/gtk/GObjectPtr.h"
 #include "platform/gtk/ResourceImages.h"
 
 namespace tvc::platform::gtk {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "glibutil/GObjectPtr.h"
 #include "platform/TrayControlBase.h"
-#include "platform/gtk/GObjectPtr.h"
 
 struct _AppIndicator;
 

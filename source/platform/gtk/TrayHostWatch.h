@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::platform::gtk {
 class CTrayHostWatch {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "engine/JSValue.h"
-#include "platform/gtk/GObjectPtr.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::render::webext {
 

@@ -1,6 +1,6 @@
 #include "render/webext/MainThreadRunner.h"
 
-#include "platform/gtk/MainLoopTask.h"
+#include "glibutil/MainLoopTask.h"
 
 namespace tvc::render::webext {
 bool CMainThreadRunner::PostTask(std::function<void()> task, int delayMs) {

@@ -1,7 +1,8 @@
 #include "render/webext/RenderExtension.h"
 
 #include "common/LogHelper.h"
-#include "platform/gtk/VariantConvert.h"
+#include "common/ProcessMessages.h"
+#include "glibutil/VariantConvert.h"
 #include "render/webext/ConsoleBridge.h"
 
 namespace tvc::render::webext {

@@ -1,7 +1,7 @@
 #include "render/webext/RenderPage.h"
 
 #include "common/LogHelper.h"
-#include "platform/gtk/VariantConvert.h"
+#include "glibutil/VariantConvert.h"
 
 namespace tvc::render::webext {
 

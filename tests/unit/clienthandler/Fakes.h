@@ -16,6 +16,7 @@
 #include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/TVCClientHandler.h"
 #include "common/CommandLine.h"
+#include "common/ProcessMessages.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
 #include "platform/AppWindow.h"

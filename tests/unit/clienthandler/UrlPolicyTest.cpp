@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/ClientHandler/UrlPolicy.h"
+#include "common/UrlPolicy.h"
 
 namespace tvc {
 TEST(UrlPolicyTest, FileUriEscapesWhatWouldEndOrBreakThePath) {

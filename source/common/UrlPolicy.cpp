@@ -1,4 +1,4 @@
-#include "common/ClientHandler/UrlPolicy.h"
+#include "common/UrlPolicy.h"
 
 #include <algorithm>
 #include <cctype>
