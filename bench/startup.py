@@ -1,25 +1,30 @@
 #!/usr/bin/env python3
-"""Times the real program's start over several runs and reports medians.
+"""Start-up and memory of the real program against a bare WebKitGTK window, in one run.
 
-exec -> splash first frame, exec -> start page loaded, exec -> page ready (the bridge's
-"JSOnAppReadyEvent"), and the peak memory of all the program's processes (UI, web, network:
-the sum of each process's VmHWM). Each run gets a fresh per-user tree; the display is an Xvfb
-of its own with openbox.
+The two are alternated on the same pages (a small local page and the start page), each run with a
+fresh per-user tree on one Xvfb with openbox. Times are from the moment the process is started:
+exec -> splash's first frame (the program only), -> load finished, -> page ready (the program's
+ready event; the floor's page load event). Memory is summed over every process of each (UI, web,
+network): RSS 3 s after the load, and the sum of peak RSS (VmHWM) at that moment.
 
-usage: bench/startup.py [--runs N] [--url URL] [--bin build/bin]
+usage: bench/startup.py [--runs N] [--bin build/bin] [--only small|start]
 """
 import argparse
 import datetime
 import os
 import re
 import statistics
+import subprocess
 import sys
+import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "integration"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "integration"))
 import tvc_harness  # noqa: E402
 
 GLOG_TIME = re.compile(r"^[IWE](\d{8}) (\d{2}:\d{2}:\d{2}\.\d{6}) ")
+FRAME_AT = re.compile(r"first frame drawn \(\d+x\d+\) at (\d+) us")
 
 
 def logged_at(app, needle):
@@ -46,71 +51,114 @@ def tree_pids(root):
     return pids
 
 
-def peak_kib(pids):
-    total = 0
+def memory_kib(pids):
+    """(sum of VmRSS, sum of VmHWM) over `pids`."""
+    rss = hwm = 0
     for pid in pids:
         try:
             with open("/proc/%d/status" % pid) as f:
                 for line in f:
-                    if line.startswith("VmHWM:"):
-                        total += int(line.split()[1])
+                    if line.startswith("VmRSS:"):
+                        rss += int(line.split()[1])
+                    elif line.startswith("VmHWM:"):
+                        hwm += int(line.split()[1])
         except OSError:
             pass
-    return total
+    return rss, hwm
 
 
-FRAME_AT = re.compile(r"first frame drawn \(\d+x\d+\) at (\d+) us")
+def settle_and_measure(root_pid):
+    time.sleep(3.0)  # the measure is defined as 3 s after the load
+    return memory_kib(tree_pids(root_pid))
 
 
-def first_frame_at(app):
-    """The splash reports its first frame's time itself: it may come before the log file exists."""
-    m = FRAME_AT.search(app.stderr())
-    return int(m.group(1)) / 1e6 if m else None
-
-
-def one_run(display, url, ready):
-    args = ["--show-on-launch"]
-    app = tvc_harness.App(display, url=url, args=args)
+def run_program(display, url):
+    app = tvc_harness.App(display, url=url, args=["--show-on-launch"])
     t0 = time.time()
     app.start()
     try:
-        frame = tvc_harness.wait_for(lambda: first_frame_at(app), 60, 0.02, "the splash frame")
-        loaded = tvc_harness.wait_for(lambda: logged_at(app, "load finished"), 60, 0.02, "the page load")
-        ready_at = None
-        if ready:
-            ready_at = tvc_harness.wait_for(lambda: logged_at(app, "OnJSAppReadyEvent received"), 60, 0.02,
-                                            "the page's ready event")
-        # Let the page settle so the web process's peak is its working peak, then read it.
-        time.sleep(1.0)
-        memory = peak_kib(tree_pids(app.proc.pid))
-        return frame - t0, loaded - t0, (ready_at - t0) if ready_at else None, memory
+        frame = tvc_harness.wait_for(lambda: FRAME_AT.search(app.stderr()), 60, 0.01, "the splash frame")
+        loaded = tvc_harness.wait_for(lambda: logged_at(app, "load finished"), 60, 0.01, "the page load")
+        ready = tvc_harness.wait_for(lambda: logged_at(app, "OnJSAppReadyEvent received"), 60, 0.01,
+                                     "the page's ready event")
+        rss, hwm = settle_and_measure(app.proc.pid)
+        return {"frame": int(frame.group(1)) / 1e6 - t0, "loaded": loaded - t0, "ready": ready - t0,
+                "rss": rss, "hwm": hwm}
     finally:
         app.terminate()
         app.cleanup()
 
 
+def run_floor(display, floor, url):
+    home = tempfile.mkdtemp(prefix="tvc-floor-")
+    env = display.env()
+    env.update({"HOME": home, "XDG_DATA_HOME": home + "/data", "XDG_CACHE_HOME": home + "/cache",
+                "XDG_CONFIG_HOME": home + "/config", "NO_AT_BRIDGE": "1"})
+    out_path = os.path.join(home, "out.txt")
+    with open(out_path, "w") as out:
+        t0 = time.time()
+        proc = subprocess.Popen([floor, url], env=env, stdout=out, stderr=subprocess.DEVNULL)
+    try:
+        def event(name):
+            with open(out_path) as f:
+                for line in f:
+                    if line.startswith(name + " "):
+                        return int(line.split()[1]) / 1e6
+            return None
+        frame = tvc_harness.wait_for(lambda: event("first-frame"), 60, 0.01, "the floor's first frame")
+        loaded = tvc_harness.wait_for(lambda: event("load-finished"), 60, 0.01, "the floor's load")
+        ready = tvc_harness.wait_for(lambda: event("page-ready"), 60, 0.01, "the floor's page load event")
+        rss, hwm = settle_and_measure(proc.pid)
+        return {"frame": frame - t0, "loaded": loaded - t0, "ready": ready - t0, "rss": rss, "hwm": hwm}
+    finally:
+        proc.terminate()
+        proc.wait(20)
+        subprocess.run(["rm", "-rf", home])
+
+
+def median(rows, key):
+    return statistics.median(r[key] for r in rows)
+
+
+def report(page, prog, floor):
+    print("\n%s: %d runs each (medians)" % (page, len(prog)))
+    print("  %-28s %10s %10s %7s" % ("", "program", "floor", "ratio"))
+    for key, label in (("frame", "exec -> first frame (ms)"), ("loaded", "exec -> load finished (ms)"),
+                       ("ready", "exec -> page ready (ms)")):
+        p, f = median(prog, key) * 1000, median(floor, key) * 1000
+        name = "exec -> splash frame (ms)" if key == "frame" else label
+        print("  %-28s %10.0f %10.0f %7.2f" % (name, p, f, p / f))
+    for key, label in (("rss", "RSS 3 s after load (MiB)"), ("hwm", "sum of peak RSS (MiB)")):
+        p, f = median(prog, key) / 1024, median(floor, key) / 1024
+        print("  %-28s %10.1f %10.1f %7.2f" % (label, p, f, p / f))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=7)
-    parser.add_argument("--url", default=None, help="page to load (default: the start page)")
-    parser.add_argument("--no-ready", action="store_true", help="do not wait for the page's ready event")
+    parser.add_argument("--bin", default=os.path.join(HERE, "..", "build", "bin"))
+    parser.add_argument("--only", choices=("small", "start"))
     args = parser.parse_args()
+    bin_dir = os.path.abspath(args.bin)
+    tvc_harness.EXECUTABLE = os.path.join(bin_dir, "TavistoForWeb")
+    floor = os.path.join(bin_dir, "floor_browser")
+    pages = {"small": "file://" + os.path.join(HERE, "pages", "small.html"),
+             "start": "file://" + os.path.join(bin_dir, "cef_js_app.html")}
+    if args.only:
+        pages = {args.only: pages[args.only]}
     display = tvc_harness.Display(window_manager=True)
-    rows = []
     try:
-        one_run(display, args.url, not args.no_ready)  # warm the file cache; not counted
-        for _ in range(args.runs):
-            rows.append(one_run(display, args.url, not args.no_ready))
+        for name, url in pages.items():
+            # One unmeasured run of each warms the file cache.
+            run_program(display, url if name == "small" else None)
+            run_floor(display, floor, url)
+            prog, base = [], []
+            for _ in range(args.runs):
+                prog.append(run_program(display, url if name == "small" else None))
+                base.append(run_floor(display, floor, url))
+            report(name + " page", prog, base)
     finally:
         display.close()
-    med = lambda i: statistics.median(r[i] for r in rows if r[i] is not None)
-    print("runs: %d" % len(rows))
-    print("exec -> splash first frame: median %.0f ms (min %.0f, max %.0f)"
-          % (med(0) * 1000, min(r[0] for r in rows) * 1000, max(r[0] for r in rows) * 1000))
-    print("exec -> start page loaded:  median %.0f ms" % (med(1) * 1000))
-    if not args.no_ready:
-        print("exec -> page ready event:   median %.0f ms" % (med(2) * 1000))
-    print("peak memory, all processes: median %.1f MiB" % (med(3) / 1024.0))
 
 
 if __name__ == "__main__":

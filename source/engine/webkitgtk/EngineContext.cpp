@@ -1,11 +1,34 @@
 #include "engine/webkitgtk/EngineContext.h"
 
+#include <glob.h>
+
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/LogHelper.h"
 
 namespace tvc::webkit {
+namespace {
+// Without a GPU, GL means Mesa's llvmpipe: about 100 MB of LLVM in the UI and web processes and
+// slower than WebKit's own CPU painting. With a render node the engine keeps its defaults.
+bool HasGpuRenderNode() {
+    glob_t found{};
+    bool any = glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+    globfree(&found);
+    return any;
+}
+
+// A single-application window: bound the web process's memory so a long-running page is trimmed
+// under pressure instead of growing until the system swaps.
+std::unique_ptr<WebKitMemoryPressureSettings, void (*)(WebKitMemoryPressureSettings*)>
+MakeMemoryPressureSettings() {
+    WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(pressure, 1024);
+    webkit_memory_pressure_settings_set_conservative_threshold(pressure, 0.33);
+    webkit_memory_pressure_settings_set_strict_threshold(pressure, 0.5);
+    return {pressure, webkit_memory_pressure_settings_free};
+}
+}  // namespace
 
 std::string MakeProductToken(const std::string& appName, const std::string& version) {
     char buffer[256];
@@ -37,8 +60,10 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
         error = "cannot create the website data manager";
         return nullptr;
     }
-    engine->m_context = glib::GObjectPtr<WebKitWebContext>::Adopt(WEBKIT_WEB_CONTEXT(g_object_new(
-        WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", engine->m_dataManager.get(), nullptr)));
+    auto pressure = MakeMemoryPressureSettings();
+    engine->m_context = glib::GObjectPtr<WebKitWebContext>::Adopt(WEBKIT_WEB_CONTEXT(
+        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", engine->m_dataManager.get(),
+                     "memory-pressure-settings", pressure.get(), nullptr)));
     if (!engine->m_context) {
         error = "cannot create the web context";
         return nullptr;
@@ -69,6 +94,11 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     // A page restored from the back-forward cache keeps its old script context, which the bridge
     // has already released: such a page would have a `tvd` that does nothing. Pages load afresh.
     webkit_settings_set_enable_page_cache(settings, FALSE);
+    if (!HasGpuRenderNode()) {
+        webkit_settings_set_hardware_acceleration_policy(settings,
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+        TVC_LOG_WARN("%s : no GPU render node, painting on the CPU", "CEngineContext::Start");
+    }
     std::string userAgent = webkit_settings_get_user_agent(settings);
     userAgent += " " + params.productToken;
     webkit_settings_set_user_agent(settings, userAgent.c_str());
