@@ -17,7 +17,9 @@ void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer) {
 }
 
 // The page's own load event, the bare counterpart of the program's ready event.
-void OnReady(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer) { Report("page-ready"); }
+void OnReady(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer) {
+    Report("page-ready");
+}
 
 gboolean OnFirstFrame(GtkWidget*, GdkFrameClock*, gpointer) {
     Report("first-frame");
