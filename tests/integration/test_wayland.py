@@ -6,7 +6,7 @@ import subprocess
 import tempfile
 import unittest
 
-from bridge_support import QUIET_NET, wait_result
+from bridge_support import QUIET_NET, results, wait_result
 from tvc_harness import App, page_url, wait_for
 
 
@@ -59,9 +59,17 @@ class WaylandTest(unittest.TestCase):
         # Keep-above cannot hold: asking for it and asking whether it holds never answer yes.
         self.assertEqual(wait_result(app, "sticky"), [False, False, False, True])
         # The page's viewport follows the requests; full screen fills weston's output.
-        self.assertEqual(wait_result(app, "sized"), [700, 500])
-        self.assertEqual(wait_result(app, "sized-again"), [720, 520])
-        self.assertEqual(wait_result(app, "fullscreen"), [1280, 800])
+        try:
+            self.assertEqual(wait_result(app, "sized"), [700, 500])
+            self.assertEqual(wait_result(app, "sized-again"), [720, 520])
+            self.assertEqual(wait_result(app, "raise"), True)
+            self.assertEqual(wait_result(app, "after-raise"), [640, 480])
+            self.assertEqual(wait_result(app, "fullscreen"), [1280, 800])
+            self.assertEqual(wait_result(app, "windowed"), [640, 480])
+            self.assertEqual(wait_result(app, "minimise"), True)
+        except AssertionError:
+            print("viewport sizes seen:", results(app).get("size"))
+            raise
         # Standard error has every line, those from before the log file opens too.
         log = app.stderr()
         self.assertEqual(log.count("Wayland has no keep-above"), 1)

@@ -45,6 +45,7 @@ GtkAppWindow::GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClos
 
 GtkAppWindow::~GtkAppWindow() {
     if (m_postedSource) g_source_remove(m_postedSource);
+    DropPendingIconify();
     Forget();
 }
 
@@ -231,6 +232,7 @@ void GtkAppWindow::Hide() {
 
 void GtkAppWindow::ShowNormal() {
     if (!m_window) return;
+    DropPendingIconify();
     gtk_window_deiconify(m_window);
     gtk_window_unmaximize(m_window);
     Show();
@@ -245,8 +247,27 @@ void GtkAppWindow::ShowMaximized() {
 
 void GtkAppWindow::ShowMinimized() {
     if (!m_window) return;
-    gtk_window_iconify(m_window);
+    if (CanPlaceWindows(gtk_widget_get_display(GTK_WIDGET(m_window)))) {
+        gtk_window_iconify(m_window);
+        Show();
+        return;
+    }
+    // Wayland lets a client minimise but never restore: a minimise that a restore undoes in the
+    // same main-loop turn (the bring-to-front sequence) is dropped instead of stranding the window.
     Show();
+    if (!m_pendingIconify) m_pendingIconify = g_idle_add(RunPendingIconify, this);
+}
+
+gboolean GtkAppWindow::RunPendingIconify(gpointer data) {
+    auto* self = static_cast<GtkAppWindow*>(data);
+    self->m_pendingIconify = 0;
+    if (self->m_window) gtk_window_iconify(self->m_window);
+    return G_SOURCE_REMOVE;
+}
+
+void GtkAppWindow::DropPendingIconify() {
+    if (m_pendingIconify) g_source_remove(m_pendingIconify);
+    m_pendingIconify = 0;
 }
 
 void GtkAppWindow::Unmaximize() {
@@ -269,6 +290,7 @@ void GtkAppWindow::SetKeepAbove(bool above) {
 
 void GtkAppWindow::Raise() {
     if (!m_window) return;
+    DropPendingIconify();
     Show();
     guint32 timestamp = GDK_CURRENT_TIME;
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));

@@ -63,6 +63,8 @@ class GtkAppWindow final : public IAppWindow {
     static gboolean OnMapEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
     static gboolean RunPosted(gpointer self);
+    static gboolean RunPendingIconify(gpointer self);
+    void DropPendingIconify();
 
     void Forget();
     GdkWindowState State() const;
@@ -96,5 +98,6 @@ class GtkAppWindow final : public IAppWindow {
     std::optional<Request> m_requested;
     std::deque<std::function<void()>> m_posted;
     guint m_postedSource = 0;
+    guint m_pendingIconify = 0;  // Wayland: a minimise not yet sent
 };
 }  // namespace tvc::platform::gtk
