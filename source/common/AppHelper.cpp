@@ -12,7 +12,7 @@ std::atomic<bool> s_bIsApplicationWindowCloseExpected{false};
 bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType,
                                                const std::string& request, int status,
                                                std::string& out) {
-    static const char* fn = "CAppHelper::CreateInterAppResponceMessage";
+    static const char* fn = TVC_FN;
     std::ostringstream header, subTypePart, statusPart, payload, requestPart, tailer, result;
     header << "{\"source\": \"tvd.native\", \"target\": \"browser.webapp.js\", \"message\": "
               "{\"type\": \"response\",";
@@ -40,12 +40,11 @@ bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType,
 
 void CAppHelper::SetIsApplicationWindowCloseExpected() {
     s_bIsApplicationWindowCloseExpected = true;
-    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::SetIsApplicationWindowCloseExpected", 1);
+    TVC_LOG_WARN("%s : shouldClose=%d ++ --", TVC_FN, 1);
 }
 
 bool CAppHelper::GetIsApplicationWindowCloseExpected() {
     const bool value = s_bIsApplicationWindowCloseExpected;
-    TVC_LOG_WARN("%s : shouldClose=%d ++ --", "CAppHelper::GetIsApplicationWindowCloseExpected",
-                 value ? 1 : 0);
+    TVC_LOG_WARN("%s : shouldClose=%d ++ --", TVC_FN, value ? 1 : 0);
     return value;
 }

@@ -111,8 +111,7 @@ int CAppPaths::Initialize(const std::vector<std::string>& names) {
     std::string config = XdgFolder("XDG_CONFIG_HOME", ".config");
     // A base folder that cannot be determined leaves the module uninitialised for a later retry.
     if (app.empty() || data.empty() || config.empty()) {
-        DebugPrint("%s : could not determine the base folders (HOME/XDG_DATA_HOME unset?)",
-                   "CAppPaths::Initialize");
+        DebugPrint("%s : could not determine the base folders (HOME/XDG_DATA_HOME unset?)", TVC_FN);
         return eOk;
     }
     p.names = names;

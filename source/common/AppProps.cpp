@@ -47,26 +47,26 @@ int CAppProps::WriteProperty(const std::string& section, const std::string& key,
         key.empty() || section.empty()) {
         TVC_LOG_ERROR(
             "%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
-            "CAppProps::WriteProperty", section.c_str(), key.c_str());
+            TVC_FN, section.c_str(), key.c_str());
         return 0;
     }
     std::string path = GetFilePath();
     if (path.empty()) return 0;
     tvc::ScopedFileLock lock(path + ".lock");
     if (!lock.locked()) {
-        TVC_LOG_ERROR("%s : could not lock %s", "CAppProps::WriteProperty", path.c_str());
+        TVC_LOG_ERROR("%s : could not lock %s", TVC_FN, path.c_str());
         return 0;
     }
     int readError = 0;
     auto existing = tvc::ReadFile(path, &readError);
     if (!existing && readError != ENOENT) {
-        TVC_LOG_ERROR("%s : %s exists but cannot be read (%s); not replacing it",
-                      "CAppProps::WriteProperty", path.c_str(), std::strerror(readError));
+        TVC_LOG_ERROR("%s : %s exists but cannot be read (%s); not replacing it", TVC_FN,
+                      path.c_str(), std::strerror(readError));
         return 0;
     }
     const std::string text = existing.value_or("");
     if (!tvc::WriteFileAtomically(path, tvc::ini::Update(text, section, key, value))) {
-        TVC_LOG_ERROR("%s : could not write %s", "CAppProps::WriteProperty", path.c_str());
+        TVC_LOG_ERROR("%s : could not write %s", TVC_FN, path.c_str());
         return 0;
     }
     return 1;

@@ -75,7 +75,7 @@ bool CJSONHelper::QueryJsonTree(const char* fn, const pt::ptree& tree, const std
 
 bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
                             std::string& valOut) {
-    static const char* fn = "CJSONHelper::QueryJson";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(),
                  valuePath.c_str());
     pt::ptree tree;
@@ -88,7 +88,7 @@ bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& 
 bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
                                                     const std::string& valuePathWhereArrayResides,
                                                     std::vector<std::string>& out) {
-    static const char* fn = "CJSONHelper::LoadFromStringArray_FromJSONArray";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++\n", fn);
     bool bRetVal = false;
     pt::ptree tree;

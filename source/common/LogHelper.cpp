@@ -47,7 +47,7 @@ void DebugPrint(const char* format, ...) {
 std::string CLogHelper::GetFormattedString(int level, const char* format, ...) {
     if (level < FLAGS_minloglevel) return {};
     if (!format) {
-        DebugPrint("%s : ERROR : argFormat is NULL.", "CLogHelper::GetFormattedString");
+        DebugPrint("%s : ERROR : argFormat is NULL.", TVC_FN);
         return {};
     }
     va_list args;
@@ -88,16 +88,15 @@ bool CLogHelper::IsLoggerInitialized() {
 
 void CLogHelper::InitLogger(const std::string& filePrefix) {
     const std::string& product = CAppInfo::GetProductName();
-    DebugPrint("%s++ : productname=%s, filepath=%s, log_level=%u", "CLogHelper::InitLogger",
-               product.c_str(), filePrefix.c_str(), 0u);
+    DebugPrint("%s++ : productname=%s, filepath=%s, log_level=%u", TVC_FN, product.c_str(),
+               filePrefix.c_str(), 0u);
     std::lock_guard<std::mutex> lock(s_initMutex);
     if (s_bIsLogHelperIntialized) {
-        DebugPrint("%s: logger is already initialized : so, exiting.", "CLogHelper::InitLogger");
+        DebugPrint("%s: logger is already initialized : so, exiting.", TVC_FN);
         return;
     }
     if (product.empty() || filePrefix.empty()) {
-        DebugPrint("%s: ERROR : Invalid Input : Productname and filepath.",
-                   "CLogHelper::InitLogger");
+        DebugPrint("%s: ERROR : Invalid Input : Productname and filepath.", TVC_FN);
         return;
     }
     FLAGS_minloglevel = 0;
@@ -112,25 +111,25 @@ void CLogHelper::InitLogger(const std::string& filePrefix) {
     google::SetLogDestination(google::GLOG_WARNING, "");
     google::SetLogDestination(google::GLOG_ERROR, "");
     google::SetLogSymlink(google::GLOG_INFO, "");
-    DebugPrint("@%s: LOGDBG InitGoogleLogging start.", "CLogHelper::InitLogger");
+    DebugPrint("@%s: LOGDBG InitGoogleLogging start.", TVC_FN);
     static std::string programName;  // glog keeps the pointer
     programName = product;
     google::InitGoogleLogging(programName.c_str());
-    DebugPrint("@%s: LOGDBG InitGoogleLogging end", "CLogHelper::InitLogger");
+    DebugPrint("@%s: LOGDBG InitGoogleLogging end", TVC_FN);
     s_bIsLogHelperIntialized = true;
-    DebugPrint("@%s: logger initialized.", "CLogHelper::InitLogger");
+    DebugPrint("@%s: logger initialized.", TVC_FN);
 }
 
 void CLogHelper::DeInitLogger() {
     std::lock_guard<std::mutex> lock(s_initMutex);
     if (!s_bIsLogHelperIntialized) {
-        DebugPrint("@%s: nothing to deinit : so, exiting.", "CLogHelper::DeInitLogger");
+        DebugPrint("@%s: nothing to deinit : so, exiting.", TVC_FN);
         return;
     }
     s_bIsLogHelperIntialized = false;
     google::FlushLogFiles(google::GLOG_INFO);
     google::ShutdownGoogleLogging();
-    DebugPrint("@%s: Closed the logger.", "CLogHelper::DeInitLogger");
+    DebugPrint("@%s: Closed the logger.", TVC_FN);
 }
 
 bool SetupLogger(bool purge, const std::string& filePrefix) {

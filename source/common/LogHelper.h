@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/FunctionName.h"
+
 #define TVC_PRINTF(fmt_idx, arg_idx) __attribute__((format(printf, fmt_idx, arg_idx)))
 
 // Writes the formatted text to standard error. The text is never reused as a format.

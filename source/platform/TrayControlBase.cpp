@@ -4,13 +4,13 @@
 
 namespace tvc::platform {
 bool CTrayControlBase::SetToolTipText(const std::string& text) {
-    TVC_LOG_INFO("%s ++ with tool-tip-text=%s", "CTrayControlBase::SetToolTipText", text.c_str());
+    TVC_LOG_INFO("%s ++ with tool-tip-text=%s", TVC_FN, text.c_str());
     m_strToolTipText = text;
     return true;
 }
 
 bool CTrayControlBase::SetMenuInfo(unsigned id, const std::string& text) {
-    TVC_LOG_INFO("%s ++ with idx=%u, path=%s", "CTrayControlBase::SetMenuInfo", id, text.c_str());
+    TVC_LOG_INFO("%s ++ with idx=%u, path=%s", TVC_FN, id, text.c_str());
     m_mapTrayControlData[id] = text;
     return true;
 }

@@ -28,14 +28,12 @@ bool ClientAppExtensionHandler::Execute(const std::string& name,
                                  ListFromJSArray(args[1], message.args);
             if (!argsFit)
                 TVC_LOG_ERROR(
-                    "ClientAppExtensionHandler::Execute sendMessage : %s : the "
+                    "%s sendMessage : %s : the "
                     "arguments are too deep or too large",
-                    message.name.c_str());
+                    TVC_FN, message.name.c_str());
             if (!message.name.empty() && argsFit) {
                 if (!browser || !browser->SendProcessMessage(message))
-                    TVC_LOG_ERROR(
-                        "ClientAppExtensionHandler::Execute sendMessage : %s was not sent",
-                        message.name.c_str());
+                    TVC_LOG_ERROR("%s sendMessage : %s was not sent", TVC_FN, message.name.c_str());
                 return true;
             }
         }
@@ -45,9 +43,9 @@ bool ClientAppExtensionHandler::Execute(const std::string& name,
             if (!m_callbacks->Insert({args[0]->GetStringValue(), browser->GetIdentifier()},
                                      {context, args[1]}))
                 TVC_LOG_WARN(
-                    "ClientAppExtensionHandler::Execute setMessageCallback : %s already has a "
+                    "%s setMessageCallback : %s already has a "
                     "callback",
-                    args[0]->GetStringValue().c_str());
+                    TVC_FN, args[0]->GetStringValue().c_str());
             return true;
         }
     } else if (name == "removeMessageCallback") {

@@ -27,28 +27,26 @@ ClientApp::ClientApp(RenderEnvRef env)
       m_extensionHandler(std::make_shared<ClientAppExtensionHandler>(m_callbacks)) {}
 
 void ClientApp::OnRenderThreadCreated() {
-    TVC_LOG_INFO("ClientApp::OnRenderThreadCreated");
+    TVC_LOG_INFO(TVC_FN);
 }
 
 void ClientApp::OnWebKitInitialized() {
     // The `app` channel is added to each context as it is created (there is no extension registry).
-    TVC_LOG_INFO("ClientApp::OnWebKitInitialized");
+    TVC_LOG_INFO(TVC_FN);
 }
 
 void ClientApp::OnBrowserCreated(const RenderBrowserRef& browser) {
-    TVC_LOG_INFO("ClientApp::OnBrowserCreated : browser %d",
-                 browser ? browser->GetIdentifier() : -1);
+    TVC_LOG_INFO("%s : browser %d", TVC_FN, browser ? browser->GetIdentifier() : -1);
 }
 
 void ClientApp::OnBrowserDestroyed(const RenderBrowserRef& browser) {
-    TVC_LOG_INFO("ClientApp::OnBrowserDestroyed : browser %d",
-                 browser ? browser->GetIdentifier() : -1);
+    TVC_LOG_INFO("%s : browser %d", TVC_FN, browser ? browser->GetIdentifier() : -1);
 }
 
 void ClientApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
                                  const JSContextRef& context) {
     if (!ClientAppExtensionHandler::Install(context, m_extensionHandler))
-        TVC_LOG_ERROR("ClientApp::OnContextCreated : the app object could not be added");
+        TVC_LOG_ERROR("%s : the app object could not be added", TVC_FN);
     CheckBinderIntegrity();
     BindToJavascript(browser, frame, context);
 }
@@ -61,11 +59,10 @@ void ClientApp::OnContextReleased(const RenderBrowserRef& browser, const RenderF
 
 void ClientApp::CheckBinderIntegrity() {
     if (m_js_binder) {
-        TVC_LOG_INFO(
-            "ClientApp::CheckBinderIntegrity : premature-return binder-valid - avoid recreate.\n");
+        TVC_LOG_INFO("%s : premature-return binder-valid - avoid recreate.\n", TVC_FN);
         return;
     }
-    TVC_LOG_WARN("ClientApp::CheckBinderIntegrity CJavascriptBinder-born\n");
+    TVC_LOG_WARN("%s CJavascriptBinder-born\n", TVC_FN);
     m_js_binder = std::make_shared<CJavascriptBinder>(m_env);
 }
 
@@ -106,10 +103,9 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
                                          engine::ProcessId sourceProcess,
                                          const ProcessMessage& message) {
     const std::string& name = message.name;
-    TVC_LOG_WARN(
-        "ClientApp::OnProcessMessageReceived : render thread %d, source process %d, message %s",
-        m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess),
-        name.c_str());
+    TVC_LOG_WARN("%s : render thread %d, source process %d, message %s", TVC_FN,
+                 m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess),
+                 name.c_str());
     if (name == msg::kNativeMessageCommandReceived) {
         if (m_js_binder) m_js_binder->OnNativeMessageRceive(StringArg(message, 0));
     } else if (name == msg::kAppBeforeQuitNotification) {
@@ -126,8 +122,7 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
         // The web process may not start programs: the browser process opens the site for it.
         std::string url = m_env->webSiteURL + "/?tvb_launched_from_sys_tray=true";
         if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
-            TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : could not ask to open %s",
-                          name.c_str(), url.c_str());
+            TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, name.c_str(), url.c_str());
         Fire("OnTrayIconMenuOpenBrowser", {});
     } else if (name == msg::kInterAppConnectionEstablished) {
         Fire("HandleInterAppConnectionStatusChange", {1});
@@ -139,14 +134,13 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
     } else if (name == msg::kIsAppActiveStatus) {
         if (message.args.empty()) return false;
         m_env->state->bAppActive = BoolArg(message, 0);
-        TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", "ClientApp::OnProcessMessageReceived",
+        TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", TVC_FN,
                      m_env->state->bAppActive ? 1u : 0u);
         return true;
     } else if (name == msg::kIsWindowMiniaturizedStatus) {
         if (message.args.empty()) return false;
         m_env->state->bWindowMinimized = BoolArg(message, 0);
-        TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n",
-                     "ClientApp::OnProcessMessageReceived",
+        TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n", TVC_FN,
                      m_env->state->bWindowMinimized ? 1u : 0u);
         return true;
     }
@@ -205,7 +199,7 @@ bool ClientApp::DispatchToMessageCallback(const RenderBrowserRef& browser,
 
 void CTVCApp::OnRenderThreadCreated() {
     ClientApp::OnRenderThreadCreated();
-    TVC_LOG_WARN("CTVCApp::OnRenderThreadCreated");
+    TVC_LOG_WARN(TVC_FN);
 }
 
 void CTVCApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFrameRef& frame,
@@ -213,7 +207,7 @@ void CTVCApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFram
     ClientApp::OnContextCreated(browser, frame, context);
     bool sent =
         browser && browser->SendProcessMessage({msg::kNativeMessageListenerCommandControl, {true}});
-    TVC_LOG_WARN("CTVCApp::OnContextCreated SendProcessMessage : %s sent-result: %d\n",
+    TVC_LOG_WARN("%s SendProcessMessage : %s sent-result: %d\n", TVC_FN,
                  msg::kNativeMessageListenerCommandControl, sent ? 1 : 0);
 }
 }  // namespace tvc::render

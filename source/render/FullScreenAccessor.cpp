@@ -11,11 +11,11 @@ constexpr const char* kProperty = "fullscreen";
 bool FullScreenAccessor::Get(const std::string& name, const engine::JSContextRef& context,
                              engine::JSValueRef& retval, std::string&) {
     if (name.empty()) {
-        TVC_LOG_ERROR("FullScreenAccessor::Get Invalid argument %s\n", name.c_str());
+        TVC_LOG_ERROR("%s Invalid argument %s\n", TVC_FN, name.c_str());
         return false;
     }
     if (name != kProperty) {
-        TVC_LOG_ERROR("FullScreenAccessor::Get Prop doesnot exists%s : %s\n", "", name.c_str());
+        TVC_LOG_ERROR("%s Prop doesnot exists%s : %s\n", TVC_FN, "", name.c_str());
         return false;
     }
     if (!context) return false;
@@ -26,11 +26,11 @@ bool FullScreenAccessor::Get(const std::string& name, const engine::JSContextRef
 bool FullScreenAccessor::Set(const std::string& name, const engine::JSContextRef&,
                              const engine::JSValueRef& value, std::string& exception) {
     if (name.empty() || !value) {
-        TVC_LOG_ERROR("FullScreenAccessor::Set Invalid argument %s\n", name.c_str());
+        TVC_LOG_ERROR("%s Invalid argument %s\n", TVC_FN, name.c_str());
         return false;
     }
     if (name != kProperty) {
-        TVC_LOG_ERROR("FullScreenAccessor::Set Prop doesnot exists%s : %s\n", "", name.c_str());
+        TVC_LOG_ERROR("%s Prop doesnot exists%s : %s\n", TVC_FN, "", name.c_str());
         return false;
     }
     if (!value->IsBool()) {
@@ -38,12 +38,12 @@ bool FullScreenAccessor::Set(const std::string& name, const engine::JSContextRef
         return false;
     }
     const bool on = value->GetBoolValue();
-    TVC_LOG_WARN("FullScreenAccessor::Set setting full screen state %d\n", on ? 1 : 0);
+    TVC_LOG_WARN("%s setting full screen state %d\n", TVC_FN, on ? 1 : 0);
     if (on == m_bFullScreen) return true;
     // Stored before the send: a failed send is not retried by a repeated assignment.
     m_bFullScreen = on;
     if (!m_pBrowser) {
-        TVC_LOG_ERROR("FullScreenAccessor::Set browser-ref-NULL\n");
+        TVC_LOG_ERROR("%s browser-ref-NULL\n", TVC_FN);
         return false;
     }
     return m_pBrowser->SendProcessMessage({msg::kFullScreen, {on}});

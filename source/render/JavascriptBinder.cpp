@@ -90,7 +90,7 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
 bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event,
                                               const engine::ListValue& arguments) {
     if (!m_js_handler) {
-        TVC_LOG_ERROR("%s : pHandler = NULL", "CJavascriptBinder::FireEventOnJavaScript");
+        TVC_LOG_ERROR("%s : pHandler = NULL", TVC_FN);
         return false;
     }
     return m_js_handler->JSFireMethods(event, arguments);
@@ -98,11 +98,11 @@ bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event,
 
 void CJavascriptBinder::OnNativeMessageRceive(const std::string& text) {
     bool result = m_js_handler && m_js_handler->JSFireMethod_NativeMessageReceive(text);
-    TVC_LOG_WARN("CJavascriptBinder::OnNativeMessageRceive -- result : %d \n", result ? 1 : 0);
+    TVC_LOG_WARN("%s -- result : %d \n", TVC_FN, result ? 1 : 0);
 }
 
 bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
-    const char* fn = "CJavascriptBinder::HandleWebAppQuit";
+    const char* fn = TVC_FN;
     if (m_bWebAppExitFlag) {
         TVC_LOG_WARN(
             "%s HandleWebAppQuit : m_bWebAppExitFlag : true : handling in progress. Should not be "

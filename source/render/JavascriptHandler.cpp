@@ -73,8 +73,7 @@ bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& co
             return true;
         }
     }
-    TVC_LOG_WARN("CJavascriptHandler::Execute handle - skipping unknown JS invoke : %s\n",
-                 name.c_str());
+    TVC_LOG_WARN("%s handle - skipping unknown JS invoke : %s\n", TVC_FN, name.c_str());
     return false;
 }
 
@@ -104,20 +103,18 @@ JSValueRef CJavascriptHandler::SendStringArgument(const JSContextRef& ctx, const
 JSValueRef CJavascriptHandler::JSHandle_Register(const JSContextRef& ctx, const JSValueList& args) {
     if (args.size() != 2) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_Register failed args check : actual : %lu  required: %d "
+            "%s failed args check : actual : %lu  required: %d "
             "\n",
-            static_cast<unsigned long>(args.size()), 2);
+            TVC_FN, static_cast<unsigned long>(args.size()), 2);
     } else if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::Function)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_Register failed args type check: not-a-function \n");
+        TVC_LOG_ERROR("%s failed args type check: not-a-function \n", TVC_FN);
     } else if (!ctx) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_Register failed to aquire current V8Context\n");
+        TVC_LOG_ERROR("%s failed to aquire current V8Context\n", TVC_FN);
     } else {
         std::string event = args[0]->GetStringValue();
         m_registry.Add(event, CallbackCtxType(ctx, args[1]));
-        TVC_LOG_WARN(
-            "CJavascriptHandler::JSHandle_Register added the context: ctx=%p, arg_str_id=%s\n",
-            static_cast<void*>(ctx.get()), event.c_str());
+        TVC_LOG_WARN("%s added the context: ctx=%p, arg_str_id=%s\n", TVC_FN,
+                     static_cast<void*>(ctx.get()), event.c_str());
     }
     return Bool(ctx, true);
 }
@@ -126,14 +123,13 @@ JSValueRef CJavascriptHandler::JSHandle_UnRegister(const JSContextRef& ctx,
                                                    const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_UnRegister failed args check : an event name is "
-            "required\n");
+            "%s failed args check : an event name is "
+            "required\n",
+            TVC_FN);
     } else if (m_registry.RemoveFirst(args[0]->GetStringValue())) {
-        TVC_LOG_WARN(
-            "CJavascriptHandler::JSHandle_UnRegister : success : callbacks un-registered\n");
+        TVC_LOG_WARN("%s : success : callbacks un-registered\n", TVC_FN);
     } else {
-        TVC_LOG_WARN(
-            "CJavascriptHandler::JSHandle_UnRegister : failed : no callbacks registered\n");
+        TVC_LOG_WARN("%s : failed : no callbacks registered\n", TVC_FN);
     }
     return Bool(ctx, true);
 }
@@ -142,20 +138,18 @@ JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx,
                                                       const JSValueList& args) {
     if (args.size() != 3) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_EventListener failed args check : actual : %lu  "
+            "%s failed args check : actual : %lu  "
             "required: %d \n",
-            static_cast<unsigned long>(args.size()), 3);
+            TVC_FN, static_cast<unsigned long>(args.size()), 3);
         return Bool(ctx, true);
     }
     if (!ArgIs(args, 0, JSValue::Type::String) || !ArgIs(args, 1, JSValue::Type::String) ||
         !ArgIs(args, 2, JSValue::Type::Int)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_EventListener failed args type check: not-a-function \n");
+        TVC_LOG_ERROR("%s failed args type check: not-a-function \n", TVC_FN);
         return Bool(ctx, true);
     }
     if (!ctx) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_EventListener failed to aquire current V8Context\n");
+        TVC_LOG_ERROR("%s failed to aquire current V8Context\n", TVC_FN);
         return Bool(ctx, true);
     }
     std::string first = args[0]->GetStringValue();
@@ -163,17 +157,15 @@ JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx,
     int state = args[2]->GetIntValue();
     if (m_pBrowser) {
         if (m_pBrowser->SendProcessMessage({msg::kAppCommandVisibility, {state == 2}}))
-            TVC_LOG_WARN(
-                "CJavascriptHandler::JSHandle_EventListener SendProcessMessage : %s sent-success\n",
-                msg::kAppCommandVisibility);
+            TVC_LOG_WARN("%s SendProcessMessage : %s sent-success\n", TVC_FN,
+                         msg::kAppCommandVisibility);
         else
-            TVC_LOG_ERROR(
-                "CJavascriptHandler::JSHandle_EventListener SendProcessMessage : failed\n");
+            TVC_LOG_ERROR("%s SendProcessMessage : failed\n", TVC_FN);
     } else {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_EventListener browser-ref-NULL\n");
+        TVC_LOG_ERROR("%s browser-ref-NULL\n", TVC_FN);
     }
-    TVC_LOG_WARN("CJavascriptHandler::JSHandle_EventListener %s : [%s, %s, %d]--\n",
-                 "onTavistoStatusChange", first.empty() ? "[null]" : first.c_str(),
+    TVC_LOG_WARN("%s %s : [%s, %s, %d]--\n", TVC_FN, "onTavistoStatusChange",
+                 first.empty() ? "[null]" : first.c_str(),
                  second.empty() ? "[null]" : second.c_str(), state);
     return Bool(ctx, true);
 }
@@ -182,10 +174,10 @@ JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const J
                                                                          const JSValueList& args) {
     if (args.size() != 1) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage failed args check : "
+            "%s failed args check : "
             "actual : %lu  "
             "required: %d \n",
-            static_cast<unsigned long>(args.size()), 1);
+            TVC_FN, static_cast<unsigned long>(args.size()), 1);
         return Bool(ctx, false);
     }
     return SendStringArgument(ctx, args, msg::kNativeMessageFromTvdJs);
@@ -193,8 +185,7 @@ JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const J
 
 JSValueRef CJavascriptHandler::SetWindowSize(const JSContextRef& ctx, const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::SetWindowSize invalid arguments : two integers are required");
+        TVC_LOG_ERROR("%s invalid arguments : two integers are required", TVC_FN);
         return Bool(ctx, false);
     }
     return Bool(ctx, Send({msg::kSetWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
@@ -204,8 +195,9 @@ JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx,
                                                     const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
         TVC_LOG_ERROR(
-            "CJavascriptHandler::SetMinimumWindowSize invalid arguments : two integers are "
-            "required");
+            "%s invalid arguments : two integers are "
+            "required",
+            TVC_FN);
         return Bool(ctx, false);
     }
     return Bool(
@@ -237,14 +229,14 @@ JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& c
     // The page's contract: a missing or non-integer argument reads as 0, and the window comes up.
     int fromTray = 0;
     if (args.empty())
-        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n",
-                     "CJavascriptHandler::JSHandle_BringWindowToFront", 0);
+        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n", TVC_FN, 0);
     else if (ArgIs(args, 0, JSValue::Type::Int))
         fromTray = args[0]->GetIntValue();
     else
         TVC_LOG_WARN(
-            "CJavascriptHandler::JSHandle_BringWindowToFront : argument 0 is not an "
-            "integer, read as 0");
+            "%s : argument 0 is not an "
+            "integer, read as 0",
+            TVC_FN);
     return Bool(ctx, Send({msg::kBringWindowToFront, {fromTray}}));
 }
 
@@ -280,12 +272,11 @@ JSValueRef CJavascriptHandler::JSHandle_GetMechineID(const JSContextRef& ctx, co
 JSValueRef CJavascriptHandler::JSHandle_SetStartUrl(const JSContextRef& ctx,
                                                     const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
-        TVC_LOG_ERROR(
-            "CJavascriptHandler::JSHandle_SetStartUrl invalid arguments : a string is required");
+        TVC_LOG_ERROR("%s invalid arguments : a string is required", TVC_FN);
     } else if (std::string url = args[0]->GetStringValue(); !url.empty()) {
         // The preferences refuse (and log) a value with a line break or NUL.
         if (!CAppProps::WriteProperty("url", "starturl", url))
-            TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetStartUrl the start URL was not stored");
+            TVC_LOG_ERROR("%s the start URL was not stored", TVC_FN);
     }
     return Bool(ctx, true);
 }
@@ -310,7 +301,7 @@ JSValueRef CJavascriptHandler::IsAppMinimized(const JSContextRef& ctx, const JSV
 JSValueRef CJavascriptHandler::JSHandle_SetAppcastURL(const JSContextRef& ctx,
                                                       const JSValueList& args) {
     if (args.size() != 1) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSHandle_SetAppcastURL. Invalid Arguments");
+        TVC_LOG_ERROR("%s. Invalid Arguments", TVC_FN);
         return Bool(ctx, false);
     }
     return SendStringArgument(ctx, args, msg::kSetAppcastURL);
@@ -343,35 +334,32 @@ bool CJavascriptHandler::JSFireMethods(const std::string& name,
                 if (auto self = weak.lock()) self->JSFireMethods(name, arguments);
             },
             0);
-        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods NewCefRunnableFunction : %d\n",
-                     posted ? 1 : 0);
+        TVC_LOG_WARN("%s NewCefRunnableFunction : %d\n", TVC_FN, posted ? 1 : 0);
         return false;
     }
     // Subscribers may subscribe or unsubscribe while they are called: fire over a copy, and skip
     // entries removed meanwhile; subscriptions added meanwhile wait for the next event.
     std::vector<CallbackCtxType> matched = m_registry.Snapshot(name);
-    TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: %s  matched-methods: %d: \n",
-                 name.c_str(), static_cast<int>(matched.size()));
+    TVC_LOG_WARN("%s method: %s  matched-methods: %d: \n", TVC_FN, name.c_str(),
+                 static_cast<int>(matched.size()));
     if (matched.empty()) {
-        TVC_LOG_WARN("CJavascriptHandler::JSFireMethods method: no matches - bad-iterator\n");
+        TVC_LOG_WARN("%s method: no matches - bad-iterator\n", TVC_FN);
         return false;
     }
     int fired = 0;
     for (const CallbackCtxType& entry : matched) {
-        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods registerd callback : %s : %p \n",
-                     name.c_str(), static_cast<void*>(entry.callback.get()));
+        TVC_LOG_INFO("%s registerd callback : %s : %p \n", TVC_FN, name.c_str(),
+                     static_cast<void*>(entry.callback.get()));
         if (!m_registry.Contains(entry.m_uiSerial)) {
-            TVC_LOG_INFO(
-                "CJavascriptHandler::JSFireMethods callback unsubscribed while firing : %s\n",
-                name.c_str());
+            TVC_LOG_INFO("%s callback unsubscribed while firing : %s\n", TVC_FN, name.c_str());
             continue;
         }
         if (!entry.m_pContext || !entry.m_pContext->IsValid()) {
-            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods failed to enter context : %p\n",
+            TVC_LOG_ERROR("%s failed to enter context : %p\n", TVC_FN,
                           static_cast<void*>(entry.m_pContext.get()));
-            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods entry context %p, present %d",
+            TVC_LOG_ERROR("%s entry context %p, present %d", TVC_FN,
                           static_cast<void*>(entry.m_pContext.get()), entry.m_pContext ? 1 : 0);
-            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods entry context valid %d",
+            TVC_LOG_ERROR("%s entry context valid %d", TVC_FN,
                           entry.m_pContext && entry.m_pContext->IsValid() ? 1 : 0);
             continue;
         }
@@ -382,23 +370,21 @@ bool CJavascriptHandler::JSFireMethods(const std::string& name,
             entry.callback->ExecuteFunction(nullptr, args);
             ++fired;
         } else {
-            TVC_LOG_ERROR("CJavascriptHandler::JSFireMethods js-callback-func nullref :\n");
+            TVC_LOG_ERROR("%s js-callback-func nullref :\n", TVC_FN);
         }
-        TVC_LOG_INFO("CJavascriptHandler::JSFireMethods context-exit : %p\n",
-                     static_cast<void*>(entry.m_pContext.get()));
+        TVC_LOG_INFO("%s context-exit : %p\n", TVC_FN, static_cast<void*>(entry.m_pContext.get()));
     }
     return fired > 0;
 }
 
 bool CJavascriptHandler::JSFireMethod_NativeMessageReceive(const std::string& text) {
     if (text.empty()) {
-        TVC_LOG_ERROR("CJavascriptHandler::JSFireMethod_NativeMessageReceive empty message\n");
+        TVC_LOG_ERROR("%s empty message\n", TVC_FN);
         return false;
     }
     bool result = JSFireMethods("HandleInterAppMessage", {text});
-    TVC_LOG_WARN(
-        "CJavascriptHandler::JSFireMethod_NativeMessageReceive message: %s fire-result: %d\n",
-        CLogHelper::Excerpt(text).c_str(), result ? 1 : 0);
+    TVC_LOG_WARN("%s message: %s fire-result: %d\n", TVC_FN, CLogHelper::Excerpt(text).c_str(),
+                 result ? 1 : 0);
     return result;
 }
 

@@ -34,7 +34,7 @@ CAutoUpdateHandler::CAutoUpdateHandler(Settings settings, DelayedPoster poster,
         TVC_LOG_ERROR(
             "*[AUTOUPDATER]* %s : the pinned update key is not an Ed25519 public key; every "
             "installer will be refused",
-            "CAutoUpdateHandler::CAutoUpdateHandler");
+            TVC_FN);
     }
 }
 
@@ -56,7 +56,7 @@ void CAutoUpdateHandler::SetState(int state) {
 
 void CAutoUpdateHandler::SetCefBrowserReferance(tvc::engine::BrowserRef browser) {
     m_browserObject = std::move(browser);
-    TVC_LOG_WARN("*[AUTOUPDATER]* %s 0x%X --", "CAutoUpdateHandler::SetCefBrowserReferance",
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s 0x%X --", TVC_FN,
                  m_browserObject ? static_cast<unsigned>(m_browserObject->GetIdentifier()) : 0u);
 }
 
@@ -71,13 +71,13 @@ void CAutoUpdateHandler::SetApplicationCloser(std::function<void()> closeApplica
 }
 
 void CAutoUpdateHandler::FailUpdate(const char* why) {
-    TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s", "CAutoUpdateHandler::FailUpdate", why);
+    TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s", TVC_FN, why);
     PerformUpdateDirectoryCleanup();
     SetState(e_UpdateFailed);
 }
 
 void CAutoUpdateHandler::InitiateAutoUpdate() {
-    static const char* fn = "CAutoUpdateHandler::InitiateAutoUpdate";
+    static const char* fn = TVC_FN;
     const int state = GetState();
     TVC_LOG_WARN(
         "*[AUTOUPDATER]* %s : Current-State=%u : "
@@ -102,7 +102,7 @@ void CAutoUpdateHandler::InitiateAutoUpdate() {
 }
 
 void CAutoUpdateHandler::SetDownloadParameters(int outcome, const std::string& path) {
-    static const char* fn = "CAutoUpdateHandler::SetDownloadParameters";
+    static const char* fn = TVC_FN;
     if (outcome == kDownloadFailed) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Download failed. Invalid state", fn);
         PerformUpdateDirectoryCleanup();
@@ -147,7 +147,7 @@ std::string CAutoUpdateHandler::GetStringFromFile(const std::string& path, size_
 }
 
 bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
-    static const char* fn = "CAutoUpdateHandler::GetVersionInfoFromAppcast";
+    static const char* fn = TVC_FN;
     std::string current;
     if (!GetCurrentAppVersion(current)) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Could Not fetch App Version", fn);
@@ -204,7 +204,7 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
 }
 
 bool CAutoUpdateHandler::GetCurrentAppVersion(std::string& version) {
-    static const char* fn = "CAutoUpdateHandler::GetCurrentAppVersion";
+    static const char* fn = TVC_FN;
     const std::string exe = tvc::ReadLink(m_settings.executablePath);
     const std::string name = exe.empty() ? m_settings.executablePath : exe;
     TVC_LOG_WARN("*[AUTOUPDATER]* %s - App Name is %s", fn, name.c_str());
@@ -217,7 +217,7 @@ bool CAutoUpdateHandler::GetCurrentAppVersion(std::string& version) {
 }
 
 bool CAutoUpdateHandler::IsUpdateRequired(const std::string& currentVersion) {
-    static const char* fn = "CAutoUpdateHandler::IsUpdateRequired";
+    static const char* fn = TVC_FN;
     if (CompareVersions(currentVersion, m_strVersion) < 0) {
         TVC_LOG_WARN("*[AUTOUPDATER]* - %s - App Version is %s, Newer Version %s Available!", fn,
                      currentVersion.c_str(), m_strVersion.c_str());
@@ -229,7 +229,7 @@ bool CAutoUpdateHandler::IsUpdateRequired(const std::string& currentVersion) {
 }
 
 void CAutoUpdateHandler::DownloadUpdate() {
-    static const char* fn = "CAutoUpdateHandler::DownloadUpdate";
+    static const char* fn = TVC_FN;
     if (!g_downloadDelayUsed.exchange(true)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Delaying the Download", fn);
         m_post(

@@ -40,7 +40,7 @@ bool CAutoUpdateHandler::VerifyInstaller() {
 }
 
 bool CAutoUpdateHandler::ValidateChecksum() {
-    static const char* fn = "CAutoUpdateHandler::ValidateChecksum";
+    static const char* fn = TVC_FN;
     if (!m_pChecksumValidator) {
         TVC_LOG_ERROR("%s: m_pChecksumValidator is NULL", fn);
         return false;
@@ -72,7 +72,7 @@ bool CAutoUpdateHandler::ValidateChecksum() {
 }
 
 bool CAutoUpdateHandler::ValidateSignature() {
-    static const char* fn = "CAutoUpdateHandler::ValidateSignature";
+    static const char* fn = TVC_FN;
     if (!m_bKeyPinned) return true;
     std::string why = "the pinned key is unusable";
     if (m_bKeyUsable &&
@@ -85,7 +85,7 @@ bool CAutoUpdateHandler::ValidateSignature() {
 }
 
 void CAutoUpdateHandler::SaveUpdateParams() {
-    static const char* fn = "CAutoUpdateHandler::SaveUpdateParams";
+    static const char* fn = TVC_FN;
     if (m_strUpdateDirectoryPath.empty()) return;
     try {
         const UpdateStateHandle state(m_strInstallerPath, m_strVersion, GetState());
@@ -102,7 +102,7 @@ void CAutoUpdateHandler::SaveUpdateParams() {
 }
 
 bool CAutoUpdateHandler::IsUpdateStateFilePresent() {
-    static const char* fn = "CAutoUpdateHandler::IsUpdateStateFilePresent";
+    static const char* fn = TVC_FN;
     if (m_strUpdateDirectoryPath.empty()) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* - %s - Update Path Not Present!", fn);
         return false;
@@ -117,7 +117,7 @@ bool CAutoUpdateHandler::IsUpdateStateFilePresent() {
 }
 
 bool CAutoUpdateHandler::LoadUpdateParams() {
-    static const char* fn = "CAutoUpdateHandler::LoadUpdateParams";
+    static const char* fn = TVC_FN;
     if (m_strUpdateDirectoryPath.empty()) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s Update Directory Not present", fn);
         return false;
@@ -167,7 +167,7 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
 }
 
 bool CAutoUpdateHandler::LaunchInstaller() {
-    static const char* fn = "CAutoUpdateHandler::LaunchInstaller";
+    static const char* fn = TVC_FN;
     if (m_strInstallerPath.empty()) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Application Path String is Empty", fn);
         return false;
@@ -225,15 +225,14 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
 
 void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {
     if (m_strUpdateDirectoryPath.empty()) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Directory Path String is Empty!",
-                      "CAutoUpdateHandler::PerformUpdateDirectoryCleanup");
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Directory Path String is Empty!", TVC_FN);
         return;
     }
     _RemoveDirectory(m_strUpdateDirectoryPath);
 }
 
 bool CAutoUpdateHandler::_RemoveDirectory(const std::string& path) {
-    static const char* fn = "CAutoUpdateHandler::_RemoveDirectory";
+    static const char* fn = TVC_FN;
     std::error_code ec;
     if (path.empty() || path[0] != '/' || !std::filesystem::is_directory(path, ec)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());

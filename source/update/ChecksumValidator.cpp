@@ -12,7 +12,7 @@
 
 int CChecksumValidator::GenerateChecksumOfDownloaedFile(const std::string& path,
                                                         std::string& checksumOut) {
-    static const char* fn = "CChecksumValidator::GenerateChecksumOfDownloaedFile";
+    static const char* fn = TVC_FN;
     if (!tvc::FileExists(path)) {
         TVC_LOG_WARN("%s: .pkg file not found", fn);
         return eFileMissing;
@@ -47,7 +47,7 @@ int CChecksumValidator::GenerateChecksumOfDownloaedFile(const std::string& path,
 }
 
 bool CChecksumValidator::CheckForChecksumEqality(const std::string& a, const std::string& b) {
-    static const char* fn = "CChecksumValidator::CheckForChecksumEqality";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s: Size of %s is %d", fn, a.c_str(), static_cast<int>(a.size()));
     TVC_LOG_INFO("%s: Size of %s is %d", fn, b.c_str(), static_cast<int>(b.size()));
     const bool equal = a.size() == b.size() && a == b;

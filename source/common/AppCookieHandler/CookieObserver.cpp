@@ -80,7 +80,7 @@ void CCookieObserver::SetClientHandler(const std::shared_ptr<tvc::ClientHandler>
 }
 
 void CCookieObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
-    static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
     if (!message.IsTargetRead()) {
         TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
@@ -142,7 +142,7 @@ void CCookieObserver::SendResponse(const std::string& request, const pt::ptree* 
 }
 
 bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCookieList& out) {
-    static const char* fn = "CCookieObserver::QueryArrayOfCookieObject";
+    static const char* fn = TVC_FN;
     if (text.empty()) {
         TVC_LOG_ERROR("%s: JSON Message is empty, returning false", fn);
         return false;
@@ -152,7 +152,7 @@ bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCook
 }
 
 bool CCookieObserver::QueryArrayOfCookieObject(const pt::ptree& tree, CAppCookieList& out) {
-    static const char* fn = "CCookieObserver::QueryArrayOfCookieObject";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s : starts", fn);
     size_t count = 0;
     try {
@@ -197,9 +197,9 @@ bool CCookieObserver::QueryArrayOfCookieObject(const pt::ptree& tree, CAppCookie
 }
 
 void CCookieObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("CCookieObserver::OnInterAppMessageDespatch json: (%zu bytes)\n", text.size());
+    TVC_LOG_INFO("%s json: (%zu bytes)\n", TVC_FN, text.size());
 }
 
 void CCookieObserver::OnInterAppMessagingListenerExit(bool) {
-    TVC_LOG_WARN("%s %s ++ --", __FILE__, "CCookieObserver::OnInterAppMessagingListenerExit");
+    TVC_LOG_WARN("%s %s ++ --", __FILE__, TVC_FN);
 }

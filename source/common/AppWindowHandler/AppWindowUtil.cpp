@@ -33,7 +33,7 @@ bool CAppWindowUtil::BringWindowToFrontTask(bool bDontPerformForegroundCheck) {
 }
 
 bool CAppWindowUtil::PerformUserWindowClose(const std::shared_ptr<platform::IAppWindow>& window) {
-    static const char* fn = "CAppWindowUtil::PerformUserWindowClose";
+    static const char* fn = TVC_FN;
     if (!window || !window->IsValid()) {
         TVC_LOG_ERROR("%s : IncorrectWindowHandle: %u", fn, window ? 1u : 0u);
         return false;

@@ -5,8 +5,8 @@
 CNativeWindowObserver::CNativeWindowObserver(tvc::engine::BrowserRef browser)
     : m_pBrowserRef(std::move(browser)),
       m_pCAppWindowUtil(std::make_unique<tvc::CAppWindowUtil>()) {
-    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver CTOR ++ \n");
-    TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver CTOR -- \n");
+    TVC_LOG_WARN("%s CTOR ++ \n", TVC_FN);
+    TVC_LOG_WARN("%s CTOR -- \n", TVC_FN);
 }
 
 CNativeWindowObserver::~CNativeWindowObserver() {
@@ -16,8 +16,7 @@ CNativeWindowObserver::~CNativeWindowObserver() {
 
 void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::ClientHandler> handler) {
     if (!m_pCAppWindowUtil) {
-        TVC_LOG_ERROR("%s : m_pCAppWindowUtil is NULL!!",
-                      "CNativeWindowObserver::SetClientHandler");
+        TVC_LOG_ERROR("%s : m_pCAppWindowUtil is NULL!!", TVC_FN);
         return;
     }
     m_pCAppWindowUtil->SetClientHandler(std::move(handler));
@@ -26,7 +25,7 @@ void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::ClientHandler>
 // Messages are logged by size: a "setCookies" request passes here too, and its values stay out of
 // the log.
 void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
-    static const char* fn = "CNativeWindowObserver::OnInterAppMessageRceive";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
     if (!message.IsTargetRead()) {
         TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
@@ -52,10 +51,9 @@ void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& mess
 }
 
 void CNativeWindowObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("CNativeWindowObserver::OnInterAppMessageDespatch json: (%zu bytes)\n",
-                 text.size());
+    TVC_LOG_INFO("%s json: (%zu bytes)\n", TVC_FN, text.size());
 }
 
 void CNativeWindowObserver::OnInterAppMessagingListenerExit(bool) {
-    TVC_LOG_WARN("%s %s ++ --", __FILE__, "CNativeWindowObserver::OnInterAppMessagingListenerExit");
+    TVC_LOG_WARN("%s %s ++ --", __FILE__, TVC_FN);
 }

@@ -6,8 +6,7 @@
 bool CAppHelper::SendStringAsInterAppMessageViaClinetHandler(
     const std::shared_ptr<tvc::ClientHandler>& clientHandler, const std::string& text) {
     if (!clientHandler) {
-        TVC_LOG_WARN("%s : clientHandler is NULL",
-                     "CAppHelper::SendStringAsInterAppMessageViaClinetHandler");
+        TVC_LOG_WARN("%s : clientHandler is NULL", TVC_FN);
         return false;
     }
     return clientHandler->SendStringAsInterAppMessage(text);
@@ -16,7 +15,7 @@ bool CAppHelper::SendStringAsInterAppMessageViaClinetHandler(
 bool CAppHelper::SendMessageToCEFProcess(const tvc::engine::BrowserRef& browser,
                                          tvc::engine::ProcessId targetProcess,
                                          const std::string& name) {
-    static const char* fn = "CAppHelper::SendMessageToCEFProcess";
+    static const char* fn = TVC_FN;
     if (!browser) {
         TVC_LOG_ERROR("%s : browser object is NULL, not sending %s", fn, name.c_str());
         return false;

@@ -109,7 +109,7 @@ void ClientHandler::ShowOnLaunch(bool shownByCaller) {
 }
 
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
-    static const char* fn = "ClientHandler::OnAfterCreated";
+    static const char* fn = TVC_FN;
     if (!browser) {
         TVC_LOG_ERROR("%s : browser is NULL", fn);
         return;
@@ -137,10 +137,10 @@ bool ClientHandler::DoClose(engine::BrowserRef browser) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!browser) {
         m_bIsClosing = true;
-        TVC_LOG_WARN("ClientHandler::DoClose browser-null-ref : closing: true\n");
+        TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
     } else if (browser->GetIdentifier() == m_BrowserId) {
         m_bIsClosing = true;
-        TVC_LOG_WARN("ClientHandler::DoClose closing: true\n");
+        TVC_LOG_WARN("%s closing: true\n", TVC_FN);
     }
     return false;
 }
@@ -158,7 +158,7 @@ void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
 }
 
 void ClientHandler::ReleaseLiveBrowser() {
-    static const char* fn = "ClientHandler::ReleaseLiveBrowser";
+    static const char* fn = TVC_FN;
     // A close reported twice, or for a browser we never counted, must not end the loop early or
     // twice.
     if (m_liveBrowserCount <= 0) {
@@ -190,7 +190,7 @@ void ClientHandler::CloseAllBrowsers(bool forceClose) {
 }
 
 void ClientHandler::DisplaySplashScreen(bool show) {
-    static const char* fn = "ClientHandler::DisplaySplashScreen";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s : %d", fn, show ? 1 : 0);
     if (!m_splash) {
         TVC_LOG_ERROR("%s : no splash screen", fn);
@@ -230,7 +230,7 @@ bool ClientHandler::OnContextMenuCommand(engine::BrowserRef browser,
         commandId != kMenuIdInspectElement)
         return false;
     if (!browser) {
-        TVC_LOG_ERROR("%s : browser is NULL", "ClientHandler::OnContextMenuCommand");
+        TVC_LOG_ERROR("%s : browser is NULL", TVC_FN);
         return true;
     }
     auto& host = browser->GetHost();

@@ -38,7 +38,7 @@ std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager() 
 }
 
 void ClientHandler::CheckNativeMessageListenerIntegrity() {
-    static const char* fn = "ClientHandler::CheckNativeMessageListenerIntegrity";
+    static const char* fn = TVC_FN;
     if (m_inter_app_msg_manager) {
         TVC_LOG_WARN(
             "ClientApp::CheckBinderIntegrity CInterAppMessagingManagerBase already created.\n");
@@ -88,7 +88,7 @@ void ClientHandler::StartNativeMessagingListener() {
 }
 
 void ClientHandler::StopNativeMessagingListener() {
-    static const char* fn = "ClientHandler::StopNativeMessagingListener";
+    static const char* fn = TVC_FN;
     if (!m_inter_app_msg_manager) {
         TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
         return;
@@ -98,7 +98,7 @@ void ClientHandler::StopNativeMessagingListener() {
 }
 
 bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
-    static const char* fn = "ClientHandler::SendStringAsInterAppMessage";
+    static const char* fn = TVC_FN;
     // Read once: the quit sequence may release the manager between a check and a use.
     auto manager = m_inter_app_msg_manager;
     if (!manager) {
@@ -113,7 +113,7 @@ void ClientHandler::SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory) {
 }
 
 void ClientHandler::CheckUpdateHandlerIntegrity() {
-    static const char* fn = "ClientHandler::CheckUpdateHandlerIntegrity";
+    static const char* fn = TVC_FN;
     if (m_pAutoUpdateHandler) return;
     if (!m_updateHandlerFactory || !(m_pAutoUpdateHandler = m_updateHandlerFactory())) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s : no update controller could be created", fn);
@@ -140,15 +140,14 @@ void ClientHandler::TriggerApplicationUpdate() {
     // Read once: the quit sequence may release the controller.
     auto updater = m_pAutoUpdateHandler;
     if (!updater) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n",
-                      "ClientHandler::TriggerApplicationUpdate");
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n", TVC_FN);
         return;
     }
     updater->InitiateAutoUpdate();
 }
 
 void ClientHandler::UnregisterNativeMessageObservers() {
-    static const char* fn = "ClientHandler::UnregisterNativeMessageObservers";
+    static const char* fn = TVC_FN;
     if (!m_inter_app_msg_manager) {
         TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
         return;
@@ -160,9 +159,7 @@ void ClientHandler::UnregisterNativeMessageObservers() {
 
 void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
     // CAppQuitHandler unsubscribes here once it exists; nothing can have subscribed it before.
-    if (!m_pAppQuitHandler)
-        TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL",
-                     "ClientHandler::UnregisterQuitHandlerNativeMessageObserver");
+    if (!m_pAppQuitHandler) TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL", TVC_FN);
 }
 
 void ClientHandler::CleanupRefs() {

@@ -12,10 +12,10 @@ using msg::Arg;
 
 bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
                                              const ProcessMessage& message) {
-    TVC_LOG_INFO("ClientHandler::OnProcessMessageReceived on-browser-thrd: %d on-render-thrd: %d\n",
+    TVC_LOG_INFO("%s on-browser-thrd: %d on-render-thrd: %d\n", TVC_FN,
                  std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
-    TVC_LOG_INFO("ClientHandler::OnProcessMessageReceived message: %s source_pid : %d\n",
-                 message.name.c_str(), static_cast<int>(source));
+    TVC_LOG_INFO("%s message: %s source_pid : %d\n", TVC_FN, message.name.c_str(),
+                 static_cast<int>(source));
 
     // Console lines are the page's log, not requests: they are kept during the quit too, which is
     // when they matter most.
@@ -32,7 +32,7 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
         TVC_LOG_WARN(
             "%s : not processing, message was handled by "
             "Internal_OnProcessMessageReceived_HandleQuitState()\n",
-            "ClientHandler::OnProcessMessageReceived");
+            TVC_FN);
         return true;
     }
 
@@ -135,7 +135,7 @@ bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessa
 
 bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
     engine::BrowserRef, const ProcessMessage& message) {
-    static const char* fn = "ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState";
+    static const char* fn = TVC_FN;
     if (!m_pAppQuitHandler) {
         TVC_LOG_WARN("%s : m_pAppQuitHandler = NULL\n", fn);
         return false;

@@ -54,7 +54,7 @@ std::string DownloadDirFromUserDirs(const std::string& home) {
 }  // namespace
 
 std::string ClientHandler::GetUpdateDirectoryPath() {
-    TVC_LOG_INFO("*[AUTOUPDATER]* Inside %s", "ClientHandler::GetUpdateDirectoryPath");
+    TVC_LOG_INFO("*[AUTOUPDATER]* Inside %s", TVC_FN);
     return std::string(kCompanyFolderName) + "/" + kProductName + "/Update/";
 }
 
@@ -69,7 +69,7 @@ std::string ClientHandler::GetUserDownloadFolder() {
 }
 
 std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
-    static const char* fn = "ClientHandler::PageDownloadPath";
+    static const char* fn = TVC_FN;
     const std::string folder = GetUserDownloadFolder();
     if (folder.empty() || !MakeDirectories(folder)) {
         TVC_LOG_ERROR("%s : no usable download folder (%s), download cancelled", fn,
@@ -93,7 +93,7 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
 
 bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
     engine::BrowserRef browser) {
-    static const char* fn = "ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb";
+    static const char* fn = TVC_FN;
     if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) {
         TVC_LOG_WARN(
             "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
@@ -112,7 +112,7 @@ bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
 
 void ClientHandler::HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
                                             bool& bIsHandledOut, std::string& pathToDownloadOut) {
-    static const char* fn = "ClientHandler::HandleCEFDownloadStatus";
+    static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s with : HasStarted=%u,", fn, bDownloadStarted ? 1u : 0u);
     TVC_LOG_INFO("%s with : path=%s, ", fn, item.fullPath.c_str());
     TVC_LOG_INFO("%s with : url=%s, ", fn, item.url.c_str());
@@ -127,7 +127,7 @@ void ClientHandler::HandleCEFDownloadStatus(bool bDownloadStarted, const engine:
 
 bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
                                                    std::string& pathToDownloadOut) {
-    static const char* fn = "ClientHandler::HandleCEFDownloadOnBeforeStart";
+    static const char* fn = TVC_FN;
     bool handled = false;
     if (IsConfigFileDownload(item)) {
         std::string cache;
@@ -146,7 +146,7 @@ bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& i
 
 bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                                 std::string& pathToDownloadOut) {
-    static const char* fn = "ClientHandler::HandleCEFDownloadInProgress";
+    static const char* fn = TVC_FN;
     bool handled = false;
     if (IsConfigFileDownload(item)) {
         handled = true;
@@ -161,7 +161,7 @@ bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item
 }
 
 void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
-    static const char* fn = "ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
     if (!isSuccess) {
         TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
@@ -174,7 +174,7 @@ void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isS
 
 std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::DownloadItem& item,
                                             const std::string& suggestedName) {
-    static const char* fn = "ClientHandler::OnBeforeDownload";
+    static const char* fn = TVC_FN;
     bool handled = false;
     std::string path;
     HandleCEFDownloadStatus(false, item, handled, path);
@@ -209,7 +209,7 @@ void ClientHandler::LogDownloadProgress(const char* fn, const engine::DownloadIt
 }
 
 void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::DownloadItem& item) {
-    static const char* fn = "ClientHandler::OnDownloadUpdated";
+    static const char* fn = TVC_FN;
     bool handled = false;
     std::string path;
     HandleCEFDownloadStatus(true, item, handled, path);

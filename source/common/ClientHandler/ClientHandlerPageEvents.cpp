@@ -13,7 +13,7 @@ namespace tvc {
 
 bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
                                   const std::string& targetUrl) {
-    static const char* fn = "ClientHandler::OnBeforePopup";
+    static const char* fn = TVC_FN;
     const std::string domains = GetPopupDomainList();
     if (!domains.empty()) {
         TVC_LOG_WARN("%s. Domain String is %s", fn, domains.c_str());
@@ -31,7 +31,7 @@ bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
 
 void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int errorCode,
                                 const std::string& errorText, const std::string& failedUrl) {
-    static const char* fn = "ClientHandler::OnLoadError";
+    static const char* fn = TVC_FN;
     if (errorCode == kErrorAborted) return;
     if (!frame) {
         TVC_LOG_ERROR("%s : frame is NULL (error %d for %s)", fn, errorCode, failedUrl.c_str());
@@ -48,7 +48,7 @@ void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int 
 
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
-    static const char* fn = "ClientHandler::OnRenderProcessTerminated";
+    static const char* fn = TVC_FN;
     bool inProgress = false;
     const bool fetched = GetIsSystemShutdownInProgress(inProgress);
     if (fetched && inProgress) {
@@ -96,8 +96,7 @@ void ClientHandler::ShowCrashPage(engine::IFrame& frame) {
          << "\"></head><body bgcolor=\"white\"><h2>The page stopped working.</h2><p><a href=\""
          << start << "\">Reload</a> (the page reloads by itself in " << seconds
          << " seconds)</p></body></html>";
-    TVC_LOG_WARN("%s : showing the load-error page; reloading in %lld s",
-                 "ClientHandler::ShowCrashPage", seconds);
+    TVC_LOG_WARN("%s : showing the load-error page; reloading in %lld s", TVC_FN, seconds);
     frame.LoadAlternateHtml(html.str(), m_StartupURL);
 }
 

@@ -14,7 +14,7 @@ using engine::MatchesCatalogue;
 using msg::Arg;
 
 void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
-    static const char* fn = "ClientHandler::HandleSetAppcastURL";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("SetAppcastURL event received");
     const std::string defaultUrl = GetAppcastDirectoryURL();
     std::string result = defaultUrl;
@@ -48,7 +48,7 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
 
 void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
                                     const engine::ProcessMessage& message) {
-    static const char* fn = "ClientHandler::HandleSetLocale";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s - SetLocale Called", fn);
     if (!MatchesCatalogue(message)) {
         TVC_LOG_ERROR(
@@ -77,7 +77,7 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
 }
 
 void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) {
-    static const char* fn = "ClientHandler::HandleSetPopupDomain";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s SetPopupDomain", fn);
     if (!MatchesCatalogue(message)) {
         TVC_LOG_ERROR(
@@ -92,7 +92,7 @@ void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) 
 }
 
 bool ClientHandler::OpenUrlExternally(const std::string& url) {
-    static const char* fn = "ClientHandler::OpenUrlExternally";
+    static const char* fn = TVC_FN;
     if (url.empty()) return false;
     if (!IsExternallyOpenableUrl(url)) {
         TVC_LOG_ERROR(

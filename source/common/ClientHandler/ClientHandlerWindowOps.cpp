@@ -14,7 +14,7 @@ std::uint32_t PackMinimumSize(int width, int height) {
 }  // namespace
 
 void ClientHandler::StickWindowOnTop(bool sticky) {
-    static const char* fn = "ClientHandler::StickWindowOnTop";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("called %s", fn);
     auto window = GetMainHwnd();
     if (!window) {
@@ -33,18 +33,18 @@ void ClientHandler::ShowMaximizedWindow() {
     if (auto window = GetMainHwnd())
         window->ShowMaximized();
     else
-        TVC_LOG_WARN("%s : m_MainHwnd is NULL", "ClientHandler::ShowMaximizedWindow");
+        TVC_LOG_WARN("%s : m_MainHwnd is NULL", TVC_FN);
 }
 
 void ClientHandler::ShowMinimizedWindow() {
     if (auto window = GetMainHwnd())
         window->ShowMinimized();
     else
-        TVC_LOG_WARN("%s : m_MainHwnd is NULL", "ClientHandler::ShowMinimizedWindow");
+        TVC_LOG_WARN("%s : m_MainHwnd is NULL", TVC_FN);
 }
 
 void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
-    static const char* fn = "ClientHandler::BringWindowToFront";
+    static const char* fn = TVC_FN;
     auto window = GetMainHwnd();
     TVC_LOG_WARN("%s ++ with bDontPerformForegroundCheck=%u", fn,
                  bDontPerformForegroundCheck ? 1u : 0u);
@@ -71,7 +71,7 @@ void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
 
 void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,
                                                             int& y) {
-    static const char* fn = "ClientHandler::OverrideWindowCoordinatesToWithinScreen";
+    static const char* fn = TVC_FN;
     auto desktop = GetDesktop();
     const platform::Rect area = desktop ? desktop->GetMaximizedArea() : platform::Rect{};
     TVC_LOG_WARN("%s : maxWidth=%d, maxHeight=%d", fn, area.width, area.height);
@@ -92,7 +92,7 @@ void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& hei
 }
 
 void ClientHandler::SetWindowSize(int width, int height) {
-    static const char* fn = "ClientHandler::SetWindowSize";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++: m_minimumWindowWidth=%u, m_minimumWindowHeight=%u, width=%u, height=%u",
                  fn, static_cast<unsigned>(m_minimumWindowWidth),
                  static_cast<unsigned>(m_minimumWindowHeight), static_cast<unsigned>(width),
@@ -113,7 +113,7 @@ void ClientHandler::SetWindowSize(int width, int height) {
 }
 
 void ClientHandler::SetMinimumWindowSize(int width, int height) {
-    static const char* fn = "ClientHandler::SetMinimumWindowSize";
+    static const char* fn = TVC_FN;
     auto window = GetMainHwnd();
     if (!window) {
         TVC_LOG_WARN("%s : m_MainHwnd is NULL", fn);
@@ -136,7 +136,7 @@ void ClientHandler::SetMinimumWindowSize(int width, int height) {
 
 bool ClientHandler::SetFocusWindow(const std::shared_ptr<platform::IAppWindow>& window) {
     if (!window || !window->PostFocus()) {
-        TVC_LOG_ERROR("%s : Set Focus Failed", "ClientHandler::SetFocusWindow");
+        TVC_LOG_ERROR("%s : Set Focus Failed", TVC_FN);
         return false;
     }
     return true;
@@ -145,14 +145,14 @@ bool ClientHandler::SetFocusWindow(const std::shared_ptr<platform::IAppWindow>& 
 bool ClientHandler::HideApp(const std::shared_ptr<platform::IAppWindow>& window) {
     // A queued close that is not expected hides the window (the window procedure decides).
     if (!window || !window->PostClose()) {
-        TVC_LOG_ERROR("%s : HideApp Failed", "ClientHandler::HideApp");
+        TVC_LOG_ERROR("%s : HideApp Failed", TVC_FN);
         return false;
     }
     return true;
 }
 
 bool ClientHandler::GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInProgress) {
-    static const char* fn = "ClientHandler::GetIsSystemShutdownInProgress";
+    static const char* fn = TVC_FN;
     bIsSystemShutDownInProgress = false;
     auto desktop = GetDesktop();
     const bool ok = desktop && desktop->GetIsSystemShutdownInProgress(bIsSystemShutDownInProgress);

@@ -8,7 +8,7 @@ void NativeFullScreenHandler::SetWindowHandle(std::shared_ptr<platform::IAppWind
 }
 
 void NativeFullScreenHandler::SetFullScreen(bool on) {
-    static const char* fn = "NativeFullScreenHandler::SetFullScreen";
+    static const char* fn = TVC_FN;
     if (on == m_bFullScreen) return;
     auto window = m_window.lock();
     if (!window) {

@@ -36,8 +36,7 @@ void CTVCClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     SetupLogger(true, "BROWSER_PROCESS_LOG_");  // starts once; later browsers find it running
     if (!m_missingStartPage.empty()) {
         // Said again now that the log file exists; the engine shows its load-error page.
-        TVC_LOG_ERROR("%s : the start page %s is missing", "CTVCClientHandler::OnAfterCreated",
-                      m_missingStartPage.c_str());
+        TVC_LOG_ERROR("%s : the start page %s is missing", TVC_FN, m_missingStartPage.c_str());
         m_missingStartPage.clear();
     }
     ClientHandler::OnAfterCreated(std::move(browser));
@@ -45,7 +44,7 @@ void CTVCClientHandler::OnAfterCreated(engine::BrowserRef browser) {
 
 void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
     if (!browser) {
-        TVC_LOG_ERROR("%s : browser ref-null ref-count\n", "CTVCClientHandler::OnBeforeClose");
+        TVC_LOG_ERROR("%s : browser ref-null ref-count\n", TVC_FN);
         return;
     }
     ClientHandler::OnBeforeClose(browser);
@@ -57,7 +56,7 @@ void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes>
 }
 
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
-    static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s : ++\n", fn);
     const auto& post = GetMainThreadPoster();
     std::weak_ptr<ClientHandler> weak = weak_from_this();
@@ -94,7 +93,7 @@ void CTVCClientHandler::ShowPortFailureMessageBox() {
 }
 
 void CTVCClientHandler::HandleMessageBoxEvent(int eventType) {
-    static const char* fn = "CTVCClientHandler::HandleMessageBoxEvent";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s : ++\n", fn);
     if (eventType == kMessageBoxEventCloseApplication)
         CAppWindowUtil::PerformUserWindowClose(GetMainHwnd());

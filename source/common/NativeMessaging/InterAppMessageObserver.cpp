@@ -18,17 +18,17 @@ CInterAppMessageBaseObserver::CInterAppMessageBaseObserver()
     : m_iObserverId(++s_iObserverIdCounter) {}
 
 void CInterAppMessageBaseObserver::OnInterAppMessageRceive(const SInterAppMessage&) {
-    LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessageRceive");
+    LogNotImplemented(TVC_FN);
 }
 
 void CInterAppMessageBaseObserver::OnInterAppMessageDespatch(const std::string&) {
-    LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessageDespatch");
+    LogNotImplemented(TVC_FN);
 }
 
 void CInterAppMessageBaseObserver::OnInterAppMessagingListenerExit(bool) {
-    LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessagingListenerExit");
+    LogNotImplemented(TVC_FN);
 }
 
 void CInterAppMessageBaseObserver::OnInterAppMessagingConnectionEstablished() {
-    LogNotImplemented("CInterAppMessageBaseObserver::OnInterAppMessagingConnectionEstablished");
+    LogNotImplemented(TVC_FN);
 }

@@ -3,14 +3,14 @@
 #include "common/LogHelper.h"
 
 CInterAppMessagingManagerBase::CInterAppMessagingManagerBase() {
-    static const char* fn = "CInterAppMessagingManagerBase::CInterAppMessagingManagerBase";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s CTOR ++ \n", fn);
     TVC_LOG_WARN("%s : size : %u \n", fn, static_cast<unsigned>(m_observers.size()));
     TVC_LOG_WARN("%s CTOR -- \n", fn);
 }
 
 CInterAppMessagingManagerBase::~CInterAppMessagingManagerBase() {
-    static const char* fn = "CInterAppMessagingManagerBase::~CInterAppMessagingManagerBase";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s DTOR ++ \n", fn);
     Cleanup();
     TVC_LOG_WARN("%s : size : %u \n", fn, static_cast<unsigned>(m_observers.size()));
@@ -22,8 +22,8 @@ bool CInterAppMessagingManagerBase::Subscribe(
     if (!observer) return false;
     const int id = observer->GetObserverId();
     m_observers.emplace(id, observer);  // an id already present keeps its first observer
-    TVC_LOG_WARN("%s added : id : %d : total :  %lu\n", "CInterAppMessagingManagerBase::Subscribe",
-                 id, static_cast<unsigned long>(m_observers.size()));
+    TVC_LOG_WARN("%s added : id : %d : total :  %lu\n", TVC_FN, id,
+                 static_cast<unsigned long>(m_observers.size()));
     return true;
 }
 
@@ -32,15 +32,14 @@ bool CInterAppMessagingManagerBase::UnSubscribe(
     if (!observer) return true;
     const int id = observer->GetObserverId();
     if (m_observers.erase(id) > 0) {
-        TVC_LOG_WARN("%s removed : id : %d : total :  %lu\n",
-                     "CInterAppMessagingManagerBase::UnSubscribe", id,
+        TVC_LOG_WARN("%s removed : id : %d : total :  %lu\n", TVC_FN, id,
                      static_cast<unsigned long>(m_observers.size()));
     }
     return true;
 }
 
 void CInterAppMessagingManagerBase::Cleanup() {
-    static const char* fn = "CInterAppMessagingManagerBase::Cleanup";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN(
         "%s: clearing the callback collection - unsafe if iterating and dispatching callbacks to "
         "one of "
@@ -59,7 +58,7 @@ t_enumInterAppMessageManagerState CInterAppMessagingManagerBase::GetManagerState
 }
 
 void CInterAppMessagingManagerBase::SetManagerState(t_enumInterAppMessageManagerState state) {
-    static const char* fn = "CInterAppMessagingManagerBase::SetManagerState";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++", fn);
     m_eState = state;
     TVC_LOG_WARN("%s : %u --", fn, static_cast<unsigned>(state));
@@ -82,7 +81,7 @@ void CInterAppMessagingManagerBase::NotifyMessageArrival(const std::string& text
 }
 
 void CInterAppMessagingManagerBase::NotifyMessageArrival(const SInterAppMessage& message) {
-    static const char* fn = "CInterAppMessagingManagerBase::NotifyMessageArrival";
+    static const char* fn = TVC_FN;
     for (auto it = m_observers.begin(); it != m_observers.end();) {
         const int id = it->first;
         TVC_LOG_WARN("%s : looping", fn);
@@ -98,7 +97,7 @@ void CInterAppMessagingManagerBase::NotifyMessageArrival(const SInterAppMessage&
 }
 
 void CInterAppMessagingManagerBase::NotifyListenerExit(bool listenSucceeded) {
-    static const char* fn = "CInterAppMessagingManagerBase::NotifyListenerExit";
+    static const char* fn = TVC_FN;
     if (m_observers.empty()) {
         TVC_LOG_ERROR("%s : Observer list is empty.", fn);
     } else {

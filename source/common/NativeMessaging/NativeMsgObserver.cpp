@@ -35,22 +35,21 @@ std::string Loggable(const SInterAppMessage& message) {
 }  // namespace
 
 void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
-    TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive ++ json: %s\n",
-                 Loggable(message).c_str());
+    TVC_LOG_WARN("%s ++ json: %s\n", TVC_FN, Loggable(message).c_str());
     if (!message.IsTargetRead()) {
         TVC_LOG_ERROR(
-            "CNativeMsgObserver::OnInterAppMessageRceive Engaging IsMessageTargetedToNativeModule "
+            "%s Engaging IsMessageTargetedToNativeModule "
             "- Api "
-            "Failed.\n");
+            "Failed.\n",
+            TVC_FN);
     } else if (!message.IsNative()) {
-        TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : forwarding the message.\n");
+        TVC_LOG_WARN("%s : forwarding the message.\n", TVC_FN);
         ForwardToPage(message.text);
     } else {
-        TVC_LOG_WARN("CNativeMsgObserver::OnInterAppMessageRceive : processing message.\n");
+        TVC_LOG_WARN("%s : processing message.\n", TVC_FN);
         HandleNativeCommand(message);
     }
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageRceive -- json: %s\n",
-                 Loggable(message).c_str());
+    TVC_LOG_INFO("%s -- json: %s\n", TVC_FN, Loggable(message).c_str());
 }
 
 void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
@@ -95,31 +94,31 @@ void CNativeMsgObserver::Navigate(const std::string& url) {
 }
 
 void CNativeMsgObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch ++ json: %s\n",
-                 CLogHelper::Excerpt(text).c_str());
-    TVC_LOG_INFO("CNativeMsgObserver::OnInterAppMessageDespatch -- json: %s\n",
-                 CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("%s ++ json: %s\n", TVC_FN, CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("%s -- json: %s\n", TVC_FN, CLogHelper::Excerpt(text).c_str());
 }
 
 void CNativeMsgObserver::OnInterAppMessagingListenerExit(bool) {
-    TVC_LOG_WARN("%s %s ++ --", __FILE__, "CNativeMsgObserver::OnInterAppMessagingListenerExit");
+    TVC_LOG_WARN("%s %s ++ --", __FILE__, TVC_FN);
 }
 
 void CNativeMsgObserver::OnInterAppMessagingConnectionEstablished() {
     if (!m_pBrowserRef) {
         TVC_LOG_ERROR(
-            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : m_pBrowserRef is "
-            "NULL!!\n");
+            "%s : m_pBrowserRef is "
+            "NULL!!\n",
+            TVC_FN);
         return;
     }
     tvc::engine::ProcessMessage message{tvc::msg::kInterAppConnectionEstablished, {}};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
         TVC_LOG_WARN(
-            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished : SendProcessMessage is "
-            "sucess. \n");
+            "%s : SendProcessMessage is "
+            "sucess. \n",
+            TVC_FN);
     else
         TVC_LOG_ERROR(
-            "CNativeMsgObserver::OnInterAppMessagingConnectionEstablished SendProcessMessage : %s "
+            "%s SendProcessMessage : %s "
             "send-failure\n",
-            message.name.c_str());
+            TVC_FN, message.name.c_str());
 }

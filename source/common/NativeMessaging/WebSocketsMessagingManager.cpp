@@ -28,12 +28,12 @@ std::vector<unsigned> CWebSocketsMessagingManager::GetDefaultTrialPortList() {
 }
 
 bool CWebSocketsMessagingManager::Start() {
-    TVC_LOG_WARN("%s\n", "CWebSocketsMessagingManager::Start");
+    TVC_LOG_WARN("%s\n", TVC_FN);
     return StartListenTask();
 }
 
 bool CWebSocketsMessagingManager::Stop() {
-    TVC_LOG_WARN("%s\n", "CWebSocketsMessagingManager::Stop");
+    TVC_LOG_WARN("%s\n", TVC_FN);
     return StopListenTask();
 }
 
@@ -42,7 +42,7 @@ bool CWebSocketsMessagingManager::Send(const std::string& text) {
 }
 
 bool CWebSocketsMessagingManager::StartListenTask() {
-    static const char* fn = "CWebSocketsMessagingManager::StartListenTask";
+    static const char* fn = TVC_FN;
     if (GetManagerState() != eIdle) {
         TVC_LOG_WARN("%s : Not in eIdle state!\n", fn);
         return false;
@@ -69,7 +69,7 @@ bool CWebSocketsMessagingManager::StartListenTask() {
 
 // The observers hear of the thread's end through its posted exit, after every message it posted.
 bool CWebSocketsMessagingManager::StopListenTask() {
-    static const char* fn = "CWebSocketsMessagingManager::StopListenTask";
+    static const char* fn = TVC_FN;
     if (!ChangeManagerStateIf({eListening, eConnected}, eThreadTerminationPending)) {
         TVC_LOG_WARN("%s : Not in listen or connect states.\n", fn);
         return false;
@@ -117,7 +117,7 @@ bool CWebSocketsMessagingManager::Get_Trial_PortList(std::vector<unsigned>& list
 }
 
 bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
-    static const char* fn = "CWebSocketsMessagingManager::GetActivePort";
+    static const char* fn = TVC_FN;
     port = 0;
     const auto state = GetManagerState();
     if (state != eListening && state != eConnected) {

@@ -43,8 +43,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     if (params.inspectorPort > 0) {
         std::string address = "127.0.0.1:" + std::to_string(params.inspectorPort);
         setenv("WEBKIT_INSPECTOR_HTTP_SERVER", address.c_str(), 1);
-        TVC_LOG_WARN("%s : remote inspector on http://%s", "CEngineContext::Start",
-                     address.c_str());
+        TVC_LOG_WARN("%s : remote inspector on http://%s", TVC_FN, address.c_str());
     } else {
         unsetenv("WEBKIT_INSPECTOR_HTTP_SERVER");
         unsetenv("WEBKIT_INSPECTOR_SERVER");
@@ -102,7 +101,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     std::string userAgent = webkit_settings_get_user_agent(settings);
     userAgent += " " + params.productToken;
     webkit_settings_set_user_agent(settings, userAgent.c_str());
-    TVC_LOG_WARN("%s : user agent is %s", "CEngineContext::Start", userAgent.c_str());
+    TVC_LOG_WARN("%s : user agent is %s", TVC_FN, userAgent.c_str());
     return engine;
 }
 

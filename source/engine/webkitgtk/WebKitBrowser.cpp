@@ -97,13 +97,13 @@ void CWebKitBrowser::CloseDevTools() {
 
 void CWebKitBrowser::InspectElementAt(int x, int y) {
     // WebKitGTK has no public inspect-at-point call; its inspector opens on the document.
-    TVC_LOG_INFO("%s : inspecting at %d,%d", "CWebKitBrowser::InspectElementAt", x, y);
+    TVC_LOG_INFO("%s : inspecting at %d,%d", TVC_FN, x, y);
     ShowDevTools();
 }
 
 void CWebKitBrowser::SetMouseCursorChangeDisabled(bool disabled) {
-    TVC_LOG_WARN("%s : cursor changes cannot be disabled in this engine (asked: %d)",
-                 "CWebKitBrowser::SetMouseCursorChangeDisabled", disabled ? 1 : 0);
+    TVC_LOG_WARN("%s : cursor changes cannot be disabled in this engine (asked: %d)", TVC_FN,
+                 disabled ? 1 : 0);
 }
 
 void CWebKitBrowser::StartDownload(const std::string& url) {

@@ -147,7 +147,7 @@ void GtkAppWindow::ApplyRect(const Rect& r) {
         TVC_LOG_WARN(
             "%s : Wayland lets only the compositor place windows; the position %d,%d "
             "is not applied (the size is)",
-            "GtkAppWindow::ApplyRect", r.x, r.y);
+            TVC_FN, r.x, r.y);
     }
     gtk_window_resize(m_window, std::max(1, r.width - m_insets.left - m_insets.right),
                       std::max(1, r.height - m_insets.top - m_insets.bottom));
@@ -282,7 +282,7 @@ void GtkAppWindow::SetKeepAbove(bool above) {
         TVC_LOG_WARN(
             "%s : Wayland has no keep-above for applications; the window stays in the "
             "normal stacking order",
-            "GtkAppWindow::SetKeepAbove");
+            TVC_FN);
     }
     m_keepAbove = above;
     gtk_window_set_keep_above(m_window, above);
@@ -360,6 +360,6 @@ void GtkAppWindow::FocusContent() {
     if (target)
         gtk_widget_grab_focus(target);
     else
-        TVC_LOG_WARN("%s : nothing in the window can take the focus", "GtkAppWindow::FocusContent");
+        TVC_LOG_WARN("%s : nothing in the window can take the focus", TVC_FN);
 }
 }  // namespace tvc::platform::gtk

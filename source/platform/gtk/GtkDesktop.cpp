@@ -75,7 +75,7 @@ void QueryLogind(const std::shared_ptr<ShutdownQuery>& query, int timeoutMs) {
 Rect GtkDesktop::GetMaximizedArea() const {
     GdkDisplay* display = gdk_display_get_default();
     if (!display) {
-        TVC_LOG_ERROR("%s : no display", "GtkDesktop::GetMaximizedArea");
+        TVC_LOG_ERROR("%s : no display", TVC_FN);
         return {};
     }
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
@@ -98,7 +98,7 @@ std::vector<Rect> GtkDesktop::GetWorkAreas() const {
 
 bool GtkDesktop::OpenUrlExternally(const std::string& url) {
     if (url.empty()) {
-        TVC_LOG_ERROR("%s : refused an empty address", "GtkDesktop::OpenUrlExternally");
+        TVC_LOG_ERROR("%s : refused an empty address", TVC_FN);
         return false;
     }
     glib::GObjectPtr<GdkAppLaunchContext> context;
@@ -108,11 +108,10 @@ bool GtkDesktop::OpenUrlExternally(const std::string& url) {
     glib::GErrorOut err;
     if (!g_app_info_launch_default_for_uri(
             url.c_str(), context ? G_APP_LAUNCH_CONTEXT(context.get()) : nullptr, err.out())) {
-        TVC_LOG_ERROR("%s : could not open %s: %s", "GtkDesktop::OpenUrlExternally", url.c_str(),
-                      err.message());
+        TVC_LOG_ERROR("%s : could not open %s: %s", TVC_FN, url.c_str(), err.message());
         return false;
     }
-    TVC_LOG_INFO("%s : opened %s", "GtkDesktop::OpenUrlExternally", url.c_str());
+    TVC_LOG_INFO("%s : opened %s", TVC_FN, url.c_str());
     return true;
 }
 
@@ -126,8 +125,7 @@ bool GtkDesktop::GetIsSystemShutdownInProgress(bool& inProgress) {
     std::unique_lock<std::mutex> lock(query->mutex);
     if (!query->cv.wait_for(lock, m_shutdownQueryTimeout + std::chrono::milliseconds(100),
                             [&] { return query->done; })) {
-        TVC_LOG_WARN("%s : no answer within %d ms", "GtkDesktop::GetIsSystemShutdownInProgress",
-                     timeoutMs);
+        TVC_LOG_WARN("%s : no answer within %d ms", TVC_FN, timeoutMs);
         return false;
     }
     inProgress = query->preparing;

@@ -57,7 +57,7 @@ bool GtkUpdateUi::StartInstaller(const std::string& path) {
         g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, NewSession, nullptr, nullptr, &raw);
     glib::GErrorPtr error(raw);
     if (!started) {
-        TVC_LOG_ERROR("%s : cannot start %s: %s", "GtkUpdateUi::StartInstaller", path.c_str(),
+        TVC_LOG_ERROR("%s : cannot start %s: %s", TVC_FN, path.c_str(),
                       error ? error->message : "");
         return false;
     }

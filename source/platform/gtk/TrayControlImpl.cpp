@@ -20,14 +20,13 @@ void CTrayControlImpl::SetCommandSink(CommandSink sink) {
 }
 
 void CTrayControlImpl::SetIcon(const std::string& iconName, const std::string& iconFolder) {
-    TVC_LOG_INFO("%s ++ with icon=%s in %s", "CTrayControlImpl::SetIcon", iconName.c_str(),
-                 iconFolder.c_str());
+    TVC_LOG_INFO("%s ++ with icon=%s in %s", TVC_FN, iconName.c_str(), iconFolder.c_str());
     m_strIconName = iconName;
     m_strIconFolder = iconFolder;
 }
 
 bool CTrayControlImpl::Initialize() {
-    static const char* fn = "CTrayControlImpl::Initialize";
+    static const char* fn = TVC_FN;
     if (m_bIsInitialized) {
         TVC_LOG_WARN("%s : already initialized, trying to de-init.", fn);
         PerformDeInit();
@@ -40,7 +39,7 @@ bool CTrayControlImpl::Initialize() {
 }
 
 bool CTrayControlImpl::PerformInit() {
-    static const char* fn = "CTrayControlImpl::PerformInit";
+    static const char* fn = TVC_FN;
     if (!m_commandSink || m_strIconName.empty() || m_mapTrayControlData.empty()) {
         TVC_LOG_WARN("%s : sanity check fail : command sink=%u, icon=%s, menu items=%zu", fn,
                      m_commandSink ? 1u : 0u, m_strIconName.c_str(), m_mapTrayControlData.size());
@@ -101,7 +100,7 @@ bool CTrayControlImpl::PerformDeInit() {
 void CTrayControlImpl::OnItemActivate(GtkMenuItem* item, gpointer self) {
     auto* tray = static_cast<CTrayControlImpl*>(self);
     const unsigned id = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(item), kCommandIdKey));
-    TVC_LOG_WARN("%s : menu item %u chosen", "CTrayControlImpl::OnItemActivate", id);
+    TVC_LOG_WARN("%s : menu item %u chosen", TVC_FN, id);
     if (tray->m_commandSink) tray->m_commandSink(id);
 }
 }  // namespace tvc::platform::gtk

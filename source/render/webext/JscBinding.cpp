@@ -224,7 +224,7 @@ JSValueRef JscValue::GetValue(const std::string& key) {
     JSCContext* ctx = jsc_value_get_context(m_value.get());
     JSCException* before = jsc_context_get_exception(ctx);
     JSValueRef out = Adopt(jsc_value_object_get_property(m_value.get(), key.c_str()));
-    if (TakeException(ctx, before, "JscValue::GetValue")) return nullptr;
+    if (TakeException(ctx, before, TVC_FN)) return nullptr;
     return out;
 }
 
@@ -234,7 +234,7 @@ bool JscValue::SetValue(const std::string& key, const JSValueRef& value) {
     JSCContext* ctx = jsc_value_get_context(m_value.get());
     JSCException* before = jsc_context_get_exception(ctx);
     jsc_value_object_set_property(m_value.get(), key.c_str(), raw);
-    return !TakeException(ctx, before, "JscValue::SetValue");
+    return !TakeException(ctx, before, TVC_FN);
 }
 
 bool JscValue::DeleteValue(const std::string& key) {
@@ -253,7 +253,7 @@ JSValueRef JscValue::GetValue(int index) {
     JSCException* before = jsc_context_get_exception(ctx);
     JSValueRef out =
         Adopt(jsc_value_object_get_property_at_index(m_value.get(), static_cast<guint>(index)));
-    if (TakeException(ctx, before, "JscValue::GetValue")) return nullptr;
+    if (TakeException(ctx, before, TVC_FN)) return nullptr;
     return out;
 }
 
@@ -280,7 +280,7 @@ JSValueRef JscValue::ExecuteFunction(const JSValueRef&, const engine::JSValueLis
     JSCException* before = jsc_context_get_exception(ctx);
     JSValueRef out =
         Adopt(jsc_value_function_callv(m_value.get(), static_cast<guint>(raw.size()), raw.data()));
-    if (TakeException(ctx, before, "JscValue::ExecuteFunction")) return nullptr;
+    if (TakeException(ctx, before, TVC_FN)) return nullptr;
     return out;
 }
 

@@ -37,7 +37,7 @@ void CRenderExtension::OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, g
     g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessageReceived), self);
     g_signal_connect(page, "console-message-sent", G_CALLBACK(OnConsoleMessageSent), self);
     g_object_weak_ref(G_OBJECT(page), OnPageFinalized, self);
-    TVC_LOG_WARN("CRenderExtension::OnPageCreated : page %d", record->GetIdentifier());
+    TVC_LOG_WARN("%s : page %d", TVC_FN, record->GetIdentifier());
     self->m_app->OnBrowserCreated(record);
 }
 
@@ -62,19 +62,18 @@ void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* p
     // The frame's previous document is gone: its registrations go with it.
     if (auto previous = frameRecord->ReplaceContext(context))
         ReleaseContext(record, frameRecord, previous);
-    TVC_LOG_WARN("CRenderExtension::ContextCreated : page %d, frame %lld (%s), %s",
-                 record->GetIdentifier(), frameRecord->GetIdentifier(),
-                 frameRecord->IsMain() ? "main" : "sub", frameRecord->GetURL().c_str());
-    if (!InstallConsoleWrapper(context))
-        TVC_LOG_ERROR("CRenderExtension::ContextCreated : console wrapper failed");
+    TVC_LOG_WARN("%s : page %d, frame %lld (%s), %s", TVC_FN, record->GetIdentifier(),
+                 frameRecord->GetIdentifier(), frameRecord->IsMain() ? "main" : "sub",
+                 frameRecord->GetURL().c_str());
+    if (!InstallConsoleWrapper(context)) TVC_LOG_ERROR("%s : console wrapper failed", TVC_FN);
     m_app->OnContextCreated(record, frameRecord, context);
 }
 
 void CRenderExtension::ReleaseContext(const std::shared_ptr<CRenderPage>& page,
                                       const std::shared_ptr<CRenderFrame>& frame,
                                       const std::shared_ptr<JscContext>& context) {
-    TVC_LOG_INFO("CRenderExtension::ReleaseContext : page %d, frame %lld, context %p",
-                 page->GetIdentifier(), frame->GetIdentifier(), static_cast<void*>(context.get()));
+    TVC_LOG_INFO("%s : page %d, frame %lld, context %p", TVC_FN, page->GetIdentifier(),
+                 frame->GetIdentifier(), static_cast<void*>(context.get()));
     m_app->OnContextReleased(page, frame, context);
     context->Invalidate();
 }
@@ -109,7 +108,7 @@ void CRenderExtension::PageEnded(WebKitWebPage* page) {
     auto record = it->second;
     m_pages.erase(it);
     record->Detach();
-    TVC_LOG_WARN("CRenderExtension::PageEnded : page %d", record->GetIdentifier());
+    TVC_LOG_WARN("%s : page %d", TVC_FN, record->GetIdentifier());
     for (const auto& [id, frame] : record->Frames())
         if (auto context = frame->ReplaceContext(nullptr)) ReleaseContext(record, frame, context);
     m_app->OnBrowserDestroyed(record);

@@ -13,8 +13,7 @@ engine::RenderFrameRef CRenderPage::GetMainFrame() {
 
 bool CRenderPage::SendProcessMessage(const engine::ProcessMessage& message) {
     if (!m_page) {
-        TVC_LOG_ERROR("CRenderPage::SendProcessMessage : %s : the page is gone",
-                      message.name.c_str());
+        TVC_LOG_ERROR("%s : %s : the page is gone", TVC_FN, message.name.c_str());
         return false;
     }
     // Both are floating and consumed by the send.

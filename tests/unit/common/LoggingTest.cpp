@@ -3,6 +3,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "TempDir.h"
 #include "common/AppInfo.h"
@@ -12,6 +15,35 @@
 
 namespace {
 namespace fs = std::filesystem;
+
+// Log lines name their function through TVC_FN; these are the shapes the code has.
+namespace sample {
+struct CSample {
+    CSample() { names.push_back(TVC_FN); }
+    ~CSample() { (void)TVC_FN; }
+    static const char* Static(int, const std::string&) { return TVC_FN; }
+    std::function<void()> Returning() {
+        names.push_back(TVC_FN);
+        return [] {};
+    }
+    const char* FromLambda() {
+        return [] { return TVC_FN; }();
+    }
+    std::vector<std::string> names;
+};
+const char* Free() {
+    return TVC_FN;
+}
+}  // namespace sample
+
+TEST(FunctionNameTest, ClassAndMethodWithoutNamespacesOrSignature) {
+    sample::CSample sample;
+    sample.Returning();
+    EXPECT_EQ(sample.names, (std::vector<std::string>{"CSample::CSample", "CSample::Returning"}));
+    EXPECT_STREQ(sample::CSample::Static(1, ""), "CSample::Static");
+    EXPECT_STREQ(sample.FromLambda(), "CSample::FromLambda");
+    EXPECT_STREQ(sample::Free(), "Free");
+}
 
 TEST(FormattedStringTest, FormatsCutsAndRefusesNull) {
     EXPECT_EQ(CLogHelper::GetFormattedString(1, "%s : %d", "A::b", 7), "A::b : 7");
