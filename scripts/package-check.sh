@@ -18,12 +18,16 @@ report=$(lintian --fail-on error -I "$deb" 2>&1) || {
 }
 echo "$report" | grep -v 'running with root privileges' || true
 
-trap 'apt-get remove -y -qq tavisto-for-web >/dev/null 2>&1 || true' EXIT
+trap 'apt-get purge -y -qq tavisto-for-web >/dev/null 2>&1 || true' EXIT
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 cd tests/integration
 TVC_EXECUTABLE=/usr/bin/tavisto-for-web TVC_EXPECTED_VERSION="$(dpkg-deb -f "$deb" Version)" \
   NO_AT_BRIDGE=1 PYTHONDONTWRITEBYTECODE=1 dbus-run-session -- /usr/bin/python3 -m unittest -v check_installed
-apt-get remove -y -qq tavisto-for-web >/dev/null
+apt-get purge -y -qq tavisto-for-web >/dev/null
 trap - EXIT
-! dpkg -s tavisto-for-web >/dev/null 2>&1 && [ ! -e /usr/bin/tavisto-for-web ]
+if dpkg -l tavisto-for-web 2>/dev/null | grep -q '^[ir]' || [ -e /usr/bin/tavisto-for-web ] ||
+  [ -e /usr/lib/tavisto-for-web ]; then
+  echo "package-check.sh: the package left something behind" >&2
+  exit 1
+fi
 echo "package-check.sh: installed, started and removed"
