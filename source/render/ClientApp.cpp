@@ -149,24 +149,27 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
 
 void ClientApp::HandleQuitNotification(const RenderBrowserRef& browser) {
     const char* fn = "ClientApp::OnProcessMessageReceived";
-    bool result = false;
-    if (m_js_binder)
-        result = m_js_binder->HandleWebAppQuit(browser);
-    else
-        TVC_LOG_ERROR("%s: Error! m_js_binder is NULL, so not calling HandleWebAppQuit on browser.",
-                      fn);
-    TVC_LOG_WARN("%s: HandleWebAppQuit : completed with result = %u (0 is fail)", fn,
-                 result ? 1u : 0u);
-    // Exactly one completion per notification, whatever the page did.
-    if (!browser) {
-        TVC_LOG_ERROR("%s: %s SendProcessMessage : msg-null-ref OR browser-null-ref", fn,
-                      msg::kTvdQuitCompletion);
+    // Exactly one completion per notification, whatever the page did, once its turn is over.
+    auto complete = [fn, browser](bool result) {
+        TVC_LOG_WARN("%s: HandleWebAppQuit : completed with result = %u (0 is fail)", fn,
+                     result ? 1u : 0u);
+        if (!browser) {
+            TVC_LOG_ERROR("%s: %s SendProcessMessage : msg-null-ref OR browser-null-ref", fn,
+                          msg::kTvdQuitCompletion);
+            return;
+        }
+        if (browser->SendProcessMessage({msg::kTvdQuitCompletion, {}}))
+            TVC_LOG_WARN("%s: msg-%s : SendProcessMessage suceeded", fn, msg::kTvdQuitCompletion);
+        else
+            TVC_LOG_ERROR("%s: msg-%s : SendProcessMessage failed", fn, msg::kTvdQuitCompletion);
+    };
+    if (m_js_binder) {
+        m_js_binder->HandleWebAppQuit(browser, complete);
         return;
     }
-    if (browser->SendProcessMessage({msg::kTvdQuitCompletion, {}}))
-        TVC_LOG_WARN("%s: msg-%s : SendProcessMessage suceeded", fn, msg::kTvdQuitCompletion);
-    else
-        TVC_LOG_ERROR("%s: msg-%s : SendProcessMessage failed", fn, msg::kTvdQuitCompletion);
+    TVC_LOG_ERROR("%s: Error! m_js_binder is NULL, so not calling HandleWebAppQuit on browser.",
+                  fn);
+    complete(false);
 }
 
 bool ClientApp::SetLocalTimeMap(const RenderBrowserRef& browser, const ProcessMessage& message) {

@@ -101,34 +101,49 @@ void CJavascriptBinder::OnNativeMessageRceive(const std::string& text) {
     TVC_LOG_WARN("%s -- result : %d \n", TVC_FN, result ? 1 : 0);
 }
 
-bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
+struct CJavascriptBinder::QuitWait {
+    JSContextRef context;
+    JSValueRef tvd;
+    std::vector<QuitDone> done;
+};
+
+bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser, QuitDone onDone) {
     const char* fn = TVC_FN;
+    auto finish = [&](bool result) {
+        if (onDone) onDone(result);
+        return result;
+    };
     if (m_bWebAppExitFlag) {
         TVC_LOG_WARN(
             "%s HandleWebAppQuit : m_bWebAppExitFlag : true : handling in progress. Should not be "
             "re-rentrant",
             fn);
-        return true;
+        // A request during the wait is answered with it, never ahead of the page.
+        if (m_quitWait) {
+            if (onDone) m_quitWait->done.push_back(std::move(onDone));
+            return true;
+        }
+        return finish(true);
     }
     if (!browser) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : browser is NULL", fn);
-        return false;
+        return finish(false);
     }
     RenderFrameRef frame = browser->GetMainFrame();
     if (!frame) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : frame is NULL", fn);
-        return false;
+        return finish(false);
     }
     JSContextRef context = frame->GetContext();
     JSValueRef global = context && context->IsValid() ? context->GetGlobal() : nullptr;
     if (!global || !global->IsObject()) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : globalobject is NULL", fn);
-        return false;
+        return finish(false);
     }
     JSValueRef tvd = global->GetValue("tvd");
     if (!tvd || !tvd->IsObject()) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : tvdObject is NULL", fn);
-        return false;
+        return finish(false);
     }
     TVC_LOG_WARN("%s HandleWebAppQuit : firing OnBeforeAppQuit.", fn);
     const char* event = "OnBeforeAppQuit";
@@ -138,7 +153,7 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
     if (!status) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : FireEventOnJavaScript (%s) failed - bailing out\n", fn,
                       event);
-        return false;
+        return finish(false);
     }
     m_bWebAppExitFlag = true;
 
@@ -152,20 +167,40 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser) {
     }
     TVC_LOG_WARN("%s HandleWebAppQuit : wait-start: ExitCounter=%u", fn,
                  static_cast<unsigned>(m_iExitCounter));
-    // Blocks the render thread: the page answers from its "OnBeforeAppQuit" subscriber, which ran
-    // above.
-    while (m_iExitCounter > 0) {
-        JSValueRef quit = tvd->GetValue("quitApp");
+    m_quitWait = std::make_shared<QuitWait>();
+    m_quitWait->context = std::move(context);
+    m_quitWait->tvd = std::move(tvd);
+    if (onDone) m_quitWait->done.push_back(std::move(onDone));
+    // The first poll is now: a page that answered inside its subscriber is not waited for.
+    PollQuitAnswer();
+    return true;
+}
+
+void CJavascriptBinder::PollQuitAnswer() {
+    const char* fn = "CJavascriptBinder::HandleWebAppQuit";
+    if (!m_quitWait) return;
+    if (m_iExitCounter > 0 && !m_quitWait->context->IsValid()) {
+        TVC_LOG_WARN("%s HandleWebAppQuit : the page's context is gone, not waiting any longer",
+                     fn);
+    } else if (m_iExitCounter > 0) {
+        JSValueRef quit = m_quitWait->tvd->GetValue("quitApp");
         TVC_LOG_INFO("waiting.for web-app to reply-quit...%d \n", m_iExitCounter);
         if (quit && quit->IsBool() && quit->GetBoolValue()) {
             TVC_LOG_WARN("%s HandleWebAppQuit : breaking on JS appQuit property.", fn);
-            break;
+        } else {
+            --m_iExitCounter;
+            std::weak_ptr<CJavascriptBinder> weak = weak_from_this();
+            auto next = [weak] {
+                if (auto self = weak.lock()) self->PollQuitAnswer();
+            };
+            if (m_env->runner && m_env->runner->PostTask(next, kQuitPollMs)) return;
+            TVC_LOG_ERROR("%s HandleWebAppQuit : the next poll cannot be queued", fn);
         }
-        if (m_env->sleep) m_env->sleep(kQuitPollMs);
-        --m_iExitCounter;
     }
     TVC_LOG_WARN("%s HandleWebAppQuit : wait-end: ExitCounter=%u", fn,
                  static_cast<unsigned>(m_iExitCounter));
-    return true;
+    auto done = std::move(m_quitWait->done);
+    m_quitWait.reset();
+    for (auto& callback : done) callback(true);
 }
 }  // namespace tvc::render

@@ -2,6 +2,7 @@
 // events and the quit request to the page. One per web process; render thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,9 +32,13 @@ class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder>
 
     bool FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments);
     void OnNativeMessageRceive(const std::string& text);
-    // The page's share of the quit: fires "OnBeforeAppQuit", then blocks this thread polling
-    // `tvd.quitApp` for at most `tvd.appQuitResponseTimeout` seconds (never more than 6).
-    bool HandleWebAppQuit(const engine::RenderBrowserRef& browser);
+    // The page's share of the quit: fires "OnBeforeAppQuit", then polls `tvd.quitApp` every
+    // 100 ms from the render thread's loop, so page scripts (timers, promises) run in between,
+    // for at most `tvd.appQuitResponseTimeout` seconds (never more than 6). `onDone` runs exactly
+    // once with the result, when the wait is over or at once when there is nothing to wait for; a
+    // request during a wait joins it. The result is false when the page could not be asked.
+    using QuitDone = std::function<void(bool result)>;
+    bool HandleWebAppQuit(const engine::RenderBrowserRef& browser, QuitDone onDone);
 
     const std::shared_ptr<CJavascriptHandler>& GetHandler() const { return m_js_handler; }
     const std::shared_ptr<FullScreenAccessor>& GetFullScreenAccessor() const {
@@ -42,11 +47,15 @@ class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder>
     bool GetWebAppExitFlag() const { return m_bWebAppExitFlag; }
 
   private:
+    struct QuitWait;
+    void PollQuitAnswer();
+
     RenderEnvRef m_env;
     std::shared_ptr<CJavascriptHandler> m_js_handler;
     std::shared_ptr<FullScreenAccessor> m_pFullScreenAccessor;
     bool m_bWebAppExitFlag = false;
     // Polls left in the quit wait; 6 when the page's timeout cannot be read at all.
     int m_iExitCounter = 6;
+    std::shared_ptr<QuitWait> m_quitWait;  // while the page is being waited for
 };
 }  // namespace tvc::render

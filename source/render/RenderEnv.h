@@ -31,8 +31,6 @@ inline constexpr const char* kDefaultConfigBaseURL = "https://config.tavisto.exa
 struct CRenderEnv {
     std::shared_ptr<IRenderTaskRunner> runner;
     std::shared_ptr<CRenderProcessState> state = std::make_shared<CRenderProcessState>();
-    // Blocks the render thread; the quit wait polls with it.
-    std::function<void(int ms)> sleep;
     // The machine identifier, or "" when it cannot be read.
     std::function<std::string()> readMachineId;
     std::string version;

@@ -18,6 +18,9 @@ bool g_loopMutexAcquired = false;
 std::chrono::milliseconds g_watchdogTimeout{10000};
 // Joined after the loop (it returns at once then), so it never outlives main's statics.
 std::thread g_watchdog;
+// Main thread. Set by the first AppQuitMessageLoop: the loop ends once, and a quit asked for
+// before the loop runs makes it return at once.
+bool g_quitLoopRequested = false;
 
 // The own message loop's "message window": a command queued on the main loop.
 gboolean OnMessageWindowCommand(gpointer data) {
@@ -46,7 +49,7 @@ void MarkMessageLoopEnded() {
 
 int RunMessageLoop() {
     MarkMessageLoopRunning();
-    gtk_main();
+    if (!g_quitLoopRequested) gtk_main();
     MarkMessageLoopEnded();
     return 0;
 }
@@ -79,6 +82,15 @@ void SpawnThreadFunction_WaitAndKillProcess() {
 }
 
 void AppQuitMessageLoop() {
+    if (g_quitLoopRequested) {
+        TVC_LOG_WARN("%s : the loop is already ending", "AppQuitMessageLoop");
+        return;
+    }
+    g_quitLoopRequested = true;
+    if (gtk_main_level() == 0) {
+        TVC_LOG_WARN("%s : the loop is not running; it will not start", "AppQuitMessageLoop");
+        return;
+    }
     auto commandLine = GetGlobalCommandLine();
     SpawnThreadFunction_WaitAndKillProcess();
     if (commandLine->HasSwitch("multi-threaded-message-loop")) {

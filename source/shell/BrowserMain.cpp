@@ -16,8 +16,10 @@
 #include "platform/SingleInstance.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/InstanceActivation.h"
+#include "platform/gtk/ShutdownWatch.h"
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
+#include "shell/MainThread.h"
 #include "shell/MainWindow.h"
 #include "shell/Usage.h"
 #include "shell/WndProc.h"
@@ -55,11 +57,21 @@ void PlaceAutostartEntry() {
 }
 
 CMainWindowProc* g_windowProc = nullptr;
+bool g_quitPending = false;  // asked for before the window existed
 
 // A session end or `kill` quits the way the tray's "Quit" does.
-gboolean OnTerminationSignal(gpointer) {
-    TVC_LOG_WARN("%s : termination signal received, quitting", "BrowserMain");
-    if (!g_windowProc || !g_windowProc->RequestQuit()) AppQuitMessageLoop();
+void RequestQuit(const char* cause) {
+    TVC_LOG_WARN("%s : %s, quitting", "BrowserMain", cause);
+    if (!g_windowProc) {
+        g_quitPending = true;
+        return;
+    }
+    // Without a window left only the loop is still to end.
+    if (!g_windowProc->RequestQuit()) AppQuitMessageLoop();
+}
+
+gboolean OnTerminationSignal(gpointer signalName) {
+    RequestQuit(static_cast<const char*>(signalName));
     return G_SOURCE_CONTINUE;
 }
 
@@ -79,10 +91,10 @@ int BrowserMain(int argc, char** argv) {
     InitCommandLine(argc, argv);
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     // Installed first so a signal during start-up still ends the program through its loop.
-    g_unix_signal_add(SIGTERM, OnTerminationSignal, nullptr);
-    g_unix_signal_add(SIGINT, OnTerminationSignal, nullptr);
+    g_unix_signal_add(SIGTERM, OnTerminationSignal, const_cast<char*>("SIGTERM received"));
+    g_unix_signal_add(SIGINT, OnTerminationSignal, const_cast<char*>("SIGINT received"));
     // A closed terminal or a session manager's hang-up: the same road.
-    g_unix_signal_add(SIGHUP, OnTerminationSignal, nullptr);
+    g_unix_signal_add(SIGHUP, OnTerminationSignal, const_cast<char*>("SIGHUP received"));
     tvc::InitializeProductAppInfo();
     auto commandLine = GetGlobalCommandLine();
 
@@ -152,6 +164,8 @@ int BrowserMain(int argc, char** argv) {
             tvc::platform::GetInstanceActivationSocketPath(instance), [] {
                 if (g_windowProc) g_windowProc->BringToFront();
             });
+    if (g_quitPending) PostToMainThread([] { RequestQuit("a quit asked for during start-up"); });
+    platform::gtk::CShutdownWatch shutdownWatch([] { RequestQuit("the system is shutting down"); });
 
     int exitCode = RunMessageLoop();
     if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();

@@ -11,6 +11,10 @@ void PostToMainThread(std::function<void()> task) {
     glib::PostMainLoopTask(std::move(task));
 }
 
+void PostToMainThreadAfter(std::chrono::milliseconds delay, std::function<void()> task) {
+    glib::PostMainLoopTask(std::move(task), static_cast<int>(delay.count()));
+}
+
 void PostAfterNextFrame(GtkWidget* widget, std::function<void()> task) {
     struct Pending {
         Task task;

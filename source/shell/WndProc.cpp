@@ -33,6 +33,7 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
     g_handler->SetDesktop(m_desktop);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
     g_handler->SetMainThreadPoster(&PostToMainThread);
+    g_handler->SetMainThreadTimer(&PostToMainThreadAfter);
     g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
     g_handler->SetAutoUpdateHandlerFactory([] {
         return std::make_shared<CAutoUpdateHandler>(
@@ -99,7 +100,10 @@ CMainWindowProc::~CMainWindowProc() {
 }
 
 void CMainWindowProc::Shutdown() {
-    if (g_handler && g_handler->GetInterAppMessagingManager()) {
+    auto quitHandler = g_handler ? g_handler->GetAppQuitHandler() : nullptr;
+    const bool quitDone =
+        quitHandler && quitHandler->GetQuitState() == eQuitHander_State_QuitHandlingDone;
+    if (g_handler && g_handler->GetInterAppMessagingManager() && !quitDone) {
         g_handler->StopNativeMessagingListener();
         g_handler->CleanupRefs();
     }
@@ -162,8 +166,11 @@ bool CMainWindowProc::HandleClose() {
     if (g_handler && !g_handler->IsClosing()) {
         TVC_LOG_WARN("WndProc : WM_CLOSE: handle deferred app-quit\n");
         if (auto quitHandler = g_handler->GetAppQuitHandler()) {
-            // The quit sequence hides the window and closes it again once the page has finished.
+            // The window goes at once; the quit sequence closes it again once the page is done.
+            TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler->StartQuitSequence-before");
+            quitHandler->StartQuitSequence();
             m_appWindow->Hide();
+            TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler->StartQuitSequence-after");
             TVC_LOG_WARN("WndProc : WM_CLOSE: cancel-close");
             return true;
         }
@@ -198,6 +205,9 @@ void CMainWindowProc::OnDestroy(GtkWidget*, gpointer self) {
     TVC_LOG_WARN("WndProc : WM_DESTROY:\n");
     proc->m_window = nullptr;
     proc->m_webView = nullptr;
+    // The loop ends with the last browser; a window closed before any browser existed (a quit
+    // during start-up) has none to wait for.
+    if (!proc->g_handler || proc->g_handler->GetLiveBrowserCount() == 0) AppQuitMessageLoop();
 }
 
 gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {

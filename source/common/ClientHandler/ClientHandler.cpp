@@ -53,6 +53,15 @@ void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) 
 void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) {
     m_postToMainThread = std::move(poster);
 }
+void ClientHandler::SetMainThreadTimer(CAppQuitHandler::Timer timer) {
+    m_mainThreadTimer = std::move(timer);
+}
+void ClientHandler::RunOnMainLoop(std::function<void()> task) {
+    if (m_postToMainThread)
+        m_postToMainThread(std::move(task));
+    else
+        task();
+}
 void ClientHandler::SetDownloadNotificationCallback(std::function<void(int)> notify) {
     m_notifyDownload = std::move(notify);
 }
@@ -134,26 +143,46 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
 }
 
 bool ClientHandler::DoClose(engine::BrowserRef browser) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (!browser) {
-        m_bIsClosing = true;
-        TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
-    } else if (browser->GetIdentifier() == m_BrowserId) {
+    std::shared_ptr<platform::IAppWindow> window;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!browser) {
+            m_bIsClosing = true;
+            TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
+            return false;
+        }
+        if (browser->GetIdentifier() != m_BrowserId) return false;
         m_bIsClosing = true;
         TVC_LOG_WARN("%s closing: true\n", TVC_FN);
+        window = m_MainHwnd;
     }
+    // The main browser goes with its window: the window is sent its close once more, which is
+    // now allowed, saves the placement and takes the browser with it. Posted, so neither a modal
+    // dialog's grab nor the engine's callback stands in its way.
+    if (window && window->IsValid() && window->PostClose()) return true;
     return false;
 }
 
 void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
     if (!browser) return;
     // No plug-ins exist under this engine, so there is no plug-in table to release here.
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_Browser && m_Browser->IsSame(*browser)) {
-        m_Browser.reset();
-    } else if (browser->IsPopup()) {
-        m_PopupBrowsers.remove_if(
-            [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
+    std::list<engine::BrowserRef> orphans;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_Browser && m_Browser->IsSame(*browser)) {
+            m_Browser.reset();
+            orphans = m_PopupBrowsers;
+        } else if (browser->IsPopup()) {
+            m_PopupBrowsers.remove_if(
+                [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
+        }
+    }
+    // Popups live only as long as the main browser: none of them may keep the program running
+    // once the main window has gone.
+    for (auto& popup : orphans) {
+        TVC_LOG_WARN("%s : closing popup %d with the main browser", "ClientHandler::OnBeforeClose",
+                     popup->GetIdentifier());
+        popup->GetHost().CloseBrowser(true);
     }
 }
 

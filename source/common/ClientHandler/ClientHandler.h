@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/MainThreadPoster.h"
@@ -29,11 +30,10 @@
 #include "platform/Splash.h"
 
 class IInterAppMessagingManager;
+class IInterAppMessageObserver;
 class CNativeMsgObserver;
 class CCookieObserver;
 class CNativeWindowObserver;
-// Components that join with their own work; until then their places stay empty.
-class CAppQuitHandler;
 class CAutoUpdateHandler;
 
 namespace tvc {
@@ -48,7 +48,7 @@ class IProcessMessageDelegate {
                                           const engine::ProcessMessage& message) = 0;
 };
 
-class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
+class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public IAppQuitClient {
   public:
     // Engine error codes as the adapter reports them.
     static constexpr int kErrorAborted = -3;
@@ -79,6 +79,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
     // How work from other threads (the messaging listener) reaches the main thread.
     void SetMainThreadPoster(MainThreadPoster poster);
+    // Delayed main-thread tasks (the bound on the page's quit answer).
+    void SetMainThreadTimer(CAppQuitHandler::Timer timer);
     // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
     // downloads.
     void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
@@ -93,7 +95,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
     std::shared_ptr<platform::IAppWindow> GetMainHwnd();
     const std::string& GetStartupURL() const { return m_StartupURL; }
-    engine::BrowserRef GetBrowser();
+    engine::BrowserRef GetBrowser() override;
     bool IsClosing();
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
     std::string GetPopupDomainList();
@@ -117,6 +119,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
 
     // ---- engine callbacks, fed by the adapter ----
     virtual void OnAfterCreated(engine::BrowserRef browser);
+    // True when the close is taken over: the main browser closes with its window.
     virtual bool DoClose(engine::BrowserRef browser);
     virtual void OnBeforeClose(engine::BrowserRef browser);
     // True cancels the popup.
@@ -152,21 +155,25 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     // otherwise OnAfterCreated does it.
     void ShowOnLaunch(bool shownByCaller = false);
     // Asks every popup, then the main browser, to close.
-    void CloseAllBrowsers(bool forceClose);
+    void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
 
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
     void StartNativeMessagingListener();
-    void StopNativeMessagingListener();
+    // Saves the active port, then stops the listener.
+    void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();
     virtual void TriggerApplicationUpdate();
     // The manager's Send copies the text into its queue; false without a manager.
     bool SendStringAsInterAppMessage(const std::string& text);
-    void UnregisterNativeMessageObservers();
-    void UnregisterQuitHandlerNativeMessageObserver();
-    void CleanupRefs();
-    virtual void HandleInterAppMessagingModuleFailure() = 0;
+    // Subscribes an observer to the manager; the quit's start unsubscribes all but the quit
+    // handler.
+    bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
+    void UnregisterNativeMessageObservers() override;
+    void UnregisterQuitHandlerNativeMessageObserver() override;
+    void CleanupRefs() override;
+    void HandleInterAppMessagingModuleFailure() override = 0;
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
@@ -177,6 +184,18 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                      std::string& pathToDownloadOut);
     virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
+
+    // ---- the listener's trial ports ----
+    // The cache folder's copy of the configuration file; "" without a cache folder.
+    static std::string GetWSConfigFilePath();
+    // Appends the downloaded ports; false (nothing appended) when the file is unreadable or not a
+    // port list. Keeps its help address for the port-failure dialog.
+    bool LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports);
+    // The default list (with the downloaded ports after it), the last port moved to the front.
+    // False only when the downloaded ports were asked for and are unusable.
+    bool LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded);
+    // The active port into the preferences; false (the stored one stays) without one.
+    bool SaveActiveWSPort();
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
     static std::string GetUpdateDirectoryPath();
     // The user's download folder: XDG_DOWNLOAD_DIR, then user-dirs.dirs, then ~/Downloads.
@@ -218,6 +237,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
 
   private:
     bool DispatchChain(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    // Posted when there is a poster, so a close never runs inside the engine's own callback.
+    void RunOnMainLoop(std::function<void()> task);
+    // The page's completion, whatever brought it (message, web process end).
+    void CompleteQuitFromPage(const char* cause);
     void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandlePageReady(engine::BrowserRef browser);
     void ShowCrashPage(engine::IFrame& frame);
@@ -239,6 +262,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     std::string m_strWSHelpUrl;
 
     std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;
+    std::vector<std::shared_ptr<IInterAppMessageObserver>> m_subscribedObservers;
     std::shared_ptr<CAppQuitHandler> m_pAppQuitHandler;
     std::shared_ptr<CNativeMsgObserver> m_pNativeMsgObserver;
     std::shared_ptr<CCookieObserver> m_pCCookieObserver;
@@ -260,6 +284,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler> {
     std::shared_ptr<platform::ISplashScreen> m_splash;
     std::function<void()> m_quitMessageLoop;
     MainThreadPoster m_postToMainThread;
+    CAppQuitHandler::Timer m_mainThreadTimer;
     std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
     UpdateHandlerFactory m_updateHandlerFactory;

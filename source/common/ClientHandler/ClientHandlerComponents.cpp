@@ -1,4 +1,5 @@
 // Creation, start and release of the long-lived native components the handler owns.
+#include <algorithm>
 #include <mutex>
 
 #include "common/AppCookieHandler/CookieObserver.h"
@@ -44,9 +45,8 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
             "ClientApp::CheckBinderIntegrity CInterAppMessagingManagerBase already created.\n");
         return;
     }
-    // The stored last port and the downloaded ports join this list with the port-list configuration
-    // work; until then: "--ws-ports" when it names valid ports, else 51001-51005.
-    const std::vector<unsigned> ports = CWebSocketsMessagingManager::GetDefaultTrialPortList();
+    std::vector<unsigned> ports;
+    LoadWSTrialPorts(ports, false);
     m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
                                                : CreateWebSocketManager(ports, m_postToMainThread);
     if (!m_inter_app_msg_manager) {
@@ -57,19 +57,31 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
         std::lock_guard<std::mutex> lock(g_processManagerLock);
         g_spWebSocketManager = m_inter_app_msg_manager;
     }
-    // Created in the order they are notified (ids ascend): quit handler (once it exists), native
-    // message observer, cookie observer, window observer.
+    // Created in the order they are notified (ids ascend): the quit handler first, then the native
+    // message, cookie and window observers.
+    m_pAppQuitHandler = std::make_shared<CAppQuitHandler>(m_mainThreadTimer);
+    m_pAppQuitHandler->SetClientHandler(
+        std::static_pointer_cast<IAppQuitClient>(shared_from_this()));
+    SubscribeInterAppObserver(m_pAppQuitHandler);
     m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL);
-    m_inter_app_msg_manager->Subscribe(m_pNativeMsgObserver);
+    SubscribeInterAppObserver(m_pNativeMsgObserver);
     m_pCCookieObserver = std::make_shared<CCookieObserver>(GetBrowser(), m_cookieStore);
     m_pCCookieObserver->SetClientHandler(shared_from_this());
-    m_inter_app_msg_manager->Subscribe(m_pCCookieObserver);
+    SubscribeInterAppObserver(m_pCCookieObserver);
     m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
     m_pCNativeWindowObserver->SetClientHandler(shared_from_this());
-    m_inter_app_msg_manager->Subscribe(m_pCNativeWindowObserver);
+    SubscribeInterAppObserver(m_pCNativeWindowObserver);
     TVC_LOG_WARN(
         "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "
         "m_inter_app_msg_manager done.\n");
+}
+
+bool ClientHandler::SubscribeInterAppObserver(
+    const std::shared_ptr<IInterAppMessageObserver>& observer) {
+    if (!observer || !m_inter_app_msg_manager) return false;
+    if (!m_inter_app_msg_manager->Subscribe(observer)) return false;
+    m_subscribedObservers.push_back(observer);
+    return true;
 }
 
 void ClientHandler::StartNativeMessagingListener() {
@@ -93,7 +105,7 @@ void ClientHandler::StopNativeMessagingListener() {
         TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
         return;
     }
-    // SaveActiveWSPort joins here with the port-list configuration work.
+    SaveActiveWSPort();
     m_inter_app_msg_manager->Stop();
 }
 
@@ -152,14 +164,24 @@ void ClientHandler::UnregisterNativeMessageObservers() {
         TVC_LOG_WARN("%s : m_inter_app_msg_manager is NULL", fn);
         return;
     }
-    if (m_pNativeMsgObserver) m_inter_app_msg_manager->UnSubscribe(m_pNativeMsgObserver);
-    if (m_pCCookieObserver) m_inter_app_msg_manager->UnSubscribe(m_pCCookieObserver);
-    if (m_pCNativeWindowObserver) m_inter_app_msg_manager->UnSubscribe(m_pCNativeWindowObserver);
+    // Whatever observers exist: from now on only the quit handler hears the peer.
+    const std::shared_ptr<IInterAppMessageObserver> quitHandler = m_pAppQuitHandler;
+    std::erase_if(m_subscribedObservers, [&](const auto& observer) {
+        if (observer == quitHandler) return false;
+        m_inter_app_msg_manager->UnSubscribe(observer);
+        return true;
+    });
 }
 
 void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
-    // CAppQuitHandler unsubscribes here once it exists; nothing can have subscribed it before.
-    if (!m_pAppQuitHandler) TVC_LOG_WARN("%s : m_pAppQuitHandler is NULL", TVC_FN);
+    static const char* fn = TVC_FN;
+    if (!m_pAppQuitHandler || !m_inter_app_msg_manager) {
+        TVC_LOG_WARN("%s : m_pAppQuitHandler or m_inter_app_msg_manager is NULL", fn);
+        return;
+    }
+    const std::shared_ptr<IInterAppMessageObserver> quitHandler = m_pAppQuitHandler;
+    m_inter_app_msg_manager->UnSubscribe(quitHandler);
+    std::erase(m_subscribedObservers, quitHandler);
 }
 
 void ClientHandler::CleanupRefs() {
@@ -179,5 +201,6 @@ void ClientHandler::CleanupRefs() {
         TVC_LOG_WARN("cleanup: m_inter_app_msg_manager");
         m_inter_app_msg_manager->Cleanup();
     }
+    m_subscribedObservers.clear();
 }
 }  // namespace tvc

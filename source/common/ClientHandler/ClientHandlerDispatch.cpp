@@ -3,6 +3,7 @@
 
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
 
 namespace tvc {
@@ -140,11 +141,24 @@ bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
         TVC_LOG_WARN("%s : m_pAppQuitHandler = NULL\n", fn);
         return false;
     }
-    // With CAppQuitHandler: false unless IsQuitInProgress(); otherwise the message is consumed, and
-    // "v8_to_browser.tvd-quit-completion" logs the manager state and calls
-    // HandleJSQuitCompletion(). Nothing can set m_pAppQuitHandler before that class exists.
-    (void)message;
-    return false;
+    if (!m_pAppQuitHandler->IsQuitInProgress()) return false;
+    // While quitting the page asks for nothing more: every message is consumed.
+    if (message.name == msg::kTvdQuitCompletion) {
+        auto manager = m_inter_app_msg_manager;
+        TVC_LOG_WARN("%s : calling HandleJSQuitCompletion t_enumInterAppMessageManagerState=%u \n",
+                     fn, manager ? static_cast<unsigned>(manager->GetManagerState()) : 1u);
+        CompleteQuitFromPage("the page's answer");
+    }
+    return true;
+}
+
+void ClientHandler::CompleteQuitFromPage(const char* cause) {
+    TVC_LOG_WARN("%s : %s completes the page's turn", "ClientHandler::CompleteQuitFromPage", cause);
+    // Outside the engine's callback: completing the quit closes the browser that called us.
+    std::weak_ptr<CAppQuitHandler> weak = m_pAppQuitHandler;
+    RunOnMainLoop([weak] {
+        if (auto handler = weak.lock()) handler->HandleJSQuitCompletion();
+    });
 }
 
 void ClientHandler::HandleBringWindowToFrontMessage(const ProcessMessage& message) {

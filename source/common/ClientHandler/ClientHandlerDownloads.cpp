@@ -160,18 +160,6 @@ bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item
     return handled;
 }
 
-void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
-    static const char* fn = TVC_FN;
-    TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
-    if (!isSuccess) {
-        TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
-        return;
-    }
-    // Reading the downloaded ports into the trial list arrives with the port-list configuration
-    // work.
-    TVC_LOG_WARN("%s -- : configuration file stored; the current trial list stays in force", fn);
-}
-
 std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::DownloadItem& item,
                                             const std::string& suggestedName) {
     static const char* fn = TVC_FN;

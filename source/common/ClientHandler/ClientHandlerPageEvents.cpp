@@ -49,6 +49,13 @@ void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int 
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
+    if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) {
+        // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.
+        TVC_LOG_WARN("%s : the web process ended during the quit", fn);
+        if (m_pAppQuitHandler->GetQuitState() == eQuitHander_State_Waiting_ForTVDJS)
+            CompleteQuitFromPage("the web process's end");
+        return;
+    }
     bool inProgress = false;
     const bool fetched = GetIsSystemShutdownInProgress(inProgress);
     if (fetched && inProgress) {

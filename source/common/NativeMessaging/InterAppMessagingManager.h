@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/NativeMessaging/InterAppMessageObserver.h"
 
@@ -28,6 +29,13 @@ class IInterAppMessagingManager {
     virtual bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) = 0;
     virtual t_enumInterAppMessageManagerState GetManagerState() = 0;
     virtual void Cleanup() = 0;
+    // The ports the next listening run tries, in order. A transport without ports ignores them.
+    virtual bool Set_Trial_PortList(const std::vector<unsigned>&) { return false; }
+    // The port listened on; false unless listening or connected (and always without ports).
+    virtual bool GetActivePort(unsigned& port) {
+        port = 0;
+        return false;
+    }
     virtual ~IInterAppMessagingManager() = default;
 };
 

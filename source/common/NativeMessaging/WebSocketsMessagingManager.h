@@ -29,9 +29,9 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     bool Stop() override;
     bool Send(const std::string& text) override;
 
-    bool Set_Trial_PortList(const std::vector<unsigned>& list);
+    bool Set_Trial_PortList(const std::vector<unsigned>& list) override;
     bool Get_Trial_PortList(std::vector<unsigned>& list);
-    bool GetActivePort(unsigned& port);
+    bool GetActivePort(unsigned& port) override;
     // The web sites allowed as a handshake Origin (URLs are reduced to their origins): one, or a
     // list and a source the I/O thread asks at every handshake for more (values that change while
     // running; it must be safe on that thread).

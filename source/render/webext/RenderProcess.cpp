@@ -1,8 +1,6 @@
 #include "render/webext/RenderProcess.h"
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include "common/AppInfo.h"
 #include "common/AppProps.h"
@@ -35,7 +33,6 @@ void OnRenderProcessStarted(WebKitWebExtension* extension,
 
     auto env = std::make_shared<CRenderEnv>();
     env->runner = std::make_shared<webext::CMainThreadRunner>();
-    env->sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     env->readMachineId = [] { return ReadMechineID(); };
     env->version = CAppInfo::GetVersion();
     // Optional overrides from the browser process (its command-line switches).

@@ -189,8 +189,11 @@ TEST_F(HandlerTest, LastBrowserClosingEndsTheLoopExactlyOnce) {
     EXPECT_EQ(main->host.calls, (std::vector<std::string>{"Close"}));
     EXPECT_TRUE(second->host.calls.empty());
 
-    EXPECT_FALSE(handler->DoClose(main));
+    // The main browser closes with its window, which is sent its close again.
+    window->calls.clear();
+    EXPECT_TRUE(handler->DoClose(main));
     EXPECT_TRUE(handler->IsClosing());
+    EXPECT_EQ(window->calls, std::vector<std::string>{"PostClose"});
     handler->OnBeforeClose(popup);
     handler->OnBeforeClose(second);
     EXPECT_EQ(quitLoopCalls, 0);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/TVCClientHandler.h"
 #include "common/CommandLine.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
@@ -148,6 +150,56 @@ struct FakeSplash : platform::ISplashScreen {
         calls.push_back("Hide");
     }
     bool IsShown() const override { return shown; }
+};
+
+struct FakeManager : IInterAppMessagingManager {
+    std::vector<unsigned> ports;
+    int starts = 0, stops = 0, cleanups = 0;
+    unsigned activePort = 0;  // answered while listening
+    t_enumInterAppMessageManagerState state = eIdle;
+    std::vector<std::string> sent;
+    std::vector<std::shared_ptr<IInterAppMessageObserver>> observers;
+    bool Start() override { return ++starts, true; }
+    bool Stop() override {
+        state = eIdle;
+        return ++stops, true;
+    }
+    bool Send(const std::string& text) override { return sent.push_back(text), true; }
+    bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
+        return observers.push_back(o), true;
+    }
+    bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
+        std::erase(observers, o);
+        return true;
+    }
+    t_enumInterAppMessageManagerState GetManagerState() override { return state; }
+    void Cleanup() override {
+        ++cleanups;
+        observers.clear();
+    }
+    bool Set_Trial_PortList(const std::vector<unsigned>& list) override {
+        ports = list;
+        return true;
+    }
+    bool GetActivePort(unsigned& port) override {
+        port = activePort;
+        return state == eListening || state == eConnected;
+    }
+};
+
+// Tasks queued as the GLib main context would queue them, run when the test says so.
+struct QueuePoster {
+    std::deque<std::function<void()>> tasks;
+    MainThreadPoster Poster() {
+        return [this](std::function<void()> t) { tasks.push_back(std::move(t)); };
+    }
+    void RunAll() {
+        while (!tasks.empty()) {
+            auto t = std::move(tasks.front());
+            tasks.pop_front();
+            t();
+        }
+    }
 };
 
 // Counts update checks, which the real handler only logs until the updater exists.

@@ -10,25 +10,6 @@
 namespace tvc::test {
 using engine::ProcessId;
 
-struct FakeManager : IInterAppMessagingManager {
-    std::vector<unsigned> ports;
-    int starts = 0, stops = 0, cleanups = 0;
-    std::vector<std::string> sent;
-    std::vector<std::shared_ptr<IInterAppMessageObserver>> observers;
-    bool Start() override { return ++starts, true; }
-    bool Stop() override { return ++stops, true; }
-    bool Send(const std::string& text) override { return sent.push_back(text), true; }
-    bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
-        return observers.push_back(o), true;
-    }
-    bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& o) override {
-        std::erase(observers, o);
-        return true;
-    }
-    t_enumInterAppMessageManagerState GetManagerState() override { return eIdle; }
-    void Cleanup() override { ++cleanups; }
-};
-
 class MessagingTest : public HandlerTest {
   protected:
     void SetUp() override {
@@ -59,12 +40,15 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(manager->starts, 1);
     EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005}));
     using Observer = std::shared_ptr<IInterAppMessageObserver>;
-    EXPECT_EQ(manager->observers,
-              (std::vector<Observer>{handler->GetNativeMsgObserver(), handler->GetCookieObserver(),
-                                     handler->GetNativeWindowObserver()}));
+    // The quit handler hears every message first.
+    EXPECT_EQ(
+        manager->observers,
+        (std::vector<Observer>{handler->GetAppQuitHandler(), handler->GetNativeMsgObserver(),
+                               handler->GetCookieObserver(), handler->GetNativeWindowObserver()}));
     // Notified in the order of their ids.
-    EXPECT_LT(manager->observers[0]->GetObserverId(), manager->observers[1]->GetObserverId());
-    EXPECT_LT(manager->observers[1]->GetObserverId(), manager->observers[2]->GetObserverId());
+    for (size_t i = 1; i < manager->observers.size(); ++i)
+        EXPECT_LT(manager->observers[i - 1]->GetObserverId(),
+                  manager->observers[i]->GetObserverId());
     EXPECT_EQ(browser->host.downloads.size(), 1u);  // the port-list file, once
     EXPECT_EQ(GetProcessInterAppMessagingManager(), manager);
 
@@ -75,6 +59,8 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(manager->sent, (std::vector<std::string>{"{\"a\":1}", "two"}));
 
     handler->UnregisterNativeMessageObservers();
+    EXPECT_EQ(manager->observers.size(), 1u);
+    handler->UnregisterQuitHandlerNativeMessageObserver();
     EXPECT_TRUE(manager->observers.empty());
     handler->CleanupRefs();
     EXPECT_EQ(handler->GetNativeMsgObserver(), nullptr);

@@ -242,7 +242,7 @@ TEST_F(ClientAppTest, EveryQuitNotificationGetsExactlyOneCompletion) {
     Receive(msg::kAppBeforeQuitNotification);
     EXPECT_EQ(page.browser->CountSent(msg::kTvdQuitCompletion), 1u);
     EXPECT_FALSE(app->GetBinder()->GetWebAppExitFlag());
-    EXPECT_TRUE(page.sleeps.empty());
+    EXPECT_TRUE(page.runner->m_tasks.empty());
 
     auto quits = Record("OnBeforeAppQuit");
     page.context->Tvd()->SetValue("quitApp", Boolean(true));
@@ -250,6 +250,17 @@ TEST_F(ClientAppTest, EveryQuitNotificationGetsExactlyOneCompletion) {
     Receive(msg::kAppBeforeQuitNotification);
     EXPECT_EQ(page.browser->CountSent(msg::kTvdQuitCompletion), 3u);
     EXPECT_EQ(quits->size(), 1u);  // the second one does not ask the page again
+}
+
+TEST_F(ClientAppTest, QuitCompletionWaitsForThePageAnsweringLater) {
+    auto quits = Record("OnBeforeAppQuit");
+    Receive(msg::kAppBeforeQuitNotification);
+    page.runner->RunAll();
+    page.runner->RunAll();
+    EXPECT_EQ(page.browser->CountSent(msg::kTvdQuitCompletion), 0u);
+    page.context->Tvd()->SetValue("quitApp", Boolean(true));
+    page.runner->RunUntilIdle();
+    EXPECT_EQ(page.browser->CountSent(msg::kTvdQuitCompletion), 1u);
 }
 
 TEST(ClientAppNoBinder, QuitCompletionIsSentWithoutABinder) {

@@ -176,10 +176,21 @@ void FakeRunner::RunAll() {
     m_bOnRenderThread = was;
 }
 
+void FakeRunner::RunUntilIdle() {
+    while (!m_tasks.empty()) {
+        auto posted = std::move(m_tasks.front());
+        m_tasks.erase(m_tasks.begin());
+        m_ranDelays.push_back(posted.delayMs);
+        bool was = m_bOnRenderThread;
+        m_bOnRenderThread = true;
+        posted.task();
+        m_bOnRenderThread = was;
+    }
+}
+
 FakePage::FakePage() {
     env->runner = runner;
     env->version = "1.2.8.362";
-    env->sleep = [this](int ms) { sleeps.push_back(ms); };
     env->readMachineId = [] { return std::string("0123456789ABCDEF0123456789ABCDEF"); };
     context = AddFrame(1, true);
 }

@@ -144,6 +144,10 @@ class FakeRunner : public IRenderTaskRunner {
     }
     // Runs the queued tasks as the render thread would.
     void RunAll();
+    // Runs tasks, those they post included, until none is left; `m_ranDelays` records each one's
+    // delay.
+    void RunUntilIdle();
+    std::vector<int> m_ranDelays;
     bool m_bOnRenderThread = true;
     struct Posted {
         std::function<void()> task;
@@ -166,7 +170,6 @@ struct FakePage {
     std::shared_ptr<FakeContext> context;
     std::vector<std::shared_ptr<FakeFrame>> frames;
     std::vector<std::shared_ptr<FakeContext>> contexts;
-    std::vector<int> sleeps;
 };
 
 // Short-hands for values.

@@ -141,6 +141,14 @@ TEST_F(JavascriptBinderTest, FullScreenAccessorRejectsOtherNames) {
     EXPECT_TRUE(page.browser->m_sent.empty());
 }
 
+// Records every completion of the quit wait.
+struct QuitDoneLog {
+    std::vector<bool> results;
+    CJavascriptBinder::QuitDone Callback() {
+        return [this](bool r) { results.push_back(r); };
+    }
+};
+
 TEST_F(JavascriptBinderTest, QuitWaitFollowsTheTimeoutProperty) {
     struct Case {
         JSValueRef timeout;  // null: the property is deleted
@@ -158,24 +166,31 @@ TEST_F(JavascriptBinderTest, QuitWaitFollowsTheTimeoutProperty) {
             fresh.context->Tvd()->SetValue("appQuitResponseTimeout", c.timeout);
         else
             fresh.context->Tvd()->DeleteValue("appQuitResponseTimeout");
-        EXPECT_TRUE(b->HandleWebAppQuit(fresh.browser));
-        EXPECT_EQ(fresh.sleeps.size(), c.polls);
-        for (int ms : fresh.sleeps) EXPECT_EQ(ms, 100);
+        QuitDoneLog done;
+        EXPECT_TRUE(b->HandleWebAppQuit(fresh.browser, done.Callback()));
+        // Not before the wait is over: a poll is a main-loop timer, not a sleep.
+        EXPECT_EQ(done.results.size(), c.polls == 0 ? 1u : 0u);
+        fresh.runner->RunUntilIdle();
+        EXPECT_EQ(fresh.runner->m_ranDelays, std::vector<int>(c.polls, 100));
+        EXPECT_EQ(done.results, std::vector<bool>{true});
     }
 }
 
 TEST_F(JavascriptBinderTest, QuitWaitEndsOnARealTrueOnly) {
-    // The page answers inside its subscriber: no sleep at all.
+    // The page answers inside its subscriber: answered at once, no timer.
     page.context->Call("tvd", "Subscribe",
                        {Str("OnBeforeAppQuit"), page.context->Function([this](const JSValueList&) {
                             page.context->Tvd()->SetValue("quitApp", Boolean(true));
                             return nullptr;
                         })});
-    EXPECT_TRUE(binder->HandleWebAppQuit(page.browser));
-    EXPECT_TRUE(page.sleeps.empty());
+    QuitDoneLog done;
+    EXPECT_TRUE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    EXPECT_EQ(done.results, std::vector<bool>{true});
+    EXPECT_TRUE(page.runner->m_tasks.empty());
     EXPECT_TRUE(binder->GetWebAppExitFlag());
-    // Once done, a second request returns at once without asking the page.
-    EXPECT_TRUE(binder->HandleWebAppQuit(page.browser));
+    // Once done, a second request is answered at once without asking the page.
+    EXPECT_TRUE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    EXPECT_EQ(done.results, (std::vector<bool>{true, true}));
 
     FakePage other;
     auto b = std::make_shared<CJavascriptBinder>(other.env);
@@ -185,21 +200,53 @@ TEST_F(JavascriptBinderTest, QuitWaitEndsOnARealTrueOnly) {
                          other.context->Function([](const JSValueList&) { return nullptr; })});
     other.context->Tvd()->SetValue("appQuitResponseTimeout", Int(1));
     other.context->Tvd()->SetValue("quitApp", Int(1));
-    EXPECT_TRUE(b->HandleWebAppQuit(other.browser));
-    EXPECT_EQ(other.sleeps.size(), 10u);
+    EXPECT_TRUE(b->HandleWebAppQuit(other.browser, nullptr));
+    other.runner->RunUntilIdle();
+    EXPECT_EQ(other.runner->m_ranDelays.size(), 10u);
+}
+
+TEST_F(JavascriptBinderTest, PageAnswersBetweenPollsFromItsOwnTimer) {
+    SubscribeToQuit();
+    QuitDoneLog done;
+    ASSERT_TRUE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    // Three polls go unanswered; the page's own timer then answers, the next poll hears it.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(page.runner->m_tasks.size(), 1u);
+        EXPECT_EQ(page.runner->m_tasks[0].delayMs, 100);
+        page.runner->RunAll();
+    }
+    // A request during the wait joins it rather than answering ahead of the page.
+    EXPECT_TRUE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    EXPECT_TRUE(done.results.empty());
+    page.context->Tvd()->SetValue("quitApp", Boolean(true));
+    page.runner->RunUntilIdle();
+    EXPECT_EQ(page.runner->m_ranDelays.size(), 1u);  // the fourth poll ends it
+    EXPECT_EQ(done.results, (std::vector<bool>{true, true}));
+}
+
+TEST_F(JavascriptBinderTest, QuitWaitStopsWhenThePageGoesAway) {
+    SubscribeToQuit();
+    QuitDoneLog done;
+    ASSERT_TRUE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    page.context->m_bValid = false;  // the page navigated or its frame went
+    page.runner->RunUntilIdle();
+    EXPECT_EQ(page.runner->m_ranDelays.size(), 1u);
+    EXPECT_EQ(done.results, std::vector<bool>{true});
 }
 
 TEST_F(JavascriptBinderTest, QuitWithoutAPageToAskFails) {
-    EXPECT_FALSE(binder->HandleWebAppQuit(nullptr));
-    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));  // no subscriber
+    QuitDoneLog done;
+    EXPECT_FALSE(binder->HandleWebAppQuit(nullptr, done.Callback()));
+    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser, done.Callback()));  // no subscriber
     EXPECT_FALSE(binder->GetWebAppExitFlag());
     // A subscriber exists, but the page deleted window.tvd: there is nothing to poll.
     SubscribeToQuit();
     page.context->m_global->DeleteValue("tvd");
-    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));
+    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser, done.Callback()));
     page.browser->m_mainFrame.reset();
-    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser));
-    EXPECT_TRUE(page.sleeps.empty());
+    EXPECT_FALSE(binder->HandleWebAppQuit(page.browser, done.Callback()));
+    EXPECT_EQ(done.results, std::vector<bool>(4, false));
+    EXPECT_TRUE(page.runner->m_tasks.empty());
 }
 
 TEST_F(JavascriptBinderTest, MachineIdIsADigestInTheUsualForm) {

@@ -1,0 +1,138 @@
+// The listener's trial ports: the default list, the downloaded one and the last port that worked.
+#include <algorithm>
+
+#include "common/AppInfo.h"
+#include "common/AppProps.h"
+#include "common/ClientHandler/AppUrls.h"
+#include "common/ClientHandler/ClientHandler.h"
+#include "common/ClientHandler/WSPortConfig.h"
+#include "common/FileUtil.h"
+#include "common/LogHelper.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
+#include "common/NativeMessaging/WebSocketsMessagingManager.h"
+
+namespace tvc {
+namespace {
+constexpr const char* kPortSection = "websockets";
+constexpr const char* kLastPortKey = "lastListenedWSPort";
+// A port list is a few hundred bytes; anything far larger is not one.
+constexpr size_t kMaxConfigFileSize = 64 * 1024;
+}  // namespace
+
+std::string ClientHandler::GetWSConfigFilePath() {
+    std::string cache;
+    if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) != CAppPaths::eOk || cache.empty())
+        return {};
+    return cache + kWSConfigFileName;
+}
+
+bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
+    static const char* fn = "ClientHandler::LoadWSPortsFromWebJSONFile";
+    const std::string path = GetWSConfigFilePath();
+    TVC_LOG_WARN("%s : loading from file = %s", fn, path.c_str());
+    auto text = path.empty() ? std::nullopt : ReadFile(path);
+    if (!text) {
+        TVC_LOG_ERROR("%s : the file cannot be read", fn);
+        return false;
+    }
+    TVC_LOG_WARN("%s : lengthe of string read from json file = %u", fn,
+                 static_cast<unsigned>(text->size()));
+    if (text->size() > kMaxConfigFileSize) {
+        TVC_LOG_ERROR("%s : the file is larger than %u bytes, ignored", fn,
+                      static_cast<unsigned>(kMaxConfigFileSize));
+        return false;
+    }
+    CWSPortConfig config;
+    std::string error;
+    if (!ParseWSPortConfig(*text, config, error)) {
+        TVC_LOG_ERROR("%s : the file is not a port list (%s), ignored", fn, error.c_str());
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_strWSHelpUrl = config.helpUrl;
+    }
+    for (const auto& item : config.remotePorts) {
+        if (unsigned port = ParseWSPort(item))
+            ports.push_back(port);
+        else
+            TVC_LOG_WARN("%s : skipping %s, not a port", fn, CLogHelper::Excerpt(item).c_str());
+    }
+    return true;
+}
+
+bool ClientHandler::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded) {
+    static const char* fn = "ClientHandler::LoadWSTrialPorts";
+    unsigned lastPort = 0;
+    const std::string stored = CAppProps::ReadProperty(kPortSection, kLastPortKey);
+    if (stored.empty()) {
+        TVC_LOG_WARN("%s : Could not retrive last connected port - szActivePortString is empty.\n",
+                     fn);
+    } else if (!(lastPort = ParseWSPort(stored))) {
+        TVC_LOG_ERROR(
+            "%s : Could not retrive last connected port - szActivePortString is incorrect.\n", fn);
+    }
+    std::vector<unsigned> list = CWebSocketsMessagingManager::GetDefaultTrialPortList();
+    if (includeDownloaded && !LoadWSPortsFromWebJSONFile(list)) return false;
+    if (lastPort && !list.empty()) {
+        auto found = std::find(list.begin(), list.end(), lastPort);
+        if (found != list.end()) {
+            TVC_LOG_WARN(
+                "%s : uiActivePort=%u is found in the current list, removing from %u position.\n",
+                fn, lastPort, static_cast<unsigned>(found - list.begin()));
+            list.erase(found);
+            TVC_LOG_WARN("%s : uiActivePort=%u : adding to top of list.\n", fn, lastPort);
+            list.insert(list.begin(), lastPort);
+        } else {
+            TVC_LOG_WARN("%s : uiActivePort=%u : not found in current list : discarding... \n", fn,
+                         lastPort);
+        }
+    }
+    ports = std::move(list);
+    return true;
+}
+
+bool ClientHandler::SaveActiveWSPort() {
+    static const char* fn = "ClientHandler::SaveActiveWSPort";
+    auto manager = m_inter_app_msg_manager;
+    if (!manager) {
+        TVC_LOG_WARN("%s m_inter_app_msg_manager is NULL.\n", fn);
+        return false;
+    }
+    unsigned port = 0;
+    if (!manager->GetActivePort(port) || port == 0 || port > 65535) {
+        TVC_LOG_ERROR("%s : no active port to save (%u); the stored one stays", fn, port);
+        return false;
+    }
+    const std::string text = std::to_string(port);
+    TVC_LOG_WARN("%s : saving the app property for LAST_LISTENED_WS_PORT=%s\n", __FILE__,
+                 text.c_str());
+    return CAppProps::WriteProperty(kPortSection, kLastPortKey, text) != 0;
+}
+
+void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
+    static const char* fn = "ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion";
+    TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
+    if (!isSuccess) {
+        TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
+        return;
+    }
+    auto manager = m_inter_app_msg_manager;
+    if (!manager) {
+        TVC_LOG_ERROR("%s -- : interAppManager is NULL.", fn);
+        return;
+    }
+    const auto state = manager->GetManagerState();
+    if (state == eListening || state == eConnected)
+        TVC_LOG_WARN("%s -- : state=%u , already engaged - nothing to do.", fn,
+                     static_cast<unsigned>(state));
+    std::vector<unsigned> ports;
+    if (!LoadWSTrialPorts(ports, true)) {
+        TVC_LOG_ERROR("%s -- : the downloaded port list is unusable; the current list stays", fn);
+        return;
+    }
+    manager->Set_Trial_PortList(ports);
+    // Refused unless the listener is idle: a running listener only gets the list for its next run.
+    manager->Start();
+}
+}  // namespace tvc

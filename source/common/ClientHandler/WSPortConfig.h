@@ -1,0 +1,21 @@
+// The WebSocket port list's pieces: the port text rule and the downloaded configuration file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tvc {
+// A port as the preferences and the configuration file give it: decimal digits read the way atoi
+// reads them (leading blanks, a sign, digits up to the first other character). 0 when the value
+// is not a port (outside 1..65535).
+unsigned ParseWSPort(const std::string& text);
+
+struct CWSPortConfig {
+    std::vector<std::string> remotePorts;  // "config.websocket.remotePortList", in file order
+    std::string helpUrl;                   // "config.websocket.helpUrl"
+};
+
+// False with `error` set when the text is not a JSON object, or when the list or the help address
+// has the wrong type. A missing list or help address is no error: it is empty.
+bool ParseWSPortConfig(const std::string& text, CWSPortConfig& out, std::string& error);
+}  // namespace tvc

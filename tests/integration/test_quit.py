@@ -1,0 +1,76 @@
+"""Quitting from outside: the page is asked and given its turn, and the program always ends, with
+exit code 0, its placement and listening port stored."""
+import os
+import signal
+
+from tvc_harness import AppTestCase, free_port, page_url, wait_for
+
+RENDER_LOG = "RENDER_PROCESS_LOG_"
+
+
+class QuitTest(AppTestCase):
+    def start(self, query):
+        port = free_port()
+        app = self.launch(url=page_url("quit.html") + query, args=["--ws-ports=%d" % port])
+        app.wait_console("PAGE ready")
+        app.wait_log("listening on 127.0.0.1:%d" % port)
+        return app, port
+
+    def assert_ended_cleanly(self, app, port):
+        log = app.log_text()
+        self.assertIn("WndProc : WM_CLOSE: allow-close", log)  # the second close, which saves
+        self.assertIn("last browser closed, ending the message loop", log)
+        self.assertNotIn("engaging PROCESS KILL", log)
+        with open(app.prefs) as f:
+            prefs = f.read()
+        self.assertIn("[windowpos]", prefs)
+        self.assertIn("lastListenedWSPort=%d" % port, prefs)
+
+    def test_page_answering_at_once(self):
+        app, port = self.start("?answer=now")
+        self.assertEqual(app.terminate(), 0)
+        self.assert_ended_cleanly(app, port)
+        self.assertIn("breaking on JS appQuit property", app.log_text(RENDER_LOG))
+        self.assertIn("calling HandleJSQuitCompletion", app.log_text())
+
+    def test_page_answering_from_a_timer_is_heard(self):
+        app, port = self.start("?answer=later&ms=1000")
+        self.assertEqual(app.terminate(), 0)
+        console = app.console_log()
+        self.assertLess(console.index("QUIT asked"), console.index("QUIT answering"))
+        self.assertIn("breaking on JS appQuit property", app.log_text(RENDER_LOG))
+        self.assertNotIn("no answer from the page", app.log_text())
+        self.assert_ended_cleanly(app, port)
+
+    def test_page_that_never_answers_and_repeated_requests(self):
+        app, port = self.start("?answer=never")
+        app.proc.send_signal(signal.SIGTERM)
+        app.wait_console("QUIT asked")
+        app.proc.send_signal(signal.SIGINT)
+        app.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(app.proc.wait(30), 0)
+        self.assertIn("wait-end: ExitCounter=0", app.log_text(RENDER_LOG))
+        log = app.log_text()
+        self.assertIn("CAppQuitHandler::StartQuitSequence : incorrect state "
+                      "eQuitHander_State_Waiting_ForTVDJS", log)
+        self.assertEqual(log.count("SendProcessMessage : sending browser_to_v8.app-before-quit"), 1)
+        self.assert_ended_cleanly(app, port)
+
+    def test_open_popup_does_not_keep_the_program(self):
+        app, port = self.start("?answer=now&popup=1")
+        app.wait_console("POPUP loaded")
+        self.assertEqual(app.terminate(), 0)
+        self.assert_ended_cleanly(app, port)
+
+    def test_web_process_killed_during_the_wait(self):
+        app, port = self.start("?answer=never")
+        app.proc.send_signal(signal.SIGTERM)
+        app.wait_console("QUIT asked")
+        pids = wait_for(app.web_process_pids, what="the web process")
+        for pid in pids:
+            os.kill(pid, signal.SIGKILL)
+        self.assertEqual(app.proc.wait(30), 0)
+        log = app.log_text()
+        self.assertIn("the web process ended during the quit", log)
+        self.assertNotIn("attempting the load", log)  # not brought back to life
+        self.assert_ended_cleanly(app, port)

@@ -1,0 +1,197 @@
+// The quit road through the client handler, and the listener's trial ports.
+#include <filesystem>
+#include <fstream>
+
+#include "Fakes.h"
+#include "common/AppProps.h"
+
+namespace tvc::test {
+using engine::ProcessId;
+
+class QuitRoadTest : public HandlerTest {
+  protected:
+    void SetUp() override {
+        HandlerTest::SetUp();
+        MakeHandler();
+        handler->SetMainThreadPoster(queue.Poster());
+        handler->SetMainThreadTimer([this](std::chrono::milliseconds, std::function<void()> t) {
+            timers.push_back(std::move(t));
+        });
+        handler->SetInterAppMessagingManagerFactory(
+            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
+                manager->ports = ports;
+                return manager;
+            });
+        browser = MakeMainBrowser();
+    }
+    bool Send(const std::string& name, engine::ListValue args = {}) {
+        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer,
+                                                 Msg(name, std::move(args)));
+    }
+    // The page asks for the listener, which is then listening on `port`.
+    void StartListening(unsigned port = 51002) {
+        Send(msg::kNativeMessageListenerCommandControl, {true});
+        manager->state = eListening;
+        manager->activePort = port;
+    }
+    static void WriteFile(const std::string& path, const std::string& text) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
+    QueuePoster queue;
+    std::vector<std::function<void()>> timers;
+    std::shared_ptr<FakeBrowser> browser;
+};
+
+TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
+    auto popup = std::make_shared<FakeBrowser>(2, true);
+    handler->OnAfterCreated(popup);
+    StartListening(51002);
+    auto quit = handler->GetAppQuitHandler();
+    ASSERT_TRUE(quit);
+    ASSERT_TRUE(quit->StartQuitSequence());
+    EXPECT_EQ(browser->sent.back().name, msg::kAppBeforeQuitNotification);
+    EXPECT_EQ(manager->observers.size(), 1u);  // the quit handler alone hears the peer now
+
+    window->calls.clear();
+    EXPECT_TRUE(Send(msg::kSetWindowSize, {640, 480}));
+    EXPECT_TRUE(Send(msg::kNativeMessageFromTvdJs, {std::string("{}")}));
+    EXPECT_TRUE(window->calls.empty());
+    EXPECT_TRUE(manager->sent.empty());
+
+    // The completion is acted on from the main loop, outside the engine's callback.
+    EXPECT_TRUE(Send(msg::kTvdQuitCompletion));
+    EXPECT_EQ(manager->stops, 0);
+    queue.RunAll();
+    EXPECT_EQ(quit->GetQuitState(), eQuitHander_State_QuitHandlingDone);
+    EXPECT_EQ(manager->stops, 1);
+    EXPECT_EQ(manager->cleanups, 1);
+    EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51002");
+    // Closed without asking the page again, popups first.
+    EXPECT_EQ(popup->host.calls, std::vector<std::string>{"Close(force)"});
+    EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
+    // A late second completion or the bound changes nothing.
+    Send(msg::kTvdQuitCompletion);
+    queue.RunAll();
+    ASSERT_EQ(timers.size(), 1u);
+    timers[0]();
+    EXPECT_EQ(manager->stops, 1);
+}
+
+TEST_F(QuitRoadTest, WebProcessEndingDuringTheWaitCompletesTheQuitWithoutAReload) {
+    StartListening();
+    ASSERT_TRUE(handler->GetAppQuitHandler()->StartQuitSequence());
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    queue.RunAll();
+    EXPECT_EQ(handler->GetAppQuitHandler()->GetQuitState(), eQuitHander_State_QuitHandlingDone);
+    EXPECT_EQ(browser->reloads, 0);
+    EXPECT_TRUE(browser->frame->loads.empty());
+    EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
+    // A further end (a popup's process) neither reloads nor completes again.
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    queue.RunAll();
+    EXPECT_EQ(browser->reloads, 0);
+    EXPECT_EQ(manager->stops, 1);
+}
+
+TEST_F(QuitRoadTest, PopupsCloseWithTheMainBrowser) {
+    auto popup = std::make_shared<FakeBrowser>(2, true);
+    handler->OnAfterCreated(popup);
+    handler->OnBeforeClose(popup);  // a popup closing alone leaves the rest
+    EXPECT_TRUE(browser->host.calls.empty());
+    auto other = std::make_shared<FakeBrowser>(3, true);
+    handler->OnAfterCreated(other);
+    handler->OnBeforeClose(browser);
+    EXPECT_EQ(other->host.calls, std::vector<std::string>{"Close(force)"});
+    EXPECT_TRUE(popup->host.calls.empty());
+}
+
+TEST_F(QuitRoadTest, ListenerStopKeepsTheStoredPortWhenThereIsNoActiveOne) {
+    CAppProps::WriteProperty("websockets", "lastListenedWSPort", "51004");
+    Send(msg::kNativeMessageListenerCommandControl, {true});
+    handler->StopNativeMessagingListener();  // never listened
+    EXPECT_EQ(manager->stops, 1);
+    EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51004");
+    manager->state = eConnected;
+    manager->activePort = 51005;
+    handler->StopNativeMessagingListener();
+    EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51005");
+}
+
+TEST_F(QuitRoadTest, TrialPortsFromDefaultsDownloadAndLastPort) {
+    const std::string file = ClientHandler::GetWSConfigFilePath();
+    const std::string extra =
+        R"({"config":{"websocket":{"remotePortList":["52000","abc","70000","0"],"helpUrl":"https://help.example/ws"}}})";
+    const std::vector<unsigned> defaults{51001, 51002, 51003, 51004, 51005};
+    struct Case {
+        const char* stored;    // nullptr: nothing stored
+        const char* fileText;  // nullptr: no file
+        bool downloaded;
+        bool result;
+        std::vector<unsigned> ports;
+    } cases[] = {
+        {nullptr, nullptr, false, true, defaults},
+        {"51003", nullptr, false, true, {51003, 51001, 51002, 51004, 51005}},
+        {"52000", extra.c_str(), true, true, {52000, 51001, 51002, 51003, 51004, 51005}},
+        {"52000", extra.c_str(), false, true, defaults},
+        {"0", nullptr, false, true, defaults},
+        {"65536", nullptr, false, true, defaults},
+        {"51005",
+         R"({"config":{"websocket":{}}})",
+         true,
+         true,
+         {51005, 51001, 51002, 51003, 51004}},
+        {nullptr, "not json", true, false, {}},
+        {nullptr, "", true, false, {}},
+        {nullptr, R"({"config":{"websocket":{"remotePortList":"52000"}}})", true, false, {}},
+        {nullptr, R"({"config":{"websocket":{"remotePortList":{"a":"52000"}}}})", true, false, {}},
+        {nullptr, R"({"config":{"websocket":{"remotePortList":[["52000"]]}}})", true, false, {}},
+        {nullptr, nullptr, true, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.stored ? c.stored : "-") + " / " +
+                     (c.fileText ? c.fileText : "no file"));
+        CAppProps::WriteProperty("websockets", "lastListenedWSPort", c.stored ? c.stored : "");
+        std::filesystem::remove(file);
+        if (c.fileText) WriteFile(file, c.fileText);
+        std::vector<unsigned> ports;
+        EXPECT_EQ(handler->LoadWSTrialPorts(ports, c.downloaded), c.result);
+        EXPECT_EQ(ports, c.ports);
+    }
+    WriteFile(file, extra);
+    std::vector<unsigned> ports;
+    ASSERT_TRUE(handler->LoadWSPortsFromWebJSONFile(ports));
+    EXPECT_EQ(handler->GetWSHelpUrl(), "https://help.example/ws");
+}
+
+TEST_F(QuitRoadTest, DownloadedListReachesTheManagerOnlyWhenUsable) {
+    StartListening();
+    const std::string file = ClientHandler::GetWSConfigFilePath();
+    WriteFile(file, "{\"config\": ");
+    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    EXPECT_EQ(manager->ports.size(), 5u);
+    EXPECT_EQ(manager->starts, 1);
+    WriteFile(file, R"({"config":{"websocket":{"remotePortList":["52001"]}}})");
+    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+    EXPECT_EQ(manager->ports.size(), 5u);
+    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005, 52001}));
+    EXPECT_EQ(manager->starts, 2);  // the manager itself refuses while it is listening
+}
+
+TEST_F(QuitRoadTest, OnlyTheConfigurationFileIsRoutedToTheCache) {
+    engine::DownloadItem item;
+    item.startedByApp = true;
+    item.url = "https://updates.example/TavistoForWebInstaller.run";
+    bool handled = true;
+    std::string path = "x";
+    handler->HandleCEFDownloadStatus(false, item, handled, path);
+    EXPECT_FALSE(handled);
+    EXPECT_TRUE(path.empty());
+    item.url = "http://127.0.0.1:9/config/1.0.0.0.json?x=1";
+    handler->HandleCEFDownloadStatus(false, item, handled, path);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(path, ClientHandler::GetWSConfigFilePath());
+}
+}  // namespace tvc::test
