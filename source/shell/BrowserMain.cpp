@@ -91,10 +91,13 @@ int BrowserMain(int argc, char** argv) {
     InitCommandLine(argc, argv);
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     // Installed first so a signal during start-up still ends the program through its loop.
-    g_unix_signal_add(SIGTERM, OnTerminationSignal, const_cast<char*>("SIGTERM received"));
-    g_unix_signal_add(SIGINT, OnTerminationSignal, const_cast<char*>("SIGINT received"));
+    g_unix_signal_add(SIGTERM, OnTerminationSignal,
+                      const_cast<char*>("termination signal received (SIGTERM)"));
+    g_unix_signal_add(SIGINT, OnTerminationSignal,
+                      const_cast<char*>("termination signal received (SIGINT)"));
     // A closed terminal or a session manager's hang-up: the same road.
-    g_unix_signal_add(SIGHUP, OnTerminationSignal, const_cast<char*>("SIGHUP received"));
+    g_unix_signal_add(SIGHUP, OnTerminationSignal,
+                      const_cast<char*>("termination signal received (SIGHUP)"));
     tvc::InitializeProductAppInfo();
     auto commandLine = GetGlobalCommandLine();
 
