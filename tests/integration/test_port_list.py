@@ -1,0 +1,103 @@
+"""The listener's ports from a configuration file served on loopback (--config-base-url): used at
+the next listener start, with the stored last port first; a file that is no port list is ignored."""
+import http.server
+import json
+import os
+import socket
+import threading
+
+from interapp_support import RawPeer
+from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
+
+CONFIG_PATH = "/config/type/services/product/ws-retail/version/"
+
+
+class HeldConfigServer:
+    """Serves the configuration file once `release` is set, so the test decides when it arrives."""
+
+    def __init__(self, body):
+        self.body = body.encode()
+        self.release = threading.Event()
+        self.requests = []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                server.requests.append(self.path)
+                server.release.wait(60)
+                if self.path != CONFIG_PATH + "1.0.0.0.json":
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json")
+                self.send_header("Content-Length", str(len(server.body)))
+                self.end_headers()
+                self.wfile.write(server.body)
+
+            def log_message(self, *args):
+                pass
+
+        class Server(http.server.ThreadingHTTPServer):
+            daemon_threads = True
+
+        self.httpd = Server(("127.0.0.1", 0), Handler)
+        self.base = "http://127.0.0.1:%d%s" % (self.httpd.server_address[1], CONFIG_PATH)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.release.set()
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def busy_port():
+    """A loopback socket listening on a free port, so the program cannot listen there."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    s.listen(1)
+    return s
+
+
+class PortListTest(AppTestCase):
+    def launch_with(self, config_text, stored_port=None):
+        busy = [busy_port(), busy_port()]
+        for s in busy:
+            self.addCleanup(s.close)
+        server = HeldConfigServer(config_text)
+        self.addCleanup(server.close)
+        ports = ",".join(str(s.getsockname()[1]) for s in busy)
+        app = App(self.display, url=page_url("quit.html"),
+                  args=["--ws-ports=" + ports, "--config-base-url=" + server.base])
+        self.apps.append(app)
+        if stored_port is not None:
+            os.makedirs(os.path.dirname(app.prefs), exist_ok=True)
+            with open(app.prefs, "w") as f:
+                f.write("[websockets]\nlastListenedWSPort=%d\n" % stored_port)
+        app.start()
+        # The first start has only the default list, all of it taken.
+        app.wait_log("Couldnt listen to any of the web-socket ports")
+        wait_for(lambda: server.requests, what="the configuration download")
+        server.release.set()
+        return app
+
+    def test_downloaded_ports_serve_the_next_start_last_port_first(self):
+        first, last = free_port(), free_port()
+        config = json.dumps({"config": {"websocket": {
+            "remotePortList": [str(first), "abc", str(last), "70000"],
+            "helpUrl": "https://help.example/ports"}}})
+        app = self.launch_with(config, stored_port=last)
+        app.wait_log("listening on 127.0.0.1:%d" % last)
+        with RawPeer(last):
+            pass
+        self.assertEqual(app.terminate(), 0)
+        with open(app.prefs) as f:
+            self.assertIn("lastListenedWSPort=%d" % last, f.read())
+        cache = os.path.join(app.tree, "Cache", "1.0.0.0.json")
+        with open(cache) as f:
+            self.assertEqual(json.load(f)["config"]["websocket"]["helpUrl"], "https://help.example/ports")
+
+    def test_a_file_that_is_no_port_list_leaves_the_list_as_it_was(self):
+        app = self.launch_with('{"config": {"websocket": {"remotePortList": "52000"}}}')
+        app.wait_log("the downloaded port list is unusable")
+        self.assertNotIn("listening on", app.log_text())
+        self.assertEqual(app.terminate(), 0)
