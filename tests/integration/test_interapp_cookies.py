@@ -8,13 +8,14 @@ import functools
 import http.server
 import json
 import os
+import signal
 import threading
 import unittest
 import uuid
 
 from bridge_support import QUIET_NET, is_iconic, net_wm_state, stacking
-from interapp_support import InterAppProgram, QuietHandler, envelope
-from tvc_harness import PAGES, Display, wait_for
+from interapp_support import InterAppProgram, PeerClosed, QuietHandler, RawPeer, envelope
+from tvc_harness import PAGES, App, Display, free_port, wait_for
 
 
 class CookieServer:
@@ -229,6 +230,43 @@ class BringWindowToFrontTest(unittest.TestCase):
             after = envelope(umid="after-bring-to-front")
             peer.send_text(after)
             self.assertEqual(peer.recv_message(20.0), after)
+
+
+class DuringQuitTest(unittest.TestCase):
+    """Once the quit has begun, the extension's commands change nothing."""
+
+    def test_commands_during_the_quit_have_no_effect(self):
+        display = Display()
+        self.addCleanup(display.close)
+        server = CookieServer()
+        self.addCleanup(server.close)
+        port = free_port()
+        app = App(display, url=server.origin + "/quit.html?answer=later&ms=3000",
+                  args=QUIET_NET + ["--ws-ports=%d" % port])
+        self.addCleanup(app.cleanup)
+        app.start()
+        app.wait_console("PAGE ready")
+        app.wait_log("listening on 127.0.0.1:%d" % port)
+        with RawPeer(port) as peer:
+            app.proc.send_signal(signal.SIGTERM)
+            app.wait_console("QUIT asked")
+            quit_began = len(app.log_text())
+            # "umid" first, so the listener's excerpt of what it received shows it.
+            peer.send_text('{"umid":"during-quit","target":"tvd.native","message":{"type":"request",'
+                           '"sub_type":"setCookies","payload":{"domains":[{"url":"%s/","cookies":[%s]}]}}}'
+                           % (server.origin, json.dumps(cookie("late", "1"))))
+            peer.send_text('{"umid":"during-quit-raise","target":"tvd.native","message":{"type":"request",'
+                           '"sub_type":"bringWindowToFront","payload":{}}}')
+            app.wait_log('LWS_CALLBACK_RECEIVE : {"umid":"during-quit-raise"')
+            try:
+                self.fail("the program answered during the quit: %s" % peer.recv_message(15.0))
+            except (PeerClosed, TimeoutError, OSError):
+                pass
+        self.assertEqual(app.proc.wait(30), 0)
+        during = app.log_text()[quit_began:]
+        for line in ("CCookieObserver::OnInterAppMessageRceive ++", "CNativeWindowObserver::OnInterAppMessageRceive ++",
+                     "CCookieManager::DeleteCookies", "BringWindowToFront request from extension"):
+            self.assertNotIn(line, during)
 
 
 if __name__ == "__main__":
