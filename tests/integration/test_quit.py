@@ -5,6 +5,20 @@ import signal
 
 from tvc_harness import AppTestCase, free_port, page_url, wait_for
 
+SIGTERM_BIT = 1 << (signal.SIGTERM - 1)
+
+
+def catches_sigterm(pid):
+    """Whether the process has installed its SIGTERM handler (the SigCgt mask in /proc)."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("SigCgt:"):
+                    return int(line.split()[1], 16) & SIGTERM_BIT
+    except OSError:
+        pass
+    return False
+
 RENDER_LOG = "RENDER_PROCESS_LOG_"
 
 
@@ -61,6 +75,15 @@ class QuitTest(AppTestCase):
         app.wait_console("POPUP loaded")
         self.assertEqual(app.terminate(), 0)
         self.assert_ended_cleanly(app, port)
+
+    def test_sigterm_during_start_up_closes_without_asking_the_page(self):
+        app = self.launch(url=page_url("quit.html"), args=["--ws-ports=%d" % free_port()])
+        wait_for(lambda: catches_sigterm(app.proc.pid), interval=0.001, what="the SIGTERM handler")
+        app.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(app.proc.wait(30), 0)
+        log = app.stderr() + app.log_text()
+        self.assertNotIn("engaging PROCESS KILL", log)
+        self.assertNotIn("QUIT asked", app.console_log())
 
     def test_web_process_killed_during_the_wait(self):
         app, port = self.start("?answer=never")

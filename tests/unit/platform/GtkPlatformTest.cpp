@@ -24,6 +24,7 @@
 #include "platform/gtk/GtkDesktop.h"
 #include "platform/gtk/InstanceActivation.h"
 #include "platform/gtk/MessageBox.h"
+#include "platform/gtk/ShutdownWatch.h"
 #include "platform/gtk/SplashScreen.h"
 
 // Last: Xlib's macros (None, Bool, Status) clash with the test framework's names.
@@ -279,6 +280,62 @@ TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
     EXPECT_FALSE(desktop.GetIsSystemShutdownInProgress(inProgress));
     EXPECT_FALSE(inProgress);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    if (old)
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
+    else
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+// A bus connection of the test's own; the caller unrefs it.
+GDBusConnection* ConnectTo(const char* address) {
+    return g_dbus_connection_new_for_address_sync(
+        address,
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+}
+
+// Sends logind's signal from `bus`; returns once the bus daemon has routed it (a round trip to the
+// daemon follows it on the same connection).
+void EmitPrepareForShutdown(GDBusConnection* bus, bool starting) {
+    g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/login1",
+                                  "org.freedesktop.login1.Manager", "PrepareForShutdown",
+                                  g_variant_new("(b)", starting), nullptr);
+    GVariant* id = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                               "org.freedesktop.DBus", "GetId", nullptr, nullptr,
+                                               G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (id) g_variant_unref(id);
+}
+
+TEST_F(GtkPlatform, ShutdownWatchQuitsOnLogindsShutdownOnly) {
+    // The test's session bus stands in for the system bus.
+    const char* session = getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!session) GTEST_SKIP() << "no session bus";
+    const char* old = getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string saved = old ? old : "";
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", session, 1);
+    int quits = 0;
+    {
+        CShutdownWatch watch([&] { ++quits; });
+        ASSERT_TRUE(RunUntil([&] { return watch.IsWatching(); }));
+        GDBusConnection* impostor = ConnectTo(session);
+        GDBusConnection* logind = ConnectTo(session);
+        ASSERT_TRUE(impostor && logind);
+        GVariant* owned = g_dbus_connection_call_sync(
+            logind, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 4u), nullptr,
+            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+        ASSERT_TRUE(owned);
+        g_variant_unref(owned);
+        // Anyone may send the signal; only the name's owner is heard, and only for a shutdown.
+        EmitPrepareForShutdown(impostor, true);
+        EmitPrepareForShutdown(logind, false);
+        EmitPrepareForShutdown(logind, true);
+        ASSERT_TRUE(RunUntil([&] { return quits > 0; }));
+        EXPECT_EQ(quits, 1);
+        g_object_unref(impostor);
+        g_object_unref(logind);
+    }
     if (old)
         setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
     else
