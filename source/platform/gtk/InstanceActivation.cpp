@@ -8,7 +8,7 @@
 
 namespace tvc::platform::gtk {
 namespace {
-constexpr const char* fnName = "CInstanceActivationListener";
+constexpr const char* kLogName = "CInstanceActivationListener";
 }
 
 CInstanceActivationListener::CInstanceActivationListener(const std::string& socketPath,
@@ -24,7 +24,7 @@ CInstanceActivationListener::CInstanceActivationListener(const std::string& sock
         G_SOCKET_PROTOCOL_DEFAULT, nullptr, nullptr, err.out());
     if (!added) {
         TVC_LOG_ERROR("%s : cannot listen at %s: %s; a second launch will not raise the window",
-                      fnName, m_path.c_str(), err.message());
+                      kLogName, m_path.c_str(), err.message());
         m_service.reset();
         return;
     }
@@ -33,7 +33,7 @@ CInstanceActivationListener::CInstanceActivationListener(const std::string& sock
     g_signal_connect(m_service.get(), "incoming", G_CALLBACK(OnIncoming), this);
     g_socket_service_start(m_service.get());
     m_listening = true;
-    TVC_LOG_INFO("%s : listening at %s", fnName, m_path.c_str());
+    TVC_LOG_INFO("%s : listening at %s", kLogName, m_path.c_str());
 }
 
 CInstanceActivationListener::~CInstanceActivationListener() {
@@ -54,10 +54,10 @@ gboolean CInstanceActivationListener::OnIncoming(GSocketService*, GSocketConnect
     const uid_t peer =
         credentials ? g_credentials_get_unix_user(credentials.get(), nullptr) : uid_t(-1);
     if (!credentials || peer != ::getuid()) {
-        TVC_LOG_ERROR("%s : refused a request from uid %d", fnName, static_cast<int>(peer));
+        TVC_LOG_ERROR("%s : refused a request from uid %d", kLogName, static_cast<int>(peer));
         return TRUE;  // the connection is closed when the service drops it
     }
-    TVC_LOG_WARN("%s : another launch asks to bring the window to the front", fnName);
+    TVC_LOG_WARN("%s : another launch asks to bring the window to the front", kLogName);
     if (listener->m_onActivate) listener->m_onActivate();
     const char ack = '1';
     g_socket_send(socket, &ack, 1, nullptr, nullptr);
