@@ -1,10 +1,11 @@
 """The tray icon and its menu as a tray host on the session bus sees them, the close box with and
 without such a host, and a second launch."""
 import os
+import socket
 import unittest
 
-from bridge_support import active_window
-from tvc_harness import App, AppTestCase, page_url, wait_for
+from bridge_support import active_window, screenshot_dir
+from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
 from tray_support import Watcher
 
 WEB_SITE = "https://www.example.org:8443/desk"
@@ -154,6 +155,49 @@ class SecondLaunchTest(TrayTestCase):
         wait_for(lambda: active_window(self.display) == int(wid), what="the first window active")
         self.assertIn("brought to the front", second.stderr())
         self.assertTrue(first.alive())
+
+
+class PortFailureTest(TrayTestCase):
+    CAPTION = "Tavisto for Web : ports unavailable/blocked."
+
+    def take_ports(self, count):
+        ports = []
+        for _ in range(count):
+            s = socket.socket()
+            s.bind(("127.0.0.1", free_port()))
+            s.listen()
+            self.addCleanup(s.close)
+            ports.append(s.getsockname()[1])
+        return ports
+
+    def dialogs(self, app):
+        out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                               "--name", "ports unavailable")
+        return [w for w in out.split() if self.CAPTION in app.xprop(w, "WM_NAME")]
+
+    def test_every_port_taken_shows_the_dialog_help_keeps_it_escape_quits(self):
+        ports = self.take_ports(2)
+        app = App(self.display, url=page_url("events.html"),
+                  args=["--ws-ports=%d,%d" % tuple(ports), "--help-url=https://help.example/ports"])
+        self.apps.append(app)
+        record = app.register_url_recorder()
+        app.start()
+        box = wait_for(lambda: self.dialogs(app), 60, what="the port-failure dialog")[0]
+        self.assertNotEqual(app.map_state(app.window_id()), "IsViewable")  # shown without the window
+        x, y, w, h = app.geometry(box)
+        self.assertLessEqual(abs(x + w // 2 - 960), 2)  # centred on the 1920 x 1080 screen
+        self.assertLessEqual(abs(y + h // 2 - 540), 40)  # (less its title bar)
+        self.display.screenshot(os.path.join(screenshot_dir(), "port-failure-dialog.png"))
+
+        self.display.run("xdotool", "windowactivate", "--sync", box)
+        self.display.run("xdotool", "key", "alt+h")
+        self.assertEqual(wait_for(lambda: app.opened_urls(record), what="the help page opened"),
+                         ["https://help.example/ports"])
+        self.assertEqual(self.dialogs(app), [box])
+
+        self.display.run("xdotool", "windowactivate", "--sync", box)
+        self.display.run("xdotool", "key", "Escape")
+        self.assertEqual(app.proc.wait(30), 0)
 
 
 if __name__ == "__main__":

@@ -204,6 +204,9 @@ void CAppQuitHandler::OnInterAppMessagingListenerExit(bool listenSucceeded) {
     TVC_LOG_WARN("%s %s : %u is listen count", kSourceFile, fn, count);
     if (count < kListenFailuresBeforeReport) {
         TVC_LOG_WARN("%s %s  : m_listen_failure_count is less that max-attempt.", kSourceFile, fn);
+        // The listener runs once per start: without another run a failure would never be told.
+        if (!listenSucceeded)
+            if (auto client = Client()) client->RetryNativeMessagingListener();
         return;
     }
     // Not reset: every further failed run in a row reports again.

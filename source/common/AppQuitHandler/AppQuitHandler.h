@@ -34,6 +34,8 @@ class IAppQuitClient {
     virtual void StopNativeMessagingListener() = 0;
     virtual void CleanupRefs() = 0;
     virtual void CloseAllBrowsers(bool forceClose) = 0;
+    // The listener's first run of a series found no port: it is tried once more (after a pause).
+    virtual void RetryNativeMessagingListener() = 0;
     // The listener gave up on every port in two consecutive runs, or in a later one of the series.
     virtual void HandleInterAppMessagingModuleFailure() = 0;
 };

@@ -9,6 +9,7 @@
 // handler.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <list>
 #include <memory>
@@ -61,6 +62,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     static constexpr int kCmdNotifyDownloadComplete = 32001;
     static constexpr int kCmdNotifyDownloadFailed = 32002;
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
+    // Long enough for a port held by a program that is closing (an earlier run of this one).
+    static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
@@ -161,6 +164,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
     void StartNativeMessagingListener();
+    // Any thread: a run that found no port is started again after kListenerRetryDelay, unless the
+    // application is quitting by then.
+    void RetryNativeMessagingListener() override;
     // Saves the active port, then stops the listener.
     void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();

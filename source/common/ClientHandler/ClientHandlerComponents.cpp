@@ -99,6 +99,23 @@ void ClientHandler::StartNativeMessagingListener() {
     m_inter_app_msg_manager->Start();
 }
 
+void ClientHandler::RetryNativeMessagingListener() {
+    static const char* fn = TVC_FN;
+    if (!m_mainThreadTimer) {
+        TVC_LOG_ERROR("%s : no main-thread timer, the listener is not tried again", fn);
+        return;
+    }
+    TVC_LOG_WARN("%s : no port could be listened on; trying again in %d ms", fn,
+                 static_cast<int>(kListenerRetryDelay.count()));
+    std::weak_ptr<ClientHandler> weak = weak_from_this();
+    m_mainThreadTimer(kListenerRetryDelay, [weak] {
+        auto self = weak.lock();
+        if (!self || self->IsClosing() || !self->m_inter_app_msg_manager) return;
+        if (self->m_pAppQuitHandler && self->m_pAppQuitHandler->IsQuitInProgress()) return;
+        self->m_inter_app_msg_manager->Start();
+    });
+}
+
 void ClientHandler::StopNativeMessagingListener() {
     static const char* fn = TVC_FN;
     if (!m_inter_app_msg_manager) {

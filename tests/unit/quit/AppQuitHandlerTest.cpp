@@ -53,6 +53,7 @@ struct FakeClient : IAppQuitClient {
     void CloseAllBrowsers(bool force) override {
         calls.push_back(force ? "CloseAllBrowsers(force)" : "CloseAllBrowsers");
     }
+    void RetryNativeMessagingListener() override { calls.push_back("RetryListener"); }
     void HandleInterAppMessagingModuleFailure() override { calls.push_back("ModuleFailure"); }
 };
 
@@ -183,18 +184,23 @@ TEST_F(AppQuitHandlerTest, AfterTheSequenceTheClientIsReleased) {
                        "CleanupRefs", "CloseAllBrowsers(force)"}));
 }
 
-TEST_F(AppQuitHandlerTest, SecondFailedListenerRunInARowReportsAndSoDoesEveryLaterOne) {
+TEST_F(AppQuitHandlerTest, FirstFailedListenerRunIsRetriedTheSecondInARowReportsAndEveryLaterOne) {
     struct Step {
         bool succeeded;
         unsigned count;
-        bool reports;
-    } steps[] = {{false, 1, false}, {false, 2, true}, {false, 3, true}, {true, 0, false},
-                 {false, 1, false}, {false, 2, true}, {true, 0, false}};
+        Strings calls;
+    } steps[] = {{false, 1, {"RetryListener"}},
+                 {false, 2, {"ModuleFailure"}},
+                 {false, 3, {"ModuleFailure"}},
+                 {true, 0, {}},
+                 {false, 1, {"RetryListener"}},
+                 {false, 2, {"ModuleFailure"}},
+                 {true, 0, {}}};
     for (const auto& step : steps) {
         client->calls.clear();
         handler->OnInterAppMessagingListenerExit(step.succeeded);
         EXPECT_EQ(handler->GetListenFailureCount(), step.count);
-        EXPECT_EQ(client->calls, step.reports ? Strings{"ModuleFailure"} : Strings{});
+        EXPECT_EQ(client->calls, step.calls);
     }
     // Without a client a failure is only logged.
     handler->SetClientHandler({});
