@@ -4,7 +4,8 @@ with the same Python client in the same run:
 
 - round trip peer -> program -> page -> program -> peer (the page answers with the text it got),
   p50 and p99 over 10,000 messages of 100 B and of 10 KB;
-- messages per second from the peer to the page, which counts them and checks their order;
+- messages per second from the peer to the page, which counts them and checks their order, and
+  echoed back through the page with the peer sending without waiting;
 - CPU of the program's whole process tree over 10 s with an idle connected peer.
 
 Run by hand (not a test):  TVC_BIN_DIR=build/bin dbus-run-session -- /usr/bin/python3 bench/ws_e2e.py
@@ -104,9 +105,9 @@ def page_rate(program, peer, size, count):
                                                                            payload["firstBad"])
 
 
-def floor_rate(peer, size, count):
-    """The same messages to the bare echo server; its echoes are read, and checked, as they come."""
-    texts = counted_texts(size, count)
+def echoed_rate(peer, size, count, type_="count"):
+    """Messages sent without waiting; every echo is read, and checked, as it comes."""
+    texts = [compact(size, type_, seq) for seq in range(count)]
     start = time.perf_counter()
     # Written from a thread of its own: the server stops reading once its echoes back up.
     sender = threading.Thread(target=send_batched, args=(peer, texts))
@@ -137,6 +138,22 @@ def start_floor(port):
         proc.kill()
         raise RuntimeError("the bare echo server did not start: %r (build the ws_echo_bench target)" % line)
     return proc
+
+
+def webkit_floor(display):
+    """The bare user-message round trip (bench/webkit): {size: (p50, p99)}, or {} when not built."""
+    binary = os.path.join(BIN_DIR, "webkit_user_message_floor")
+    if not os.path.exists(binary):
+        return {}
+    env = display.env()
+    env["NO_AT_BRIDGE"] = "1"
+    out = subprocess.run([binary], env=env, capture_output=True, text=True, timeout=600).stdout
+    figures = {}
+    for line in out.splitlines():
+        if line.startswith("user-message round trip"):
+            parts = line.replace(",", "").split()
+            figures[int(parts[3])] = (float(parts[7]), float(parts[10]))
+    return figures
 
 
 def log_bytes(program):
@@ -170,16 +187,21 @@ def main():
 
         for size, count in ((100, args.rate_messages), (10 * 1024, max(1, args.rate_messages // 10))):
             rows[("rate", size, "program")] = page_rate(program, peers["program"], size, count)
-            rows[("rate", size, "floor")] = floor_rate(peers["floor"], size, count)
+            rows[("rate", size, "floor")] = echoed_rate(peers["floor"], size, count)
+            rows[("echo", size, "program")] = echoed_rate(peers["program"], size, count, "bench-echo")
             for name, _ in targets:
                 rate, ok, note = rows[("rate", size, name)]
                 print("rate %-7s %5d B: %.0f msg/s, %s (%s)" % (name, size, rate, "ok" if ok else "LOST/REORDERED",
                                                                note), flush=True)
+            rate, ok, note = rows[("echo", size, "program")]
+            print("echoed through the page %5d B: %.0f msg/s, %s (%s)" % (size, rate, "ok" if ok else "LOST/REORDERED",
+                                                                       note), flush=True)
 
         # Settled: the page has answered everything; both peers stay connected and silent.
         rows[("cpu", "program")] = idle_cpu_percent(program.app.proc.pid, args.idle_seconds)
         rows[("cpu", "floor")] = idle_cpu_percent(floor_proc.pid, args.idle_seconds)
         logged = log_bytes(program)
+        webkit = webkit_floor(display)
         for peer in peers.values():
             peer.close()
     finally:
@@ -203,10 +225,22 @@ def main():
             rate, ok, _ = rows[("rate", size, name)]
             cells.append("%.0f%s" % (rate, "" if ok else " LOST"))
         print("%-44s %22s %22s" % ("peer -> page %d B, msg/s (in order, none lost)" % size, *cells))
+    for size in SIZES:
+        rate, ok, _ = rows[("echo", size, "program")]
+        cells = ["%.0f%s" % (rate, "" if ok else " LOST"), "%.0f" % rows[("rate", size, "floor")][0]]
+        print("%-44s %22s %22s" % ("peer -> page -> peer %d B, msg/s (no waiting)" % size, *cells))
     print("%-44s %22s %22s" % ("idle CPU over %.0f s, %% of one core (tree)" % args.idle_seconds,
                                 "%.2f" % rows[("cpu", "program")], "%.2f" % rows[("cpu", "floor")]))
+    for size in SIZES:
+        if size in webkit:
+            lws = rows[("rt", size, "floor")][0]
+            p50, p99 = webkit[size]
+            print("%-44s %22s %22s" % ("bare WebKit user-message round trip %d B, us" % size,
+                                        "", "p50 %6.0f / p99 %6.0f" % (p50, p99)))
+            print("%-44s %22s %22s" % ("  floor = lws echo + user message, p50 us", "ratio %.2f" % (
+                rows[("rt", size, "program")][0] / (lws + p50)), "%6.0f" % (lws + p50)))
     print("program log written during the run: %.1f MB" % (logged / 1e6))
-    failed = [key for key, value in rows.items() if key[0] == "rate" and not value[1]]
+    failed = [key for key, value in rows.items() if key[0] in ("rate", "echo") and not value[1]]
     return 1 if failed else 0
 
 
