@@ -105,6 +105,8 @@ class UpdateFlowTest(UpdateCase):
         wait_for(lambda: os.path.exists(self.marker), what="the installer to run")
         self.assertEqual(app.proc.wait(30), 0)
         app.wait_log("Closing the Application - posting WM_CLOSE")
+        # Through the quit road: the page was asked first.
+        self.assertIn("EVENT OnBeforeAppQuit", app.console_log())
         self.assertEqual(len(self.server.installer_requests()), 1)
         self.assertEqual(os.stat(installer).st_mode & 0o111, 0o100)  # executable for the user only
 
