@@ -152,7 +152,7 @@ def webkit_floor(display):
     for line in out.splitlines():
         if line.startswith("user-message round trip"):
             parts = line.replace(",", "").split()
-            figures[int(parts[3])] = (float(parts[7]), float(parts[10]))
+            figures[int(parts[3])] = (float(parts[6]), float(parts[9]))
     return figures
 
 
