@@ -31,6 +31,7 @@ set(rules
     "${deciding}@${adapters}@deciding code includes an adapter or the shell"
     "^engine/[^/]+$@\"common/@the engine's neutral types include application code"
     "^render/@\"platform/gtk/@the web process includes the window's platform layer"
+    "^engine/webkitgtk/@\"common/(ClientHandler|App[A-Za-z]*Handler|NativeMessaging)/@the adapter includes the client handler"
     "^common/NativeMessaging/@\"common/ClientHandler/@the messaging transport includes the client handler"
     "^common/[^/]+$@\"(common/ClientHandler|shell)/@a common helper includes the client handler or the shell")
 # Sanctioned exceptions, "file regex@include regex": the render side's machine id uses GLib's HMAC.

@@ -23,6 +23,7 @@
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
+#include "engine/Client.h"
 #include "engine/ContextMenu.h"
 #include "engine/CookieStore.h"
 #include "engine/Download.h"
@@ -49,15 +50,17 @@ class IProcessMessageDelegate {
                                           const engine::ProcessMessage& message) = 0;
 };
 
-class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public IAppQuitClient {
+class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
+                      public engine::IClient,
+                      public IAppQuitClient {
   public:
     // Engine error codes as the adapter reports them.
-    static constexpr int kErrorAborted = -3;
-    static constexpr int kErrorUnknownUrlScheme = -302;
+    static constexpr int kErrorAborted = engine::kErrorAborted;
+    static constexpr int kErrorUnknownUrlScheme = engine::kErrorUnknownUrlScheme;
     static constexpr int kMenuIdShowDevTools = 26500;
     static constexpr int kMenuIdCloseDevTools = 26506;
     static constexpr int kMenuIdInspectElement = 26507;
-    static constexpr int kDragOperationLink = 2;
+    static constexpr int kDragOperationLink = engine::kDragOperationLink;
     // Commands the shell's window procedure answers for the updater's downloads.
     static constexpr int kCmdNotifyDownloadComplete = 32001;
     static constexpr int kCmdNotifyDownloadFailed = 32002;
@@ -70,7 +73,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     using UpdateHandlerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
 
     ClientHandler();
-    virtual ~ClientHandler();
+    ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
 
@@ -121,37 +124,35 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     }
 
     // ---- engine callbacks, fed by the adapter ----
-    virtual void OnAfterCreated(engine::BrowserRef browser);
+    void OnAfterCreated(engine::BrowserRef browser) override;
     // True when the close is taken over: the main browser closes with its window.
-    virtual bool DoClose(engine::BrowserRef browser);
-    virtual void OnBeforeClose(engine::BrowserRef browser);
+    bool DoClose(engine::BrowserRef browser) override;
+    void OnBeforeClose(engine::BrowserRef browser) override;
     // True cancels the popup.
-    virtual bool OnBeforePopup(engine::BrowserRef browser, engine::FrameRef frame,
-                               const std::string& targetUrl);
-    virtual void OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
-                             const std::string& errorText, const std::string& failedUrl);
-    virtual void OnRenderProcessTerminated(engine::BrowserRef browser,
-                                           engine::TerminationStatus status);
-    virtual bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message,
-                                  const std::string& source, int line);
-    virtual bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
-                                          const engine::ProcessMessage& message);
-    virtual void OnBeforeContextMenu(engine::BrowserRef browser,
-                                     const engine::ContextMenuParams& params,
-                                     engine::IContextMenuModel& model);
-    virtual bool OnContextMenuCommand(engine::BrowserRef browser,
-                                      const engine::ContextMenuParams& params, int commandId);
+    bool OnBeforePopup(engine::BrowserRef browser, engine::FrameRef frame,
+                       const std::string& targetUrl) override;
+    void OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
+                     const std::string& errorText, const std::string& failedUrl) override;
+    void OnRenderProcessTerminated(engine::BrowserRef browser,
+                                   engine::TerminationStatus status) override;
+    bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message,
+                          const std::string& source, int line) override;
+    bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
+                                  const engine::ProcessMessage& message) override;
+    void OnBeforeContextMenu(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+                             engine::IContextMenuModel& model) override;
+    bool OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,
+                              int commandId) override;
     // True refuses the drag.
-    virtual bool OnDragEnter(engine::BrowserRef browser, int dragOperationsMask);
+    bool OnDragEnter(engine::BrowserRef browser, int dragOperationsMask) override;
     // True lets the operating system open the address.
-    virtual bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url);
+    bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url) override;
     // True grants.
-    virtual bool OnPermissionRequest(engine::BrowserRef browser);
+    bool OnPermissionRequest(engine::BrowserRef browser) override;
     // The destination path; "" cancels the download.
-    virtual std::string OnBeforeDownload(engine::BrowserRef browser,
-                                         const engine::DownloadItem& item,
-                                         const std::string& suggestedName);
-    virtual void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item);
+    std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
+                                 const std::string& suggestedName) override;
+    void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item) override;
 
     // With "show-on-launch": brings the window to the front, once. The shell shows the window and
     // its splash itself before the engine starts (`shownByCaller`), so they reach the screen first;
@@ -221,7 +222,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     bool HideApp(const std::shared_ptr<platform::IAppWindow>& window);
     bool GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInProgress);
     // Hands an http, https, mailto or "spotify:" address to the desktop; refuses and logs the rest.
-    bool OpenUrlExternally(const std::string& url);
+    bool OpenUrlExternally(const std::string& url) override;
 
     // ---- settings the page sets ----
     void HandleSetAppcastURL(const engine::ProcessMessage& message);

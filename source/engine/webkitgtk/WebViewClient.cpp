@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "engine/Client.h"
 #include "engine/webkitgtk/WebViewDownloads.h"
 #include "engine/webkitgtk/WebViewMenu.h"
 #include "glibutil/GObjectPtr.h"
@@ -20,7 +20,7 @@ struct ViewState {
 
 struct ClientState {
     CEngineContext* engine = nullptr;
-    std::shared_ptr<ClientHandler> handler;
+    std::shared_ptr<engine::IClient> handler;
     std::map<WebKitWebView*, ViewState> views;
 };
 
@@ -40,15 +40,15 @@ constexpr int kErrorFailed = -2;
 int ToEngineErrorCode(GError* error) {
     if (!error) return kErrorFailed;
     if (error->domain == WEBKIT_NETWORK_ERROR && error->code == WEBKIT_NETWORK_ERROR_CANCELLED)
-        return ClientHandler::kErrorAborted;
+        return engine::kErrorAborted;
     if (error->domain == WEBKIT_POLICY_ERROR &&
         error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)
-        return ClientHandler::kErrorAborted;
+        return engine::kErrorAborted;
     if ((error->domain == WEBKIT_NETWORK_ERROR &&
          error->code == WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL) ||
         (error->domain == WEBKIT_POLICY_ERROR &&
          error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI))
-        return ClientHandler::kErrorUnknownUrlScheme;
+        return engine::kErrorUnknownUrlScheme;
     return kErrorFailed;
 }
 
@@ -159,7 +159,7 @@ gboolean OnDragDrop(GtkWidget* widget, GdkDragContext* context, gint, gint, guin
         glib::GCharPtr name(gdk_atom_name(GDK_POINTER_TO_ATOM(t->data)));
         if (g_str_equal(name.get(), "text/uri-list") || g_str_equal(name.get(), "_NETSCAPE_URL") ||
             g_str_equal(name.get(), "text/x-moz-url"))
-            mask |= ClientHandler::kDragOperationLink;
+            mask |= engine::kDragOperationLink;
     }
     if (!State().handler->OnDragEnter(state->browser, mask)) return FALSE;
     gtk_drag_finish(context, FALSE, FALSE, time);
@@ -196,7 +196,7 @@ GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointe
 }
 }  // namespace
 
-void CWebViewClient::Initialize(CEngineContext& engine, std::shared_ptr<ClientHandler> handler) {
+void CWebViewClient::Initialize(CEngineContext& engine, std::shared_ptr<engine::IClient> handler) {
     State().engine = &engine;
     State().handler = handler;
     ConnectDownloads(engine.GetWebContext(), std::move(handler), &CWebViewClient::BrowserOf);

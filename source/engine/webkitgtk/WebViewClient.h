@@ -1,4 +1,4 @@
-// Feeds a web view's signals to the client handler, the way the engine's client callbacks would.
+// Feeds a web view's signals to the browser's client, the way the engine's client callbacks would.
 // Main thread only.
 #pragma once
 
@@ -6,19 +6,16 @@
 
 #include <memory>
 
+#include "engine/Client.h"
 #include "engine/webkitgtk/EngineContext.h"
 #include "engine/webkitgtk/WebKitBrowser.h"
-
-namespace tvc {
-class ClientHandler;
-}
 
 namespace tvc::webkit {
 
 class CWebViewClient {
   public:
     // Connects the context-wide signals (downloads). Once, before the first view.
-    static void Initialize(CEngineContext& engine, std::shared_ptr<ClientHandler> handler);
+    static void Initialize(CEngineContext& engine, std::shared_ptr<engine::IClient> handler);
     // Connects `view` and returns its browser; the browser lives as long as the view.
     // The caller reports OnAfterCreated once the view is in its window.
     static std::shared_ptr<CWebKitBrowser> Attach(WebKitWebView* view, bool isPopup);

@@ -1,13 +1,13 @@
 #include "engine/webkitgtk/WebViewDownloads.h"
 
-#include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
+#include "engine/Client.h"
 #include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
 namespace {
 struct DownloadsState {
-    std::shared_ptr<ClientHandler> handler;
+    std::shared_ptr<engine::IDownloadClient> handler;
     BrowserLookup lookup = nullptr;
 };
 DownloadsState& State() {
@@ -112,7 +112,7 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
 }
 }  // namespace
 
-void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler,
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<engine::IDownloadClient> handler,
                       BrowserLookup lookup) {
     State().handler = std::move(handler);
     State().lookup = lookup;

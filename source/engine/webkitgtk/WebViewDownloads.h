@@ -1,4 +1,4 @@
-// Downloads of the web context, reported to the client handler. Main thread only.
+// Downloads of the web context, reported to the client. Main thread only.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -6,14 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include "engine/Client.h"
 #include "engine/webkitgtk/WebKitBrowser.h"
-
-namespace tvc {
-class ClientHandler;
-}
 
 namespace tvc::webkit {
 using BrowserLookup = std::shared_ptr<CWebKitBrowser> (*)(WebKitWebView*);
-void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<ClientHandler> handler,
+void ConnectDownloads(WebKitWebContext* context, std::shared_ptr<engine::IDownloadClient> client,
                       BrowserLookup lookup);
 }  // namespace tvc::webkit

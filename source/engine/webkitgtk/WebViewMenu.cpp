@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
+#include "engine/Client.h"
 #include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
@@ -12,7 +12,7 @@ namespace {
 using Lookup = std::shared_ptr<CWebKitBrowser> (*)(WebKitWebView*);
 
 struct MenuContext {
-    std::shared_ptr<ClientHandler> handler;
+    std::shared_ptr<engine::IContextMenuClient> handler;
     Lookup lookup;
 };
 
@@ -127,7 +127,7 @@ gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* e
 }
 }  // namespace
 
-void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<ClientHandler> handler,
+void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<engine::IContextMenuClient> handler,
                         Lookup lookup) {
     Context().handler = std::move(handler);
     Context().lookup = lookup;

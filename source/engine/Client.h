@@ -1,0 +1,91 @@
+// What the engine adapter calls: one small interface per kind of engine callback. The client
+// handler implements them; the shell hands it to the adapter.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/Browser.h"
+#include "engine/ContextMenu.h"
+#include "engine/Download.h"
+#include "engine/ProcessMessage.h"
+
+namespace tvc::engine {
+// Error codes as the adapter reports them.
+inline constexpr int kErrorAborted = -3;
+inline constexpr int kErrorUnknownUrlScheme = -302;
+inline constexpr int kDragOperationLink = 2;
+
+class ILifeSpanClient {
+  public:
+    virtual ~ILifeSpanClient() = default;
+    virtual void OnAfterCreated(BrowserRef browser) = 0;
+    // True when the close is taken over.
+    virtual bool DoClose(BrowserRef browser) = 0;
+    virtual void OnBeforeClose(BrowserRef browser) = 0;
+    // True cancels the popup.
+    virtual bool OnBeforePopup(BrowserRef browser, FrameRef frame,
+                               const std::string& targetUrl) = 0;
+};
+
+class ILoadClient {
+  public:
+    virtual ~ILoadClient() = default;
+    virtual void OnLoadError(BrowserRef browser, FrameRef frame, int errorCode,
+                             const std::string& errorText, const std::string& failedUrl) = 0;
+    virtual void OnRenderProcessTerminated(BrowserRef browser, TerminationStatus status) = 0;
+};
+
+class IDisplayClient {
+  public:
+    virtual ~IDisplayClient() = default;
+    virtual bool OnConsoleMessage(BrowserRef browser, const std::string& message,
+                                  const std::string& source, int line) = 0;
+};
+
+class IRequestClient {
+  public:
+    virtual ~IRequestClient() = default;
+    // True refuses the drag.
+    virtual bool OnDragEnter(BrowserRef browser, int dragOperationsMask) = 0;
+    // True lets the operating system open the address (through OpenUrlExternally).
+    virtual bool OnProtocolExecution(BrowserRef browser, const std::string& url) = 0;
+    virtual bool OpenUrlExternally(const std::string& url) = 0;
+    // True grants.
+    virtual bool OnPermissionRequest(BrowserRef browser) = 0;
+};
+
+class IContextMenuClient {
+  public:
+    virtual ~IContextMenuClient() = default;
+    virtual void OnBeforeContextMenu(BrowserRef browser, const ContextMenuParams& params,
+                                     IContextMenuModel& model) = 0;
+    virtual bool OnContextMenuCommand(BrowserRef browser, const ContextMenuParams& params,
+                                      int commandId) = 0;
+};
+
+class IDownloadClient {
+  public:
+    virtual ~IDownloadClient() = default;
+    // The destination path; "" cancels the download.
+    virtual std::string OnBeforeDownload(BrowserRef browser, const DownloadItem& item,
+                                         const std::string& suggestedName) = 0;
+    virtual void OnDownloadUpdated(BrowserRef browser, const DownloadItem& item) = 0;
+};
+
+class IProcessMessageClient {
+  public:
+    virtual ~IProcessMessageClient() = default;
+    virtual bool OnProcessMessageReceived(BrowserRef browser, ProcessId source,
+                                          const ProcessMessage& message) = 0;
+};
+
+// Everything a browser's client answers.
+class IClient : public ILifeSpanClient,
+                public ILoadClient,
+                public IDisplayClient,
+                public IRequestClient,
+                public IContextMenuClient,
+                public IDownloadClient,
+                public IProcessMessageClient {};
+}  // namespace tvc::engine
