@@ -388,7 +388,11 @@ TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
     EXPECT_EQ(listener->events, std::vector<int>{GUIUtils::IMessageBoxEventsListner::kEventClosed});
 
     ASSERT_TRUE(show());  // a closed box makes room for the next one
-    EXPECT_EQ(WindowsTitled(caption).size(), 1u);
+    ASSERT_EQ(WindowsTitled(caption).size(), 1u);
+    gtk_dialog_response(GTK_DIALOG(WindowsTitled(caption)[0]), 1001);  // Close
+    EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
+    EXPECT_EQ(listener->events,
+              std::vector<int>(2, GUIUtils::IMessageBoxEventsListner::kEventClosed));
 }
 
 TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindow) {
