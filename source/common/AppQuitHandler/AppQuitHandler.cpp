@@ -8,12 +8,11 @@ constexpr const char* kSourceFile = "AppQuitHandler.cpp";
 }
 
 CAppQuitHandler::CAppQuitHandler(Timer timer) : m_timer(std::move(timer)) {
-    TVC_LOG_WARN("%s ++", "CAppQuitHandler::CAppQuitHandler");
+    TVC_LOG_WARN("%s ++", TVC_FN);
 }
 
 CAppQuitHandler::~CAppQuitHandler() {
-    TVC_LOG_WARN("%s --, QuitState = %s", "CAppQuitHandler::~CAppQuitHandler",
-                 GetQuitStateName(m_iQuitState));
+    TVC_LOG_WARN("%s --, QuitState = %s", TVC_FN, GetQuitStateName(m_iQuitState));
 }
 
 void CAppQuitHandler::SetClientHandler(std::weak_ptr<IAppQuitClient> client) {
@@ -59,13 +58,13 @@ unsigned CAppQuitHandler::GetListenFailureCount() {
 bool CAppQuitHandler::IsQuitInProgress() {
     const int state = GetQuitState();
     const bool inProgress = state != eQuitHander_State_Initial;
-    TVC_LOG_INFO("%s : QuitState = %s, result=%u", "CAppQuitHandler::IsQuitInProgress",
-                 GetQuitStateName(state), inProgress ? 1u : 0u);
+    TVC_LOG_INFO("%s : QuitState = %s, result=%u", TVC_FN, GetQuitStateName(state),
+                 inProgress ? 1u : 0u);
     return inProgress;
 }
 
 bool CAppQuitHandler::StartQuitSequence() {
-    static const char* fn = "CAppQuitHandler::StartQuitSequence";
+    static const char* fn = TVC_FN;
     auto client = Client();
     if (!client) {
         TVC_LOG_ERROR("%s : m_spClientHandlerReferance is NULL", fn);
@@ -107,15 +106,14 @@ void CAppQuitHandler::ArmPageAnswerBound() {
     m_timer(kPageAnswerBound, [weak] {
         auto self = std::static_pointer_cast<CAppQuitHandler>(weak.lock());
         if (!self || self->GetQuitState() != eQuitHander_State_Waiting_ForTVDJS) return;
-        TVC_LOG_WARN("%s : no answer from the page within %lld ms, quitting without it",
-                     "CAppQuitHandler::StartQuitSequence",
+        TVC_LOG_WARN("%s : no answer from the page within %lld ms, quitting without it", TVC_FN,
                      static_cast<long long>(kPageAnswerBound.count()));
         self->HandleJSQuitCompletion();
     });
 }
 
 bool CAppQuitHandler::HandleJSQuitCompletion() {
-    static const char* fn = "CAppQuitHandler::HandleJSQuitCompletion";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++", fn);
     {
         // Checked and changed in one step: the page's message, its web process's end and the
@@ -139,7 +137,7 @@ bool CAppQuitHandler::HandleJSQuitCompletion() {
 }
 
 bool CAppQuitHandler::PerformAfterQuitSequence() {
-    static const char* fn = "CAppQuitHandler::PerformAfterQuitSequence";
+    static const char* fn = TVC_FN;
     auto client = Client();
     TVC_LOG_WARN("%s : UnregisterQuitHandlerNativeMessageObserver", fn);
     if (client)
@@ -160,13 +158,13 @@ bool CAppQuitHandler::PerformAfterQuitSequence() {
     TVC_LOG_WARN("%s : setting m_spClientHandlerReferance to NULL", fn);
     SetClientHandler({});
     // The logger stays open: the window's close, the loop's end and the watchdog still log.
-    TVC_LOG_WARN("%s::PerformAfterQuitSequence: Completed ", "CAppQuitHandler");
+    TVC_LOG_WARN("%s: Completed ", fn);
     return true;
 }
 
 bool CAppQuitHandler::DeduseNativeMessageDisconnectResponse(const SInterAppMessage& message,
                                                             bool& isTerminateResponse) {
-    static const char* fn = "CAppQuitHandler::DeduseNativeMessageDisconnectResponse";
+    static const char* fn = TVC_FN;
     isTerminateResponse = false;
     if (!message.bHasSubType || !message.bHasTarget || !message.bHasType) {
         TVC_LOG_ERROR("%s : QueryJson returned false.", fn);
@@ -179,7 +177,7 @@ bool CAppQuitHandler::DeduseNativeMessageDisconnectResponse(const SInterAppMessa
 }
 
 void CAppQuitHandler::OnInterAppMessageRceive(const SInterAppMessage& message) {
-    static const char* fn = "CAppQuitHandler::OnInterAppMessageRceive";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++", fn);
     bool isTerminate = false;
     if (!DeduseNativeMessageDisconnectResponse(message, isTerminate)) {
@@ -193,7 +191,7 @@ void CAppQuitHandler::OnInterAppMessageRceive(const SInterAppMessage& message) {
 }
 
 void CAppQuitHandler::OnInterAppMessagingListenerExit(bool listenSucceeded) {
-    static const char* fn = "CAppQuitHandler::OnInterAppMessagingListenerExit";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s %s with is-suceeded=%u ++", kSourceFile, fn, listenSucceeded ? 1u : 0u);
     unsigned count = 0;
     {

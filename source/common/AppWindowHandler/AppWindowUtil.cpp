@@ -1,6 +1,5 @@
 #include "common/AppWindowHandler/AppWindowUtil.h"
 
-#include <utility>
 
 #include "common/AppHelper.h"
 #include "common/ClientHandler/ClientHandler.h"
@@ -8,19 +7,15 @@
 
 namespace tvc {
 void CAppWindowUtil::SetClientHandler(std::shared_ptr<ClientHandler> handler) {
-    std::shared_ptr<ClientHandler> old;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        old = std::exchange(m_spClientHandler, std::move(handler));
-    }
-    // `old` is released here, outside the lock.
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_spClientHandler = handler;
 }
 
 bool CAppWindowUtil::BringWindowToFrontTask(bool bDontPerformForegroundCheck) {
     std::shared_ptr<ClientHandler> handler;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        handler = m_spClientHandler;
+        handler = m_spClientHandler.lock();
     }
     if (!handler) {
         TVC_LOG_ERROR("CAppWindowUtil::BringWindowToFrontTask: client handler is NULL");

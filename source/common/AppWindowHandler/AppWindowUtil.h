@@ -22,6 +22,7 @@ class CAppWindowUtil {
 
   private:
     std::mutex m_lock;
-    std::shared_ptr<ClientHandler> m_spClientHandler;
+    // Weak: the handler owns the window observer that owns this façade.
+    std::weak_ptr<ClientHandler> m_spClientHandler;
 };
 }  // namespace tvc

@@ -153,7 +153,7 @@ bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
 }
 
 void ClientHandler::CompleteQuitFromPage(const char* cause) {
-    TVC_LOG_WARN("%s : %s completes the page's turn", "ClientHandler::CompleteQuitFromPage", cause);
+    TVC_LOG_WARN("%s : %s completes the page's turn", TVC_FN, cause);
     // Outside the engine's callback: completing the quit closes the browser that called us.
     std::weak_ptr<CAppQuitHandler> weak = m_pAppQuitHandler;
     RunOnMainLoop([weak] {

@@ -27,7 +27,7 @@ std::string ClientHandler::GetWSConfigFilePath() {
 }
 
 bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
-    static const char* fn = "ClientHandler::LoadWSPortsFromWebJSONFile";
+    static const char* fn = TVC_FN;
     const std::string path = GetWSConfigFilePath();
     TVC_LOG_WARN("%s : loading from file = %s", fn, path.c_str());
     auto text = path.empty() ? std::nullopt : ReadFile(path);
@@ -62,7 +62,7 @@ bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
 }
 
 bool ClientHandler::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded) {
-    static const char* fn = "ClientHandler::LoadWSTrialPorts";
+    static const char* fn = TVC_FN;
     unsigned lastPort = 0;
     const std::string stored = CAppProps::ReadProperty(kPortSection, kLastPortKey);
     if (stored.empty()) {
@@ -93,7 +93,7 @@ bool ClientHandler::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeD
 }
 
 bool ClientHandler::SaveActiveWSPort() {
-    static const char* fn = "ClientHandler::SaveActiveWSPort";
+    static const char* fn = TVC_FN;
     auto manager = m_inter_app_msg_manager;
     if (!manager) {
         TVC_LOG_WARN("%s m_inter_app_msg_manager is NULL.\n", fn);
@@ -111,7 +111,7 @@ bool ClientHandler::SaveActiveWSPort() {
 }
 
 void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
-    static const char* fn = "ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
     if (!isSuccess) {
         TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
