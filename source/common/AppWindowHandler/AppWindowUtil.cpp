@@ -1,6 +1,5 @@
 #include "common/AppWindowHandler/AppWindowUtil.h"
 
-
 #include "common/AppHelper.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
