@@ -8,7 +8,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-  build-essential cmake ninja-build pkg-config clang-format \
+  build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev \
   libgtk-3-dev libwebkit2gtk-4.1-dev libjavascriptcoregtk-4.1-dev \
   libayatana-appindicator3-dev libwebsockets-dev zlib1g-dev libssl-dev \
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-serialization-dev \
@@ -16,5 +16,5 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   xvfb xauth x11-utils xdotool wmctrl openbox dbus dbus-x11 at-spi2-core \
   python3 python3-websockets python3-gi gir1.2-glib-2.0 imagemagick procps iproute2 ca-certificates openssl \
-  fonts-dejavu-core shared-mime-info \
+  fonts-dejavu-core shared-mime-info chromium \
   dpkg-dev file lintian weston >/dev/null
