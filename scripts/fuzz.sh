@@ -11,7 +11,7 @@ if [ -z "$mode" ]; then
   exit 2
 fi
 shift
-dir=build-fuzz
+dir="${TVC_FUZZ_BUILD_DIR:-build-fuzz}"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DTVC_FUZZ=ON -DTVC_BUILD_TESTS=OFF -DTVC_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" --target fuzz_targets -j "$(nproc)"
