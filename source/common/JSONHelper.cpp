@@ -76,12 +76,13 @@ bool CJSONHelper::QueryJsonTree(const char* fn, const pt::ptree& tree, const std
 bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
                             std::string& valOut) {
     static const char* fn = TVC_FN;
-    TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn, aJsonMessage.c_str(),
-                 valuePath.c_str());
+    TVC_LOG_INFO("%s ++ with aJsonMessage=%s, valuePath=%s, ... \n", fn,
+                 CLogHelper::MessageExcerpt(aJsonMessage).c_str(), valuePath.c_str());
     pt::ptree tree;
     const bool bRetVal =
         ParseJsonTree(fn, aJsonMessage, tree) && QueryJsonTree(fn, tree, valuePath, valOut);
-    TVC_LOG_INFO("%s -- with bRetVal=%u, with valOut=%s\n", fn, bRetVal ? 1u : 0u, valOut.c_str());
+    TVC_LOG_INFO("%s -- with bRetVal=%u, with valOut=%s\n", fn, bRetVal ? 1u : 0u,
+                 CLogHelper::MessageExcerpt(valOut, 128).c_str());
     return bRetVal;
 }
 
@@ -100,7 +101,8 @@ bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMess
             for (const auto& child : node) {
                 TVC_LOG_INFO("%s: looping...\n", fn);
                 const std::string& value = child.second.data();
-                TVC_LOG_INFO("%s: loading string : %s", fn, value.c_str());
+                TVC_LOG_INFO("%s: loading string : %s", fn,
+                             CLogHelper::MessageExcerpt(value, 128).c_str());
                 out.push_back(value);
             }
             bRetVal = true;

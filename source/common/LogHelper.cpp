@@ -2,11 +2,14 @@
 
 #include <glog/logging.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/filesystem.hpp>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
 #include <mutex>
+#include <vector>
 
 #include "common/AppInfo.h"
 
@@ -16,6 +19,37 @@ constexpr size_t kDebugBufferSize = 0x100000;
 
 std::atomic<bool> s_bIsLogHelperIntialized{false};
 std::mutex s_initMutex;  // guards InitLogger / DeInitLogger against each other
+
+// The folder of this process's file, and how much was written since the folder was last capped.
+constexpr std::uintmax_t kCapCheckEveryBytes = 1024 * 1024;
+std::mutex s_folderLock;  // guards s_logFolder; try-locked by the cap check
+std::string s_logFolder;
+std::atomic<std::uintmax_t> s_bytesSinceCap{0};
+
+void CountWritten(size_t bytes) {
+    if (s_bytesSinceCap.fetch_add(bytes) + bytes < kCapCheckEveryBytes) return;
+    std::unique_lock<std::mutex> lock(s_folderLock, std::try_to_lock);
+    if (!lock.owns_lock() || s_logFolder.empty()) return;  // another thread is on it
+    s_bytesSinceCap = 0;
+    CLogHelper::CapLogFolder(s_logFolder, CLogHelper::kLogFolderCapBytes);
+}
+
+// Standard error is for a person watching the program start: once the log file is open only
+// errors go there too; everything else is in the file.
+void Emit(int level, const std::string& text) {
+    if (text.empty()) return;  // below the minimum level
+    if (s_bIsLogHelperIntialized) {
+        if (level == CLogHelper::eInfo)
+            LOG(INFO) << text;
+        else if (level == CLogHelper::eWarning)
+            LOG(WARNING) << text;
+        else
+            LOG(ERROR) << text;
+        CountWritten(text.size() + 40);
+        if (level < CLogHelper::eError) return;
+    }
+    DebugPrint("%s", text.c_str());
+}
 
 std::string VFormat(size_t cap, const char* format, va_list args) {
     // Most texts are short: format on the stack and only allocate for the long ones.
@@ -60,18 +94,65 @@ std::string CLogHelper::GetFormattedString(int level, const char* format, ...) {
 // Before the logger is initialised glog would only echo to standard error, which DebugPrint
 // already does, so the text goes to glog only once a file is open.
 void CLogHelper::LogInfo(const std::string& text) {
-    if (s_bIsLogHelperIntialized) LOG(INFO) << text;
-    DebugPrint("%s", text.c_str());
+    Emit(eInfo, text);
 }
 
 void CLogHelper::LogWarning(const std::string& text) {
-    if (s_bIsLogHelperIntialized) LOG(WARNING) << text;
-    DebugPrint("%s", text.c_str());
+    Emit(eWarning, text);
 }
 
 void CLogHelper::LogError(const std::string& text) {
-    if (s_bIsLogHelperIntialized) LOG(ERROR) << text;
-    DebugPrint("%s", text.c_str());
+    Emit(eError, text);
+}
+
+std::string CLogHelper::MessageExcerpt(const std::string& text, size_t maxBytes) {
+    std::string lowered(text);
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const char* secret : {"cookie", "authorization", "password"})
+        if (lowered.find(secret) != std::string::npos)
+            return "(" + std::to_string(text.size()) + " bytes, not shown: it may carry " + secret +
+                   " data)";
+    return Excerpt(text, maxBytes);
+}
+
+std::uintmax_t CLogHelper::CapLogFolder(const std::string& folder, std::uintmax_t capBytes) {
+    namespace fs = boost::filesystem;
+    struct Entry {
+        fs::path path;
+        std::time_t mtime;
+        std::uintmax_t size;
+        std::string writer;  // glog's file names end in ".<pid>"
+    };
+    std::vector<Entry> entries;
+    std::uintmax_t total = 0;
+    boost::system::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!fs::is_regular_file(it->status())) continue;
+        Entry e{it->path(), fs::last_write_time(it->path(), ec), fs::file_size(it->path(), ec), ""};
+        if (ec) continue;
+        const std::string name = e.path.filename().string();
+        const auto dot = name.rfind('.');
+        if (dot != std::string::npos && dot + 1 < name.size() &&
+            name.find_first_not_of("0123456789", dot + 1) == std::string::npos)
+            e.writer = name.substr(dot + 1);
+        total += e.size;
+        entries.push_back(std::move(e));
+    }
+    if (total <= capBytes) return total;
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.mtime < b.mtime; });
+    // The newest file of a running writer is the one it writes now: it stays.
+    std::map<std::string, const Entry*> newest;
+    for (const auto& e : entries)
+        if (!e.writer.empty()) newest[e.writer] = &e;
+    for (const auto& e : entries) {
+        if (total <= capBytes) break;
+        if (e.writer.empty()) continue;
+        if (newest[e.writer] == &e && fs::exists("/proc/" + e.writer, ec)) continue;
+        if (fs::remove(e.path, ec) && !ec) total -= e.size;
+    }
+    return total;
 }
 
 std::string CLogHelper::Excerpt(const std::string& text, size_t maxBytes) {
@@ -115,6 +196,10 @@ void CLogHelper::InitLogger(const std::string& filePrefix) {
     static std::string programName;  // glog keeps the pointer
     programName = product;
     google::InitGoogleLogging(programName.c_str());
+    {
+        std::lock_guard<std::mutex> folderLock(s_folderLock);
+        s_logFolder = boost::filesystem::path(filePrefix).parent_path().string();
+    }
     DebugPrint("@%s: LOGDBG InitGoogleLogging end", TVC_FN);
     s_bIsLogHelperIntialized = true;
     DebugPrint("@%s: logger initialized.", TVC_FN);

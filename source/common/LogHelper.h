@@ -1,6 +1,7 @@
 // Process-wide logging on top of glog, plus the standard-error "debugger output".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/FunctionName.h"
@@ -27,6 +28,14 @@ class CLogHelper {
     // What a log line shows of a message's text: the whole of a short one, the head of a long one
     // with its size. Messages can be megabytes, and every byte logged costs the hot path.
     static std::string Excerpt(const std::string& text, size_t maxBytes = 512);
+    // The same for a text from a peer or a page, which may carry secrets: one that mentions
+    // cookies or credentials shows only its size.
+    static std::string MessageExcerpt(const std::string& text, size_t maxBytes = 512);
+
+    // Keeps `folder` at or under `capBytes`: the oldest files go first, except each process's
+    // newest log file (the one it writes) and the page-console file. Returns the bytes left.
+    static std::uintmax_t CapLogFolder(const std::string& folder, std::uintmax_t capBytes);
+    static constexpr std::uintmax_t kLogFolderCapBytes = 32u * 1024 * 1024;
 
     static void InitLogger(const std::string& filePrefix);
     static void DeInitLogger();

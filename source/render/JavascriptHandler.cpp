@@ -383,8 +383,8 @@ bool CJavascriptHandler::JSFireMethod_NativeMessageReceive(const std::string& te
         return false;
     }
     bool result = JSFireMethods("HandleInterAppMessage", {text});
-    TVC_LOG_WARN("%s message: %s fire-result: %d\n", TVC_FN, CLogHelper::Excerpt(text).c_str(),
-                 result ? 1 : 0);
+    TVC_LOG_WARN("%s message: %s fire-result: %d\n", TVC_FN,
+                 CLogHelper::MessageExcerpt(text).c_str(), result ? 1 : 0);
     return result;
 }
 

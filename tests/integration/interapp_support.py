@@ -53,7 +53,7 @@ def _mask(data, key):
 class RawPeer:
     """A blocking RFC 6455 client over a plain socket: any request line and headers, any frame."""
 
-    def __init__(self, port, path="/browser", host=None, origin=None, protocol=PROTOCOL, timeout=10.0):
+    def __init__(self, port, path="/browser", host=None, origin=None, protocol=PROTOCOL, timeout=10.0, headers=()):
         self.port = port
         self.timeout = timeout
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
@@ -68,6 +68,7 @@ class RawPeer:
             lines.append("Sec-WebSocket-Protocol: " + protocol)
         if origin is not None:
             lines.append("Origin: " + origin)
+        lines.extend(headers)
         self.sock.sendall(("\r\n".join(lines) + "\r\n\r\n").encode())
         try:
             head = self._read_until(b"\r\n\r\n")

@@ -4,8 +4,8 @@ import os
 import socket
 import unittest
 
-from interapp_support import (OP_BINARY, OP_CONT, OP_TEXT, InterAppTestCase, PeerClosed, envelope, numbered,
-                              round_trips, sized)
+from interapp_support import (OP_BINARY, OP_CONT, OP_TEXT, HandshakeRefused, InterAppTestCase, PeerClosed,
+                              envelope, numbered, round_trips, sized)
 from tvc_harness import wait_for
 
 
@@ -139,6 +139,53 @@ class BadInputTest(InterAppTestCase):
         wait_for(lambda: self.program.console_count("STATUS 1\r\n") == statuses + established,
                  what="one status per established connection")
         wait_for(lambda: self.program.open_fds() <= fds + 5, timeout=30, what="the dropped connections' descriptors")
+
+
+class LogsTest(InterAppTestCase):
+    """What a peer can make the program write: bounded lines, no credentials, quiet standard error."""
+
+    def log_bytes(self):
+        return sum(os.path.getsize(f) for f in self.program.app.log_files("") if not f.endswith("TVCJSLog.log"))
+
+    def all_logs(self):
+        text = self.program.app.stderr()
+        for f in self.program.app.log_files(""):
+            if not f.endswith("TVCJSLog.log"):
+                with open(f, encoding="utf-8", errors="replace") as fh:
+                    text += fh.read()
+        return text
+
+    def test_a_message_in_one_byte_fragments_is_logged_once_and_not_on_standard_error(self):
+        peer = self.peer()
+        self.assert_sequence(peer, "warm-up", 2)
+        before = self.log_bytes()
+        text = sized(20000, "one-byte")
+        data = text.encode()
+        for i in range(len(data)):
+            peer.send_frame(OP_TEXT if i == 0 else OP_CONT, data[i:i + 1], fin=(i == len(data) - 1))
+        self.assertEqual(peer.recv_message(), text)
+        self.assertLess(self.log_bytes() - before, 20000)
+        self.assertNotIn("LWS_CALLBACK_RECEIVE", self.program.app.stderr())
+
+    def test_no_cookie_or_credential_reaches_a_log(self):
+        peer = self.peer(headers=["Cookie: sid=SECRET-HEADER-COOKIE", "Authorization: Bearer SECRET-AUTH"])
+        cookies = {"domains": [{"url": "http://127.0.0.1:9/", "cookies": [
+            {"name": "sid", "value": "SECRET-COOKIE-VALUE", "domain": "127.0.0.1", "path": "/", "session": True}]}]}
+        peer.send_text(envelope(target="tvd.native", type_="setCookies", sub_type="setCookies", payload=cookies,
+                                umid="secret-cookies"))
+        self.assertIn("secret-cookies", peer.recv_message())
+        echo = envelope(payload={"cookie": "SECRET-PAGE-COOKIE"}, umid="secret-echo")
+        peer.send_text(echo)
+        self.assertEqual(peer.recv_message(), echo)
+        self.assertNotIn("SECRET", self.all_logs())
+
+    def test_two_origin_headers_are_refused(self):
+        for headers in (["Origin: chrome-extension://abcdefghijklmnop", "Origin: https://evil.example"],
+                        ["Origin: https://evil.example", "Origin: chrome-extension://abcdefghijklmnop"]):
+            with self.assertRaises(HandshakeRefused):
+                self.peer(headers=headers)
+        self.assert_logged("(more than one Origin header)", "W")
+        self.assert_sequence(self.peer(), "after-two-origins", 3)
 
 
 class ConfiguredSiteTest(InterAppTestCase):

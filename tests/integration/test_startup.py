@@ -67,7 +67,7 @@ class StartupTest(AppTestCase):
         app.wait_log("PRODUCT VERSION 1.2.8.362", prefix="RENDER_PROCESS_LOG_")
         web = wait_for(app.web_process_pids, what="a web process")
         self.assertEqual(app.terminate(), 0)
-        self.assertIn("loop already exited", app.stderr())
+        self.assertIn("loop already exited", app.log_text() + app.stderr())
         wait_for(lambda: not any(os.path.exists("/proc/%d" % p) for p in web), what="the web process to end")
 
     def test_restart_purges_old_browser_logs(self):

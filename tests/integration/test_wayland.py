@@ -70,8 +70,8 @@ class WaylandTest(unittest.TestCase):
         except AssertionError:
             print("viewport sizes seen:", results(app).get("size"))
             raise
-        # Standard error has every line, those from before the log file opens too.
-        log = app.stderr()
+        # The log file has every line from its opening on; standard error those from before it.
+        log = app.log_text() + app.stderr()
         self.assertEqual(log.count("Wayland has no keep-above"), 1)
         self.assertEqual(log.count("Wayland lets only the compositor place windows"), 1)
         self.assertEqual(app.terminate(), 0)

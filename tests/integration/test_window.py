@@ -172,7 +172,7 @@ class SplashTest(AppTestCase):
     def test_splash_covers_the_window_until_the_page_is_ready(self):
         app = self.launch(url=page_url("events.html") + "?delayready=4000", args=["--show-on-launch"])
         wid = wait_shown(app)
-        wait_for(lambda: "first frame drawn" in app.stderr(), what="the splash frame")
+        wait_for(lambda: "first frame drawn" in app.log_text() + app.stderr(), what="the splash frame")
         x, y, w, h = app.geometry(wid)
         before = self.display.screenshot(os.path.join(app.home, "splash.png"))
         self.assertNotIn("PAGE ready", app.console_log())

@@ -30,7 +30,7 @@ namespace {
 std::string Loggable(const SInterAppMessage& message) {
     if (message.bHasSubType && message.subType == "setCookies")
         return "(setCookies, " + std::to_string(message.text.size()) + " bytes)";
-    return CLogHelper::Excerpt(message.text);
+    return CLogHelper::MessageExcerpt(message.text);
 }
 }  // namespace
 
@@ -94,8 +94,8 @@ void CNativeMsgObserver::Navigate(const std::string& url) {
 }
 
 void CNativeMsgObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("%s ++ json: %s\n", TVC_FN, CLogHelper::Excerpt(text).c_str());
-    TVC_LOG_INFO("%s -- json: %s\n", TVC_FN, CLogHelper::Excerpt(text).c_str());
+    TVC_LOG_INFO("%s ++ json: %s\n", TVC_FN, CLogHelper::MessageExcerpt(text).c_str());
+    TVC_LOG_INFO("%s -- json: %s\n", TVC_FN, CLogHelper::MessageExcerpt(text).c_str());
 }
 
 void CNativeMsgObserver::OnInterAppMessagingListenerExit(bool) {

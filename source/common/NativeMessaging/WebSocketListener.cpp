@@ -270,12 +270,16 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
 bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string origin = ReadHeader(wsi, WSI_TOKEN_ORIGIN, 1024);
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
+    // Two Origin headers are read as one joined value: whichever the browser meant, refuse.
+    const bool bOneOrigin = lws_hdr_fragment_length(wsi, WSI_TOKEN_ORIGIN, 1) <= 0 &&
+                            origin.find(',') == std::string::npos;
     const bool bOriginAllowed =
-        origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                       : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigins());
+        bOneOrigin &&
+        (origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
+                        : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigins()));
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
-    TVC_LOG_WARN("%s : refusing handshake : Origin=%s, Host=%s", kClassName, origin.c_str(),
-                 host.c_str());
+    TVC_LOG_WARN("%s : refusing handshake : Origin=%s%s, Host=%s", kClassName, origin.c_str(),
+                 bOneOrigin ? "" : " (more than one Origin header)", host.c_str());
     return false;
 }
 
@@ -285,14 +289,22 @@ void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
         const auto index = static_cast<lws_token_indexes>(token);
         if (lws_hdr_total_length(wsi, index) == 0) continue;
         const auto* name = reinterpret_cast<const char*>(lws_token_to_string(index));
-        TVC_LOG_INFO("%s = %s\n", name ? name : "?", ReadHeader(wsi, index).c_str());
+        // Credentials never reach the log.
+        if (index == WSI_TOKEN_HTTP_COOKIE || index == WSI_TOKEN_HTTP_AUTHORIZATION ||
+            index == WSI_TOKEN_HTTP_SET_COOKIE || index == WSI_TOKEN_HTTP_PROXY_AUTHORIZATION) {
+            TVC_LOG_INFO("%s = (%d bytes, not shown)\n", name ? name : "?",
+                         lws_hdr_total_length(wsi, index));
+            continue;
+        }
+        TVC_LOG_INFO("%s = %s\n", name ? name : "?",
+                     CLogHelper::MessageExcerpt(ReadHeader(wsi, index), 256).c_str());
     }
     if (UpdateActiveConnection(wsi)) {
         // Texts queued for an earlier connection (or none) are not this peer's.
         bool bMore = false;
         for (std::string text; m_queue.Pop(text, bMore);) {
             TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn,
-                         CLogHelper::Excerpt(text).c_str());
+                         CLogHelper::MessageExcerpt(text).c_str());
         }
     }
     m_listener.PostToSink(
@@ -359,10 +371,15 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                       nullptr);
         return 0;
     }
-    TVC_LOG_INFO("%s : LWS_CALLBACK_RECEIVE : %s\n", kClassName,
-                 CLogHelper::Excerpt(std::string(in ? in : "", in ? len : 0), 128).c_str());
-    TVC_LOG_INFO("%s : Fragment Count = %u", fn,
-                 static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
+    // Once per message, at its first piece: a message sent in 1-byte fragments would otherwise
+    // write a line per byte.
+    if (!m_receive.IsReceiveInProgress()) {
+        TVC_LOG_INFO(
+            "%s : LWS_CALLBACK_RECEIVE : %s\n", kClassName,
+            CLogHelper::MessageExcerpt(std::string(in ? in : "", in ? len : 0), 128).c_str());
+        TVC_LOG_INFO("%s : Fragment Count = %u", fn,
+                     static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
+    }
     std::string message;
     switch (m_receive.Append(in, len, lws_is_final_fragment(wsi) != 0, message)) {
         case CInboundReassembler::eTooBig:

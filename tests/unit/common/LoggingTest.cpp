@@ -1,6 +1,8 @@
 #include <glog/logging.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -108,3 +110,33 @@ TEST(ConsoleLogTest, FileIsEmptiedOnlyWhenItExceedsTenMiB) {
     EXPECT_FALSE(tvc::AppendConsoleMessage(dir.path + "/missing/TVCJSLog.log", "x"));
 }
 }  // namespace
+
+// The Logs folder stays under its cap: the oldest files go first, but never a running process's
+// newest file (it is the one being written) nor the page-console file.
+TEST(LogFolderCapTest, OldestFilesGoFirstAndWrittenFilesStay) {
+    TempDir dir;
+    const std::string self = std::to_string(::getpid());
+    const std::string gone = "2147483000";  // no such process
+    auto make = [&](const std::string& name, size_t size, int age) {
+        const std::string path = dir.path + "/" + name;
+        std::ofstream(path) << std::string(size, 'x');
+        const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::hours(age);
+        std::filesystem::last_write_time(path, when);
+        return path;
+    };
+    const auto oldSelf = make("B.log.INFO.1." + self, 400, 5);
+    const auto newSelf = make("B.log.INFO.2." + self, 400, 1);
+    const auto oldGone = make("R.log.INFO.1." + gone, 400, 4);
+    const auto newGone = make("R.log.INFO.2." + gone, 400, 3);
+    const auto console = make("TVCJSLog.log", 400, 9);
+    EXPECT_EQ(CLogHelper::CapLogFolder(dir.path, 1300), 1200u);
+    EXPECT_FALSE(std::filesystem::exists(oldSelf));
+    EXPECT_FALSE(std::filesystem::exists(oldGone));
+    EXPECT_TRUE(std::filesystem::exists(newGone));
+    EXPECT_TRUE(std::filesystem::exists(newSelf));
+    EXPECT_TRUE(std::filesystem::exists(console));
+    // A writer that has ended keeps nothing when the cap needs the room.
+    EXPECT_EQ(CLogHelper::CapLogFolder(dir.path, 800), 800u);
+    EXPECT_FALSE(std::filesystem::exists(newGone));
+    EXPECT_TRUE(std::filesystem::exists(newSelf));
+}
