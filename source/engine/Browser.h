@@ -43,6 +43,9 @@ class IBrowser {
     virtual void Reload() = 0;
     // To the web process of this browser; false when it cannot be sent.
     virtual bool SendProcessMessage(ProcessId target, const ProcessMessage& message) = 0;
+    // How many messages sent to the page its web process has not acknowledged; counted from zero
+    // again once taken (when that process has ended, they are lost).
+    virtual int TakeUnacknowledgedMessageCount() { return 0; }
 };
 
 using BrowserRef = std::shared_ptr<IBrowser>;

@@ -1,6 +1,7 @@
 """Bad input on the inter-app WebSocket: after each fault the program runs on, says what happened
 at the right level, and the active peer's messages still arrive, all of them and in order."""
 import os
+import signal
 import socket
 import unittest
 
@@ -186,6 +187,28 @@ class LogsTest(InterAppTestCase):
                 self.peer(headers=headers)
         self.assert_logged("(more than one Origin header)", "W")
         self.assert_sequence(self.peer(), "after-two-origins", 3)
+
+
+class WebProcessCrashTest(InterAppTestCase):
+    def test_the_reloaded_page_hears_of_the_peer_and_the_lost_messages_are_counted(self):
+        peer = self.peer()
+        self.assert_sequence(peer, "before-crash", 3)
+        statuses = self.program.console_count("STATUS 1\r\n")
+        web = self.program.app.web_process_pids()
+        peer.send_text(envelope(type_="busy", payload={"ms": 20000}, umid="busy"))
+        self.program.app.wait_console('"umid":"busy"')
+        lost = [envelope(payload={"seq": i}, umid="lost-%d" % i) for i in range(5)]
+        for text in lost:
+            peer.send_text(text)
+        wait_for(lambda: self.program.console_count('"umid":"busy"') == 1 and
+                 self.program.log_lines("OnInterAppMessageRceive ++ json: " + lost[-1][:40]), what="the last one sent")
+        for pid in web:
+            os.kill(pid, signal.SIGKILL)
+        level, line = self.program.wait_log_line("messages sent to the page were lost with its web process")
+        self.assertEqual(level, "E")
+        self.assertIn(": 6 messages", line)  # the busy one and the five behind it
+        wait_for(lambda: self.program.console_count("STATUS 1\r\n") == statuses + 1, what="the status on the new page")
+        self.assert_sequence(peer, "after-crash", 3)
 
 
 class ConfiguredSiteTest(InterAppTestCase):

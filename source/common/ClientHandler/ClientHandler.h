@@ -251,6 +251,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
     void HandlePageReady(engine::BrowserRef browser);
     void ShowCrashPage(engine::IFrame& frame);
+    // The page that replaced a crashed one learns that a peer is connected.
+    void TellPageAfterCrash(engine::BrowserRef browser);
     void HandleBringWindowToFrontMessage(const engine::ProcessMessage& message);
     std::string PageDownloadPath(const std::string& suggestedName);
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
@@ -285,6 +287,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
     CCrashReloadGuard m_crashGuard;
+    bool m_bPageCrashed = false;
     std::thread::id m_mainThreadId;
 
     std::shared_ptr<platform::IDesktop> m_desktop;

@@ -43,6 +43,7 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
     if (message.name == msg::kNativeMessageListenerCommandControl) {
         StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser);
         StartNativeMessagingListener();
+        TellPageAfterCrash(browser);
     }
     if (message.name == msg::kAppCommandVisibility) {
         // Compared only.

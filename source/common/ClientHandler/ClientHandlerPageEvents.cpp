@@ -7,6 +7,8 @@
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/ConsoleLog.h"
 #include "common/LogHelper.h"
+#include "common/NativeMessaging/InterAppMessagingManager.h"
+#include "common/ProcessMessages.h"
 #include "common/UrlPolicy.h"
 
 namespace tvc {
@@ -66,6 +68,12 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         "%s : system shutdown was not detected - bIsSystemShutDownInProgressFetchSucessful=%u, "
         "bIsSystemShutDownInProgress=%u\n",
         fn, fetched ? 1u : 0u, inProgress ? 1u : 0u);
+    if (browser) {
+        if (const int lost = browser->TakeUnacknowledgedMessageCount())
+            TVC_LOG_ERROR("%s : %d messages sent to the page were lost with its web process", fn,
+                          lost);
+    }
+    m_bPageCrashed = true;
     auto frame = browser ? browser->GetMainFrame() : nullptr;
     if (!frame) {
         TVC_LOG_ERROR("%s : no main frame to reload", fn);
@@ -90,6 +98,17 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         ShowCrashPage(*frame);
     }
     TVC_LOG_WARN("%s - done with the load", fn);
+}
+
+void ClientHandler::TellPageAfterCrash(engine::BrowserRef browser) {
+    if (!m_bPageCrashed || !browser) return;
+    m_bPageCrashed = false;
+    if (!m_inter_app_msg_manager || m_inter_app_msg_manager->GetManagerState() != eConnected)
+        return;
+    TVC_LOG_WARN("%s : a peer is connected: telling the page that replaced the crashed one",
+                 "ClientHandler::TellPageAfterCrash");
+    browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                {msg::kInterAppConnectionEstablished, {}});
 }
 
 void ClientHandler::ShowCrashPage(engine::IFrame& frame) {

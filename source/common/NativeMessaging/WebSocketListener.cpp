@@ -334,6 +334,8 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
     m_pActiveWsi = wsi;
     m_receive.Reset();
     m_send.Reset();
+    m_listener.PostToSink(
+        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(true); });
     TVC_LOG_WARN("%s : WebSocket Socket Context Updated.", fn);
     return true;
 }
@@ -345,6 +347,8 @@ void CWebSocketListenerLoop::OnClosed(lws* wsi) {
     m_pActiveWsi = nullptr;
     m_receive.Reset();
     m_send.Reset();
+    m_listener.PostToSink(
+        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(false); });
 }
 
 int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const char* reason) {

@@ -23,6 +23,8 @@ class ILibWebSocketsCallbacksHandler {
     // A complete inbound message, checked to be UTF-8.
     virtual void HandleMessage(const std::string& text) = 0;
     virtual void HandleConnectionEstablished() = 0;
+    // The active connection came (a peer became the one served) or went.
+    virtual void HandleActiveConnectionChanged(bool bConnected) = 0;
     // The I/O thread of listener `iRunId` has ended.
     virtual void HandleListenerExit(int iRunId, bool bDidListenSuceed) = 0;
 };

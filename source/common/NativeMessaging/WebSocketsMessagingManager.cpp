@@ -151,6 +151,13 @@ void CWebSocketsMessagingManager::HandleConnectionEstablished() {
     NotifyOnConnectionEstablished();
 }
 
+void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected) {
+    if (bConnected)
+        ChangeManagerStateIf({eListening}, eConnected);
+    else
+        ChangeManagerStateIf({eConnected}, eListening);
+}
+
 // A listener that ended by itself (no port, a failed service) is released here; one that Stop
 // already released only has its end told.
 void CWebSocketsMessagingManager::HandleListenerExit(int iRunId, bool bDidListenSuceed) {

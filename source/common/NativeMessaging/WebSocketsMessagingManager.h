@@ -45,6 +45,8 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // ILibWebSocketsCallbacksHandler.
     void HandleMessage(const std::string& text) override;
     void HandleConnectionEstablished() override;
+    // eConnected while a peer is the active connection, eListening otherwise.
+    void HandleActiveConnectionChanged(bool bConnected) override;
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
 
   private:

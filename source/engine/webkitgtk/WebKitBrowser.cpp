@@ -68,8 +68,34 @@ bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,
     if (!v || target != engine::ProcessId::Renderer) return false;
     WebKitUserMessage* m =
         webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
-    webkit_web_view_send_message_to_page(v, m, nullptr, nullptr, nullptr);
+    // The web process answers every message once it has handled it; what is unanswered when it
+    // ends was lost with it.
+    ++m_iUnacknowledged;
+    auto ack = std::make_unique<Ack>(Ack{weak_from_this(), m_uiGeneration});
+    webkit_web_view_send_message_to_page(v, m, nullptr, &CWebKitBrowser::OnAcknowledged,
+                                         ack.release());
     return true;
+}
+
+void CWebKitBrowser::OnAcknowledged(GObject* view, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<Ack> ack(static_cast<Ack*>(data));
+    glib::GErrorOut error;
+    auto* reply =
+        webkit_web_view_send_message_to_page_finish(WEBKIT_WEB_VIEW(view), result, error.out());
+    // A web process that ends fails its pending messages at once, before its end is reported:
+    // those stay counted.
+    if (!reply) return;
+    g_object_unref(reply);
+    auto self = ack->browser.lock();
+    if (self && ack->generation == self->m_uiGeneration && self->m_iUnacknowledged > 0)
+        --self->m_iUnacknowledged;
+}
+
+int CWebKitBrowser::TakeUnacknowledgedMessageCount() {
+    const int count = m_iUnacknowledged;
+    m_iUnacknowledged = 0;
+    ++m_uiGeneration;
+    return count;
 }
 
 void CWebKitBrowser::CloseBrowser(bool forceClose) {

@@ -25,6 +25,7 @@ class CWebKitBrowser final : public engine::IBrowser,
 
     // engine::IBrowser
     int GetIdentifier() const override { return m_id; }
+    int TakeUnacknowledgedMessageCount() override;
     bool IsPopup() const override { return m_isPopup; }
     engine::FrameRef GetMainFrame() override;
     engine::IBrowserHost& GetHost() override { return *this; }
@@ -45,10 +46,19 @@ class CWebKitBrowser final : public engine::IBrowser,
     void SetCloseHandler(std::function<void()> onClose) { m_onClose = std::move(onClose); }
 
   private:
+    struct Ack {
+        std::weak_ptr<CWebKitBrowser> browser;
+        unsigned generation;
+    };
+    static void OnAcknowledged(GObject* view, GAsyncResult* result, gpointer data);
+
     mutable GWeakRef m_view;
     int m_id;
     bool m_isPopup;
     std::function<void()> m_onClose;
+    // Messages to the page not yet acknowledged by its web process, per process generation.
+    int m_iUnacknowledged = 0;
+    unsigned m_uiGeneration = 0;
 };
 
 // Marks a download as started by the program itself (updater, configuration), not by the page.

@@ -86,10 +86,11 @@ gboolean CRenderExtension::OnUserMessageReceived(WebKitWebPage* page, WebKitUser
     if (!record || !name) return FALSE;
     engine::ProcessMessage processMessage{
         name, glib::FromVariant(webkit_user_message_get_parameters(message))};
-    bool handled =
-        self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
-    // Ours whether or not a page callback took it: no other handler should answer it.
-    return handled || msg::Find(processMessage.name) != nullptr;
+    self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
+    // The acknowledgement the browser counts delivered messages by; with it the message is
+    // answered, whether or not a page callback took it.
+    webkit_user_message_send_reply(message, webkit_user_message_new(name, nullptr));
+    return TRUE;
 }
 
 void CRenderExtension::OnConsoleMessageSent(WebKitWebPage* page, WebKitConsoleMessage* message,
