@@ -43,6 +43,8 @@ inline constexpr const char* kNativeMessageCommandReceived =
     "browser_to_v8.nativemessage-command-received";
 inline constexpr const char* kInterAppConnectionEstablished =
     "browser_to_v8.interapp-messaging-connection-established";
+// Whether the inter-app output queue is full (sends refused) or has room again.
+inline constexpr const char* kInterAppSendQueueFull = "browser_to_v8.interapp-send-queue-full";
 inline constexpr const char* kAppBeforeQuitNotification =
     "browser_to_v8.app-before-quit-notification";
 inline constexpr const char* kFullScreenToggle = "browser_to_v8.fullscreentoggle";
@@ -95,6 +97,7 @@ inline constexpr Entry kCatalogue[] = {
     {kConsoleMessage, Direction::ToBrowser, {Arg::String}, true},
     {kNativeMessageCommandReceived, Direction::ToRenderer, {Arg::String}, true},
     {kInterAppConnectionEstablished, Direction::ToRenderer, {}, false},
+    {kInterAppSendQueueFull, Direction::ToRenderer, {Arg::Bool}, true},
     {kAppBeforeQuitNotification, Direction::ToRenderer, {}, false},
     {kFullScreenToggle, Direction::ToRenderer, {Arg::Bool}, true},
     {kStreamStopForAppUpdate, Direction::ToRenderer, {}, false},

@@ -124,6 +124,8 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
         if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
             TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, name.c_str(), url.c_str());
         Fire("OnTrayIconMenuOpenBrowser", {});
+    } else if (name == msg::kInterAppSendQueueFull) {
+        m_env->state->bSendQueueFull = BoolArg(message, 0);
     } else if (name == msg::kInterAppConnectionEstablished) {
         Fire("HandleInterAppConnectionStatusChange", {1});
     } else if (name == msg::kGetLocalTimeMap) {

@@ -180,6 +180,11 @@ JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const J
             TVC_FN, static_cast<unsigned long>(args.size()), 1);
         return Bool(ctx, false);
     }
+    if (m_env->state->bSendQueueFull) {
+        TVC_LOG_WARN("%s : the peer is not reading and the output queue is full : not sent",
+                     TVC_FN);
+        return Bool(ctx, false);
+    }
     return SendStringArgument(ctx, args, msg::kNativeMessageFromTvdJs);
 }
 

@@ -24,6 +24,7 @@ struct CRenderProcessState {
     bool bAppActive = false;        // "IsAppActiveStatusMessage"
     bool bWindowMinimized = false;  // "IsWindowMiniaturizedStatusMessage"
     std::string strMachineId;       // empty until it could be read
+    bool bSendQueueFull = false;    // the browser refuses inter-app sends until it has room
 };
 
 inline constexpr const char* kDefaultConfigBaseURL = "https://config.tavisto.example/";

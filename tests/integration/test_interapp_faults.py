@@ -1,5 +1,6 @@
 """Bad input on the inter-app WebSocket: after each fault the program runs on, says what happened
 at the right level, and the active peer's messages still arrive, all of them and in order."""
+import json
 import os
 import signal
 import socket
@@ -187,6 +188,23 @@ class LogsTest(InterAppTestCase):
                 self.peer(headers=headers)
         self.assert_logged("(more than one Origin header)", "W")
         self.assert_sequence(self.peer(), "after-two-origins", 3)
+
+
+class SlowPeerTest(InterAppTestCase):
+    def test_a_peer_that_does_not_read_makes_sends_fail_not_memory_grow(self):
+        peer = self.peer()
+        self.assert_sequence(peer, "before-flood", 2)
+        peer.send_text(envelope(type_="flood", payload={"size": 100000, "burst": 20, "max": 1500}, umid="flood"))
+        line = wait_for(lambda: [l for l in self.program.app.console_log().splitlines() if l.startswith("FLOOD ")],
+                        timeout=120, what="the flood's end")[0]
+        result = json.loads(line[len("FLOOD "):])
+        self.assertTrue(result["refused"], result)
+        # 64 MiB of 100 KB texts, the socket's buffers and the texts in flight when the page heard.
+        self.assertLess(result["sent"], 1000)
+        self.assertEqual(len(self.program.log_lines("the output queue holds 64 MiB")), 1)
+        with open("/proc/%d/status" % self.program.app.proc.pid) as f:
+            rss_kb = int(next(l for l in f if l.startswith("VmRSS:")).split()[1])
+        self.assertLess(rss_kb, 400 * 1024)
 
 
 class WebProcessCrashTest(InterAppTestCase):

@@ -13,6 +13,7 @@
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
+#include "common/ProcessMessages.h"
 #include "update/AutoUpdateHandler.h"
 
 namespace tvc {
@@ -57,6 +58,15 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
         std::lock_guard<std::mutex> lock(g_processManagerLock);
         g_spWebSocketManager = m_inter_app_msg_manager;
     }
+    // The page learns when its sends are refused and when they are taken again.
+    if (auto ws = std::dynamic_pointer_cast<CWebSocketsMessagingManager>(m_inter_app_msg_manager))
+        ws->SetSendQueueStateHandler([weak = weak_from_this()](bool bFull) {
+            auto self = weak.lock();
+            auto browser = self ? self->GetBrowser() : nullptr;
+            if (browser)
+                browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                            {msg::kInterAppSendQueueFull, {bFull}});
+        });
     // Created in the order they are notified (ids ascend): the quit handler first, then the native
     // message, cookie and window observers.
     m_pAppQuitHandler = std::make_shared<CAppQuitHandler>(m_mainThreadTimer);

@@ -95,19 +95,39 @@ int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in
 
 // ---- CWebSocketSendQueue
 
-void CWebSocketSendQueue::Push(std::string text) {
+bool CWebSocketSendQueue::Push(std::string text) {
     std::lock_guard<std::mutex> lock(m_lock);
+    if (m_bytes + text.size() > kMaxQueuedBytes) {
+        m_bRefused = true;
+        return false;
+    }
+    m_bytes += text.size();
     m_texts.push_back(std::move(text));
     if (m_wake) m_wake();
+    return true;
 }
 
 bool CWebSocketSendQueue::Pop(std::string& text, bool& bMore) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_texts.empty()) return bMore = false;
-    text = std::move(m_texts.front());
-    m_texts.pop_front();
-    bMore = !m_texts.empty();
+    std::function<void()> onRoom;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_texts.empty()) return bMore = false;
+        text = std::move(m_texts.front());
+        m_texts.pop_front();
+        m_bytes -= text.size();
+        bMore = !m_texts.empty();
+        if (m_bRefused && m_bytes <= kMaxQueuedBytes / 2) {
+            m_bRefused = false;
+            onRoom = m_onRoom;
+        }
+    }
+    if (onRoom) onRoom();
     return true;
+}
+
+void CWebSocketSendQueue::SetRoomHandler(std::function<void()> onRoom) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_onRoom = std::move(onRoom);
 }
 
 bool CWebSocketSendQueue::IsEmpty() {

@@ -33,7 +33,11 @@ class ILibWebSocketsCallbacksHandler {
 // wake-up against the end of the listening context it wakes.
 class CWebSocketSendQueue {
   public:
-    void Push(std::string text);
+    // A peer that does not read must not make the program hold its texts without end.
+    static constexpr size_t kMaxQueuedBytes = 64u * 1024 * 1024;
+
+    // False (nothing queued) when the text would take the queue over kMaxQueuedBytes.
+    bool Push(std::string text);
     // False when empty; `bMore` tells whether texts remain.
     bool Pop(std::string& text, bool& bMore);
     bool IsEmpty();
@@ -41,11 +45,16 @@ class CWebSocketSendQueue {
     void Wake();
     // I/O thread: how to wake it; an empty function before its context ends.
     void SetWaker(std::function<void()> wake);
+    // Called (on the thread that pops) once a queue that refused a text is down to half its cap.
+    void SetRoomHandler(std::function<void()> onRoom);
 
   private:
     std::mutex m_lock;
     std::deque<std::string> m_texts;
+    size_t m_bytes = 0;
+    bool m_bRefused = false;
     std::function<void()> m_wake;
+    std::function<void()> m_onRoom;
 };
 
 struct SWebSocketListenerSettings {

@@ -57,6 +57,18 @@ bool CWebSocketsMessagingManager::StartListenTask() {
         return false;
     }
     SetManagerState(eListening);
+    // Room again: told on the main thread, with how many texts were refused meanwhile.
+    std::weak_ptr<CWebSocketsMessagingManager> weakSelf = self;
+    m_sendQueue->SetRoomHandler([weakSelf, post = m_postToMainThread] {
+        post([weakSelf] {
+            auto manager = weakSelf.lock();
+            if (!manager || !manager->m_bDropping.exchange(false)) return;
+            TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused",
+                         "CWebSocketsMessagingManager::SendQueueRoom",
+                         manager->m_uiDropped.exchange(0));
+            if (manager->m_onSendQueueState) manager->m_onSendQueueState(false);
+        });
+    });
     std::weak_ptr<ILibWebSocketsCallbacksHandler> sink =
         std::static_pointer_cast<ILibWebSocketsCallbacksHandler>(self);
     m_pListener = std::make_unique<CWebSocketListener>(
@@ -99,8 +111,26 @@ bool CWebSocketsMessagingManager::PerformSend(const std::string& text) {
 // would lose wake-ups).
 bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text) {
     if (text.size() > kMaxSendTextLength) return false;
-    m_sendQueue->Push(text);
-    return true;
+    if (m_sendQueue->Push(text)) return true;
+    // Logged once per burst: a page sending into a peer that does not read would log each one.
+    ++m_uiDropped;
+    if (!m_bDropping.exchange(true)) {
+        TVC_LOG_ERROR(
+            "%s : the peer is not reading; the output queue holds %zu MiB : refusing "
+            "messages until it has room",
+            TVC_FN, CWebSocketSendQueue::kMaxQueuedBytes / (1024 * 1024));
+        std::weak_ptr<CInterAppMessagingManagerBase> weak = weak_from_this();
+        if (m_postToMainThread)
+            m_postToMainThread([weak] {
+                auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak.lock());
+                if (self && self->m_onSendQueueState) self->m_onSendQueueState(true);
+            });
+    }
+    return false;
+}
+
+void CWebSocketsMessagingManager::SetSendQueueStateHandler(std::function<void(bool)> onState) {
+    m_onSendQueueState = std::move(onState);
 }
 
 bool CWebSocketsMessagingManager::Set_Trial_PortList(const std::vector<unsigned>& list) {

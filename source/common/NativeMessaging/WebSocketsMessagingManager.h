@@ -1,6 +1,7 @@
 // The local WebSocket transport of the inter-app messaging manager.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,6 +46,10 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // ILibWebSocketsCallbacksHandler.
     void HandleMessage(const std::string& text) override;
     void HandleConnectionEstablished() override;
+    // Told (main thread) when the output queue starts refusing texts (true) and when it has room
+    // again (false).
+    void SetSendQueueStateHandler(std::function<void(bool bFull)> onState);
+
     // eConnected while a peer is the active connection, eListening otherwise.
     void HandleActiveConnectionChanged(bool bConnected) override;
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
@@ -58,6 +63,9 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     const tvc::MainThreadPoster m_postToMainThread;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     std::vector<unsigned> m_trialPortList;
+    std::function<void(bool)> m_onSendQueueState;
+    std::atomic<bool> m_bDropping{false};
+    std::atomic<unsigned> m_uiDropped{0};
     std::vector<std::string> m_webSiteOrigins;
     std::function<std::vector<std::string>()> m_moreWebSiteOrigins;
     int m_iLastRunId = 0;
