@@ -33,7 +33,8 @@ set(rules
     "^render/@\"platform/gtk/@the web process includes the window's platform layer"
     "^engine/webkitgtk/@\"common/(ClientHandler|App[A-Za-z]*Handler|NativeMessaging)/@the adapter includes the client handler"
     "^common/NativeMessaging/@\"common/ClientHandler/@the messaging transport includes the client handler"
-    "^common/[^/]+$@\"(common/ClientHandler|shell)/@a common helper includes the client handler or the shell")
+    "^common/[^/]+$@\"(common/ClientHandler|shell)/@a common helper includes the client handler or the shell"
+    "^common/App[A-Za-z]*Handler/@\"common/ClientHandler/@a component includes the client handler")
 # Sanctioned exceptions, "file regex@include regex": the render side's machine id uses GLib's HMAC.
 set(exceptions "^render/MachineId\\.cpp$@<glib")
 

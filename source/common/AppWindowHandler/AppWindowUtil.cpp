@@ -1,17 +1,16 @@
 #include "common/AppWindowHandler/AppWindowUtil.h"
 
 #include "common/AppHelper.h"
-#include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 
 namespace tvc {
-void CAppWindowUtil::SetClientHandler(std::shared_ptr<ClientHandler> handler) {
+void CAppWindowUtil::SetClientHandler(std::shared_ptr<IAppWindowClient> handler) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_spClientHandler = handler;
 }
 
 bool CAppWindowUtil::BringWindowToFrontTask(bool bDontPerformForegroundCheck) {
-    std::shared_ptr<ClientHandler> handler;
+    std::shared_ptr<IAppWindowClient> handler;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         handler = m_spClientHandler.lock();

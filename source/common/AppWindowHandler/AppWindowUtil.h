@@ -7,13 +7,18 @@
 #include "platform/AppWindow.h"
 
 namespace tvc {
-class ClientHandler;
+// What the façade asks of the window's owner (the client handler).
+class IAppWindowClient {
+  public:
+    virtual ~IAppWindowClient() = default;
+    virtual void BringWindowToFront(bool bDontPerformForegroundCheck) = 0;
+};
 
 // Main thread (the window observer posts its work there). The reference has its own lock, so a
 // replacement never races a reader.
 class CAppWindowUtil {
   public:
-    void SetClientHandler(std::shared_ptr<ClientHandler> handler);
+    void SetClientHandler(std::shared_ptr<IAppWindowClient> handler);
     // False when there is no handler.
     bool BringWindowToFrontTask(bool bDontPerformForegroundCheck);
     // Marks the close as expected and queues a close on the window; false when there is no window
@@ -23,6 +28,6 @@ class CAppWindowUtil {
   private:
     std::mutex m_lock;
     // Weak: the handler owns the window observer that owns this façade.
-    std::weak_ptr<ClientHandler> m_spClientHandler;
+    std::weak_ptr<IAppWindowClient> m_spClientHandler;
 };
 }  // namespace tvc

@@ -14,7 +14,7 @@ CNativeWindowObserver::~CNativeWindowObserver() {
     TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver DTOR -- \n");
 }
 
-void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::ClientHandler> handler) {
+void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::IAppWindowClient> handler) {
     if (!m_pCAppWindowUtil) {
         TVC_LOG_ERROR("%s : m_pCAppWindowUtil is NULL!!", TVC_FN);
         return;

@@ -15,7 +15,7 @@ class CNativeWindowObserver : public CInterAppMessageBaseObserver {
     explicit CNativeWindowObserver(tvc::engine::BrowserRef browser);
     ~CNativeWindowObserver() override;
 
-    void SetClientHandler(std::shared_ptr<tvc::ClientHandler> handler);
+    void SetClientHandler(std::shared_ptr<tvc::IAppWindowClient> handler);
 
     void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessageDespatch(const std::string& text) override;

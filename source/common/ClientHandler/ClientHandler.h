@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/AppQuitHandler/AppQuitHandler.h"
+#include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/MainThreadPoster.h"
@@ -52,6 +53,7 @@ class IProcessMessageDelegate {
 
 class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                       public engine::IClient,
+                      public IAppWindowClient,
                       public IAppQuitClient {
   public:
     // Engine error codes as the adapter reports them.
@@ -214,7 +216,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void StickWindowOnTop(bool sticky);
     void ShowMaximizedWindow();
     void ShowMinimizedWindow();
-    void BringWindowToFront(bool bDontPerformForegroundCheck);
+    void BringWindowToFront(bool bDontPerformForegroundCheck) override;
     void OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x, int& y);
     void SetWindowSize(int width, int height);
     void SetMinimumWindowSize(int width, int height);
