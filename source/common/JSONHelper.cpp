@@ -11,8 +11,14 @@ namespace pt = boost::property_tree;
 namespace {
 const char kNativeModuleName[] = "tvd.native";
 
-// Counts bracket depth outside strings; the text need not be valid JSON for this.
-bool IsNestingWithinLimit(const std::string& text, int limit) {
+// "cookies." is the same path as "cookies".
+std::string NormalisePath(const std::string& path) {
+    if (!path.empty() && path.back() == '.') return path.substr(0, path.size() - 1);
+    return path;
+}
+}  // namespace
+
+bool CJSONHelper::IsNestingWithinLimit(const std::string& text, int limit) {
     int depth = 0;
     bool inString = false;
     bool escaped = false;
@@ -36,13 +42,6 @@ bool IsNestingWithinLimit(const std::string& text, int limit) {
     }
     return true;
 }
-
-// "cookies." is the same path as "cookies".
-std::string NormalisePath(const std::string& path) {
-    if (!path.empty() && path.back() == '.') return path.substr(0, path.size() - 1);
-    return path;
-}
-}  // namespace
 
 // A malformed text is refused with an ERROR line; it never ends the process.
 bool CJSONHelper::ParseJsonTree(const char* fn, const std::string& text, pt::ptree& tree) {

@@ -11,6 +11,9 @@ class CJSONHelper {
     // Deeper texts are refused before parsing: the reader recurses once per level.
     static constexpr int kMaxNestingDepth = 64;
 
+    // Counts bracket depth outside strings; the text need not be valid JSON for this.
+    static bool IsNestingWithinLimit(const std::string& text, int limit);
+
     // True and valOut set when the path exists; otherwise false and valOut unchanged.
     // Every value reads as text: a number as its literal, an object or array as "".
     static bool QueryJson(const std::string& aJsonMessage, const std::string& valuePath,

@@ -5,34 +5,13 @@
 #include <cctype>
 #include <sstream>
 
+#include "common/JSONHelper.h"
+
 namespace pt = boost::property_tree;
 
 namespace tvc {
 namespace {
 constexpr int kMaxDepth = 32;
-
-// The reader recurses once per level: a deep text is refused before it is read.
-bool IsShallow(const std::string& text) {
-    int depth = 0;
-    bool inString = false, escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            if (++depth > kMaxDepth) return false;
-        } else if ((c == '}' || c == ']') && depth > 0) {
-            --depth;
-        }
-    }
-    return true;
-}
 
 // The property tree keeps no types: an array is a node whose children all have empty keys, a
 // string (or number) a node with data and no children.
@@ -65,7 +44,8 @@ bool ParseWSPortConfig(const std::string& text, CWSPortConfig& out, std::string&
         error = "the file is empty";
         return false;
     }
-    if (!IsShallow(text)) {
+    // The reader recurses once per level: a deep text is refused before it is read.
+    if (!CJSONHelper::IsNestingWithinLimit(text, kMaxDepth)) {
         error = "nesting deeper than the allowed limit";
         return false;
     }
