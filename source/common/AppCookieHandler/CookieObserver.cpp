@@ -82,15 +82,10 @@ void CCookieObserver::SetClientHandler(const std::shared_ptr<tvc::ClientHandler>
 void CCookieObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
-    if (!message.IsTargetRead()) {
-        TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
-    } else if (message.IsNative()) {
-        TVC_LOG_WARN("%s : processing message.\n", fn);
-        if (!message.bHasSubType)
-            TVC_LOG_ERROR("%s Error parsing command name.", fn);
-        else if (message.subType != kSetCookies)
+    if (const std::string* command = ReadNativeCommand(message, fn)) {
+        if (*command != kSetCookies)
             TVC_LOG_ERROR("%s Unknown command : messageCommand=%s !!!!!!!", fn,
-                          CLogHelper::Excerpt(message.subType, 128).c_str());
+                          CLogHelper::Excerpt(*command, 128).c_str());
         else
             HandleSetCookies(message);
     }

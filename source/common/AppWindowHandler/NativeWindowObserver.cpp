@@ -27,15 +27,10 @@ void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::IAppWindowClie
 void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     static const char* fn = TVC_FN;
     TVC_LOG_INFO("%s ++ json: (%zu bytes)\n", fn, message.text.size());
-    if (!message.IsTargetRead()) {
-        TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
-    } else if (message.IsNative()) {
-        TVC_LOG_WARN("%s : processing message.\n", fn);
-        if (!message.bHasSubType) {
-            TVC_LOG_ERROR("%s Error parsing command name.", fn);
-        } else if (message.subType != "bringWindowToFront") {
+    if (const std::string* command = ReadNativeCommand(message, fn)) {
+        if (*command != "bringWindowToFront") {
             TVC_LOG_ERROR("%s Unknown command : messageCommand=%s", fn,
-                          CLogHelper::Excerpt(message.subType, 128).c_str());
+                          CLogHelper::Excerpt(*command, 128).c_str());
         } else {
             TVC_LOG_WARN("%s BringWindowToFront request from extension\n", fn);
             if (m_pCAppWindowUtil) {

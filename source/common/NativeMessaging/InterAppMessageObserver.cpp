@@ -32,3 +32,18 @@ void CInterAppMessageBaseObserver::OnInterAppMessagingListenerExit(bool) {
 void CInterAppMessageBaseObserver::OnInterAppMessagingConnectionEstablished() {
     LogNotImplemented(TVC_FN);
 }
+
+const std::string* CInterAppMessageBaseObserver::ReadNativeCommand(const SInterAppMessage& message,
+                                                                   const char* fn) {
+    if (!message.IsTargetRead()) {
+        TVC_LOG_ERROR("%s Engaging IsMessageTargetedToNativeModule - Api Failed.\n", fn);
+        return nullptr;
+    }
+    if (!message.IsNative()) return nullptr;
+    TVC_LOG_WARN("%s : processing message.\n", fn);
+    if (!message.bHasSubType) {
+        TVC_LOG_ERROR("%s Error parsing command name.", fn);
+        return nullptr;
+    }
+    return &message.subType;
+}

@@ -35,6 +35,11 @@ class CInterAppMessageBaseObserver
     void OnInterAppMessagingConnectionEstablished() override;
     int GetObserverId() override { return m_iObserverId; }
 
+  protected:
+    // The command of a message for the native module, or null (logged) when there is none to act
+    // on: the entry lines every command observer shares.
+    static const std::string* ReadNativeCommand(const SInterAppMessage& message, const char* fn);
+
   private:
     const int m_iObserverId;
 };
