@@ -45,8 +45,11 @@ class Display:
 
     def __init__(self, window_manager=False, size="1920x1080x24"):
         read_fd, write_fd = os.pipe()
+        # Without -noreset the server resets when its last client leaves, and a program started in
+        # that moment cannot open the display.
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as f:
