@@ -1,5 +1,6 @@
-// Every message between the browser process and the web process, with its arguments.
-// Both processes include this one list; names are compared exactly.
+// The bridge between the page and the browser process: every `window.tvd` member and every
+// message between the browser process and the web process, with its arguments and the page's
+// answer. Both processes include this one list; names are compared exactly.
 #pragma once
 
 #include <initializer_list>
@@ -62,59 +63,131 @@ inline constexpr const char* kIsWindowMiniaturizedStatus = "IsWindowMiniaturized
 enum class Arg { Bool, Int, String };
 enum class Direction { ToBrowser, ToRenderer };
 
-// One row of the catalogue: a name, its direction and the argument list it must carry.
-// `checked` is false where the receiver takes any list (the argument is not read).
+// How a page function turns the page's arguments into the message's.
+enum class Read {
+    None,        // the message has no arguments
+    Typed,       // each argument of the shape with its type (more are ignored), or the call fails
+    Exact,       // exactly the shape's count ("failed args check"), then Typed
+    ExactTerse,  // the same, the wrong count logged as "Invalid Arguments"
+    Defaulted,   // a missing or mistyped argument reads as false or 0
+};
+
+// What the page gets back from its `window.tvd` member.
+enum class Reply {
+    None,              // no page member: a message the page does not send itself
+    Value,             // a property: the web process sets its value
+    Local,             // a named function of the web process answers
+    Sent,              // bool: the message went out
+    SentKeepAbove,     // sent, and false when keep-above is asked for where it cannot hold
+    SentIfAboveHolds,  // sent, and keep-above can hold at all
+    SentIfRoom,        // sent, and refused (false) while the output queue to the peer is full
+};
+
+// One row of the bridge: a `window.tvd` member and the process message it sends, or a message
+// alone. `checked` is false where the receiver takes any list (the argument is not read).
+// `label` names the member's native operation in the web process's log lines.
 struct Entry {
+    const char* page;
     const char* name;
     Direction direction;
     std::initializer_list<Arg> args;
     bool checked;
+    Read read;
+    Reply reply;
+    const char* label;
 };
 
+// The members come first, in the order `window.tvd` shows them. Columns: page member, message,
+// direction, arguments, checked by the receiver, read rule, reply, label.
+inline constexpr Direction kOut = Direction::ToBrowser;
+inline constexpr Direction kIn = Direction::ToRenderer;
+// clang-format off
 inline constexpr Entry kCatalogue[] = {
-    {kTvdQuitCompletion, Direction::ToBrowser, {}, false},
-    {kJavascriptBinderCommandBind, Direction::ToBrowser, {}, false},
-    {kNativeMessageListenerCommandControl, Direction::ToBrowser, {Arg::Bool}, false},
-    {kAppCommandVisibility, Direction::ToBrowser, {Arg::Bool}, false},
-    {kSetWindowSize, Direction::ToBrowser, {Arg::Int, Arg::Int}, true},
-    {kSetMinimumWindowSize, Direction::ToBrowser, {Arg::Int, Arg::Int}, true},
-    {kStickWindowOnTop, Direction::ToBrowser, {Arg::Bool}, true},
-    {kIsWindowStickyOnTop, Direction::ToBrowser, {Arg::Bool}, false},
-    {kMaximizeWindow, Direction::ToBrowser, {}, false},
-    {kMinimizeWindow, Direction::ToBrowser, {}, false},
-    {kBringWindowToFront, Direction::ToBrowser, {Arg::Int}, true},
-    {kNativeMessageFromTvdJs, Direction::ToBrowser, {Arg::String}, true},
-    {kShowSplashScreen, Direction::ToBrowser, {}, false},
-    {kHideSplashScreen, Direction::ToBrowser, {}, false},
-    {kFullScreen, Direction::ToBrowser, {Arg::Bool}, true},
-    {kJSOnAppReadyEvent, Direction::ToBrowser, {}, false},
-    {kSetAppcastURL, Direction::ToBrowser, {Arg::String}, true},
-    {kSetLocale, Direction::ToBrowser, {Arg::String}, true},
-    {kSetPopupDomain, Direction::ToBrowser, {Arg::String}, true},
-    {kHideApp, Direction::ToBrowser, {}, false},
-    {kSetFocus, Direction::ToBrowser, {}, false},
-    {kLaunchURL, Direction::ToBrowser, {Arg::String}, true},
-    {kConsoleMessage, Direction::ToBrowser, {Arg::String}, true},
-    {kNativeMessageCommandReceived, Direction::ToRenderer, {Arg::String}, true},
-    {kInterAppConnectionEstablished, Direction::ToRenderer, {}, false},
-    {kInterAppSendQueueFull, Direction::ToRenderer, {Arg::Bool}, true},
-    {kAppBeforeQuitNotification, Direction::ToRenderer, {}, false},
-    {kFullScreenToggle, Direction::ToRenderer, {Arg::Bool}, true},
-    {kStreamStopForAppUpdate, Direction::ToRenderer, {}, false},
-    {kNotificationOnNativeApplicationHide, Direction::ToRenderer, {}, false},
-    {kOnTrayIconOpenApplicationSelect, Direction::ToRenderer, {}, false},
-    {kOnTrayIconOpenBrowser, Direction::ToRenderer, {}, false},
-    {kGetLocalTimeMap, Direction::ToRenderer, {Arg::String}, true},
-    {kPluginCrashEvent, Direction::ToRenderer, {Arg::String}, true},
-    {kIsAppActiveStatus, Direction::ToRenderer, {Arg::Bool}, true},
-    {kIsWindowMiniaturizedStatus, Direction::ToRenderer, {Arg::Bool}, true},
+    {"available", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"version", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"Subscribe", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"Unsubscribe", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"onTavistoStatusChange", kAppCommandVisibility, kOut, {Arg::Bool}, false,
+     Read::None, Reply::Local, nullptr},
+    {"SendInterAppMessage", kNativeMessageFromTvdJs, kOut, {Arg::String}, true,
+     Read::Exact, Reply::SentIfRoom, "JSHandle_SendChromeExtensionNativeMessage"},
+    {"SetWindowSize", kSetWindowSize, kOut, {Arg::Int, Arg::Int}, true,
+     Read::Typed, Reply::Sent, "SetWindowSize"},
+    {"SetMinimumWindowSize", kSetMinimumWindowSize, kOut, {Arg::Int, Arg::Int}, true,
+     Read::Typed, Reply::Sent, "SetMinimumWindowSize"},
+    {"StickWindowOnTop", kStickWindowOnTop, kOut, {Arg::Bool}, true,
+     Read::Defaulted, Reply::SentKeepAbove, "StickWindowOnTop"},
+    {"IsWindowStickyOnTop", kIsWindowStickyOnTop, kOut, {Arg::Bool}, false,
+     Read::Defaulted, Reply::SentIfAboveHolds, "IsWindowStickyOnTop"},
+    {"MaximizeWindow", kMaximizeWindow, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"MinimizeWindow", kMinimizeWindow, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"BringWindowToFront", kBringWindowToFront, kOut, {Arg::Int}, true,
+     Read::Defaulted, Reply::Sent, "JSHandle_BringWindowToFront"},
+    {"showSplashScreen", kShowSplashScreen, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"hideSplashScreen", kHideSplashScreen, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"onJSAppReady", kJSOnAppReadyEvent, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"quitApp", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"appQuitResponseTimeout", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"SetLocale", kSetLocale, kOut, {Arg::String}, true, Read::Typed, Reply::Sent, nullptr},
+    {"GetLocale", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"GetMechineID", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"SetStartUrl", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"GetStartUrl", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"IsAppActive", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"IsAppMinimized", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
+    {"SetAppcastURL", kSetAppcastURL, kOut, {Arg::String}, true,
+     Read::ExactTerse, Reply::Sent, "JSHandle_SetAppcastURL"},
+    {"propMDConfigBaseURL", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"propLocalTimeMap", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
+    {"setPopUpDomain", kSetPopupDomain, kOut, {Arg::String}, true,
+     Read::Typed, Reply::Sent, nullptr},
+    {"SetFocusToWindow", kSetFocus, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"HideApp", kHideApp, kOut, {}, false, Read::None, Reply::Sent, nullptr},
+    {"LaunchURL", kLaunchURL, kOut, {Arg::String}, true, Read::Typed, Reply::Sent, nullptr},
+
+    {nullptr, kTvdQuitCompletion, kOut, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kJavascriptBinderCommandBind, kOut, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kNativeMessageListenerCommandControl, kOut, {Arg::Bool}, false,
+     Read::None, Reply::None, nullptr},
+    {nullptr, kFullScreen, kOut, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kConsoleMessage, kOut, {Arg::String}, true, Read::None, Reply::None, nullptr},
+
+    {nullptr, kNativeMessageCommandReceived, kIn, {Arg::String}, true,
+     Read::None, Reply::None, nullptr},
+    {nullptr, kInterAppConnectionEstablished, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kInterAppSendQueueFull, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kAppBeforeQuitNotification, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kFullScreenToggle, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kStreamStopForAppUpdate, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kNotificationOnNativeApplicationHide, kIn, {}, false,
+     Read::None, Reply::None, nullptr},
+    {nullptr, kOnTrayIconOpenApplicationSelect, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kOnTrayIconOpenBrowser, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kGetLocalTimeMap, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kPluginCrashEvent, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kIsAppActiveStatus, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kIsWindowMiniaturizedStatus, kIn, {Arg::Bool}, true,
+     Read::None, Reply::None, nullptr},
 };
+// clang-format on
 
 // The catalogue row of `name`, or null for a name that is not in it.
 inline const Entry* Find(std::string_view name) {
     for (const auto& e : kCatalogue)
-        if (name == e.name) return &e;
+        if (e.name && name == e.name) return &e;
     return nullptr;
+}
+
+// The row of the `window.tvd` member `page`, or null.
+inline const Entry* FindPage(std::string_view page) {
+    for (const auto& e : kCatalogue)
+        if (e.page && page == e.page) return &e;
+    return nullptr;
+}
+
+// How the web process's log lines name the member's operation.
+inline const char* Label(const Entry& e) {
+    return e.label ? e.label : e.page;
 }
 }  // namespace tvc::msg
 

@@ -1,7 +1,10 @@
 #include "render/JavascriptBinder.h"
 
+#include <string_view>
+
 #include "common/AppProps.h"
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
 
 namespace tvc::render {
 using engine::JSContextRef;
@@ -39,39 +42,33 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
             "CJavascriptBinder JSConstructNativeHostContext failed : no global |window| object \n");
         return false;
     }
-    JSValueRef host = context->NewObject();
-    host->SetValue("available", context->NewUInt(1));
-    host->SetValue("version", context->NewString(m_env->version));
     if (!m_js_handler) m_js_handler = std::make_shared<CJavascriptHandler>(browser, m_env);
-
-    auto function = [&](const char* name) {
-        host->SetValue(name, context->NewFunction(name, m_js_handler));
-    };
-    for (const char* name :
-         {"Subscribe", "Unsubscribe", "onTavistoStatusChange", "SendInterAppMessage",
-          "SetWindowSize", "SetMinimumWindowSize", "StickWindowOnTop", "IsWindowStickyOnTop",
-          "MaximizeWindow", "MinimizeWindow", "BringWindowToFront", "showSplashScreen",
-          "hideSplashScreen", "onJSAppReady"})
-        function(name);
-    host->SetValue("quitApp", context->NewBool(false));
-    host->SetValue("appQuitResponseTimeout", context->NewInt(kMaxQuitWaitSeconds));
-    function("SetLocale");
-    function("GetLocale");
-    function("GetMechineID");
     if (m_env->readMachineId) {
         // Left as it was when it cannot be read.
         std::string id = m_env->readMachineId();
         if (!id.empty()) m_env->state->strMachineId = id;
     }
-    for (const char* name :
-         {"SetStartUrl", "GetStartUrl", "IsAppActive", "IsAppMinimized", "SetAppcastURL"})
-        function(name);
     std::string configBase = CAppProps::ReadProperty("url", "mdurl");
     if (configBase.empty()) configBase = m_env->configBaseURL;
-    host->SetValue("propMDConfigBaseURL", context->NewString(configBase));
-    host->SetValue("propLocalTimeMap", context->NewString(""));
-    for (const char* name : {"setPopUpDomain", "SetFocusToWindow", "HideApp", "LaunchURL"})
-        function(name);
+    const std::pair<std::string_view, JSValueRef> values[] = {
+        {"available", context->NewUInt(1)},
+        {"version", context->NewString(m_env->version)},
+        {"quitApp", context->NewBool(false)},
+        {"appQuitResponseTimeout", context->NewInt(kMaxQuitWaitSeconds)},
+        {"propMDConfigBaseURL", context->NewString(configBase)},
+        {"propLocalTimeMap", context->NewString("")},
+    };
+    // Every member in the bridge table's order: the page sees them in that order.
+    JSValueRef host = context->NewObject();
+    for (const msg::Entry& row : msg::kCatalogue) {
+        if (!row.page) continue;
+        if (row.reply != msg::Reply::Value) {
+            host->SetValue(row.page, context->NewFunction(row.page, m_js_handler));
+            continue;
+        }
+        for (const auto& [name, value] : values)
+            if (name == row.page) host->SetValue(row.page, value);
+    }
 
     if (!window->SetValue("tvd", host)) {
         TVC_LOG_ERROR(

@@ -4,6 +4,7 @@
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 #include "render/JSConvert.h"
+#include "render/PageArguments.h"
 
 namespace tvc::render {
 using engine::JSContextRef;
@@ -18,46 +19,21 @@ bool ArgIs(const JSValueList& args, size_t i, JSValue::Type t) {
     return i < args.size() && args[i] && args[i]->GetType() == t;
 }
 
-// A flag as the page's contract reads it: anything but a bool (a missing argument too) is false.
-bool FlagArg(const JSValueList& args, size_t i, const char* fn) {
-    if (ArgIs(args, i, JSValue::Type::Bool)) return args[i]->GetBoolValue();
-    TVC_LOG_WARN("CJavascriptHandler::%s : argument %zu is not a bool, read as false", fn, i);
-    return false;
-}
-
 JSValueRef Bool(const JSContextRef& ctx, bool b) {
     return ctx ? ctx->NewBool(b) : nullptr;
 }
 }  // namespace
 
-// Compared in this order; the page sees the same names on `window.tvd`.
-const CJavascriptHandler::Entry CJavascriptHandler::kOperations[] = {
+const CJavascriptHandler::LocalEntry CJavascriptHandler::kLocal[] = {
     {"Subscribe", &CJavascriptHandler::JSHandle_Register},
     {"Unsubscribe", &CJavascriptHandler::JSHandle_UnRegister},
     {"onTavistoStatusChange", &CJavascriptHandler::JSHandle_EventListener},
-    {"SendInterAppMessage", &CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage},
-    {"SetWindowSize", &CJavascriptHandler::SetWindowSize},
-    {"SetMinimumWindowSize", &CJavascriptHandler::SetMinimumWindowSize},
-    {"StickWindowOnTop", &CJavascriptHandler::StickWindowOnTop},
-    {"IsWindowStickyOnTop", &CJavascriptHandler::IsWindowStickyOnTop},
-    {"MaximizeWindow", &CJavascriptHandler::MaximizeWindow},
-    {"MinimizeWindow", &CJavascriptHandler::MinimizeWindow},
-    {"BringWindowToFront", &CJavascriptHandler::JSHandle_BringWindowToFront},
-    {"hideSplashScreen", &CJavascriptHandler::JSHandle_HideSplashScreen},
-    {"showSplashScreen", &CJavascriptHandler::JSHandle_ShowSplashScreen},
-    {"onJSAppReady", &CJavascriptHandler::JSOnAppReadyEvent},
-    {"SetLocale", &CJavascriptHandler::JSHandle_SetLocale},
     {"GetLocale", &CJavascriptHandler::JSHandle_GetLocale},
     {"GetMechineID", &CJavascriptHandler::JSHandle_GetMechineID},
     {"SetStartUrl", &CJavascriptHandler::JSHandle_SetStartUrl},
     {"GetStartUrl", &CJavascriptHandler::JSHandle_GetStartUrl},
-    {"setPopUpDomain", &CJavascriptHandler::JSHandle_SetPopupDomain},
     {"IsAppActive", &CJavascriptHandler::IsAppActive},
     {"IsAppMinimized", &CJavascriptHandler::IsAppMinimized},
-    {"SetAppcastURL", &CJavascriptHandler::JSHandle_SetAppcastURL},
-    {"SetFocusToWindow", &CJavascriptHandler::SetFocusToWindow},
-    {"HideApp", &CJavascriptHandler::HideApp},
-    {"LaunchURL", &CJavascriptHandler::LaunchURLMessage},
 };
 
 CJavascriptHandler::CJavascriptHandler(engine::RenderBrowserRef browser, RenderEnvRef env)
@@ -67,14 +43,36 @@ bool CJavascriptHandler::Execute(const std::string& name, const JSContextRef& co
                                  const JSValueRef&, const JSValueList& arguments,
                                  JSValueRef& retval, std::string&) {
     TVC_LOG_INFO("CJavascriptHandler Execute() name: %s \n", name.c_str());
-    for (const auto& op : kOperations) {
-        if (name == op.name) {
-            retval = (this->*op.operation)(context, arguments);
-            return true;
+    const msg::Entry* row = msg::FindPage(name);
+    if (row && row->reply == msg::Reply::Local) {
+        for (const auto& local : kLocal) {
+            if (name == local.page) {
+                retval = (this->*local.operation)(context, arguments);
+                return true;
+            }
         }
+    } else if (row && row->name && row->reply != msg::Reply::None) {
+        retval = SendRow(*row, context, arguments);
+        return true;
     }
     TVC_LOG_WARN("%s handle - skipping unknown JS invoke : %s\n", TVC_FN, name.c_str());
     return false;
+}
+
+JSValueRef CJavascriptHandler::SendRow(const msg::Entry& row, const JSContextRef& ctx,
+                                       const JSValueList& args) {
+    if (!PageArgumentCountFits(row, args)) return Bool(ctx, false);
+    if (row.reply == msg::Reply::SentIfRoom && m_env->state->bSendQueueFull) {
+        TVC_LOG_WARN(
+            "CJavascriptHandler::%s : the peer is not reading and the output queue is full : not "
+            "sent",
+            msg::Label(row));
+        return Bool(ctx, false);
+    }
+    std::optional<engine::ListValue> list = ReadPageArguments(row, args);
+    if (!list) return Bool(ctx, false);
+    const bool sent = Send({row.name, *list});
+    return Bool(ctx, PageAnswer(row, sent, *list, m_env->canKeepAbove));
 }
 
 bool CJavascriptHandler::Send(const ProcessMessage& message) {
@@ -88,16 +86,6 @@ bool CJavascriptHandler::Send(const ProcessMessage& message) {
     }
     TVC_LOG_ERROR("CJavascriptHandler::%s - SendProcessMessage failure", message.name.c_str());
     return false;
-}
-
-JSValueRef CJavascriptHandler::SendStringArgument(const JSContextRef& ctx, const JSValueList& args,
-                                                  const char* messageName) {
-    if (!ArgIs(args, 0, JSValue::Type::String)) {
-        TVC_LOG_ERROR("CJavascriptHandler::%s invalid arguments : count %zu, a string is required",
-                      messageName, args.size());
-        return Bool(ctx, false);
-    }
-    return Bool(ctx, Send({messageName, {args[0]->GetStringValue()}}));
 }
 
 JSValueRef CJavascriptHandler::JSHandle_Register(const JSContextRef& ctx, const JSValueList& args) {
@@ -170,100 +158,6 @@ JSValueRef CJavascriptHandler::JSHandle_EventListener(const JSContextRef& ctx,
     return Bool(ctx, true);
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SendChromeExtensionNativeMessage(const JSContextRef& ctx,
-                                                                         const JSValueList& args) {
-    if (args.size() != 1) {
-        TVC_LOG_ERROR(
-            "%s failed args check : "
-            "actual : %lu  "
-            "required: %d \n",
-            TVC_FN, static_cast<unsigned long>(args.size()), 1);
-        return Bool(ctx, false);
-    }
-    if (m_env->state->bSendQueueFull) {
-        TVC_LOG_WARN("%s : the peer is not reading and the output queue is full : not sent",
-                     TVC_FN);
-        return Bool(ctx, false);
-    }
-    return SendStringArgument(ctx, args, msg::kNativeMessageFromTvdJs);
-}
-
-JSValueRef CJavascriptHandler::SetWindowSize(const JSContextRef& ctx, const JSValueList& args) {
-    if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
-        TVC_LOG_ERROR("%s invalid arguments : two integers are required", TVC_FN);
-        return Bool(ctx, false);
-    }
-    return Bool(ctx, Send({msg::kSetWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
-}
-
-JSValueRef CJavascriptHandler::SetMinimumWindowSize(const JSContextRef& ctx,
-                                                    const JSValueList& args) {
-    if (!ArgIs(args, 0, JSValue::Type::Int) || !ArgIs(args, 1, JSValue::Type::Int)) {
-        TVC_LOG_ERROR(
-            "%s invalid arguments : two integers are "
-            "required",
-            TVC_FN);
-        return Bool(ctx, false);
-    }
-    return Bool(
-        ctx, Send({msg::kSetMinimumWindowSize, {args[0]->GetIntValue(), args[1]->GetIntValue()}}));
-}
-
-JSValueRef CJavascriptHandler::StickWindowOnTop(const JSContextRef& ctx, const JSValueList& args) {
-    const bool above = FlagArg(args, 0, "StickWindowOnTop");
-    // Where keep-above cannot hold, asking for it is not answered with success.
-    return Bool(ctx, Send({msg::kStickWindowOnTop, {above}}) && (m_env->canKeepAbove || !above));
-}
-
-JSValueRef CJavascriptHandler::IsWindowStickyOnTop(const JSContextRef& ctx,
-                                                   const JSValueList& args) {
-    const bool sent = Send({msg::kIsWindowStickyOnTop, {FlagArg(args, 0, "IsWindowStickyOnTop")}});
-    return Bool(ctx, sent && m_env->canKeepAbove);
-}
-
-JSValueRef CJavascriptHandler::MaximizeWindow(const JSContextRef& ctx, const JSValueList&) {
-    return Bool(ctx, Send({msg::kMaximizeWindow, {}}));
-}
-
-JSValueRef CJavascriptHandler::MinimizeWindow(const JSContextRef& ctx, const JSValueList&) {
-    return Bool(ctx, Send({msg::kMinimizeWindow, {}}));
-}
-
-JSValueRef CJavascriptHandler::JSHandle_BringWindowToFront(const JSContextRef& ctx,
-                                                           const JSValueList& args) {
-    // The page's contract: a missing or non-integer argument reads as 0, and the window comes up.
-    int fromTray = 0;
-    if (args.empty())
-        TVC_LOG_WARN("%s : no arguments found : argument count is %d \n", TVC_FN, 0);
-    else if (ArgIs(args, 0, JSValue::Type::Int))
-        fromTray = args[0]->GetIntValue();
-    else
-        TVC_LOG_WARN(
-            "%s : argument 0 is not an "
-            "integer, read as 0",
-            TVC_FN);
-    return Bool(ctx, Send({msg::kBringWindowToFront, {fromTray}}));
-}
-
-JSValueRef CJavascriptHandler::JSHandle_HideSplashScreen(const JSContextRef& ctx,
-                                                         const JSValueList&) {
-    return Bool(ctx, Send({msg::kHideSplashScreen, {}}));
-}
-
-JSValueRef CJavascriptHandler::JSHandle_ShowSplashScreen(const JSContextRef& ctx,
-                                                         const JSValueList&) {
-    return Bool(ctx, Send({msg::kShowSplashScreen, {}}));
-}
-
-JSValueRef CJavascriptHandler::JSOnAppReadyEvent(const JSContextRef& ctx, const JSValueList&) {
-    return Bool(ctx, Send({msg::kJSOnAppReadyEvent, {}}));
-}
-
-JSValueRef CJavascriptHandler::JSHandle_SetLocale(const JSContextRef& ctx,
-                                                  const JSValueList& args) {
-    return SendStringArgument(ctx, args, msg::kSetLocale);
-}
-
 JSValueRef CJavascriptHandler::JSHandle_GetLocale(const JSContextRef& ctx, const JSValueList&) {
     std::string locale = CAppProps::ReadProperty("language", "locale");
     if (locale.empty()) locale = "en_US";
@@ -290,38 +184,12 @@ JSValueRef CJavascriptHandler::JSHandle_GetStartUrl(const JSContextRef& ctx, con
     return ctx ? ctx->NewString(CAppProps::ReadProperty("url", "starturl")) : nullptr;
 }
 
-JSValueRef CJavascriptHandler::JSHandle_SetPopupDomain(const JSContextRef& ctx,
-                                                       const JSValueList& args) {
-    return SendStringArgument(ctx, args, msg::kSetPopupDomain);
-}
-
 JSValueRef CJavascriptHandler::IsAppActive(const JSContextRef& ctx, const JSValueList&) {
     return Bool(ctx, m_env->state->bAppActive);
 }
 
 JSValueRef CJavascriptHandler::IsAppMinimized(const JSContextRef& ctx, const JSValueList&) {
     return Bool(ctx, m_env->state->bWindowMinimized);
-}
-
-JSValueRef CJavascriptHandler::JSHandle_SetAppcastURL(const JSContextRef& ctx,
-                                                      const JSValueList& args) {
-    if (args.size() != 1) {
-        TVC_LOG_ERROR("%s. Invalid Arguments", TVC_FN);
-        return Bool(ctx, false);
-    }
-    return SendStringArgument(ctx, args, msg::kSetAppcastURL);
-}
-
-JSValueRef CJavascriptHandler::SetFocusToWindow(const JSContextRef& ctx, const JSValueList&) {
-    return Bool(ctx, Send({msg::kSetFocus, {}}));
-}
-
-JSValueRef CJavascriptHandler::HideApp(const JSContextRef& ctx, const JSValueList&) {
-    return Bool(ctx, Send({msg::kHideApp, {}}));
-}
-
-JSValueRef CJavascriptHandler::LaunchURLMessage(const JSContextRef& ctx, const JSValueList& args) {
-    return SendStringArgument(ctx, args, msg::kLaunchURL);
 }
 
 bool CJavascriptHandler::JSFireMethods(const std::string& name,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "common/ProcessMessages.h"
 #include "engine/JSValue.h"
 #include "render/CallbackRegistry.h"
 #include "render/RenderEnv.h"
@@ -33,36 +34,13 @@ class CJavascriptHandler : public engine::IJSHandler,
                                                                  const engine::JSValueList&);
 
   private:
+    // The functions the web process answers itself; every other member goes through the table.
     engine::JSValueRef JSHandle_Register(const engine::JSContextRef& ctx,
                                          const engine::JSValueList& args);
     engine::JSValueRef JSHandle_UnRegister(const engine::JSContextRef& ctx,
                                            const engine::JSValueList& args);
     engine::JSValueRef JSHandle_EventListener(const engine::JSContextRef& ctx,
                                               const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SendChromeExtensionNativeMessage(const engine::JSContextRef& ctx,
-                                                                 const engine::JSValueList& args);
-    engine::JSValueRef SetWindowSize(const engine::JSContextRef& ctx,
-                                     const engine::JSValueList& args);
-    engine::JSValueRef SetMinimumWindowSize(const engine::JSContextRef& ctx,
-                                            const engine::JSValueList& args);
-    engine::JSValueRef StickWindowOnTop(const engine::JSContextRef& ctx,
-                                        const engine::JSValueList& args);
-    engine::JSValueRef IsWindowStickyOnTop(const engine::JSContextRef& ctx,
-                                           const engine::JSValueList& args);
-    engine::JSValueRef MaximizeWindow(const engine::JSContextRef& ctx,
-                                      const engine::JSValueList& args);
-    engine::JSValueRef MinimizeWindow(const engine::JSContextRef& ctx,
-                                      const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_BringWindowToFront(const engine::JSContextRef& ctx,
-                                                   const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_HideSplashScreen(const engine::JSContextRef& ctx,
-                                                 const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_ShowSplashScreen(const engine::JSContextRef& ctx,
-                                                 const engine::JSValueList& args);
-    engine::JSValueRef JSOnAppReadyEvent(const engine::JSContextRef& ctx,
-                                         const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetLocale(const engine::JSContextRef& ctx,
-                                          const engine::JSValueList& args);
     engine::JSValueRef JSHandle_GetLocale(const engine::JSContextRef& ctx,
                                           const engine::JSValueList& args);
     engine::JSValueRef JSHandle_GetMechineID(const engine::JSContextRef& ctx,
@@ -71,31 +49,23 @@ class CJavascriptHandler : public engine::IJSHandler,
                                             const engine::JSValueList& args);
     engine::JSValueRef JSHandle_GetStartUrl(const engine::JSContextRef& ctx,
                                             const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetPopupDomain(const engine::JSContextRef& ctx,
-                                               const engine::JSValueList& args);
     engine::JSValueRef IsAppActive(const engine::JSContextRef& ctx,
                                    const engine::JSValueList& args);
     engine::JSValueRef IsAppMinimized(const engine::JSContextRef& ctx,
                                       const engine::JSValueList& args);
-    engine::JSValueRef JSHandle_SetAppcastURL(const engine::JSContextRef& ctx,
-                                              const engine::JSValueList& args);
-    engine::JSValueRef SetFocusToWindow(const engine::JSContextRef& ctx,
-                                        const engine::JSValueList& args);
-    engine::JSValueRef HideApp(const engine::JSContextRef& ctx, const engine::JSValueList& args);
-    engine::JSValueRef LaunchURLMessage(const engine::JSContextRef& ctx,
-                                        const engine::JSValueList& args);
 
+    // A member that sends its row's message: the arguments checked and converted as the row
+    // says, the answer given by its reply rule.
+    engine::JSValueRef SendRow(const msg::Entry& row, const engine::JSContextRef& ctx,
+                               const engine::JSValueList& args);
     // Sends `message` through the handler's page; true when it went out.
     bool Send(const engine::ProcessMessage& message);
-    // Sends a message whose one argument is the string argument 0; false without one.
-    engine::JSValueRef SendStringArgument(const engine::JSContextRef& ctx,
-                                          const engine::JSValueList& args, const char* messageName);
 
-    struct Entry {
-        const char* name;
+    struct LocalEntry {
+        const char* page;
         Operation operation;
     };
-    static const Entry kOperations[];
+    static const LocalEntry kLocal[];
 
     engine::RenderBrowserRef m_pBrowser;
     RenderEnvRef m_env;

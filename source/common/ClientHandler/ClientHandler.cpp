@@ -26,6 +26,7 @@ ClientHandler::ClientHandler()
     m_bMouseCursorChangeDisabled = commandLine->HasSwitch("mouse-cursor-change-disabled");
     // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
     m_popupDomainList.clear();
+    AddRoutes();
 }
 
 ClientHandler::~ClientHandler() = default;

@@ -14,6 +14,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
+#include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
@@ -227,9 +229,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool OpenUrlExternally(const std::string& url) override;
 
     // ---- settings the page sets ----
-    void HandleSetAppcastURL(const engine::ProcessMessage& message);
-    void HandleSetLocale(engine::BrowserRef browser, const engine::ProcessMessage& message);
-    void HandleSetPopupDomain(const engine::ProcessMessage& message);
+    // Without an address (the page's arguments did not fit) the default folder is used.
+    void HandleSetAppcastURL(std::optional<std::string> url);
+    void HandleSetLocale(engine::BrowserRef browser, const std::string& locale);
+    void HandleSetPopupDomain(const std::string& domains);
 
     // Tests: a clock for the crash guard.
     void SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now);
@@ -245,17 +248,21 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     int m_minimumWindowHeight = 0;
 
   private:
-    bool DispatchChain(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    // The page's messages, each component's under its names.
+    void AddRoutes();
+    void AddWindowRoutes(CMessageRoutes& routes);
+    void AddPageRoutes(CMessageRoutes& routes);
+    void AddSettingsRoutes(CMessageRoutes& routes);
+    void AddInterAppRoutes(CMessageRoutes& routes);
     // Posted when there is a poster, so a close never runs inside the engine's own callback.
     void RunOnMainLoop(std::function<void()> task);
     // The page's completion, whatever brought it (message, web process end).
     void CompleteQuitFromPage(const char* cause);
-    void HandleFullScreenRequest(engine::BrowserRef browser, const engine::ProcessMessage& message);
+    void HandleFullScreenRequest(engine::BrowserRef browser, bool on);
     void HandlePageReady(engine::BrowserRef browser);
     void ShowCrashPage(engine::IFrame& frame);
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
-    void HandleBringWindowToFrontMessage(const engine::ProcessMessage& message);
     std::string PageDownloadPath(const std::string& suggestedName);
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
@@ -265,6 +272,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_bIsClosing = false;
     std::list<engine::BrowserRef> m_PopupBrowsers;
     std::shared_ptr<platform::IAppWindow> m_MainHwnd;
+    CMessageRoutes m_routes;
     std::vector<std::shared_ptr<IProcessMessageDelegate>> m_processMessageDelegates;
     std::string m_consoleLogPath;
     std::string m_lastDownloadPath;

@@ -94,6 +94,20 @@ bool ClientHandler::SubscribeInterAppObserver(
     return true;
 }
 
+void ClientHandler::AddInterAppRoutes(CMessageRoutes& routes) {
+    // Every new script context asks; only the first request starts anything.
+    routes.Add(msg::kNativeMessageListenerCommandControl, {.act = [this](auto browser, auto&) {
+                   StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser);
+                   StartNativeMessagingListener();
+                   TellPageAfterCrash(browser);
+               }});
+    routes.Add(
+        msg::kNativeMessageFromTvdJs,
+        {.act = [this](auto, auto& m) { SendStringAsInterAppMessage(m.args[0].GetString()); },
+         .mismatch = "SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS "
+                     "invalid argument."});
+}
+
 void ClientHandler::StartNativeMessagingListener() {
     CheckNativeMessageListenerIntegrity();
     if (m_bListenerStarted) {

@@ -1,4 +1,5 @@
-// The page's process messages, picked apart in the catalogue's order. Main thread.
+// The page's process messages: the console lines, the quit-time filter, then the routes each
+// component registered, then the delegates. Main thread.
 #include <thread>
 
 #include "common/ClientHandler/ClientHandler.h"
@@ -9,7 +10,13 @@
 namespace tvc {
 using engine::MatchesCatalogue;
 using engine::ProcessMessage;
-using msg::Arg;
+
+void ClientHandler::AddRoutes() {
+    AddWindowRoutes(m_routes);
+    AddPageRoutes(m_routes);
+    AddSettingsRoutes(m_routes);
+    AddInterAppRoutes(m_routes);
+}
 
 bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
                                              const ProcessMessage& message) {
@@ -37,101 +44,10 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
         return true;
     }
 
-    if (message.name == msg::kJavascriptBinderCommandBind) {
-        // Compared only: nothing sends it.
-    }
-    if (message.name == msg::kNativeMessageListenerCommandControl) {
-        StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser);
-        StartNativeMessagingListener();
-        TellPageAfterCrash(browser);
-    }
-    if (message.name == msg::kAppCommandVisibility) {
-        // Compared only.
-    }
-    if (DispatchChain(browser, message)) return true;
-
+    // The built-in routes leave the result to the delegates, as the original handler did.
+    m_routes.Dispatch(browser, message);
     for (auto& delegate : m_processMessageDelegates)
         if (delegate->OnProcessMessageReceived(*this, browser, source, message)) return true;
-    return false;
-}
-
-// Rows 4 to 21: at most one acts. Returns whether the message was one of them; the built-in rows
-// leave the result to the delegates, as the original handler did.
-bool ClientHandler::DispatchChain(engine::BrowserRef browser, const ProcessMessage& message) {
-    static const char* fn = "ClientHandler::OnProcessMessageReceived";
-    const std::string& name = message.name;
-    const auto& args = message.args;
-    if (name == msg::kSetWindowSize) {
-        if (MatchesCatalogue(message))
-            SetWindowSize(args[0].GetInt(), args[1].GetInt());
-        else
-            TVC_LOG_ERROR("%s: SetWindowSizeMessage argument mismatch", fn);
-    } else if (name == msg::kSetMinimumWindowSize) {
-        if (MatchesCatalogue(message))
-            SetMinimumWindowSize(args[0].GetInt(), args[1].GetInt());
-        else
-            TVC_LOG_ERROR("%s: SetMinimumWindowSizeMessage argument mismatch", fn);
-    } else if (name == msg::kStickWindowOnTop) {
-        TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage ++");
-        if (MatchesCatalogue(message))
-            StickWindowOnTop(args[0].GetBool());
-        else
-            TVC_LOG_ERROR(
-                "ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage argument "
-                "mismatch");
-    } else if (name == msg::kIsWindowStickyOnTop) {
-        TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage");
-        if (args.size() == 1)
-            TVC_LOG_WARN(
-                "ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage returns "
-                "success");
-    } else if (name == msg::kMaximizeWindow) {
-        ShowMaximizedWindow();
-    } else if (name == msg::kMinimizeWindow) {
-        ShowMinimizedWindow();
-    } else if (name == msg::kBringWindowToFront) {
-        HandleBringWindowToFrontMessage(message);
-    } else if (name == msg::kNativeMessageFromTvdJs) {
-        if (MatchesCatalogue(message))
-            SendStringAsInterAppMessage(args[0].GetString());
-        else
-            TVC_LOG_ERROR(
-                "SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS invalid "
-                "argument.");
-    } else if (name == msg::kShowSplashScreen) {
-        DisplaySplashScreen(true);
-    } else if (name == msg::kHideSplashScreen) {
-        DisplaySplashScreen(false);
-    } else if (name == msg::kFullScreen) {
-        if (MatchesCatalogue(message))
-            HandleFullScreenRequest(browser, message);
-        else
-            TVC_LOG_ERROR(
-                "ClientHandler::OnProcessMessageReceived: kFullScreen invalid argument.\n");
-    } else if (name == msg::kJSOnAppReadyEvent) {
-        HandlePageReady(browser);
-    } else if (name == msg::kSetAppcastURL) {
-        HandleSetAppcastURL(message);
-    } else if (name == msg::kSetLocale) {
-        HandleSetLocale(browser, message);
-    } else if (name == msg::kSetPopupDomain) {
-        HandleSetPopupDomain(message);
-    } else if (name == msg::kHideApp) {
-        TVC_LOG_WARN("%s HideApp called", fn);
-        HideApp(GetMainHwnd());
-    } else if (name == msg::kSetFocus) {
-        TVC_LOG_WARN("%s SetFocus called", fn);
-        // The web view is the main window's only child: focusing the window hands focus to it.
-        SetFocusWindow(GetMainHwnd());
-    } else if (name == msg::kLaunchURL) {
-        TVC_LOG_WARN("%s LaunchURLMessage\n", fn);
-        if (MatchesCatalogue(message))
-            OpenUrlExternally(args[0].GetString());
-        else
-            TVC_LOG_ERROR(
-                "SimpleHandler::OnProcessMessageReceived: kLaunchURLMessage argument number "
-                "mismatch");
-    }
     return false;
 }
 
@@ -162,26 +78,20 @@ void ClientHandler::CompleteQuitFromPage(const char* cause) {
     });
 }
 
-void ClientHandler::HandleBringWindowToFrontMessage(const ProcessMessage& message) {
-    int fromTray = 0;
-    // An argument list is always present here; only its shape can be wrong.
-    if (MatchesCatalogue(message)) {
-        fromTray = message.args[0].GetInt();
-        BringWindowToFront(fromTray != 0);
-    } else {
-        TVC_LOG_WARN(
-            "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage without "
-            "arguments.");
-    }
-    TVC_LOG_WARN(
-        "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage with "
-        "iIsTriggeredFrom_OnTrayIconMenuOpenApplication=%d --",
-        fromTray);
+void ClientHandler::AddPageRoutes(CMessageRoutes& routes) {
+    routes.Add(msg::kShowSplashScreen, {.act = [this](auto, auto&) { DisplaySplashScreen(true); }});
+    routes.Add(msg::kHideSplashScreen,
+               {.act = [this](auto, auto&) { DisplaySplashScreen(false); }});
+    routes.Add(
+        msg::kFullScreen,
+        {.act = [this](auto browser,
+                       auto& m) { HandleFullScreenRequest(browser, m.args[0].GetBool()); },
+         .mismatch = "ClientHandler::OnProcessMessageReceived: kFullScreen invalid argument.\n"});
+    routes.Add(msg::kJSOnAppReadyEvent,
+               {.act = [this](auto browser, auto&) { HandlePageReady(browser); }});
 }
 
-void ClientHandler::HandleFullScreenRequest(engine::BrowserRef browser,
-                                            const ProcessMessage& message) {
-    const bool on = message.args[0].GetBool();
+void ClientHandler::HandleFullScreenRequest(engine::BrowserRef browser, bool on) {
     TVC_LOG_WARN("ClientHandler::OnProcessMessageReceived: Fullscreen %d\n", on ? 1 : 0);
     m_pFullScreenHandler->SetFullScreen(on);
     if (browser)

@@ -10,16 +10,40 @@
 #include "common/UrlPolicy.h"
 
 namespace tvc {
-using engine::MatchesCatalogue;
-using msg::Arg;
 
-void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
+void ClientHandler::AddSettingsRoutes(CMessageRoutes& routes) {
+    // Without its one string the appcast folder goes back to the default, and is checked all the
+    // same.
+    routes.Add(msg::kSetAppcastURL,
+               {.arrival = "SetAppcastURL event received",
+                .act = [this](auto, auto& m) { HandleSetAppcastURL(m.args[0].GetString()); },
+                .mismatch = "SimpleHandler::OnProcessMessageReceived: SetAppcastURL argument "
+                            "number mismatch",
+                .otherwise = [this](auto, auto&) { HandleSetAppcastURL(std::nullopt); }});
+    routes.Add(
+        msg::kSetLocale,
+        {.arrival = "ClientHandler::HandleSetLocale - SetLocale Called",
+         .act = [this](auto browser, auto& m) { HandleSetLocale(browser, m.args[0].GetString()); },
+         .mismatch = "SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument "
+                     "number mismatch"});
+    routes.Add(msg::kSetPopupDomain,
+               {.arrival = "ClientHandler::HandleSetPopupDomain SetPopupDomain",
+                .act = [this](auto, auto& m) { HandleSetPopupDomain(m.args[0].GetString()); },
+                .mismatch = "SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage "
+                            "argument number mismatch"});
+    routes.Add(msg::kLaunchURL,
+               {.arrival = "ClientHandler::OnProcessMessageReceived LaunchURLMessage\n",
+                .act = [this](auto, auto& m) { OpenUrlExternally(m.args[0].GetString()); },
+                .mismatch = "SimpleHandler::OnProcessMessageReceived: kLaunchURLMessage argument "
+                            "number mismatch"});
+}
+
+void ClientHandler::HandleSetAppcastURL(std::optional<std::string> asked) {
     static const char* fn = TVC_FN;
-    TVC_LOG_WARN("SetAppcastURL event received");
     const std::string defaultUrl = GetAppcastDirectoryURL();
     std::string result = defaultUrl;
-    if (MatchesCatalogue(message)) {
-        std::string url = message.args[0].GetString();
+    if (asked) {
+        std::string url = std::move(*asked);
         if (url.empty()) {
             url = defaultUrl;
             TVC_LOG_WARN("%s - Empty String got. Default Appcast URL is %s", fn, url.c_str());
@@ -36,9 +60,6 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
                 "appcast url");
         }
         result = url.substr(0, url.rfind('/') + 1);
-    } else {
-        TVC_LOG_ERROR(
-            "SimpleHandler::OnProcessMessageReceived: SetAppcastURL argument number mismatch");
     }
     CheckUpdateHandlerIntegrity();
     SetAppcastDirectoryURL(result);
@@ -46,16 +67,8 @@ void ClientHandler::HandleSetAppcastURL(const engine::ProcessMessage& message) {
     TriggerApplicationUpdate();
 }
 
-void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
-                                    const engine::ProcessMessage& message) {
+void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const std::string& locale) {
     static const char* fn = TVC_FN;
-    TVC_LOG_WARN("%s - SetLocale Called", fn);
-    if (!MatchesCatalogue(message)) {
-        TVC_LOG_ERROR(
-            "SimpleHandler::OnProcessMessageReceived: kSetLocaleMessage argument number mismatch");
-        return;
-    }
-    const std::string& locale = message.args[0].GetString();
     if (locale.empty()) return;
     TVC_LOG_WARN("%s - Locale is %s", fn, locale.c_str());
     // A value the preferences refuse (CR, LF, NUL) is not put into an address either; a file that
@@ -76,17 +89,8 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser,
     frame->LoadURL(base + locale);
 }
 
-void ClientHandler::HandleSetPopupDomain(const engine::ProcessMessage& message) {
-    static const char* fn = TVC_FN;
-    TVC_LOG_WARN("%s SetPopupDomain", fn);
-    if (!MatchesCatalogue(message)) {
-        TVC_LOG_ERROR(
-            "SimpleHandler::OnProcessMessageReceived: kSetPopupDomainMessage argument number "
-            "mismatch");
-        return;
-    }
-    const std::string& domains = message.args[0].GetString();
-    if (domains.empty()) TVC_LOG_WARN("%s. Domain String is Empty", fn);
+void ClientHandler::HandleSetPopupDomain(const std::string& domains) {
+    if (domains.empty()) TVC_LOG_WARN("%s. Domain String is Empty", TVC_FN);
     std::lock_guard<std::mutex> lock(m_lock);
     m_popupDomainList = domains;
 }

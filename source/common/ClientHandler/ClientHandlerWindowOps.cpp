@@ -4,6 +4,7 @@
 
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
 
 namespace tvc {
 namespace {
@@ -11,7 +12,62 @@ std::uint32_t PackMinimumSize(int width, int height) {
     return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) |
            static_cast<std::uint32_t>(height & 0xFFFF);
 }
+
+void LogBringToFront(int fromTray) {
+    TVC_LOG_WARN(
+        "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage with "
+        "iIsTriggeredFrom_OnTrayIconMenuOpenApplication=%d --",
+        fromTray);
+}
 }  // namespace
+
+void ClientHandler::AddWindowRoutes(CMessageRoutes& routes) {
+    routes.Add(
+        msg::kSetWindowSize,
+        {.act = [this](auto, auto& m) { SetWindowSize(m.args[0].GetInt(), m.args[1].GetInt()); },
+         .mismatch = "ClientHandler::OnProcessMessageReceived: SetWindowSizeMessage "
+                     "argument mismatch"});
+    routes.Add(
+        msg::kSetMinimumWindowSize,
+        {.act = [this](auto,
+                       auto& m) { SetMinimumWindowSize(m.args[0].GetInt(), m.args[1].GetInt()); },
+         .mismatch = "ClientHandler::OnProcessMessageReceived: "
+                     "SetMinimumWindowSizeMessage argument mismatch"});
+    routes.Add(msg::kStickWindowOnTop,
+               {.arrival = "ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage ++",
+                .act = [this](auto, auto& m) { StickWindowOnTop(m.args[0].GetBool()); },
+                .mismatch = "ClientHandler::OnProcessMessageReceived: StickWindowOnTopMessage "
+                            "argument mismatch"});
+    // Only logged: the sticky state is not tracked, and nothing is sent back.
+    routes.Add(msg::kIsWindowStickyOnTop,
+               {.arrival = "ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage",
+                .act = [](auto, auto& m) {
+                    if (m.args.size() == 1)
+                        TVC_LOG_WARN(
+                            "ClientHandler::OnProcessMessageReceived: IsWindowStickyOnTopMessage "
+                            "returns success");
+                }});
+    routes.Add(msg::kMaximizeWindow, {.act = [this](auto, auto&) { ShowMaximizedWindow(); }});
+    routes.Add(msg::kMinimizeWindow, {.act = [this](auto, auto&) { ShowMinimizedWindow(); }});
+    const auto bring = [this](auto, auto& m) {
+        const int fromTray = m.args[0].GetInt();
+        BringWindowToFront(fromTray != 0);
+        LogBringToFront(fromTray);
+    };
+    const auto withoutArgument = [](auto, auto&) {
+        TVC_LOG_WARN(
+            "ClientHandler::OnProcessMessageReceived: BringWindowToFrontMessage without "
+            "arguments.");
+        LogBringToFront(0);
+    };
+    routes.Add(msg::kBringWindowToFront, {.act = bring, .otherwise = withoutArgument});
+    routes.Add(msg::kHideApp, {.arrival = "ClientHandler::OnProcessMessageReceived HideApp called",
+                               .act = [this](auto, auto&) { HideApp(GetMainHwnd()); }});
+    // The web view is the main window's only child: focusing the window hands focus to it.
+    routes.Add(msg::kSetFocus,
+               {.arrival = "ClientHandler::OnProcessMessageReceived SetFocus called",
+                .act = [this](auto, auto&) { SetFocusWindow(GetMainHwnd()); }});
+}
 
 void ClientHandler::StickWindowOnTop(bool sticky) {
     static const char* fn = TVC_FN;

@@ -37,7 +37,7 @@ TEST_P(PopupPolicyTest, DomainPiecesDecideWhereThePopupOpens) {
     MakeHandler();
     auto browser = MakeMainBrowser();
     const auto& c = GetParam();
-    handler->HandleSetPopupDomain(Msg(msg::kSetPopupDomain, {std::string(c.domains)}));
+    handler->HandleSetPopupDomain(c.domains);
     const bool cancelled = handler->OnBeforePopup(browser, browser->frame, c.target);
     EXPECT_EQ(cancelled, !c.opensInApp);
     EXPECT_EQ(desktop->opened.size(), c.opensInApp ? 0u : 1u);
