@@ -74,11 +74,20 @@ TEST_F(JavascriptBinderTest, HostObjectHasEveryMemberInOrder) {
     EXPECT_FALSE(tvd->GetValue("quitApp")->GetBoolValue());
     EXPECT_EQ(tvd->GetValue("appQuitResponseTimeout")->GetIntValue(), 6);
     EXPECT_EQ(tvd->GetValue("propMDConfigBaseURL")->GetStringValue(), kDefaultConfigBaseURL);
-    // An unknown name on the shared handler gives undefined.
+    // An unknown name on the shared handler gives undefined; every function member has its
+    // operation.
     JSValueRef retval;
     std::string exception;
     EXPECT_FALSE(
         binder->GetHandler()->Execute("Nope", page.context, nullptr, {}, retval, exception));
+    for (const std::string& key : tvd->m_keys) {
+        if (!tvd->GetValue(key)->IsFunction()) continue;
+        retval = nullptr;
+        EXPECT_TRUE(
+            binder->GetHandler()->Execute(key, page.context, nullptr, {}, retval, exception))
+            << key;
+        EXPECT_TRUE(retval) << key;
+    }
 }
 
 TEST_F(JavascriptBinderTest, ConfigBaseURLComesFromThePreferencesFirst) {
