@@ -115,8 +115,6 @@ int BrowserMain(int argc, char** argv) {
                    instance.GetPath().c_str());
     }
 
-    PlaceAutostartEntry();
-
     CEngineSettings settings;
     FillEngineSettings(*commandLine, settings);
     settings.cache_path = GetPathOrEmpty(CAppPaths::eCacheFolder);
@@ -157,8 +155,8 @@ int BrowserMain(int argc, char** argv) {
         std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
         return eExitWindowFailed;
     }
-    auto windowProc =
-        std::make_unique<CMainWindowProc>(window, params, settings.multi_threaded_message_loop);
+    auto windowProc = std::make_unique<CMainWindowProc>(
+        window, params, settings.multi_threaded_message_loop, &PlaceAutostartEntry);
     g_windowProc = windowProc.get();
     if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
     std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;

@@ -1,6 +1,7 @@
 #include "shell/WndProc.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "common/AppHelper.h"
 #include "common/AppInfo.h"
@@ -26,8 +27,11 @@
 namespace tvc::shell {
 
 CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams,
-                                 bool ownMessageLoop)
-    : m_window(window), m_engineParams(std::move(engineParams)), m_ownMessageLoop(ownMessageLoop) {
+                                 bool ownMessageLoop, std::function<void()> deferredStartWork)
+    : m_window(window),
+      m_engineParams(std::move(engineParams)),
+      m_ownMessageLoop(ownMessageLoop),
+      m_deferredStartWork(std::move(deferredStartWork)) {
     g_handler = std::make_shared<CTVCClientHandler>();
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
     g_handler->SetDesktop(m_desktop);
@@ -92,7 +96,6 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams en
     } else {
         CreateBrowser();
     }
-    TrayControl_Setup(this);
 }
 
 CMainWindowProc::~CMainWindowProc() {
@@ -134,6 +137,12 @@ void CMainWindowProc::CreateBrowser() {
     // shows the window when "show-on-launch" is given.
     g_handler->OnAfterCreated(browser);
     StartLoad();
+    RunDeferredStartWork();
+}
+
+void CMainWindowProc::RunDeferredStartWork() {
+    TrayControl_Setup(this);
+    if (auto work = std::exchange(m_deferredStartWork, nullptr)) work();
 }
 
 void CMainWindowProc::StartLoad() {

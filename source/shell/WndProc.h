@@ -28,10 +28,13 @@ enum Command {
 class CMainWindowProc {
   public:
     // WM_CREATE: the client handler, the placement (window still hidden), the splash, the browser
-    // as the window's child on the handler's start address, the tray.
+    // as the window's child on the handler's start address, the tray, then `deferredStartWork`.
     // With "show-on-launch" the window and its splash reach the screen first; the engine and the
-    // browser follow after that first frame, as the browser's creation is asynchronous anyway.
-    CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop);
+    // browser follow after that first frame, as the browser's creation is asynchronous anyway. The
+    // tray and the deferred work come once the page's load has started: neither the splash nor
+    // the web process waits for them.
+    CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop,
+                    std::function<void()> deferredStartWork = {});
     ~CMainWindowProc();
     CMainWindowProc(const CMainWindowProc&) = delete;
     CMainWindowProc& operator=(const CMainWindowProc&) = delete;
@@ -62,6 +65,7 @@ class CMainWindowProc {
 
     void CreateBrowser();
     void StartLoad();
+    void RunDeferredStartWork();
     // WM_CLOSE; true keeps the window.
     bool HandleClose();
     void HandleCommand(int commandId);
@@ -84,5 +88,6 @@ class CMainWindowProc {
     bool g_bTVDAboutWindowShown = false;
     bool m_aboutOpen = false;
     bool m_ownMessageLoop;
+    std::function<void()> m_deferredStartWork;
 };
 }  // namespace tvc::shell

@@ -114,10 +114,10 @@ class AutostartTest(AppTestCase):
         again = App(self.display, home=app.home, url=page_url("basic.html"))
         self.apps.append(again)
         again.start()
-        again.wait_log("PRODUCT VERSION 1.2.8.362")
+        # The entry is looked at once the page is loading.
+        wait_for(lambda: "filesystem::copy_file exception" in again.stderr(), what="the refused copy")
         with open(app.autostart) as f:
             self.assertTrue(f.read().endswith("Hidden=true\n"))
-        self.assertIn("filesystem::copy_file exception", again.stderr())
 
     def test_autostart_folder_that_cannot_be_made_is_logged_and_startup_goes_on(self):
         app = App(self.display, url=page_url("basic.html"))
@@ -125,7 +125,7 @@ class AutostartTest(AppTestCase):
         app.block_folder(os.path.join(app.env["XDG_CONFIG_HOME"], "autostart"))
         app.start()
         app.wait_log("PRODUCT VERSION 1.2.8.362")
-        self.assertIn("cannot create the autostart folder", app.stderr())
+        wait_for(lambda: "cannot create the autostart folder" in app.stderr(), what="the logged failure")
         self.assertEqual(app.terminate(), 0)
 
 
