@@ -110,7 +110,7 @@ void CMainWindowProc::Shutdown() {
         g_handler->StopNativeMessagingListener();
         g_handler->CleanupRefs();
     }
-    webkit::CWebViewClient::Shutdown();
+    m_webViewClient.reset();
 }
 
 void CMainWindowProc::CreateBrowser() {
@@ -131,8 +131,8 @@ void CMainWindowProc::CreateBrowser() {
     // The splash is the overlay's top layer; the view goes under it.
     gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);
 
-    webkit::CWebViewClient::Initialize(*m_engine, g_handler);
-    auto browser = webkit::CWebViewClient::Attach(WEBKIT_WEB_VIEW(m_webView), false);
+    m_webViewClient = std::make_unique<webkit::CWebViewClient>(*m_engine, g_handler);
+    auto browser = m_webViewClient->Attach(WEBKIT_WEB_VIEW(m_webView), false);
     // Starts the browser log (its purge must come before any web process has opened its file) and
     // shows the window when "show-on-launch" is given.
     g_handler->OnAfterCreated(browser);

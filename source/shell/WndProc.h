@@ -14,6 +14,10 @@
 #include "platform/gtk/MessageBox.h"
 #include "platform/gtk/TrayHostWatch.h"
 
+namespace tvc::webkit {
+class CWebViewClient;
+}
+
 namespace tvc::shell {
 
 enum Command {
@@ -77,6 +81,8 @@ class CMainWindowProc {
     GtkWidget* m_webView = nullptr;
     webkit::EngineStartParams m_engineParams;
     std::unique_ptr<webkit::CEngineContext> m_engine;
+    // After the engine: goes first, disconnecting from the views and the context.
+    std::unique_ptr<webkit::CWebViewClient> m_webViewClient;
     int m_startFailure = 0;
     std::shared_ptr<CTVCClientHandler> g_handler;
     std::shared_ptr<platform::gtk::GtkAppWindow> m_appWindow;

@@ -61,6 +61,9 @@ class CWebKitBrowser final : public engine::IBrowser,
     unsigned m_uiGeneration = 0;
 };
 
+// The browser of a view, or null; what the adapter's parts share to find one.
+using BrowserLookup = std::function<std::shared_ptr<CWebKitBrowser>(WebKitWebView*)>;
+
 // Marks a download as started by the program itself (updater, configuration), not by the page.
 bool IsDownloadStartedByApp(WebKitDownload* download);
 }  // namespace tvc::webkit

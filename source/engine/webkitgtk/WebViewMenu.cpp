@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "common/LogHelper.h"
 #include "engine/Client.h"
@@ -9,20 +10,9 @@
 
 namespace tvc::webkit {
 namespace {
-using Lookup = std::shared_ptr<CWebKitBrowser> (*)(WebKitWebView*);
-
-struct MenuContext {
-    std::shared_ptr<engine::IContextMenuClient> handler;
-    Lookup lookup;
-};
-
-MenuContext& Context() {
-    static MenuContext c;
-    return c;
-}
-
 // What one activated item needs to reach the handler.
 struct ItemTarget {
+    std::weak_ptr<CWebViewMenu::Route> route;
     WebKitWebView* view;
     engine::ContextMenuParams params;
     int commandId;
@@ -30,9 +20,9 @@ struct ItemTarget {
 
 class CWebKitMenuModel final : public engine::IContextMenuModel {
   public:
-    CWebKitMenuModel(WebKitContextMenu* menu, WebKitWebView* view,
-                     const engine::ContextMenuParams& params)
-        : m_menu(menu), m_view(view), m_params(params) {}
+    CWebKitMenuModel(std::weak_ptr<CWebViewMenu::Route> route, WebKitContextMenu* menu,
+                     WebKitWebView* view, const engine::ContextMenuParams& params)
+        : m_route(std::move(route)), m_menu(menu), m_view(view), m_params(params) {}
     int GetCount() const override {
         return static_cast<int>(webkit_context_menu_get_n_items(m_menu));
     }
@@ -43,7 +33,8 @@ class CWebKitMenuModel final : public engine::IContextMenuModel {
         std::string name = "tvc-menu-" + std::to_string(commandId);
         auto action =
             glib::GObjectPtr<GSimpleAction>::Adopt(g_simple_action_new(name.c_str(), nullptr));
-        auto target = std::make_shared<ItemTarget>(ItemTarget{m_view, m_params, commandId});
+        auto target =
+            std::make_shared<ItemTarget>(ItemTarget{m_route, m_view, m_params, commandId});
         // The action owns the target through the closure's data; both die with the menu.
         g_signal_connect_data(
             action.get(), "activate", G_CALLBACK(&CWebKitMenuModel::OnActivate),
@@ -64,10 +55,13 @@ class CWebKitMenuModel final : public engine::IContextMenuModel {
   private:
     static void OnActivate(GSimpleAction*, GVariant*, gpointer data) {
         const ItemTarget& t = **static_cast<std::shared_ptr<ItemTarget>*>(data);
-        auto browser = Context().lookup(t.view);
-        if (browser) Context().handler->OnContextMenuCommand(browser, t.params, t.commandId);
+        auto route = t.route.lock();
+        if (!route) return;
+        auto browser = route->lookup(t.view);
+        if (browser) route->client->OnContextMenuCommand(browser, t.params, t.commandId);
     }
 
+    std::weak_ptr<CWebViewMenu::Route> m_route;
     WebKitContextMenu* m_menu;
     WebKitWebView* m_view;
     engine::ContextMenuParams m_params;
@@ -103,8 +97,9 @@ void RemoveEngineInspectItem(WebKitContextMenu* menu) {
 }
 
 gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
-                       WebKitHitTestResult* hit, gpointer) {
-    auto browser = Context().lookup(view);
+                       WebKitHitTestResult* hit, gpointer data) {
+    const auto& route = *static_cast<std::shared_ptr<CWebViewMenu::Route>*>(data);
+    auto browser = route->lookup(view);
     if (!browser) return FALSE;
     RemoveEngineInspectItem(menu);
     engine::ContextMenuParams params;
@@ -116,8 +111,8 @@ gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* e
         params.x = static_cast<int>(x);
         params.y = static_cast<int>(y);
     }
-    CWebKitMenuModel model(menu, view, params);
-    Context().handler->OnBeforeContextMenu(browser, params, model);
+    CWebKitMenuModel model(route, menu, view, params);
+    route->client->OnBeforeContextMenu(browser, params, model);
     std::string items;
     for (GList* l = webkit_context_menu_get_items(menu); l; l = l->next)
         items +=
@@ -127,10 +122,10 @@ gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* e
 }
 }  // namespace
 
-void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<engine::IContextMenuClient> handler,
-                        Lookup lookup) {
-    Context().handler = std::move(handler);
-    Context().lookup = lookup;
-    if (view) g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), nullptr);
+CWebViewMenu::CWebViewMenu(std::shared_ptr<engine::IContextMenuClient> client, BrowserLookup lookup)
+    : m_route(std::make_shared<Route>(Route{std::move(client), std::move(lookup)})) {}
+
+glib::ScopedSignal CWebViewMenu::Connect(WebKitWebView* view) {
+    return {view, g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), &m_route)};
 }
 }  // namespace tvc::webkit

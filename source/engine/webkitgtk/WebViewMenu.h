@@ -7,8 +7,26 @@
 
 #include "engine/Client.h"
 #include "engine/webkitgtk/WebKitBrowser.h"
+#include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
-void ConnectContextMenu(WebKitWebView* view, std::shared_ptr<engine::IContextMenuClient> client,
-                        std::shared_ptr<CWebKitBrowser> (*lookup)(WebKitWebView*));
+
+class CWebViewMenu {
+  public:
+    CWebViewMenu(std::shared_ptr<engine::IContextMenuClient> client, BrowserLookup lookup);
+    CWebViewMenu(const CWebViewMenu&) = delete;
+    CWebViewMenu& operator=(const CWebViewMenu&) = delete;
+
+    // Gives `view` this menu for as long as the returned connection and this object both live.
+    glib::ScopedSignal Connect(WebKitWebView* view);
+
+    // Where a menu's items go; an item activated once this object is gone reaches nothing.
+    struct Route {
+        std::shared_ptr<engine::IContextMenuClient> client;
+        BrowserLookup lookup;
+    };
+
+  private:
+    std::shared_ptr<Route> m_route;
+};
 }  // namespace tvc::webkit
