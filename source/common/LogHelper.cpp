@@ -1,17 +1,24 @@
 #include "common/LogHelper.h"
 
 #include <glog/logging.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <boost/filesystem.hpp>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "common/AppInfo.h"
+#include "common/LogWriter.h"
 
 namespace {
 constexpr size_t kFormatBufferSize = 10240;
@@ -25,6 +32,95 @@ constexpr std::uintmax_t kCapCheckEveryBytes = 1024 * 1024;
 std::mutex s_folderLock;  // guards s_logFolder; try-locked by the cap check
 std::string s_logFolder;
 std::atomic<std::uintmax_t> s_bytesSinceCap{0};
+
+// The file's writer, and the pointer appends and the fatal-signal handler read: set while the
+// logger is initialised.
+std::unique_ptr<CBufferedLogWriter> s_writer;
+std::atomic<CBufferedLogWriter*> s_pWriter{nullptr};
+
+void WriteToLogFile(const char* data, size_t size) {
+    // glog's own file object names, rotates and stops on a full disk as it did line by line.
+    google::base::GetLogger(google::GLOG_INFO)->Write(true, std::time(nullptr), data, size);
+}
+
+// glog's line layout ("W20261207 14:35:44.123456 18695 LogHelper.cpp:120] text"), made here:
+// glog's own stats /etc/localtime for every line. The date and time are kept per thread and second.
+std::string FormatLine(char severity, int line, const std::string& text) {
+    struct SClock {
+        std::time_t second = -1;
+        char text[32] = {};
+    };
+    thread_local SClock clock;
+    thread_local const long threadId = ::syscall(SYS_gettid);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec != clock.second) {
+        std::tm local{};
+        ::localtime_r(&now.tv_sec, &local);
+        std::strftime(clock.text, sizeof(clock.text), "%Y%m%d %H:%M:%S", &local);
+        clock.second = now.tv_sec;
+    }
+    char head[96];
+    const int n = std::snprintf(head, sizeof(head), "%c%s.%06ld %5ld LogHelper.cpp:%d] ", severity,
+                                clock.text, now.tv_nsec / 1000, threadId, line);
+    std::string out;
+    out.reserve(static_cast<size_t>(n) + text.size() + 1);
+    out.append(head, static_cast<size_t>(n)).append(text);
+    if (out.back() != '\n') out.push_back('\n');
+    return out;
+}
+
+// Without a writer (a process that logs little) each line is written at once. With one, an error
+// is in the file at once as well, with everything logged before it.
+void Append(char severity, int line, const std::string& text) {
+    const std::string formatted = FormatLine(severity, line, text);
+    CBufferedLogWriter* writer = s_pWriter.load();
+    if (!writer) {
+        WriteToLogFile(formatted.data(), formatted.size());
+        return;
+    }
+    writer->Append(formatted);
+    if (severity == 'E') writer->Flush();
+}
+
+// A crash hands over what is still buffered, then goes on as it would have without us.
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+struct sigaction s_previousActions[sizeof(kFatalSignals) / sizeof(kFatalSignals[0])];
+
+void OnFatalSignal(int signal, siginfo_t* info, void* context) {
+    static std::atomic<bool> s_bFlushed{false};
+    if (CBufferedLogWriter* writer = s_pWriter.load(); writer && !s_bFlushed.exchange(true))
+        writer->FlushForCrash();
+    for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        if (kFatalSignals[i] != signal) continue;
+        const struct sigaction& previous = s_previousActions[i];
+        if ((previous.sa_flags & SA_SIGINFO) && previous.sa_sigaction) {
+            previous.sa_sigaction(signal, info, context);
+            return;
+        }
+        if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+            previous.sa_handler(signal);
+            return;
+        }
+        ::sigaction(signal, &previous, nullptr);
+        ::raise(signal);
+        return;
+    }
+}
+
+void InstallFatalSignalFlush() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
+            struct sigaction action {};
+            action.sa_sigaction = OnFatalSignal;
+            action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(kFatalSignals[i], &action, &s_previousActions[i]);
+        }
+        std::atexit([] { CLogHelper::Flush(); });
+    });
+}
 
 void CountWritten(size_t bytes) {
     if (s_bytesSinceCap.fetch_add(bytes) + bytes < kCapCheckEveryBytes) return;
@@ -40,11 +136,11 @@ void Emit(int level, const std::string& text) {
     if (text.empty()) return;  // below the minimum level
     if (s_bIsLogHelperIntialized) {
         if (level == CLogHelper::eInfo)
-            LOG(INFO) << text;
+            Append('I', __LINE__, text);
         else if (level == CLogHelper::eWarning)
-            LOG(WARNING) << text;
+            Append('W', __LINE__, text);
         else
-            LOG(ERROR) << text;
+            Append('E', __LINE__, text);
         CountWritten(text.size() + 40);
         if (level < CLogHelper::eError) return;
     }
@@ -163,11 +259,16 @@ std::string CLogHelper::Excerpt(const std::string& text, size_t maxBytes) {
     return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
+void CLogHelper::Flush() {
+    std::lock_guard<std::mutex> lock(s_initMutex);
+    if (s_writer) s_writer->Flush();
+}
+
 bool CLogHelper::IsLoggerInitialized() {
     return s_bIsLogHelperIntialized;
 }
 
-void CLogHelper::InitLogger(const std::string& filePrefix) {
+void CLogHelper::InitLogger(const std::string& filePrefix, bool bBatched) {
     const std::string& product = CAppInfo::GetProductName();
     DebugPrint("%s++ : productname=%s, filepath=%s, log_level=%u", TVC_FN, product.c_str(),
                filePrefix.c_str(), 0u);
@@ -196,6 +297,11 @@ void CLogHelper::InitLogger(const std::string& filePrefix) {
     static std::string programName;  // glog keeps the pointer
     programName = product;
     google::InitGoogleLogging(programName.c_str());
+    if (bBatched) {
+        s_writer = std::make_unique<CBufferedLogWriter>(WriteToLogFile);
+        s_pWriter = s_writer.get();
+        InstallFatalSignalFlush();
+    }
     {
         std::lock_guard<std::mutex> folderLock(s_folderLock);
         s_logFolder = boost::filesystem::path(filePrefix).parent_path().string();
@@ -212,12 +318,15 @@ void CLogHelper::DeInitLogger() {
         return;
     }
     s_bIsLogHelperIntialized = false;
+    // Closed, not destroyed: a thread may be in the middle of an append.
+    s_pWriter = nullptr;
+    if (s_writer) s_writer->Close();
     google::FlushLogFiles(google::GLOG_INFO);
     google::ShutdownGoogleLogging();
     DebugPrint("@%s: Closed the logger.", TVC_FN);
 }
 
-bool SetupLogger(bool purge, const std::string& filePrefix) {
+bool SetupLogger(bool purge, const std::string& filePrefix, bool bBatched) {
     DebugPrint("@%s ++ --: s_bIsLogHelperIntialized=%u", "CLogHelper::IsLoggerInitialized",
                CLogHelper::IsLoggerInitialized() ? 1u : 0u);
     if (CLogHelper::IsLoggerInitialized()) return true;
@@ -240,7 +349,7 @@ bool SetupLogger(bool purge, const std::string& filePrefix) {
         boost::system::error_code ec;
         if (!fs::exists(dir, ec)) fs::create_directories(dir, ec);
         if (fs::is_directory(dir, ec)) {
-            CLogHelper::InitLogger(logsFolder + filePrefix);
+            CLogHelper::InitLogger(logsFolder + filePrefix, bBatched);
             ok = CLogHelper::IsLoggerInitialized();
         }
     }

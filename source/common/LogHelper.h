@@ -24,7 +24,6 @@ class CLogHelper {
     static void LogWarning(const std::string& text);
     static void LogError(const std::string& text);
 
-    // Starts glog with the product name as program name and `filePrefix` as the one file's prefix.
     // What a log line shows of a message's text: the whole of a short one, the head of a long one
     // with its size. Messages can be megabytes, and every byte logged costs the hot path.
     static std::string Excerpt(const std::string& text, size_t maxBytes = 512);
@@ -37,13 +36,18 @@ class CLogHelper {
     static std::uintmax_t CapLogFolder(const std::string& folder, std::uintmax_t capBytes);
     static constexpr std::uintmax_t kLogFolderCapBytes = 32u * 1024 * 1024;
 
-    static void InitLogger(const std::string& filePrefix);
+    // Starts glog with the product name as program name and `filePrefix` as the one file's prefix.
+    // Batched: lines reach the file in batches (CBufferedLogWriter) rather than a write each, and
+    // exit and a crash signal hand over the pending ones.
+    static void InitLogger(const std::string& filePrefix, bool bBatched = false);
     static void DeInitLogger();
+    // Any thread: the lines logged so far are in the file when this returns.
+    static void Flush();
     static bool IsLoggerInitialized();
 };
 
 // Per-process start of logging: optionally empties the logs folder, then opens this process's file.
-bool SetupLogger(bool purge, const std::string& filePrefix);
+bool SetupLogger(bool purge, const std::string& filePrefix, bool bBatched = false);
 
 // Shorthands for the common "format then log at the same level" pattern.
 #define TVC_LOG_INFO(...) \

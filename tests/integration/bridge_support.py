@@ -50,6 +50,12 @@ def received(app, name):
     return app.log_text().count("OnProcessMessageReceived message: %s source_pid" % name)
 
 
+def received_at_least(app, name, count, timeout=10.0):
+    """`received` once it reaches `count`: the log reaches its file in batches, a moment after the act."""
+    return wait_for(lambda: (lambda n: n if n >= count else None)(received(app, name)), timeout,
+                    what="%d %s messages in the log" % (count, name))
+
+
 def net_wm_state(app, wid):
     return app.xprop(wid, "_NET_WM_STATE")
 

@@ -33,8 +33,7 @@ class SettingsTest(BridgeCase):
         self.assertEqual(wait_result(self.app, "set-locale"), [True, True])
         page = wait_result(self.app, "locale-page")
         self.assertEqual((page["from"], page["locale"], page["stored"]), ("starturl", "de_DE", "de_DE"))
-        self.assertIn("ClientHandler::HandleSetLocale : the locale holds a line break or NUL; nothing loaded",
-                      self.app.log_text())
+        self.app.wait_log("ClientHandler::HandleSetLocale : the locale holds a line break or NUL; nothing loaded")
         self.assertEqual(len(results(self.app)["locale-page"]), 1)
         self.assertRegex(prefs_text(self.app), r"(?im)^locale=de_DE$")
 
@@ -46,14 +45,16 @@ class SettingsTest(BridgeCase):
         default = folders[1]
         self.assertTrue(default.startswith("http://127.0.0.1:9/"), default)
         self.assertEqual(folders, ["http://127.0.0.1:9/appcast/", default, default, default, default])
-        log = self.app.log_text()
+        invalid = "SetAppcastURL is invalid , hence assinged to default appcast url"
+        log = wait_for(lambda: (lambda t: t if t.count(invalid) >= 4 else None)(self.app.log_text()),
+                       what="four refused addresses")
         # The empty address takes the default folder, whose last part is not "Appcast.json" either.
         self.assertIn("Empty String got. Default Appcast URL is " + default, log)
-        self.assertEqual(log.count("SetAppcastURL is invalid , hence assinged to default appcast url"), 4)
+        self.assertEqual(log.count(invalid), 4)
 
     def test_popup_domains_are_received(self):
         wait_for(lambda: self.app.log_text().count("HandleSetPopupDomain SetPopupDomain") == 2, what="two domain lists")
-        self.assertIn("HandleSetPopupDomain. Domain String is Empty", self.app.log_text())
+        self.app.wait_log("HandleSetPopupDomain. Domain String is Empty")
 
     def test_locale_with_the_start_prefix_and_a_stable_machine_id(self):
         prefix = page_url("bridge_locale.html") + "?first=0&locale="

@@ -70,11 +70,13 @@ class WaylandTest(unittest.TestCase):
         except AssertionError:
             print("viewport sizes seen:", results(app).get("size"))
             raise
-        # The log file has every line from its opening on; standard error those from before it.
+        # The log file has every line from its opening on; standard error those from before it. Read once
+        # the program has ended: its log reaches the file in batches, the last at exit.
+        exit_code = app.terminate()
         log = app.log_text() + app.stderr()
         self.assertEqual(log.count("Wayland has no keep-above"), 1)
         self.assertEqual(log.count("Wayland lets only the compositor place windows"), 1)
-        self.assertEqual(app.terminate(), 0)
+        self.assertEqual(exit_code, 0)
 
 
 if __name__ == "__main__":

@@ -33,7 +33,8 @@ void CTVCClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window
 void CTVCClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     DebugPrint("LOGDEBUG : SetupLogger-OnAfterCreated");
     InitializeProductAppInfo();
-    SetupLogger(true, "BROWSER_PROCESS_LOG_");  // starts once; later browsers find it running
+    // Batched: the inter-app message path logs several lines per message.
+    SetupLogger(true, "BROWSER_PROCESS_LOG_", true);  // starts once; later browsers find it running
     if (!m_missingStartPage.empty()) {
         // Said again now that the log file exists; the engine shows its load-error page.
         TVC_LOG_ERROR("%s : the start page %s is missing", TVC_FN, m_missingStartPage.c_str());

@@ -1,12 +1,18 @@
-#include <glog/logging.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <sstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -14,6 +20,7 @@
 #include "common/ConsoleLog.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/LogWriter.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -69,11 +76,11 @@ TEST(SetupLoggerTest, PurgesOldLogsOpensOneFileAndIsIdempotent) {
     ASSERT_EQ(CAppPaths::GetPath(CAppPaths::eLogsFolder, logs), 0);
     { std::ofstream(logs + "BROWSER_PROCESS_LOG_20200101-000000.1") << "old"; }
 
-    ASSERT_TRUE(SetupLogger(true, "BROWSER_PROCESS_LOG_"));
+    ASSERT_TRUE(SetupLogger(true, "BROWSER_PROCESS_LOG_", true));
     EXPECT_TRUE(CLogHelper::IsLoggerInitialized());
     EXPECT_TRUE(SetupLogger(true, "OTHER_"));
     TVC_LOG_WARN("%s : marker %d", "LoggingTest", 42);
-    google::FlushLogFiles(google::GLOG_INFO);
+    CLogHelper::Flush();
 
     std::vector<fs::path> files;
     for (auto& e : fs::directory_iterator(logs)) files.push_back(e.path());
@@ -90,6 +97,69 @@ TEST(SetupLoggerTest, PurgesOldLogsOpensOneFileAndIsIdempotent) {
     CLogHelper::DeInitLogger();
     EXPECT_FALSE(CLogHelper::IsLoggerInitialized());
     CAppPaths::ResetForTesting();
+}
+
+// Lines from several threads reach the file whole and each thread's in order: by Flush, and by
+// the interval alone.
+TEST(BufferedLogWriterTest, LinesArriveWholeInOrderByFlushAndByTheInterval) {
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::string written;
+    CBufferedLogWriter writer([&](const char* data, size_t size) {
+        std::lock_guard<std::mutex> guard(lock);
+        written.append(data, size);
+        arrived.notify_all();
+    });
+    constexpr int kThreads = 4, kLines = 2000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&writer, t] {
+            for (int i = 0; i < kLines; ++i)
+                writer.Append(std::to_string(t) + " " + std::to_string(i) + "\n");
+        });
+    for (auto& thread : threads) thread.join();
+    writer.Flush();
+    std::map<int, int> next;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        std::istringstream lines(written);
+        for (int t, i; lines >> t >> i;) ASSERT_EQ(i, next[t]++) << "thread " << t;
+    }
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[t], kLines);
+
+    writer.Append("late\n");
+    std::unique_lock<std::mutex> guard(lock);
+    EXPECT_TRUE(arrived.wait_for(guard, std::chrono::seconds(5), [&] {
+        return written.size() >= 5 && written.compare(written.size() - 5, 5, "late\n") == 0;
+    }));
+}
+
+// A crash hands the buffered lines to the file before the process ends by the signal.
+TEST(BufferedLogWriterTest, LinesBeforeACrashAreInTheFile) {
+    for (int signal : {SIGSEGV, SIGABRT}) {
+        TempDir dir;
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            setenv("XDG_DATA_HOME", dir.path.c_str(), 1);
+            CAppPaths::ResetForTesting();
+            if (!tvc::InitializeProductAppInfo() || !SetupLogger(true, "BROWSER_PROCESS_LOG_", true))
+                ::_exit(3);
+            TVC_LOG_WARN("%s : the last line before signal %d", "LoggingTest", signal);
+            ::raise(signal);
+            ::_exit(4);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        std::string text;
+        for (auto& e : fs::recursive_directory_iterator(dir.path))
+            if (e.path().filename().string().rfind("BROWSER_PROCESS_LOG_", 0) == 0)
+                text += *tvc::ReadFile(e.path().string());
+        EXPECT_NE(text.find("the last line before signal " + std::to_string(signal)),
+                  std::string::npos);
+    }
 }
 
 TEST(ConsoleLogTest, FileIsEmptiedOnlyWhenItExceedsTenMiB) {

@@ -1,0 +1,73 @@
+#include "common/LogWriter.h"
+
+namespace {
+// Long enough for a write in progress on another thread to end; short enough for a crash report.
+constexpr std::chrono::milliseconds kCrashLockWait{200};
+}  // namespace
+
+CBufferedLogWriter::CBufferedLogWriter(Sink sink)
+    : m_sink(std::move(sink)), m_thread([this] { Run(); }) {}
+
+CBufferedLogWriter::~CBufferedLogWriter() {
+    Close();
+}
+
+void CBufferedLogWriter::Close() {
+    {
+        std::lock_guard<std::timed_mutex> lock(m_lock);
+        m_bStop = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+    WriteOut();
+}
+
+void CBufferedLogWriter::Append(std::string_view line) {
+    bool bWake = false;
+    {
+        std::lock_guard<std::timed_mutex> lock(m_lock);
+        // The flusher waits for a first line, then for the interval or a full buffer.
+        bWake = m_buffer.empty() ||
+                (m_buffer.size() < kFlushBytes && m_buffer.size() + line.size() >= kFlushBytes);
+        m_buffer.append(line);
+    }
+    if (bWake) m_wake.notify_one();
+}
+
+void CBufferedLogWriter::Flush() {
+    WriteOut();
+}
+
+void CBufferedLogWriter::WriteOut() {
+    std::lock_guard<std::timed_mutex> sinkLock(m_sinkLock);
+    std::string batch;
+    {
+        std::lock_guard<std::timed_mutex> lock(m_lock);
+        batch.swap(m_buffer);
+    }
+    if (!batch.empty()) m_sink(batch.data(), batch.size());
+}
+
+void CBufferedLogWriter::FlushForCrash() {
+    std::unique_lock<std::timed_mutex> sinkLock(m_sinkLock, kCrashLockWait);
+    // Without the sink's lock the crash most likely came in the middle of a write, whose own lock
+    // would never be released; without the buffer's lock, in the middle of an append.
+    if (!sinkLock.owns_lock()) return;
+    std::unique_lock<std::timed_mutex> lock(m_lock, kCrashLockWait);
+    if (!lock.owns_lock() || m_buffer.empty()) return;
+    m_sink(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+}
+
+void CBufferedLogWriter::Run() {
+    std::unique_lock<std::timed_mutex> lock(m_lock);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_bStop || !m_buffer.empty(); });
+        if (m_bStop) return;
+        m_wake.wait_for(lock, kFlushInterval,
+                        [this] { return m_bStop || m_buffer.size() >= kFlushBytes; });
+        lock.unlock();
+        WriteOut();
+        lock.lock();
+    }
+}

@@ -1,0 +1,49 @@
+// Log lines gathered in memory and handed to the file in batches. A write per line made logging
+// the larger part of an inter-app message's cost; a batch leaves within kFlushInterval of its
+// first line, at Flush, and at once when the buffer passes kFlushBytes.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+class CBufferedLogWriter {
+  public:
+    // Takes batches of whole lines, in the order they were appended; called by one thread at a
+    // time.
+    using Sink = std::function<void(const char* data, size_t size)>;
+    static constexpr std::chrono::milliseconds kFlushInterval{50};
+    static constexpr size_t kFlushBytes = 256 * 1024;
+
+    explicit CBufferedLogWriter(Sink sink);
+    ~CBufferedLogWriter();
+    CBufferedLogWriter(const CBufferedLogWriter&) = delete;
+    CBufferedLogWriter& operator=(const CBufferedLogWriter&) = delete;
+
+    // Any thread. Never waits for the file.
+    void Append(std::string_view line);
+    // Any thread: every line appended before the call has reached the sink when it returns.
+    void Flush();
+    // Ends the flushing thread and hands over what is left; later lines wait for Flush.
+    void Close();
+    // From a fatal-signal handler: hands over what is buffered, waiting only briefly for a lock
+    // that a thread in the middle of a write holds (the crashed thread may be that one).
+    void FlushForCrash();
+
+  private:
+    void Run();
+    void WriteOut();
+
+    const Sink m_sink;
+    std::timed_mutex m_sinkLock;  // one batch at a time, in order; taken before m_lock
+    std::timed_mutex m_lock;      // guards the fields below
+    std::condition_variable_any m_wake;
+    std::string m_buffer;
+    bool m_bStop = false;
+    std::thread m_thread;  // last: starts once everything above exists
+};
