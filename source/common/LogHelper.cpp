@@ -71,16 +71,13 @@ std::string FormatLine(char severity, int line, const std::string& text) {
 }
 
 // Without a writer (a process that logs little) each line is written at once. With one, an error
-// is in the file at once as well, with everything logged before it.
+// reaches the file within milliseconds, with everything logged before it.
 void Append(char severity, int line, const std::string& text) {
     const std::string formatted = FormatLine(severity, line, text);
-    CBufferedLogWriter* writer = s_pWriter.load();
-    if (!writer) {
+    if (CBufferedLogWriter* writer = s_pWriter.load())
+        writer->Append(formatted, severity == 'E');
+    else
         WriteToLogFile(formatted.data(), formatted.size());
-        return;
-    }
-    writer->Append(formatted);
-    if (severity == 'E') writer->Flush();
 }
 
 // A crash hands over what is still buffered, then goes on as it would have without us.

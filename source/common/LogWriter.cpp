@@ -22,13 +22,15 @@ void CBufferedLogWriter::Close() {
     WriteOut();
 }
 
-void CBufferedLogWriter::Append(std::string_view line) {
+void CBufferedLogWriter::Append(std::string_view line, bool bUrgent) {
     bool bWake = false;
     {
         std::lock_guard<std::timed_mutex> lock(m_lock);
-        // The flusher waits for a first line, then for the interval or a full buffer.
-        bWake = m_buffer.empty() ||
+        // The flusher waits for a first line, then for the interval, an urgent line or a full
+        // buffer.
+        bWake = m_buffer.empty() || (bUrgent && !m_bUrgent) ||
                 (m_buffer.size() < kFlushBytes && m_buffer.size() + line.size() >= kFlushBytes);
+        m_bUrgent = m_bUrgent || bUrgent;
         m_buffer.append(line);
     }
     if (bWake) m_wake.notify_one();
@@ -44,6 +46,7 @@ void CBufferedLogWriter::WriteOut() {
     {
         std::lock_guard<std::timed_mutex> lock(m_lock);
         batch.swap(m_buffer);
+        m_bUrgent = false;
     }
     if (!batch.empty()) m_sink(batch.data(), batch.size());
 }
@@ -64,8 +67,10 @@ void CBufferedLogWriter::Run() {
     while (true) {
         m_wake.wait(lock, [this] { return m_bStop || !m_buffer.empty(); });
         if (m_bStop) return;
-        m_wake.wait_for(lock, kFlushInterval,
-                        [this] { return m_bStop || m_buffer.size() >= kFlushBytes; });
+        m_wake.wait_for(lock, kFlushInterval, [this] {
+            return m_bStop || m_bUrgent || m_buffer.size() >= kFlushBytes;
+        });
+        if (m_bUrgent) m_wake.wait_for(lock, kUrgentDelay, [this] { return m_bStop; });
         lock.unlock();
         WriteOut();
         lock.lock();

@@ -1,6 +1,7 @@
 // Log lines gathered in memory and handed to the file in batches. A write per line made logging
 // the larger part of an inter-app message's cost; a batch leaves within kFlushInterval of its
-// first line, at Flush, and at once when the buffer passes kFlushBytes.
+// first line, within kUrgentDelay of an urgent one, at Flush, and at once when the buffer passes
+// kFlushBytes.
 #pragma once
 
 #include <chrono>
@@ -18,6 +19,8 @@ class CBufferedLogWriter {
     // time.
     using Sink = std::function<void(const char* data, size_t size)>;
     static constexpr std::chrono::milliseconds kFlushInterval{50};
+    // Short, yet a flood of urgent lines still makes one write per delay, not one per line.
+    static constexpr std::chrono::milliseconds kUrgentDelay{2};
     static constexpr size_t kFlushBytes = 256 * 1024;
 
     explicit CBufferedLogWriter(Sink sink);
@@ -26,7 +29,7 @@ class CBufferedLogWriter {
     CBufferedLogWriter& operator=(const CBufferedLogWriter&) = delete;
 
     // Any thread. Never waits for the file.
-    void Append(std::string_view line);
+    void Append(std::string_view line, bool bUrgent = false);
     // Any thread: every line appended before the call has reached the sink when it returns.
     void Flush();
     // Ends the flushing thread and hands over what is left; later lines wait for Flush.
@@ -44,6 +47,7 @@ class CBufferedLogWriter {
     std::timed_mutex m_lock;      // guards the fields below
     std::condition_variable_any m_wake;
     std::string m_buffer;
+    bool m_bUrgent = false;
     bool m_bStop = false;
     std::thread m_thread;  // last: starts once everything above exists
 };

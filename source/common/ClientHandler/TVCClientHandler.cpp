@@ -33,7 +33,7 @@ void CTVCClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window
 void CTVCClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     DebugPrint("LOGDEBUG : SetupLogger-OnAfterCreated");
     InitializeProductAppInfo();
-    // Batched: the inter-app message path logs several lines per message.
+    // Batched: every inter-app message logs several lines.
     SetupLogger(true, "BROWSER_PROCESS_LOG_", true);  // starts once; later browsers find it running
     if (!m_missingStartPage.empty()) {
         // Said again now that the log file exists; the engine shows its load-error page.

@@ -4,6 +4,7 @@
 
 #include <libwebsockets.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -102,8 +103,10 @@ bool CWebSocketSendQueue::Push(std::string text) {
         return false;
     }
     m_bytes += text.size();
+    // Texts already waiting mean the I/O thread was woken for them and writes until none is left.
+    const bool bWasEmpty = m_texts.empty();
     m_texts.push_back(std::move(text));
-    if (m_wake) m_wake();
+    if (bWasEmpty && m_wake) m_wake();
     return true;
 }
 
@@ -189,11 +192,43 @@ std::vector<std::string> CWebSocketListener::GetAllowedWebSiteOrigins() {
     return origins;
 }
 
-// I/O thread. The sink is held weakly: a manager released meanwhile makes the task a no-op.
-void CWebSocketListener::PostToSink(std::function<void(ILibWebSocketsCallbacksHandler&)> work) {
-    m_postToMainThread([sink = m_sink, work = std::move(work)] {
-        if (auto target = sink.lock()) work(*target);
+// I/O thread. A drain is posted only when none is pending: one already posted takes this work too.
+void CWebSocketListener::PostToSink(SinkWork work) {
+    {
+        std::lock_guard<std::mutex> lock(m_inbox->lock);
+        m_inbox->work.push_back(std::move(work));
+        if (m_inbox->bDrainPosted) return;
+        m_inbox->bDrainPosted = true;
+    }
+    m_postToMainThread([inbox = m_inbox, sink = m_sink, post = m_postToMainThread] {
+        Drain(inbox, sink, post);
     });
+}
+
+// The sink is held weakly: a manager released meanwhile makes the rest of the batch a no-op. A
+// batch is bounded so that a flood does not keep the main loop from drawing or from WebKit.
+void CWebSocketListener::Drain(const std::shared_ptr<SInbox>& inbox,
+                               const std::weak_ptr<ILibWebSocketsCallbacksHandler>& sink,
+                               const tvc::MainThreadPoster& post) {
+    constexpr size_t kMaxBatch = 256;
+    std::vector<SinkWork> batch;
+    bool bMore = false;
+    {
+        std::lock_guard<std::mutex> lock(inbox->lock);
+        const size_t count = std::min(inbox->work.size(), kMaxBatch);
+        batch.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            batch.push_back(std::move(inbox->work.front()));
+            inbox->work.pop_front();
+        }
+        bMore = !inbox->work.empty();
+        inbox->bDrainPosted = bMore;
+    }
+    // Posted before this batch runs, so that work after it keeps its place behind it.
+    if (bMore) post([inbox, sink, post] { Drain(inbox, sink, post); });
+    for (auto& work : batch) {
+        if (auto target = sink.lock()) work(*target);
+    }
 }
 
 void CWebSocketListener::ThreadEntry() {

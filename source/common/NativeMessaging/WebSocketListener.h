@@ -92,13 +92,28 @@ class CWebSocketListener {
 
   private:
     friend class CWebSocketListenerLoop;
+    using SinkWork = std::function<void(ILibWebSocketsCallbacksHandler&)>;
+    // What the I/O thread has for the main thread, in order. One posted drain takes what has
+    // come meanwhile: under load the main loop runs one task per batch, not one per message.
+    struct SInbox {
+        std::mutex lock;
+        std::deque<SinkWork> work;
+        bool bDrainPosted = false;
+    };
+    // Main thread: runs a batch of the inbox; posts another drain when more is left.
+    static void Drain(const std::shared_ptr<SInbox>& inbox,
+                      const std::weak_ptr<ILibWebSocketsCallbacksHandler>& sink,
+                      const tvc::MainThreadPoster& post);
+
     void ThreadEntry();
-    void PostToSink(std::function<void(ILibWebSocketsCallbacksHandler&)> work);
+    void PostToSink(SinkWork work);
 
     const SWebSocketListenerSettings m_settings;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
     const tvc::MainThreadPoster m_postToMainThread;
+    // Shared with the posted drains, which may run after the listener is gone.
+    const std::shared_ptr<SInbox> m_inbox = std::make_shared<SInbox>();
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<unsigned> m_uiActivePort{0};
     std::mutex m_originLock;

@@ -26,7 +26,8 @@ void OnRenderProcessStarted(WebKitWebExtension* extension,
     // The web process is WebKit's executable, not ours: the folders come from the browser process.
     CAppPaths::SetApplicationFolderOverride(Get(init, "app-folder"));
     tvc::InitializeProductAppInfo();
-    SetupLogger(false, "RENDER_PROCESS_LOG_");
+    // Batched: every inter-app message and bridge call logs several lines here too.
+    SetupLogger(false, "RENDER_PROCESS_LOG_", true);
     CAppProps::SetFilePath(Get(init, "prefs-path"));
     TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s",
                  "CTVCApp::OnRenderThreadCreated", Get(init, "prefs-path").c_str());
