@@ -67,9 +67,8 @@ void CBufferedLogWriter::Run() {
     while (true) {
         m_wake.wait(lock, [this] { return m_bStop || !m_buffer.empty(); });
         if (m_bStop) return;
-        m_wake.wait_for(lock, kFlushInterval, [this] {
-            return m_bStop || m_bUrgent || m_buffer.size() >= kFlushBytes;
-        });
+        m_wake.wait_for(lock, kFlushInterval,
+                        [this] { return m_bStop || m_bUrgent || m_buffer.size() >= kFlushBytes; });
         if (m_bUrgent) m_wake.wait_for(lock, kUrgentDelay, [this] { return m_bStop; });
         lock.unlock();
         WriteOut();

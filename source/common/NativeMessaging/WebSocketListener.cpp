@@ -200,9 +200,8 @@ void CWebSocketListener::PostToSink(SinkWork work) {
         if (m_inbox->bDrainPosted) return;
         m_inbox->bDrainPosted = true;
     }
-    m_postToMainThread([inbox = m_inbox, sink = m_sink, post = m_postToMainThread] {
-        Drain(inbox, sink, post);
-    });
+    m_postToMainThread(
+        [inbox = m_inbox, sink = m_sink, post = m_postToMainThread] { Drain(inbox, sink, post); });
 }
 
 // The sink is held weakly: a manager released meanwhile makes the rest of the batch a no-op. A

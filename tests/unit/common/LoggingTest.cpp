@@ -9,8 +9,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,7 +143,8 @@ TEST(BufferedLogWriterTest, LinesBeforeACrashAreInTheFile) {
         if (child == 0) {
             setenv("XDG_DATA_HOME", dir.path.c_str(), 1);
             CAppPaths::ResetForTesting();
-            if (!tvc::InitializeProductAppInfo() || !SetupLogger(true, "BROWSER_PROCESS_LOG_", true))
+            if (!tvc::InitializeProductAppInfo() ||
+                !SetupLogger(true, "BROWSER_PROCESS_LOG_", true))
                 ::_exit(3);
             TVC_LOG_WARN("%s : the last line before signal %d", "LoggingTest", signal);
             ::raise(signal);
