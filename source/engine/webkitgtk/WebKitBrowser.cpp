@@ -1,7 +1,11 @@
 #include "engine/webkitgtk/WebKitBrowser.h"
 
+#include <algorithm>
+
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
+#include "glibutil/MainLoopTask.h"
+#include "glibutil/MessageBatch.h"
 #include "glibutil/VariantConvert.h"
 
 namespace tvc::webkit {
@@ -21,9 +25,11 @@ class CWebKitFrame final : public engine::IFrame {
     }
     bool IsMain() const override { return true; }
     void LoadURL(const std::string& url) override {
+        m_browser->SendPendingMessages();
         if (WebKitWebView* v = m_browser->view()) webkit_web_view_load_uri(v, url.c_str());
     }
     void LoadAlternateHtml(const std::string& html, const std::string& failedUrl) override {
+        m_browser->SendPendingMessages();
         if (WebKitWebView* v = m_browser->view())
             webkit_web_view_load_alternate_html(v, html.c_str(), failedUrl.c_str(), nullptr);
     }
@@ -59,22 +65,40 @@ engine::FrameRef CWebKitBrowser::GetMainFrame() {
 }
 
 void CWebKitBrowser::Reload() {
+    SendPendingMessages();
     if (WebKitWebView* v = view()) webkit_web_view_reload(v);
 }
 
+// Messages sent in one main-loop turn (a batch of inter-app messages, say) leave together at its
+// end, in order.
 bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,
                                         const engine::ProcessMessage& message) {
+    if (!view() || target != engine::ProcessId::Renderer) return false;
+    m_pending.push_back(message);
+    if (m_pending.size() == 1) {
+        glib::PostMainLoopTask([weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->SendPendingMessages();
+        });
+    }
+    return true;
+}
+
+void CWebKitBrowser::SendPendingMessages() {
+    if (m_pending.empty()) return;
+    std::vector<engine::ProcessMessage> messages;
+    messages.swap(m_pending);
     WebKitWebView* v = view();
-    if (!v || target != engine::ProcessId::Renderer) return false;
-    WebKitUserMessage* m =
-        webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
-    // The web process answers every message once it has handled it; what is unanswered when it
-    // ends was lost with it.
-    ++m_iUnacknowledged;
-    auto ack = std::make_unique<Ack>(Ack{weak_from_this(), m_uiGeneration});
+    if (!v) return;  // the page is gone, and with it whoever would have read them
+    const int count = static_cast<int>(messages.size());
+    const engine::ProcessMessage wire =
+        count == 1 ? std::move(messages.front()) : glib::PackMessageBatch(std::move(messages));
+    WebKitUserMessage* m = webkit_user_message_new(wire.name.c_str(), glib::ToVariant(wire.args));
+    // The web process answers every user message once it has handled it; what is unanswered when
+    // it ends was lost with it.
+    m_iUnacknowledged += count;
+    auto ack = std::make_unique<Ack>(Ack{weak_from_this(), m_uiGeneration, count});
     webkit_web_view_send_message_to_page(v, m, nullptr, &CWebKitBrowser::OnAcknowledged,
                                          ack.release());
-    return true;
 }
 
 void CWebKitBrowser::OnAcknowledged(GObject* view, GAsyncResult* result, gpointer data) {
@@ -87,18 +111,21 @@ void CWebKitBrowser::OnAcknowledged(GObject* view, GAsyncResult* result, gpointe
     if (!reply) return;
     g_object_unref(reply);
     auto self = ack->browser.lock();
-    if (self && ack->generation == self->m_uiGeneration && self->m_iUnacknowledged > 0)
-        --self->m_iUnacknowledged;
+    if (self && ack->generation == self->m_uiGeneration)
+        self->m_iUnacknowledged = std::max(0, self->m_iUnacknowledged - ack->count);
 }
 
 int CWebKitBrowser::TakeUnacknowledgedMessageCount() {
-    const int count = m_iUnacknowledged;
+    // Those not sent yet are lost with the process as well.
+    const int count = m_iUnacknowledged + static_cast<int>(m_pending.size());
+    m_pending.clear();
     m_iUnacknowledged = 0;
     ++m_uiGeneration;
     return count;
 }
 
 void CWebKitBrowser::CloseBrowser(bool forceClose) {
+    SendPendingMessages();
     WebKitWebView* v = view();
     if (!v) return;
     if (forceClose) {

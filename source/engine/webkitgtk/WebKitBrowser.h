@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "engine/Browser.h"
 
@@ -42,6 +43,10 @@ class CWebKitBrowser final : public engine::IBrowser,
     void SetMouseCursorChangeDisabled(bool disabled) override;
     void StartDownload(const std::string& url) override;
 
+    // Sends the messages that wait for the end of this main-loop turn now: a load or a reload must
+    // not overtake them.
+    void SendPendingMessages();
+
     // What CloseBrowser(true) and the page's own close lead to: the adapter destroys the view.
     void SetCloseHandler(std::function<void()> onClose) { m_onClose = std::move(onClose); }
 
@@ -49,6 +54,7 @@ class CWebKitBrowser final : public engine::IBrowser,
     struct Ack {
         std::weak_ptr<CWebKitBrowser> browser;
         unsigned generation;
+        int count;  // messages in the user message
     };
     static void OnAcknowledged(GObject* view, GAsyncResult* result, gpointer data);
 
@@ -56,6 +62,7 @@ class CWebKitBrowser final : public engine::IBrowser,
     int m_id;
     bool m_isPopup;
     std::function<void()> m_onClose;
+    std::vector<engine::ProcessMessage> m_pending;
     // Messages to the page not yet acknowledged by its web process, per process generation.
     int m_iUnacknowledged = 0;
     unsigned m_uiGeneration = 0;

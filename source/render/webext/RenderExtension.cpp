@@ -2,6 +2,7 @@
 
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "glibutil/MessageBatch.h"
 #include "glibutil/VariantConvert.h"
 #include "render/webext/ConsoleBridge.h"
 
@@ -86,7 +87,12 @@ gboolean CRenderExtension::OnUserMessageReceived(WebKitWebPage* page, WebKitUser
     if (!record || !name) return FALSE;
     engine::ProcessMessage processMessage{
         name, glib::FromVariant(webkit_user_message_get_parameters(message))};
-    self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
+    if (processMessage.name == glib::kMessageBatchName) {
+        for (const auto& each : glib::UnpackMessageBatch(processMessage.args))
+            self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, each);
+    } else {
+        self->m_app->OnProcessMessageReceived(record, engine::ProcessId::Browser, processMessage);
+    }
     // The acknowledgement the browser counts delivered messages by; with it the message is
     // answered, whether or not a page callback took it.
     webkit_user_message_send_reply(message, webkit_user_message_new(name, nullptr));
