@@ -351,5 +351,8 @@ bool SetupLogger(bool purge, const std::string& filePrefix, bool bBatched) {
         }
     }
     TVC_LOG_WARN("PRODUCT VERSION %s\n", CAppInfo::GetVersion().c_str());
+    // The file exists from here on, as it did when every line was written at once; a crash then
+    // only appends to it.
+    CLogHelper::Flush();
     return ok;
 }
