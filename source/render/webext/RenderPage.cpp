@@ -16,6 +16,9 @@ bool CRenderPage::SendProcessMessage(const engine::ProcessMessage& message) {
         TVC_LOG_ERROR("%s : %s : the page is gone", TVC_FN, message.name.c_str());
         return false;
     }
+    // What the browser process hears may end this process (a quit, a closed page): what was
+    // logged before it is in the file first.
+    CLogHelper::Flush();
     // Both are floating and consumed by the send.
     WebKitUserMessage* userMessage =
         webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
