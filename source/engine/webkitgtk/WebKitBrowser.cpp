@@ -69,15 +69,20 @@ void CWebKitBrowser::Reload() {
     if (WebKitWebView* v = view()) webkit_web_view_reload(v);
 }
 
-// Messages sent in one main-loop turn (a batch of inter-app messages, say) leave together at its
-// end, in order.
+// The first message of a main-loop turn leaves at once: a lone one waits for nothing. Those that
+// follow in the same turn (a batch of inter-app messages, say) leave together at its end, in order.
 bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,
                                         const engine::ProcessMessage& message) {
     if (!view() || target != engine::ProcessId::Renderer) return false;
     m_pending.push_back(message);
-    if (m_pending.size() == 1) {
+    if (!m_bTurnPending) {
+        m_bTurnPending = true;
+        SendPendingMessages();
         glib::PostMainLoopTask([weak = weak_from_this()] {
-            if (auto self = weak.lock()) self->SendPendingMessages();
+            if (auto self = weak.lock()) {
+                self->SendPendingMessages();
+                self->m_bTurnPending = false;
+            }
         });
     }
     return true;

@@ -63,6 +63,7 @@ class CWebKitBrowser final : public engine::IBrowser,
     bool m_isPopup;
     std::function<void()> m_onClose;
     std::vector<engine::ProcessMessage> m_pending;
+    bool m_bTurnPending = false;  // a message went this turn; the rest wait for its end
     // Messages to the page not yet acknowledged by its web process, per process generation.
     int m_iUnacknowledged = 0;
     unsigned m_uiGeneration = 0;
