@@ -141,8 +141,9 @@ int BrowserMain(int argc, char** argv) {
                                 {"user-data-folder", userDataFolder},
                                 {"startup-folder", GetPathOrEmpty(CAppPaths::eStartupFolder)},
                                 {"prefs-path", preferencesPath}};
+    // Built from a char: GCC 12 warns falsely on assigning either of two literals.
     params.extensionInitData["window-keep-above"] =
-        tvc::platform::gtk::CanPlaceWindows(gdk_display_get_default()) ? "1" : "0";
+        std::string(1, tvc::platform::gtk::CanPlaceWindows(gdk_display_get_default()) ? '1' : '0');
     for (const char* key : {"config-base-url", "web-site-url"})
         if (commandLine->HasSwitch(key))
             params.extensionInitData[key] = commandLine->GetSwitchValue(key);

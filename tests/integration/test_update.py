@@ -87,6 +87,7 @@ class UpdateFlowTest(UpdateCase):
         app = self.new_app()
         app.start()
         self.wait_verified(app)
+        app.wait_log("DownloadUpdate Starting Download")  # the log reaches its file in batches
         log = app.log_text()
         self.assertLess(log.index("Delaying the Download"), log.index("DownloadUpdate Starting Download"))
         with open(self.state_file(app)) as f:

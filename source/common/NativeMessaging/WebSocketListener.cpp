@@ -158,7 +158,8 @@ CWebSocketListener::CWebSocketListener(SWebSocketListenerSettings settings,
       m_sendQueue(std::move(sendQueue)),
       m_sink(std::move(sink)),
       m_postToMainThread(std::move(postToMainThread)),
-      m_allowedWebSiteOrigins(m_settings.allowedWebSiteOrigins),
+      m_allowedWebSiteOrigins(
+          std::make_shared<const std::vector<std::string>>(m_settings.allowedWebSiteOrigins)),
       m_endedFuture(m_ended.get_future().share()),
       m_thread([this] { ThreadEntry(); }) {}
 
@@ -177,16 +178,12 @@ bool CWebSocketListener::WaitForEnd(std::chrono::milliseconds timeout) {
 }
 
 void CWebSocketListener::SetAllowedWebSiteOrigins(std::vector<std::string> origins) {
-    std::lock_guard<std::mutex> lock(m_originLock);
-    m_allowedWebSiteOrigins = std::move(origins);
+    m_allowedWebSiteOrigins.store(
+        std::make_shared<const std::vector<std::string>>(std::move(origins)));
 }
 
 std::vector<std::string> CWebSocketListener::GetAllowedWebSiteOrigins() {
-    std::vector<std::string> origins;
-    {
-        std::lock_guard<std::mutex> lock(m_originLock);
-        origins = m_allowedWebSiteOrigins;
-    }
+    std::vector<std::string> origins = *m_allowedWebSiteOrigins.load();
     if (m_settings.moreWebSiteOrigins)
         for (auto& origin : m_settings.moreWebSiteOrigins()) origins.push_back(std::move(origin));
     return origins;

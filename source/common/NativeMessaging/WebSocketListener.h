@@ -116,8 +116,8 @@ class CWebSocketListener {
     const std::shared_ptr<SInbox> m_inbox = std::make_shared<SInbox>();
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<unsigned> m_uiActivePort{0};
-    std::mutex m_originLock;
-    std::vector<std::string> m_allowedWebSiteOrigins;
+    // Replaced whole by the main thread, read at each handshake: no lock between the two.
+    std::atomic<std::shared_ptr<const std::vector<std::string>>> m_allowedWebSiteOrigins;
     std::promise<void> m_ended;
     std::shared_future<void> m_endedFuture;
     std::thread m_thread;  // last: starts once everything above exists

@@ -143,9 +143,10 @@ TEST_F(AppQuitHandlerTest, EveryTransitionOfTheTable) {
         EXPECT_EQ(handler->IsQuitInProgress(), c.to != eQuitHander_State_Initial);
         EXPECT_EQ(client->calls, c.calls);
         const bool asked = c.event == kStart && c.browser != kNoBrowser && c.from == 0;
-        if (browser)
+        if (browser) {
             EXPECT_EQ(browser->sent,
                       asked ? Strings{tvc::msg::kAppBeforeQuitNotification} : Strings{});
+        }
     }
 }
 
