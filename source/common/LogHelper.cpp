@@ -35,8 +35,16 @@ std::atomic<std::uintmax_t> s_bytesSinceCap{0};
 
 // The file's writer, and the pointer appends and the fatal-signal handler read: set while the
 // logger is initialised.
-std::unique_ptr<CBufferedLogWriter> s_writer;
 std::atomic<CBufferedLogWriter*> s_pWriter{nullptr};
+struct SWriterHolder {
+    std::unique_ptr<CBufferedLogWriter> writer;
+    // Destructors of other statics may log after this one has run: they find no writer and write
+    // their line at once, instead of appending to a freed one.
+    ~SWriterHolder() {
+        s_pWriter = nullptr;
+        writer.reset();
+    }
+} s_writer;
 
 void WriteToLogFile(const char* data, size_t size) {
     // glog's own file object names, rotates and stops on a full disk as it did line by line.
@@ -258,7 +266,7 @@ std::string CLogHelper::Excerpt(const std::string& text, size_t maxBytes) {
 
 void CLogHelper::Flush() {
     std::lock_guard<std::mutex> lock(s_initMutex);
-    if (s_writer) s_writer->Flush();
+    if (s_writer.writer) s_writer.writer->Flush();
 }
 
 bool CLogHelper::IsLoggerInitialized() {
@@ -295,8 +303,8 @@ void CLogHelper::InitLogger(const std::string& filePrefix, bool bBatched) {
     programName = product;
     google::InitGoogleLogging(programName.c_str());
     if (bBatched) {
-        s_writer = std::make_unique<CBufferedLogWriter>(WriteToLogFile);
-        s_pWriter = s_writer.get();
+        s_writer.writer = std::make_unique<CBufferedLogWriter>(WriteToLogFile);
+        s_pWriter = s_writer.writer.get();
         InstallFatalSignalFlush();
     }
     {
@@ -317,7 +325,7 @@ void CLogHelper::DeInitLogger() {
     s_bIsLogHelperIntialized = false;
     // Closed, not destroyed: a thread may be in the middle of an append.
     s_pWriter = nullptr;
-    if (s_writer) s_writer->Close();
+    if (s_writer.writer) s_writer.writer->Close();
     google::FlushLogFiles(google::GLOG_INFO);
     google::ShutdownGoogleLogging();
     DebugPrint("@%s: Closed the logger.", TVC_FN);
