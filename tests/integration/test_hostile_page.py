@@ -6,7 +6,8 @@ import unittest
 from bridge_support import BridgeCase, Peer, page_url, received, results, wait_for, wait_result
 
 
-class HostilePageTest(BridgeCase):
+class HostilePageCase(BridgeCase):
+    """The hostile page, shown, with a peer; its tests start once the page has said it is ready."""
     page = "hostile.html"
     extra_args = ["--show-on-launch"]
     with_peer = True
@@ -16,6 +17,8 @@ class HostilePageTest(BridgeCase):
         super().setUpClass()
         wait_result(cls.app, "page-ready")
 
+
+class HostilePageTest(HostilePageCase):
     def test_huge_or_deep_arguments_raise_and_the_web_process_lives_on(self):
         web = self.app.web_process_pids()
         answers = self.command("arrays")
@@ -43,16 +46,8 @@ class HostilePageTest(BridgeCase):
         self.assertIn("error", answer)
 
 
-class HistoryTest(BridgeCase):
+class HistoryTest(HostilePageCase):
     """Pages shown again from the history, by script and by the context menu."""
-    page = "hostile.html"
-    extra_args = ["--show-on-launch"]
-    with_peer = True
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        wait_result(cls.app, "page-ready")
 
     def test_back_forward_and_the_menus_back_give_a_working_bridge(self):
         shown = len(results(self.app).get("shown", []))

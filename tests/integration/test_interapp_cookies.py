@@ -64,26 +64,27 @@ def as_dict(header):
     return dict(part.split("=", 1) for part in header.split("; ") if part)
 
 
-class CookieCommandTest(unittest.TestCase):
+class ProgramCase(unittest.TestCase):
+    """One run of the program per class; what the class opened is closed last-first, also when starting fails."""
+
+    @classmethod
+    def start_program(cls, display, **kwargs):
+        cls.display = display
+        cls.addClassCleanup(display.close)
+        cls.program = InterAppProgram(display, **kwargs)
+        cls.addClassCleanup(cls.program.cleanup)
+        cls.program.start()
+
+
+class CookieCommandTest(ProgramCase):
     """One program run; each test starts from the store the test before it left and replaces it."""
 
     @classmethod
     def setUpClass(cls):
         cls.server = CookieServer()
-        cls.display = Display()
-        cls.program = InterAppProgram(cls.display, args=QUIET_NET, url=cls.server.origin + "/interapp.html")
-        try:
-            cls.program.start()
-            cls.peer = cls.program.peer()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.program.cleanup()
-        cls.display.close()
-        cls.server.close()
+        cls.addClassCleanup(cls.server.close)
+        cls.start_program(Display(), args=QUIET_NET, url=cls.server.origin + "/interapp.html")
+        cls.peer = cls.program.peer()
 
     def tearDown(self):
         self.assertTrue(self.program.app.alive(), "the program ended")
@@ -202,22 +203,11 @@ class CookieCommandTest(unittest.TestCase):
         self.assertEqual({name: lines for name, lines in leaks.items() if lines}, {})
 
 
-class BringWindowToFrontTest(unittest.TestCase):
+class BringWindowToFrontTest(ProgramCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.display = Display(window_manager=True)
-        cls.program = InterAppProgram(cls.display, args=QUIET_NET + ["--show-on-launch"])
-        try:
-            cls.program.start()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.program.cleanup()
-        cls.display.close()
+        cls.start_program(Display(window_manager=True), args=QUIET_NET + ["--show-on-launch"])
 
     def test_a_minimised_window_comes_back_on_top_and_the_peer_hears_nothing(self):
         app = self.program.app

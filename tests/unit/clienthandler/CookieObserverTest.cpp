@@ -50,6 +50,10 @@ struct QueryCase {
 
 TEST(QueryArrayOfCookieObject, AcceptsTheDocumentedFormsAndRefusesMissingKeysAndWrongKinds) {
     const std::string url = "https://a.example/";
+    // The request with one entry for `url` holding `cookies`.
+    const auto one = [&url](const std::vector<std::string>& cookies) {
+        return SetCookies("[" + Entry(url, cookies) + "]");
+    };
     const std::vector<QueryCase> cases = {
         {"two entries of two",
          SetCookies("[" + Entry(url, {CookieJson("a"), CookieJson("b")}) + "," +
@@ -57,13 +61,10 @@ TEST(QueryArrayOfCookieObject, AcceptsTheDocumentedFormsAndRefusesMissingKeysAnd
          true, 4},
         {"empty domains", SetCookies("[]"), true, 0},
         {"booleans as 1 and 0",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":1,"path":"/",)"
-                                R"("secure":0,"httpOnly":1,"session":1})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":1,"path":"/",)"
+              R"("secure":0,"httpOnly":1,"session":1})"}),
          true, 1},
-        {"host-only needs no domain, session no date",
-         SetCookies("[" + Entry(url, {CookieJson("a")}) + "]"), true, 1},
+        {"host-only needs no domain, session no date", one({CookieJson("a")}), true, 1},
         {"empty text", "", false, 0},
         {"not JSON", "{\"target\":", false, 0},
         {"nesting beyond the limit", std::string(100000, '['), false, 0},
@@ -71,42 +72,29 @@ TEST(QueryArrayOfCookieObject, AcceptsTheDocumentedFormsAndRefusesMissingKeysAnd
         {"entry without url", SetCookies(R"([{"cookies":[]}])"), false, 0},
         {"entry without cookies", SetCookies(R"([{"url":"https://a.example/"}])"), false, 0},
         {"second cookie without path",
-         SetCookies("[" +
-                    Entry(url, {CookieJson("a"),
-                                R"({"name":"n","value":"v","hostOnly":true,"secure":false,)"
-                                R"("httpOnly":false,"session":true})"}) +
-                    "]"),
+         one({CookieJson("a"), R"({"name":"n","value":"v","hostOnly":true,"secure":false,)"
+                               R"("httpOnly":false,"session":true})"}),
          false, 1},
         {"domain cookie without domain",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":false,"path":"/",)"
-                                R"("secure":false,"httpOnly":false,"session":true})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":false,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
          false, 0},
         {"persistent cookie without date",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
-                                R"("secure":false,"httpOnly":false,"session":false})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":false})"}),
          false, 0},
         {"non-numeric date",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
-                                R"("secure":false,"httpOnly":false,"session":false,)"
-                                R"("expirationDate":"soon"})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":false,)"
+              R"("expirationDate":"soon"})"}),
          false, 0},
         {"boolean given as yes",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
-                                R"("secure":"yes","httpOnly":false,"session":true})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
+              R"("secure":"yes","httpOnly":false,"session":true})"}),
          false, 0},
         {"boolean given as 2",
-         SetCookies("[" +
-                    Entry(url, {R"({"name":"n","value":"v","hostOnly":2,"path":"/",)"
-                                R"("secure":false,"httpOnly":false,"session":true})"}) +
-                    "]"),
+         one({R"({"name":"n","value":"v","hostOnly":2,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
          false, 0},
     };
     for (const auto& c : cases) {

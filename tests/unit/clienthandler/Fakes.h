@@ -262,4 +262,30 @@ class HandlerTest : public ::testing::Test {
     std::shared_ptr<TestHandler> handler;
     int quitLoopCalls = 0;
 };
+
+// The handler with `manager` as its messaging module and the main browser; tests speak as the page.
+class PageMessagingTest : public HandlerTest {
+  protected:
+    void SetUp() override {
+        HandlerTest::SetUp();
+        MakeHandler();
+        WireMainThread();
+        handler->SetInterAppMessagingManagerFactory(
+            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
+                ++created;
+                manager->ports = ports;
+                return manager;
+            });
+        browser = MakeMainBrowser();
+    }
+    // Fixtures that run posted tasks or timers set them up here, before the browser exists.
+    virtual void WireMainThread() {}
+    bool Send(const std::string& name, engine::ListValue args = {}) {
+        return handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
+                                                 Msg(name, std::move(args)));
+    }
+    std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
+    int created = 0;
+    std::shared_ptr<FakeBrowser> browser;
+};
 }  // namespace tvc::test

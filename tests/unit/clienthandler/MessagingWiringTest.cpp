@@ -10,27 +10,7 @@
 namespace tvc::test {
 using engine::ProcessId;
 
-class MessagingTest : public HandlerTest {
-  protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        MakeHandler();
-        handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
-                ++created;
-                manager->ports = ports;
-                return manager;
-            });
-        browser = MakeMainBrowser();
-    }
-    bool Send(const std::string& name, engine::ListValue args = {}) {
-        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer,
-                                                 Msg(name, std::move(args)));
-    }
-    std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
-    int created = 0;
-    std::shared_ptr<FakeBrowser> browser;
-};
+using MessagingTest = PageMessagingTest;
 
 TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_FALSE(handler->SendStringAsInterAppMessage("early"));

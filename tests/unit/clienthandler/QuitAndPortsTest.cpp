@@ -8,25 +8,13 @@
 namespace tvc::test {
 using engine::ProcessId;
 
-class QuitRoadTest : public HandlerTest {
+class QuitRoadTest : public PageMessagingTest {
   protected:
-    void SetUp() override {
-        HandlerTest::SetUp();
-        MakeHandler();
+    void WireMainThread() override {
         handler->SetMainThreadPoster(queue.Poster());
         handler->SetMainThreadTimer([this](std::chrono::milliseconds, std::function<void()> t) {
             timers.push_back(std::move(t));
         });
-        handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
-                manager->ports = ports;
-                return manager;
-            });
-        browser = MakeMainBrowser();
-    }
-    bool Send(const std::string& name, engine::ListValue args = {}) {
-        return handler->OnProcessMessageReceived(browser, ProcessId::Renderer,
-                                                 Msg(name, std::move(args)));
     }
     // The page asks for the listener, which is then listening on `port`.
     void StartListening(unsigned port = 51002) {
@@ -38,10 +26,8 @@ class QuitRoadTest : public HandlerTest {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << text;
     }
-    std::shared_ptr<FakeManager> manager = std::make_shared<FakeManager>();
     QueuePoster queue;
     std::vector<std::function<void()>> timers;
-    std::shared_ptr<FakeBrowser> browser;
 };
 
 TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
