@@ -32,6 +32,7 @@ set(rules
     "^engine/[^/]+$@\"common/@the engine's neutral types include application code"
     "^render/@\"platform/gtk/@the web process includes the window's platform layer"
     "^engine/webkitgtk/@\"common/(ClientHandler|App[A-Za-z]*Handler|NativeMessaging)/@the adapter includes the client handler"
+    "^engine/@\"common/ProcessMessages\\.h\"@the engine reads the application's messages"
     "^common/NativeMessaging/@\"common/ClientHandler/@the messaging transport includes the client handler"
     "^common/[^/]+$@\"(common/ClientHandler|shell)/@a common helper includes the client handler or the shell"
     "^common/App[A-Za-z]*Handler/@\"common/ClientHandler/@a component includes the client handler")

@@ -20,13 +20,8 @@ void ClientHandler::AddRoutes() {
 
 bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
                                              const ProcessMessage& message) {
-    TVC_LOG_INFO("%s on-browser-thrd: %d on-render-thrd: %d\n", TVC_FN,
-                 std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
-    TVC_LOG_INFO("%s message: %s source_pid : %d\n", TVC_FN, message.name.c_str(),
-                 static_cast<int>(source));
-
     // Console lines are the page's log, not requests: they are kept during the quit too, which is
-    // when they matter most.
+    // when they matter most, and are not logged again as messages.
     if (message.name == msg::kConsoleMessage) {
         if (MatchesCatalogue(message))
             OnConsoleMessage(browser, message.args[0].GetString(), "", 0);
@@ -35,6 +30,10 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
                           msg::kConsoleMessage);
         return true;
     }
+    TVC_LOG_INFO("%s on-browser-thrd: %d on-render-thrd: %d\n", TVC_FN,
+                 std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
+    TVC_LOG_INFO("%s message: %s source_pid : %d\n", TVC_FN, message.name.c_str(),
+                 static_cast<int>(source));
 
     if (Internal_OnProcessMessageReceived_HandleQuitState(browser, message)) {
         TVC_LOG_WARN(

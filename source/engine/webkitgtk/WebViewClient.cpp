@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "common/LogHelper.h"
-#include "common/ProcessMessages.h"
 #include "engine/Client.h"
 #include "glibutil/GObjectPtr.h"
 #include "glibutil/VariantConvert.h"
@@ -85,12 +84,6 @@ struct CWebViewClient::Signals {
         auto browser = state->browser;
         engine::ProcessMessage m{webkit_user_message_get_name(message),
                                  glib::FromVariant(webkit_user_message_get_parameters(message))};
-        // The page's console lines come through the extension: WebKit reports them only there.
-        if (m.name == msg::kConsoleMessage) {
-            if (engine::MatchesCatalogue(m))
-                client.m_client->OnConsoleMessage(browser, m.args[0].GetString(), "", 0);
-            return TRUE;
-        }
         client.m_client->OnProcessMessageReceived(browser, engine::ProcessId::Renderer, m);
         return TRUE;
     }
