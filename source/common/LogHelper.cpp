@@ -289,7 +289,7 @@ void CLogHelper::InitLogger(const std::string& filePrefix, bool bBatched) {
     FLAGS_minloglevel = 0;
     FLAGS_max_log_size = 5;
     FLAGS_stop_logging_if_full_disk = true;
-    FLAGS_logbuflevel = -1;  // write every line at once: the file is what is left after a crash
+    FLAGS_logbuflevel = -1;  // no buffering of glog's own on top of the writer's batches
     FLAGS_logtostderr = false;
     FLAGS_alsologtostderr = false;
     FLAGS_stderrthreshold = google::GLOG_FATAL;  // standard error already gets every line

@@ -52,18 +52,22 @@ void LogRefusal(const msg::Entry& row, const JSValueList& args) {
                   ShapeText(row.args).c_str());
 }
 
-// The page's contract for flags: a missing or mistyped one reads as false, 0 or "".
+constexpr bool NoDefaultedString() {
+    for (const auto& row : msg::kCatalogue)
+        if (row.read == Read::Defaulted)
+            for (Arg a : row.args)
+                if (a == Arg::String) return false;
+    return true;
+}
+static_assert(NoDefaultedString(), "a defaulted argument is a flag or a number");
+
+// The page's contract for flags: a missing or mistyped one reads as false or 0.
 engine::Value Defaulted(const msg::Entry& row, const JSValueList& args, size_t i, Arg t) {
     if (ArgIs(args, i, t)) return Take(args, i, t);
     if (t == Arg::Bool) {
         TVC_LOG_WARN("CJavascriptHandler::%s : argument %zu is not a bool, read as false",
                      msg::Label(row), i);
         return false;
-    }
-    if (t == Arg::String) {
-        TVC_LOG_WARN("CJavascriptHandler::%s : argument %zu is not a string, read as empty",
-                     msg::Label(row), i);
-        return std::string();
     }
     if (i >= args.size())
         TVC_LOG_WARN("CJavascriptHandler::%s : no arguments found : argument count is %d \n",
