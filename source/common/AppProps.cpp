@@ -32,41 +32,59 @@ bool CAppProps::IsStorableValue(const std::string& value) {
 }
 
 std::string CAppProps::ReadProperty(const std::string& section, const std::string& key) {
+    return ReadProperties(section, {key}).front();
+}
+
+std::vector<std::string> CAppProps::ReadProperties(const std::string& section,
+                                                   const std::vector<std::string>& keys) {
+    std::vector<std::string> values(keys.size());
     std::string path = GetFilePath();
-    if (path.empty()) return {};
+    if (path.empty()) return values;
     // Writers replace the file by rename, so an unlocked read sees the old or the new file whole.
     auto text = tvc::ReadFile(path);
-    if (!text) return {};
-    return tvc::ini::Lookup(*text, section, key).value_or("");
+    if (!text) return values;
+    for (size_t i = 0; i < keys.size(); ++i)
+        values[i] = tvc::ini::Lookup(*text, section, keys[i]).value_or("");
+    return values;
 }
 
 int CAppProps::WriteProperty(const std::string& section, const std::string& key,
                              const std::string& value) {
-    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
-        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
-        key.empty() || section.empty()) {
-        TVC_LOG_ERROR(
-            "%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
-            TVC_FN, section.c_str(), key.c_str());
-        return 0;
+    return WriteProperties(section, {{key, value}});
+}
+
+int CAppProps::WriteProperties(const std::string& section,
+                               const std::vector<std::pair<std::string, std::string>>& values) {
+    // The log lines keep the name they have always had.
+    static const char* fn = "CAppProps::WriteProperty";
+    for (const auto& [key, value] : values) {
+        if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
+            section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+            key.empty() || section.empty()) {
+            TVC_LOG_ERROR(
+                "%s : refused to write [%s] %s : the value holds a line break, NUL or a delimiter",
+                fn, section.c_str(), key.c_str());
+            return 0;
+        }
     }
     std::string path = GetFilePath();
     if (path.empty()) return 0;
     tvc::ScopedFileLock lock(path + ".lock");
     if (!lock.locked()) {
-        TVC_LOG_ERROR("%s : could not lock %s", TVC_FN, path.c_str());
+        TVC_LOG_ERROR("%s : could not lock %s", fn, path.c_str());
         return 0;
     }
     int readError = 0;
     auto existing = tvc::ReadFile(path, &readError);
     if (!existing && readError != ENOENT) {
-        TVC_LOG_ERROR("%s : %s exists but cannot be read (%s); not replacing it", TVC_FN,
-                      path.c_str(), std::strerror(readError));
+        TVC_LOG_ERROR("%s : %s exists but cannot be read (%s); not replacing it", fn, path.c_str(),
+                      std::strerror(readError));
         return 0;
     }
-    const std::string text = existing.value_or("");
-    if (!tvc::WriteFileAtomically(path, tvc::ini::Update(text, section, key, value))) {
-        TVC_LOG_ERROR("%s : could not write %s", TVC_FN, path.c_str());
+    std::string text = existing.value_or("");
+    for (const auto& [key, value] : values) text = tvc::ini::Update(text, section, key, value);
+    if (!tvc::WriteFileAtomically(path, text)) {
+        TVC_LOG_ERROR("%s : could not write %s", fn, path.c_str());
         return 0;
     }
     return 1;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 class CAppProps {
   public:
@@ -14,6 +16,12 @@ class CAppProps {
     // Safe against other threads and processes writing the same file.
     static int WriteProperty(const std::string& section, const std::string& key,
                              const std::string& value);
+    // Several keys of one section in one replacement of the file: all of them or none.
+    static int WriteProperties(const std::string& section,
+                               const std::vector<std::pair<std::string, std::string>>& values);
+    // Several keys of one section from one read of the file, in the order asked.
+    static std::vector<std::string> ReadProperties(const std::string& section,
+                                                   const std::vector<std::string>& keys);
     // False for a value that may not go into the file (CR, LF or NUL).
     static bool IsStorableValue(const std::string& value);
 };

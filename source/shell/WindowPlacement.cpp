@@ -11,18 +11,18 @@ using platform::ParsePlacementValue;
 using platform::Rect;
 
 void SaveWindowPosition(int x, int y, int width, int height) {
-    CAppProps::WriteProperty(kWindowPosSection, "x", std::to_string(x));
-    CAppProps::WriteProperty(kWindowPosSection, "y", std::to_string(y));
-    CAppProps::WriteProperty(kWindowPosSection, "width", std::to_string(width));
-    CAppProps::WriteProperty(kWindowPosSection, "height", std::to_string(height));
+    // One replacement of the file: a placement is never stored half old, half new.
+    CAppProps::WriteProperties(kWindowPosSection, {{"x", std::to_string(x)},
+                                                   {"y", std::to_string(y)},
+                                                   {"width", std::to_string(width)},
+                                                   {"height", std::to_string(height)}});
 }
 
 void RestoreWindowPosition(const platform::IDesktop& desktop, int& x, int& y, int& width,
                            int& height) {
-    const Rect stored{ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "x")),
-                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "y")),
-                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "width")),
-                      ParsePlacementValue(CAppProps::ReadProperty(kWindowPosSection, "height"))};
+    const auto values = CAppProps::ReadProperties(kWindowPosSection, {"x", "y", "width", "height"});
+    const Rect stored{ParsePlacementValue(values[0]), ParsePlacementValue(values[1]),
+                      ParsePlacementValue(values[2]), ParsePlacementValue(values[3])};
     const Rect r = platform::ComputeRestoredPlacement(stored, desktop.GetMaximizedArea(),
                                                       desktop.GetWorkAreas());
     TVC_LOG_INFO("RestoreWindowPosition : stored %d,%d %dx%d -> %d,%d %dx%d", stored.x, stored.y,

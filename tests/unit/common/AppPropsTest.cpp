@@ -63,7 +63,10 @@ TEST_F(AppPropsTest, LineBreaksAndNulAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(CAppProps::WriteProperty("language", "locale", std::string("a\0b", 3)), 0);
     EXPECT_EQ(CAppProps::WriteProperty("lang\nuage", "locale", "x"), 0);
     EXPECT_EQ(CAppProps::WriteProperty("language", "lo=cale", "x"), 0);
-    EXPECT_EQ(CAppProps::ReadProperty("language", "locale"), "en_US");
+    // One bad value refuses the whole set.
+    EXPECT_EQ(CAppProps::WriteProperties("language", {{"locale", "de_DE"}, {"x", "a\nb"}}), 0);
+    EXPECT_EQ(CAppProps::ReadProperties("language", {"locale", "x"}),
+              (std::vector<std::string>{"en_US", ""}));
     EXPECT_EQ(CAppProps::ReadProperty("url", "starturl"), "");
 }
 
