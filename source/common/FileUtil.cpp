@@ -7,9 +7,22 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <random>
 
 namespace tvc {
+namespace {
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+}  // namespace
 
 bool MakeDirectories(const std::string& path) {
     if (path.empty()) return false;
@@ -59,14 +72,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents) {
     std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(rd());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    size_t done = 0;
-    while (done < contents.size()) {
-        ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    bool ok = done == contents.size() && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(tmp.c_str());
@@ -94,4 +100,17 @@ ScopedFileLock::~ScopedFileLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
+std::string CopyFileNoOverwrite(const std::string& source, const std::string& target) {
+    auto data = ReadFile(source);
+    if (!data) return "cannot read " + source + ": " + std::strerror(errno);
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return "cannot create " + target + ": " + std::strerror(errno);
+    bool ok = WriteAll(fd, *data);
+    ::close(fd);
+    if (!ok) {
+        ::unlink(target.c_str());
+        return "cannot write " + target;
+    }
+    return {};
+}
 }  // namespace tvc

@@ -14,6 +14,9 @@ std::optional<std::string> ReadFile(const std::string& path, int* error = nullpt
 // Writes a temporary file beside `path`, flushes it and renames it over `path`.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+// Copies `source` to `target` unless `target` exists (a user's edits there win).
+// Returns "" on success, otherwise the reason.
+std::string CopyFileNoOverwrite(const std::string& source, const std::string& target);
 
 // An exclusive advisory lock held for the object's life (flock on `lockPath`, created if needed).
 class ScopedFileLock {

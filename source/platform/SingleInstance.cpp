@@ -63,24 +63,4 @@ bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs) {
     return answered;
 }
 
-std::string CopyFileNoOverwrite(const std::string& source, const std::string& target) {
-    auto data = tvc::ReadFile(source);
-    if (!data) return "cannot read " + source + ": " + std::strerror(errno);
-    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return "cannot create " + target + ": " + std::strerror(errno);
-    size_t done = 0;
-    while (done < data->size()) {
-        ssize_t n = ::write(fd, data->data() + done, data->size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    bool ok = done == data->size();
-    ::close(fd);
-    if (!ok) {
-        ::unlink(target.c_str());
-        return "cannot write " + target;
-    }
-    return {};
-}
 }  // namespace tvc::platform

@@ -29,8 +29,4 @@ std::string GetInstanceActivationSocketPath(const CSingleInstanceLock& lock);
 // Asks the running instance to bring its window to the front; true once it has answered, false
 // when nobody listens or no answer came within `timeoutMs`.
 bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs);
-
-// Copies `source` to `target` unless `target` exists (a user's edits there win).
-// Returns "" on success, otherwise the reason.
-std::string CopyFileNoOverwrite(const std::string& source, const std::string& target);
 }  // namespace tvc::platform

@@ -50,7 +50,7 @@ void PlaceAutostartEntry() {
                       ("file exists: " + target).c_str());
         return;
     }
-    std::string reason = tvc::platform::CopyFileNoOverwrite(appFolder + kAutostartFileName, target);
+    std::string reason = tvc::CopyFileNoOverwrite(appFolder + kAutostartFileName, target);
     if (!reason.empty())
         TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
                       reason.c_str());
