@@ -122,6 +122,7 @@ int BrowserMain(int argc, char** argv) {
         tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
     g_set_prgname(kDesktopEntryName);
+    tvc::webkit::PrepareProcessForEngine();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
         return eExitNoDisplay;

@@ -79,6 +79,8 @@ class TrayItemTest(TrayTestCase):
         self.watcher.wait_item().click("Open www.example.org")
         opened = wait_for(lambda: app.opened_urls(record), what="the default browser to be asked")
         self.assertEqual(opened, [WEB_SITE + "/?tvb_launched_from_sys_tray=true"])
+        # Without a GPU the program keeps GDK off GL for itself; the user's browser must not be.
+        self.assertNotIn("GDK_GL", app.opener_environment(record))
         app.wait_console("EVENT OnTrayIconMenuOpenBrowser null")
 
     def test_about_item_opens_one_about_box_and_quit_item_ends_the_program(self):

@@ -172,7 +172,7 @@ class App:
         record = os.path.join(self.home, "opened.txt")
         script = os.path.join(self.home, "recorder.sh")
         with open(script, "w") as f:
-            f.write('#!/bin/sh\necho "$1" >> %s\n' % record)
+            f.write('#!/bin/sh\nenv > %s.env\necho "$1" >> %s\n' % (record, record))
         os.chmod(script, 0o755)
         apps = os.path.join(self.env["XDG_DATA_HOME"], "applications")
         os.makedirs(apps, exist_ok=True)
@@ -184,6 +184,11 @@ class App:
         with open(os.path.join(self.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
             f.write("[Default Applications]\n" + "".join("%s=tvc-recorder.desktop\n" % m for m in mime))
         return record
+
+    def opener_environment(self, record):
+        """The environment the last opened address's handler was started with."""
+        with open(record + ".env") as f:
+            return dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line)
 
     def opened_urls(self, record):
         if not os.path.exists(record):

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "common/LogHelper.h"
+#include "glibutil/OwnEnvironment.h"
 
 namespace tvc::webkit {
 namespace {
@@ -29,6 +30,12 @@ MakeMemoryPressureSettings() {
     return {pressure, webkit_memory_pressure_settings_free};
 }
 }  // namespace
+
+void PrepareProcessForEngine() {
+    // Without this GDK probes GLX when it opens the display (Mesa's llvmpipe with LLVM, before
+    // the splash can be drawn). The web process inherits it: its WebGL uses EGL, not GDK.
+    if (!HasGpuRenderNode()) glib::SetOwnVariable("GDK_GL", "disable");
+}
 
 std::string MakeProductToken(const std::string& appName, const std::string& version) {
     char buffer[256];

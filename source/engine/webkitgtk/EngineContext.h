@@ -40,6 +40,10 @@ class CEngineContext {
     glib::GObjectPtr<WebKitSettings> m_settings;
 };
 
+// Main thread, before gtk_init and before any other thread: where there is no GPU, GDK is kept
+// from loading a GL driver that nothing here draws with (the engine paints on the CPU then).
+void PrepareProcessForEngine();
+
 // The user agent's product part: "Chrome/39.0.2171.36 <appName>/<version>".
 std::string MakeProductToken(const std::string& appName, const std::string& version);
 }  // namespace tvc::webkit

@@ -10,6 +10,7 @@
 
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
+#include "glibutil/OwnEnvironment.h"
 
 namespace tvc::platform::gtk {
 namespace {
@@ -105,6 +106,9 @@ bool GtkDesktop::OpenUrlExternally(const std::string& url) {
     if (GdkDisplay* display = gdk_display_get_default())
         context = glib::GObjectPtr<GdkAppLaunchContext>::Adopt(
             gdk_display_get_app_launch_context(display));
+    if (context)
+        for (const auto& name : glib::OwnVariables())
+            g_app_launch_context_unsetenv(G_APP_LAUNCH_CONTEXT(context.get()), name.c_str());
     glib::GErrorOut err;
     if (!g_app_info_launch_default_for_uri(
             url.c_str(), context ? G_APP_LAUNCH_CONTEXT(context.get()) : nullptr, err.out())) {

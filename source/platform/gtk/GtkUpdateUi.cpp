@@ -7,6 +7,7 @@
 
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
+#include "glibutil/OwnEnvironment.h"
 
 namespace tvc::platform::gtk {
 namespace {
@@ -52,9 +53,10 @@ bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& c
 bool GtkUpdateUi::StartInstaller(const std::string& path) {
     gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
     GError* raw = nullptr;
+    auto env = glib::UserEnvironment();
     // Without G_SPAWN_DO_NOT_REAP_CHILD GLib double-forks: the installer is nobody's child here.
-    const gboolean started =
-        g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, NewSession, nullptr, nullptr, &raw);
+    const gboolean started = g_spawn_async(nullptr, argv, env.get(), G_SPAWN_DEFAULT, NewSession,
+                                           nullptr, nullptr, &raw);
     glib::GErrorPtr error(raw);
     if (!started) {
         TVC_LOG_ERROR("%s : cannot start %s: %s", TVC_FN, path.c_str(),
