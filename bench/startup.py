@@ -67,6 +67,20 @@ def memory_kib(pids):
     return rss, hwm
 
 
+def wait_gone(pids, timeout=10.0):
+    """Until every one of `pids` has ended: a tree still tearing down would slow the next start."""
+    deadline = time.time() + timeout
+    for pid in pids:
+        while os.path.exists("/proc/%d" % pid) and time.time() < deadline:
+            try:
+                with open("/proc/%d/stat" % pid) as f:
+                    if f.read().rsplit(")", 1)[1].split()[0] == "Z":
+                        break  # ended; only its parent's reaping is left
+            except OSError:
+                break
+            time.sleep(0.005)
+
+
 def settle_and_measure(root_pid):
     time.sleep(3.0)  # the measure is defined as 3 s after the load
     return memory_kib(tree_pids(root_pid))
@@ -85,7 +99,9 @@ def run_program(display, url):
         return {"frame": int(frame.group(1)) / 1e6 - t0, "loaded": loaded - t0, "ready": ready - t0,
                 "rss": rss, "hwm": hwm}
     finally:
+        tree = tree_pids(app.proc.pid)
         app.terminate()
+        wait_gone(tree)
         app.cleanup()
 
 
@@ -111,8 +127,10 @@ def run_floor(display, floor, url):
         rss, hwm = settle_and_measure(proc.pid)
         return {"frame": frame - t0, "loaded": loaded - t0, "ready": ready - t0, "rss": rss, "hwm": hwm}
     finally:
+        tree = tree_pids(proc.pid)
         proc.terminate()
         proc.wait(20)
+        wait_gone(tree)
         subprocess.run(["rm", "-rf", home])
 
 

@@ -128,6 +128,7 @@ int BrowserMain(int argc, char** argv) {
         return eExitNoDisplay;
     }
     gdk_set_program_class(kWindowClassName);
+    tvc::webkit::StartGraphicsDriverWarmUp();
     InstallDisplayLossHandler(OnDisplayLost);
 
     std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);

@@ -1,23 +1,15 @@
 #include "engine/webkitgtk/EngineContext.h"
 
-#include <glob.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/LogHelper.h"
+#include "glibutil/GraphicsDriverWarmUp.h"
 #include "glibutil/OwnEnvironment.h"
 
 namespace tvc::webkit {
 namespace {
-// Without a GPU, GL means Mesa's llvmpipe: about 100 MB of LLVM in the UI and web processes and
-// slower than WebKit's own CPU painting. With a render node the engine keeps its defaults.
-bool HasGpuRenderNode() {
-    glob_t found{};
-    bool any = glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
-    globfree(&found);
-    return any;
-}
+glib::CGraphicsDriverWarmUp g_driverWarmUp;
 
 // A single-application window: bound the web process's memory so a long-running page is trimmed
 // under pressure instead of growing until the system swaps.
@@ -32,9 +24,13 @@ MakeMemoryPressureSettings() {
 }  // namespace
 
 void PrepareProcessForEngine() {
-    // Without this GDK probes GLX when it opens the display (Mesa's llvmpipe with LLVM, before
-    // the splash can be drawn). The web process inherits it: its WebGL uses EGL, not GDK.
-    if (!HasGpuRenderNode()) glib::SetOwnVariable("GDK_GL", "disable");
+    // Without this GDK probes GLX when it opens the display: llvmpipe and LLVM loaded before the
+    // splash can be drawn. The web process inherits it: its WebGL uses EGL, not GDK.
+    if (!glib::HasGpuRenderNode()) glib::SetOwnVariable("GDK_GL", "disable");
+}
+
+void StartGraphicsDriverWarmUp() {
+    if (!glib::HasGpuRenderNode()) g_driverWarmUp.Start();
 }
 
 std::string MakeProductToken(const std::string& appName, const std::string& version) {
@@ -56,6 +52,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
         unsetenv("WEBKIT_INSPECTOR_SERVER");
     }
 
+    g_driverWarmUp.Join();  // the context's own EGL start would wait for it anyway
     auto engine = std::make_unique<CEngineContext>();
     std::string dataFolder = params.cacheFolder + "data";
     engine->m_dataManager =
@@ -100,7 +97,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     // A page restored from the back-forward cache keeps its old script context, which the bridge
     // has already released: such a page would have a `tvd` that does nothing. Pages load afresh.
     webkit_settings_set_enable_page_cache(settings, FALSE);
-    if (!HasGpuRenderNode()) {
+    if (!glib::HasGpuRenderNode()) {
         webkit_settings_set_hardware_acceleration_policy(settings,
                                                          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
         TVC_LOG_WARN("%s : no GPU render node, painting on the CPU", "CEngineContext::Start");

@@ -40,9 +40,12 @@ class CEngineContext {
     glib::GObjectPtr<WebKitSettings> m_settings;
 };
 
-// Main thread, before gtk_init and before any other thread: where there is no GPU, GDK is kept
-// from loading a GL driver that nothing here draws with (the engine paints on the CPU then).
+// Main thread, before gtk_init and before any other thread starts: where there is no GPU, GDK
+// is kept from loading a GL driver that nothing here draws with (the engine paints on the CPU).
 void PrepareProcessForEngine();
+// Main thread, after gtk_init: where there is no GPU, the EGL driver the engine will load anyway
+// starts loading on a thread of its own. Best after gtk_init: that takes the loader's lock too.
+void StartGraphicsDriverWarmUp();
 
 // The user agent's product part: "Chrome/39.0.2171.36 <appName>/<version>".
 std::string MakeProductToken(const std::string& appName, const std::string& version);
