@@ -6,8 +6,8 @@ set(TVC_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(TVC_DOC_DIR share/doc/tavisto-for-web)
 
 install(TARGETS TavistoForWeb RUNTIME DESTINATION ${TVC_INSTALL_APPDIR})
-# WebKit loads the extension; nothing executes it.
-install(TARGETS TavistoWebExtension LIBRARY DESTINATION ${TVC_INSTALL_APPDIR}
+# WebKit loads the extension, and the program its engine module; nothing executes them.
+install(TARGETS TavistoWebExtension TavistoEngine LIBRARY DESTINATION ${TVC_INSTALL_APPDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # The start page, and the tray's icon, which the tray host reads from a file.
 install(FILES ${PROJECT_SOURCE_DIR}/resources/cef_js_app.html

@@ -12,13 +12,14 @@
 #include "common/CommandLine.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
-#include "engine/webkitgtk/EngineContext.h"
+#include "engine/webkitgtk/EngineStartParams.h"
 #include "platform/SingleInstance.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/InstanceActivation.h"
 #include "platform/gtk/ShutdownWatch.h"
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
+#include "shell/EngineModuleLoader.h"
 #include "shell/MainThread.h"
 #include "shell/MainWindow.h"
 #include "shell/Usage.h"
@@ -56,6 +57,11 @@ void PlaceAutostartEntry() {
                       reason.c_str());
 }
 
+// The user agent's product part: "Chrome/39.0.2171.36 <appName>/<version>".
+std::string MakeProductToken(const std::string& appName, const std::string& version) {
+    return "Chrome/39.0.2171.36 " + appName + "/" + version;
+}
+
 CMainWindowProc* g_windowProc = nullptr;
 bool g_quitPending = false;  // asked for before the window existed
 
@@ -90,6 +96,7 @@ gboolean OnTerminationSignal(gpointer signalName) {
 int BrowserMain(int argc, char** argv) {
     InitCommandLine(argc, argv);
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
+    PrepareProcessForEngine();
     // Installed first so a signal during start-up still ends the program through its loop.
     g_unix_signal_add(SIGTERM, OnTerminationSignal,
                       const_cast<char*>("termination signal received (SIGTERM)"));
@@ -118,20 +125,18 @@ int BrowserMain(int argc, char** argv) {
     CEngineSettings settings;
     FillEngineSettings(*commandLine, settings);
     settings.cache_path = GetPathOrEmpty(CAppPaths::eCacheFolder);
-    settings.product_version =
-        tvc::webkit::MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
+    settings.product_version = MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
     g_set_prgname(kDesktopEntryName);
-    tvc::webkit::PrepareProcessForEngine();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
         return eExitNoDisplay;
     }
     gdk_set_program_class(kWindowClassName);
-    tvc::webkit::StartGraphicsDriverWarmUp();
+    std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
+    CEngineModuleLoader engineLoader(appFolder + tvc::webkit::kEngineModuleFile);
     InstallDisplayLossHandler(OnDisplayLost);
 
-    std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
     tvc::webkit::EngineStartParams params;
     params.cacheFolder = settings.cache_path;
     params.extensionsFolder = appFolder;
@@ -159,7 +164,7 @@ int BrowserMain(int argc, char** argv) {
         return eExitWindowFailed;
     }
     auto windowProc = std::make_unique<CMainWindowProc>(
-        window, params, settings.multi_threaded_message_loop, &PlaceAutostartEntry);
+        window, engineLoader, params, settings.multi_threaded_message_loop, &PlaceAutostartEntry);
     g_windowProc = windowProc.get();
     if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
     std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;

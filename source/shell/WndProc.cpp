@@ -10,8 +10,6 @@
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
-#include "engine/webkitgtk/WebKitCookieStore.h"
-#include "engine/webkitgtk/WebViewClient.h"
 #include "glibutil/GObjectPtr.h"
 #include "glibutil/MainLoopTask.h"
 #include "platform/gtk/AboutBox.h"
@@ -26,9 +24,11 @@
 
 namespace tvc::shell {
 
-CMainWindowProc::CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams,
-                                 bool ownMessageLoop, std::function<void()> deferredStartWork)
+CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineLoader,
+                                 webkit::EngineStartParams engineParams, bool ownMessageLoop,
+                                 std::function<void()> deferredStartWork)
     : m_window(window),
+      m_engineLoader(engineLoader),
       m_engineParams(std::move(engineParams)),
       m_ownMessageLoop(ownMessageLoop),
       m_deferredStartWork(std::move(deferredStartWork)) {
@@ -110,13 +110,14 @@ void CMainWindowProc::Shutdown() {
         g_handler->StopNativeMessagingListener();
         g_handler->CleanupRefs();
     }
-    m_webViewClient.reset();
+    if (m_engine) m_engine->Detach();
 }
 
 void CMainWindowProc::CreateBrowser() {
     if (!m_window) return;
     std::string error;
-    m_engine = webkit::CEngineContext::Start(m_engineParams, error);
+    if (const webkit::EngineModuleApi* engineModule = m_engineLoader.Get(error))
+        m_engine = engineModule->start(m_engineParams, error);
     if (!m_engine) {
         std::fprintf(stderr, "Tavisto for Web: the browser engine did not start: %s\n",
                      error.c_str());
@@ -125,14 +126,12 @@ void CMainWindowProc::CreateBrowser() {
         if (gtk_main_level() > 0) gtk_main_quit();
         return;
     }
-    g_handler->SetCookieStore(
-        std::make_shared<webkit::CWebKitCookieStore>(m_engine->GetDataManager()));
-    m_webView = m_engine->CreateWebView();
+    g_handler->SetCookieStore(m_engine->CookieStore());
+    m_webView = m_engine->WebView();
     // The splash is the overlay's top layer; the view goes under it.
     gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);
 
-    m_webViewClient = std::make_unique<webkit::CWebViewClient>(*m_engine, g_handler);
-    auto browser = m_webViewClient->Attach(WEBKIT_WEB_VIEW(m_webView), false);
+    auto browser = m_engine->Attach(g_handler);
     // Starts the browser log (its purge must come before any web process has opened its file) and
     // shows the window when "show-on-launch" is given.
     g_handler->OnAfterCreated(browser);
@@ -147,7 +146,7 @@ void CMainWindowProc::RunDeferredStartWork() {
 
 void CMainWindowProc::StartLoad() {
     gtk_widget_show(m_webView);
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(m_webView), g_handler->GetStartupURL().c_str());
+    m_engine->Load(g_handler->GetStartupURL());
 }
 
 bool CMainWindowProc::HandleClose() {

@@ -8,11 +8,12 @@
 #include <memory>
 
 #include "common/ClientHandler/TVCClientHandler.h"
-#include "engine/webkitgtk/EngineContext.h"
+#include "engine/webkitgtk/EngineModule.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/GtkDesktop.h"
 #include "platform/gtk/MessageBox.h"
 #include "platform/gtk/TrayHostWatch.h"
+#include "shell/EngineModuleLoader.h"
 
 namespace tvc::webkit {
 class CWebViewClient;
@@ -37,7 +38,9 @@ class CMainWindowProc {
     // browser follow after that first frame, as the browser's creation is asynchronous anyway. The
     // tray and the deferred work come once the page's load has started: neither the splash nor
     // the web process waits for them.
-    CMainWindowProc(GtkWidget* window, webkit::EngineStartParams engineParams, bool ownMessageLoop,
+    // `engineLoader` outlives the browser's creation.
+    CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineLoader,
+                    webkit::EngineStartParams engineParams, bool ownMessageLoop,
                     std::function<void()> deferredStartWork = {});
     ~CMainWindowProc();
     CMainWindowProc(const CMainWindowProc&) = delete;
@@ -79,10 +82,9 @@ class CMainWindowProc {
     GtkWidget* m_window;
     GtkWidget* m_overlay = nullptr;
     GtkWidget* m_webView = nullptr;
+    CEngineModuleLoader& m_engineLoader;
     webkit::EngineStartParams m_engineParams;
-    std::unique_ptr<webkit::CEngineContext> m_engine;
-    // After the engine: goes first, disconnecting from the views and the context.
-    std::unique_ptr<webkit::CWebViewClient> m_webViewClient;
+    std::unique_ptr<webkit::IEngineSession> m_engine;
     int m_startFailure = 0;
     std::shared_ptr<CTVCClientHandler> g_handler;
     std::shared_ptr<platform::gtk::GtkAppWindow> m_appWindow;

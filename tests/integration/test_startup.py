@@ -177,15 +177,27 @@ class BadEnvironmentTest(AppTestCase):
         wait_for(lambda: app.map_state(wid) == "IsViewable", what="the window on screen")
         self.assertEqual(app.terminate(), 0)
 
+    def copy_program_without(self, app, missing):
+        folder = os.path.join(app.home, "bin")
+        os.makedirs(folder)
+        for name in ("TavistoForWeb", "libTavistoWebExtension.so", "libTavistoEngine.so",
+                     "TavistoForWebShortcut.desktop", "cef_js_app.html"):
+            if name != missing:
+                shutil.copy2(os.path.join(os.path.dirname(EXECUTABLE), name), folder)
+        app.args = [os.path.join(folder, "TavistoForWeb")] + app.args[1:]
+
+    def test_missing_engine_module_ends_with_the_engine_code_and_says_why(self):
+        app = App(self.display, url=page_url("basic.html"), args=["--show-on-launch"])
+        self.apps.append(app)
+        self.copy_program_without(app, "libTavistoEngine.so")
+        self.assertEqual(app.run_to_end(), 3)
+        self.assertIn("the browser engine did not start", app.stderr())
+        self.assertIn("libTavistoEngine.so", app.stderr())
+
     def test_missing_start_page_is_logged(self):
         app = App(self.display)
         self.apps.append(app)
-        # A copy of the program whose folder lacks the start page.
-        folder = os.path.join(app.home, "bin")
-        os.makedirs(folder)
-        for name in ("TavistoForWeb", "libTavistoWebExtension.so", "TavistoForWebShortcut.desktop"):
-            shutil.copy2(os.path.join(os.path.dirname(EXECUTABLE), name), folder)
-        app.args = [os.path.join(folder, "TavistoForWeb")]
+        self.copy_program_without(app, "cef_js_app.html")
         app.start()
         app.wait_log("cef_js_app.html is missing")
         app.window_id()

@@ -4,13 +4,10 @@
 #include <cstdlib>
 
 #include "common/LogHelper.h"
-#include "glibutil/GraphicsDriverWarmUp.h"
-#include "glibutil/OwnEnvironment.h"
+#include "glibutil/GraphicsDriver.h"
 
 namespace tvc::webkit {
 namespace {
-glib::CGraphicsDriverWarmUp g_driverWarmUp;
-
 // A single-application window: bound the web process's memory so a long-running page is trimmed
 // under pressure instead of growing until the system swaps.
 std::unique_ptr<WebKitMemoryPressureSettings, void (*)(WebKitMemoryPressureSettings*)>
@@ -22,23 +19,6 @@ MakeMemoryPressureSettings() {
     return {pressure, webkit_memory_pressure_settings_free};
 }
 }  // namespace
-
-void PrepareProcessForEngine() {
-    // Without this GDK probes GLX when it opens the display: llvmpipe and LLVM loaded before the
-    // splash can be drawn. The web process inherits it: its WebGL uses EGL, not GDK.
-    if (!glib::HasGpuRenderNode()) glib::SetOwnVariable("GDK_GL", "disable");
-}
-
-void StartGraphicsDriverWarmUp() {
-    if (!glib::HasGpuRenderNode()) g_driverWarmUp.Start();
-}
-
-std::string MakeProductToken(const std::string& appName, const std::string& version) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof(buffer), "Chrome/%u.%u.%u.%u %s/%s", 39u, 0u, 2171u, 36u,
-                  appName.c_str(), version.c_str());
-    return buffer;
-}
 
 std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& params,
                                                       std::string& error) {
@@ -52,7 +32,6 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
         unsetenv("WEBKIT_INSPECTOR_SERVER");
     }
 
-    g_driverWarmUp.Join();  // the context's own EGL start would wait for it anyway
     auto engine = std::make_unique<CEngineContext>();
     std::string dataFolder = params.cacheFolder + "data";
     engine->m_dataManager =

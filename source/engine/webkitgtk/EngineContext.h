@@ -3,21 +3,13 @@
 
 #include <webkit2/webkit2.h>
 
-#include <map>
 #include <memory>
 #include <string>
 
+#include "engine/webkitgtk/EngineStartParams.h"
 #include "glibutil/GObjectPtr.h"
 
 namespace tvc::webkit {
-
-struct EngineStartParams {
-    std::string cacheFolder;       // with trailing "/"; cookies and site data live here
-    std::string extensionsFolder;  // where the web-process extension library is
-    std::string productToken;      // appended to the engine's own user agent
-    int inspectorPort = 0;         // 0: no remote inspector
-    std::map<std::string, std::string> extensionInitData;
-};
 
 class CEngineContext {
   public:
@@ -40,13 +32,4 @@ class CEngineContext {
     glib::GObjectPtr<WebKitSettings> m_settings;
 };
 
-// Main thread, before gtk_init and before any other thread starts: where there is no GPU, GDK
-// is kept from loading a GL driver that nothing here draws with (the engine paints on the CPU).
-void PrepareProcessForEngine();
-// Main thread, after gtk_init: where there is no GPU, the EGL driver the engine will load anyway
-// starts loading on a thread of its own. Best after gtk_init: that takes the loader's lock too.
-void StartGraphicsDriverWarmUp();
-
-// The user agent's product part: "Chrome/39.0.2171.36 <appName>/<version>".
-std::string MakeProductToken(const std::string& appName, const std::string& version);
 }  // namespace tvc::webkit
