@@ -129,9 +129,11 @@ class App:
         return os.path.join(self.env["XDG_CONFIG_HOME"], "autostart", "TavistoForWebShortcut.desktop")
 
     def log_files(self, prefix):
-        if not os.path.isdir(self.logs):
+        try:
+            names = os.listdir(self.logs)
+        except (FileNotFoundError, NotADirectoryError):  # not made (yet), or being removed
             return []
-        return sorted(os.path.join(self.logs, f) for f in os.listdir(self.logs) if f.startswith(prefix))
+        return sorted(os.path.join(self.logs, f) for f in names if f.startswith(prefix))
 
     def log_text(self, prefix="BROWSER_PROCESS_LOG_"):
         """What this run logged: files left by earlier runs in the same tree are not read."""
