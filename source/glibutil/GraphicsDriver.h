@@ -9,11 +9,16 @@
 namespace tvc::glib {
 
 // Without one, GL is Mesa's llvmpipe: some 100 MB of LLVM per process, slower than the engine's
-// own CPU painting.
+// own CPU painting. Looked up once: the start-up asks three times, and a GPU added later would not
+// change what the engine has already chosen.
 inline bool HasGpuRenderNode() {
-    glob_t found{};
-    const bool any = glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
-    globfree(&found);
+    static const bool any = [] {
+        glob_t found{};
+        const bool matched =
+            glob("/dev/dri/renderD*", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+        globfree(&found);
+        return matched;
+    }();
     return any;
 }
 

@@ -1,6 +1,5 @@
 #include "engine/webkitgtk/EngineContext.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "common/LogHelper.h"
