@@ -5,6 +5,10 @@
 #include <cstdint>
 
 namespace tvc::platform {
+// What a new window allows before the page sets its own minimum.
+inline constexpr int kInitialMinimumWidth = 400;
+inline constexpr int kInitialMinimumHeight = 300;
+
 inline constexpr std::uint32_t PackMinimumSize(int width, int height) {
     return (static_cast<std::uint32_t>(width & 0xFFFF) << 16) |
            static_cast<std::uint32_t>(height & 0xFFFF);

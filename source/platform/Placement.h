@@ -16,9 +16,15 @@ inline constexpr int kDefaultWindowHeight = 700;
 // anything else (and an empty value) gives 0. Out-of-range values are clamped to int.
 int ParsePlacementValue(const std::string& text);
 
+// `r` shrunk to `area` and moved inside it, never below `minWidth` x `minHeight`: a minimum larger
+// than the area keeps the top-left corner (and with it the title bar) in the area. An empty area
+// (none known) leaves `r` as it is.
+Rect FitToWorkArea(const Rect& r, const Rect& area, int minWidth, int minHeight);
+
 // The restore rules: a stored placement whose bottom-right corner lies on one of `workAreas` and
 // whose sizes are not 0 is kept; otherwise it becomes 1220 x 700 centred on `primaryArea`.
-// Either way it ends at least 1220 x 700.
+// Either way it grows to at least 1220 x 700, then fits the work area it is on (`primaryArea` for
+// the default), down to `minWidth` x `minHeight`.
 Rect ComputeRestoredPlacement(const Rect& stored, const Rect& primaryArea,
-                              const std::vector<Rect>& workAreas);
+                              const std::vector<Rect>& workAreas, int minWidth, int minHeight);
 }  // namespace tvc::platform

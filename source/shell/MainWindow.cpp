@@ -8,7 +8,9 @@ GtkWidget* CreateMainWindow(const char* title) {
     if (!window) return nullptr;
     gtk_window_set_title(GTK_WINDOW(window), title);
     gtk_window_set_icon_name(GTK_WINDOW(window), "tavisto-for-web");
-    platform::gtk::SetWindowMinimumSizeData(window, platform::PackMinimumSize(400, 300));
+    platform::gtk::SetWindowMinimumSizeData(
+        window,
+        platform::PackMinimumSize(platform::kInitialMinimumWidth, platform::kInitialMinimumHeight));
     platform::gtk::ApplyMinimumSize(window);
     // A created window exists on the display even while hidden.
     gtk_widget_realize(window);

@@ -4,6 +4,7 @@
 
 #include "common/AppProps.h"
 #include "common/LogHelper.h"
+#include "platform/MinimumSize.h"
 #include "platform/Placement.h"
 
 namespace tvc::shell {
@@ -23,8 +24,9 @@ void RestoreWindowPosition(const platform::IDesktop& desktop, int& x, int& y, in
     const auto values = CAppProps::ReadProperties(kWindowPosSection, {"x", "y", "width", "height"});
     const Rect stored{ParsePlacementValue(values[0]), ParsePlacementValue(values[1]),
                       ParsePlacementValue(values[2]), ParsePlacementValue(values[3])};
-    const Rect r = platform::ComputeRestoredPlacement(stored, desktop.GetMaximizedArea(),
-                                                      desktop.GetWorkAreas());
+    const Rect r = platform::ComputeRestoredPlacement(
+        stored, desktop.GetMaximizedArea(), desktop.GetWorkAreas(), platform::kInitialMinimumWidth,
+        platform::kInitialMinimumHeight);
     TVC_LOG_INFO("RestoreWindowPosition : stored %d,%d %dx%d -> %d,%d %dx%d", stored.x, stored.y,
                  stored.width, stored.height, r.x, r.y, r.width, r.height);
     x = r.x;

@@ -94,6 +94,44 @@ class PlacementTest(AppTestCase):
                 self.assertEqual(app.terminate(), 0)
 
 
+class SmallScreenPlacementTest(AppTestCase):
+    """The default and a stored placement larger than a 1024 x 768 screen fit it."""
+    window_manager = True
+    screen = "1024x768x24"
+
+    def test_the_window_fits_the_screen(self):
+        cases = [
+            (None, (0, 34, 1024, 700)),  # a fresh profile: centred after shrinking
+            ("[windowpos]\r\nx=600\r\ny=500\r\nwidth=420\r\nheight=260\r\n", (0, 68, 1024, 700)),
+        ]
+        for prefs, expected in cases:
+            with self.subTest(prefs=prefs):
+                app = App(self.display, url=page_url("events.html"), args=["--show-on-launch"])
+                self.apps.append(app)
+                if prefs:
+                    write_prefs(app, prefs)
+                app.start()
+                wid = wait_shown(app)
+                wait_for(lambda: outer_rect(app, wid)[2:] == expected[2:], what="%dx%d" % expected[2:])
+                x, y, _, _ = outer_rect(app, wid)
+                self.assertLessEqual(abs(x - expected[0]) + abs(y - expected[1]), 2, outer_rect(app, wid))
+                self.assertEqual(app.terminate(), 0)
+
+
+class ScaledScreenPlacementTest(AppTestCase):
+    """At two device pixels a pixel a full HD screen is 960 x 540: the window fills it, title bar
+    included."""
+    window_manager = True
+
+    def test_the_window_and_its_title_bar_are_on_the_screen(self):
+        app = self.launch(url=page_url("events.html"), args=["--show-on-launch"], extra_env={"GDK_SCALE": "2"})
+        wid = wait_shown(app)
+        wait_for(lambda: outer_rect(app, wid)[2] >= 1900, what="the window grown to the screen's width")
+        x, y, w, h = outer_rect(app, wid)
+        self.assertTrue(0 <= x and 0 <= y and x + w <= 1920 and y + h <= 1080, (x, y, w, h))
+        self.assertGreaterEqual(h, 1000)
+
+
 class MinimumSizeTest(AppTestCase):
     window_manager = True
 

@@ -278,10 +278,11 @@ class AppTestCase(unittest.TestCase):
     """A display per test class; apps started through `launch` are ended after each test."""
 
     window_manager = False
+    screen = "1920x1080x24"
 
     @classmethod
     def setUpClass(cls):
-        cls.display = Display(window_manager=cls.window_manager)
+        cls.display = Display(window_manager=cls.window_manager, size=cls.screen)
 
     @classmethod
     def tearDownClass(cls):
