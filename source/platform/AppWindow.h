@@ -32,6 +32,9 @@ class IAppWindow {
     virtual void Unmaximize() = 0;
     virtual void SetKeepAbove(bool above) = 0;
     virtual void Raise() = 0;
+    // Brings the window to the user: onto the workspace they are on, out of the minimised state
+    // (a maximised window stays maximised), shown, on top and focused.
+    virtual void Present() = 0;
     virtual void SetFullscreen(bool on) = 0;
     virtual void SetMinimumSizePacked(std::uint32_t packed) = 0;
     virtual std::uint32_t GetMinimumSizePacked() const = 0;

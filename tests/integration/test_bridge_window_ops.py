@@ -115,6 +115,10 @@ class WindowOpsTest(BridgeCase):
         wait_for(lambda: not is_iconic(self.app, self.wid), 10, what="the window back")
         self.wait_state("_NET_WM_STATE_HIDDEN", False)
         self.app.wait_log("iIsTriggeredFrom_OnTrayIconMenuOpenApplication=1 --")
+        # Maximised before the minimise: maximised again. The user restores it for the next tests.
+        self.assertIn("_NET_WM_STATE_MAXIMIZED_VERT", self.state())
+        self.display.run("wmctrl", "-i", "-r", self.wid, "-b", "remove,maximized_vert,maximized_horz")
+        self.wait_state("_NET_WM_STATE_MAXIMIZED_VERT", False)
 
     def test_07_bring_to_front_raises_over_another_window(self):
         other = subprocess.Popen(["xmessage", "-geometry", "1900x1000+0+0", "another window"],

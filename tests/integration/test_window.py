@@ -6,6 +6,8 @@ import signal
 import subprocess
 import unittest
 
+from bridge_support import QUIET_NET, active_window, is_iconic, net_wm_state
+from interapp_support import InterAppProgram, envelope
 from tvc_harness import App, AppTestCase, page_url, wait_for
 
 SPLASH_RGB = (27, 32, 37)
@@ -144,6 +146,49 @@ class MinimumSizeTest(AppTestCase):
         _, _, w, h = app.geometry(wid)
         self.assertGreaterEqual(w, 400)
         self.assertGreaterEqual(h, 300)
+
+
+def cardinal(text):
+    m = re.search(r"=\s*(\d+)", text)
+    return int(m.group(1)) if m else None
+
+
+class WorkspaceTest(AppTestCase):
+    """The extension's "bringWindowToFront" reaches the user on the desktop they are on."""
+    window_manager = True
+
+    def current_desktop(self):
+        return cardinal(self.display.run("xprop", "-root", "_NET_CURRENT_DESKTOP"))
+
+    def test_bring_to_front_moves_the_window_to_the_current_desktop(self):
+        self.display.run("wmctrl", "-n", "2")
+        program = InterAppProgram(self.display, args=QUIET_NET + ["--show-on-launch"])
+        self.apps.append(program.app)
+        program.start()
+        app = program.app
+        wid = wait_shown(app)
+        maximised = "_NET_WM_STATE_MAXIMIZED_VERT"
+        for maximise, minimise in ((False, False), (True, True)):
+            with self.subTest(maximised=maximise, minimised=minimise):
+                self.display.run("wmctrl", "-s", "0")
+                self.display.run("wmctrl", "-i", "-r", wid, "-t", "0")
+                wait_for(lambda: app.map_state(wid) == "IsViewable", 10, what="the window on desktop 0")
+                if maximise:
+                    self.display.run("wmctrl", "-i", "-r", wid, "-b", "add,maximized_vert,maximized_horz")
+                    wait_for(lambda: maximised in net_wm_state(app, wid), 10, what="maximised")
+                if minimise:
+                    self.display.run("xdotool", "windowminimize", wid)
+                    wait_for(lambda: is_iconic(app, wid), 10, what="the window iconic")
+                self.display.run("wmctrl", "-s", "1")
+                wait_for(lambda: self.current_desktop() == 1, 10, what="the user on desktop 1")
+                with program.peer() as peer:
+                    peer.send_text(envelope(target="tvd.native", type_="request", sub_type="bringWindowToFront"))
+                    wait_for(lambda: cardinal(app.xprop(wid, "_NET_WM_DESKTOP")) == 1, 10, what="the window on desktop 1")
+                    wait_for(lambda: active_window(self.display) == int(wid), 10, what="the window active")
+                self.assertEqual(self.current_desktop(), 1)
+                self.assertEqual(app.map_state(wid), "IsViewable")
+                self.assertFalse(is_iconic(app, wid))
+                self.assertEqual(maximised in net_wm_state(app, wid), maximise)
 
 
 class AboutBoxTest(AppTestCase):

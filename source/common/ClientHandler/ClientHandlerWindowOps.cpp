@@ -114,15 +114,9 @@ void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
         return;
     }
     TriggerApplicationUpdate();
-    // Minimise then restore at the same place: window managers that refuse a plain raise from a
-    // background application give the focus to a window coming back from the minimised state.
-    const platform::Rect rect = window->GetRect();
-    window->ShowMinimized();
-    window->SetRect(rect);
-    window->Show();
-    window->ShowNormal();
-    window->Show();
-    window->Raise();
+    // One step of the platform's: a minimise-and-restore trick would lose a maximised state and
+    // leave a window on another workspace where it is.
+    window->Present();
 }
 
 void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,

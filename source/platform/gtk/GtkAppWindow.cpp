@@ -299,6 +299,27 @@ void GtkAppWindow::Raise() {
     gtk_window_present_with_time(m_window, timestamp);
 }
 
+void GtkAppWindow::Present() {
+    if (!m_window) return;
+    DropPendingIconify();
+    // Before the restore: a window mapped again on another desktop would take the user there.
+    MoveToCurrentDesktop();
+    gtk_window_deiconify(m_window);
+    Raise();
+}
+
+void GtkAppWindow::MoveToCurrentDesktop() {
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
+    // A hidden window has no desktop: the window manager maps it on the current one.
+    if (!gw || !GDK_IS_X11_WINDOW(gw) || !gtk_widget_get_visible(GTK_WIDGET(m_window))) return;
+    constexpr guint32 kAllDesktops = 0xFFFFFFFF;
+    const guint32 current = gdk_x11_screen_get_current_desktop(gdk_window_get_screen(gw));
+    const guint32 desktop = gdk_x11_window_get_desktop(gw);
+    if (desktop == current || desktop == kAllDesktops) return;
+    TVC_LOG_INFO("%s : from desktop %u to the current one, %u", TVC_FN, desktop, current);
+    gdk_x11_window_move_to_desktop(gw, current);
+}
+
 void GtkAppWindow::SetFullscreen(bool on) {
     if (!m_window) return;
     if (on)

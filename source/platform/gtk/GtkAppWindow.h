@@ -41,6 +41,10 @@ class GtkAppWindow final : public IAppWindow {
     void Unmaximize() override;
     void SetKeepAbove(bool above) override;
     void Raise() override;
+    // X11: moves the window to the current desktop rather than switching the desktop: the user
+    // asked from where they are (the browser, the tray, a launcher). Wayland leaves workspaces and
+    // activation to the compositor.
+    void Present() override;
     void SetFullscreen(bool on) override;
     void SetMinimumSizePacked(std::uint32_t packed) override;
     std::uint32_t GetMinimumSizePacked() const override;
@@ -75,6 +79,7 @@ class GtkAppWindow final : public IAppWindow {
     void ShowPlaced();
     bool Post(std::function<void()> task);
     void FocusContent();
+    void MoveToCurrentDesktop();
 
     GtkWindow* m_window = nullptr;
     std::function<void()> m_onPostedClose;

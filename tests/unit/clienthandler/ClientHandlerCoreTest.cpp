@@ -221,7 +221,7 @@ TEST_F(HandlerTest, ShowOnLaunchBringsTheWindowForward) {
     MakeHandler();
     auto browser = MakeMainBrowser();
     EXPECT_EQ(handler->updateTriggers, 1);
-    EXPECT_EQ(window->calls.back(), "Raise");
+    EXPECT_EQ(window->calls.back(), "Present");
     EXPECT_EQ(browser->host.calls, (std::vector<std::string>{"CursorOff"}));
 }
 

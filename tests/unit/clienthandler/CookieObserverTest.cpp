@@ -423,8 +423,7 @@ TEST_F(WindowCommandTest, BringWindowToFrontRaisesAWindowInTheBackgroundOnce) {
     window->foreground = false;
     observer->OnInterAppMessageRceive(ParseInterAppMessage(
         R"({"source":"ext","target":"tvd.native","message":{"type":"request","sub_type":"bringWindowToFront","payload":{}},"umid":"w"})"));
-    EXPECT_EQ(window->calls, (std::vector<std::string>{"ShowMinimized", "SetRect", "Show",
-                                                       "ShowNormal", "Show", "Raise"}));
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"Present"}));
     EXPECT_EQ(handler->updateTriggers, 1);
 }
 

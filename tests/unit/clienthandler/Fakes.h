@@ -106,6 +106,7 @@ struct FakeWindow : platform::IAppWindow {
         calls.push_back(above ? "KeepAbove" : "NoKeepAbove");
     }
     void Raise() override { calls.push_back("Raise"); }
+    void Present() override { calls.push_back("Present"); }
     void SetFullscreen(bool on) override {
         fullscreen = on;
         calls.push_back(on ? "Fullscreen" : "Unfullscreen");
