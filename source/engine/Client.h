@@ -34,6 +34,8 @@ class ILoadClient {
     virtual void OnLoadError(BrowserRef browser, FrameRef frame, int errorCode,
                              const std::string& errorText, const std::string& failedUrl) = 0;
     virtual void OnRenderProcessTerminated(BrowserRef browser, TerminationStatus status) = 0;
+    // A new document replaced the last one, in the web process that will run it.
+    virtual void OnLoadCommitted(BrowserRef browser) = 0;
 };
 
 class IDisplayClient {

@@ -79,6 +79,8 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
     g_signal_connect(window, "destroy", G_CALLBACK(OnDestroy), this);
     g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+    g_signal_connect(window, "notify::is-active", G_CALLBACK(OnActiveChanged), this);
+    g_signal_connect(window, "window-state-event", G_CALLBACK(OnWindowState), this);
     if (m_ownMessageLoop) g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), this);
 
     m_overlay = gtk_overlay_new();
@@ -223,6 +225,23 @@ gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {
     if (proc->m_webView && proc->g_handler && proc->g_handler->GetBrowser())
         gtk_widget_grab_focus(proc->m_webView);
     return FALSE;
+}
+
+void CMainWindowProc::OnActiveChanged(GObject*, GParamSpec*, gpointer self) {
+    auto* proc = static_cast<CMainWindowProc*>(self);
+    GdkWindow* gw = proc->m_window ? gtk_widget_get_window(proc->m_window) : nullptr;
+    proc->ReportWindowState(gw ? gdk_window_get_state(gw) : GdkWindowState{});
+}
+
+gboolean CMainWindowProc::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+    static_cast<CMainWindowProc*>(self)->ReportWindowState(event->new_window_state);
+    return FALSE;
+}
+
+void CMainWindowProc::ReportWindowState(GdkWindowState state) {
+    if (!m_window || !g_handler) return;
+    g_handler->OnMainWindowStateChanged(gtk_window_is_active(GTK_WINDOW(m_window)),
+                                        (state & GDK_WINDOW_STATE_ICONIFIED) != 0);
 }
 
 gboolean CMainWindowProc::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {

@@ -69,6 +69,10 @@ class CMainWindowProc {
     static void OnDestroy(GtkWidget*, gpointer self);
     static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+    static void OnActiveChanged(GObject*, GParamSpec*, gpointer self);
+    static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+    // Tells the handler whether the window has the focus and whether it is minimised.
+    void ReportWindowState(GdkWindowState state);
 
     void CreateBrowser();
     void StartLoad();

@@ -2,12 +2,14 @@
 
 The methods share one program run and go in name order: each leaves the window as the next expects.
 """
+import os
 import re
+import signal
 import subprocess
 import unittest
 
 from bridge_support import (BridgeCase, Peer, active_window, frame_geometry, is_iconic, net_wm_state, received,
-                            received_at_least, stacking, wait_for, wait_result)
+                            received_at_least, results, stacking, wait_for, wait_result)
 
 
 class WindowOpsTest(BridgeCase):
@@ -107,14 +109,22 @@ class WindowOpsTest(BridgeCase):
         self.wait_state("_NET_WM_STATE_MAXIMIZED_VERT")
         self.assertIn("_NET_WM_STATE_MAXIMIZED_HORZ", self.state())
 
+    def wait_page_sees(self, function, value):
+        wait_for(lambda: self.command("call", function) is value, 10, what="%s() %s" % (function, value))
+
     def test_06_minimise_then_bring_to_front(self):
+        self.wait_page_sees("IsAppActive", True)
         self.assertIs(self.command("call", "MinimizeWindow"), True)
         wait_for(lambda: is_iconic(self.app, self.wid), 10, what="the window iconic")
         self.wait_state("_NET_WM_STATE_HIDDEN")
+        self.wait_page_sees("IsAppMinimized", True)
+        self.wait_page_sees("IsAppActive", False)
         self.assertIs(self.command("call", "BringWindowToFront", 1), True)
         wait_for(lambda: not is_iconic(self.app, self.wid), 10, what="the window back")
         self.wait_state("_NET_WM_STATE_HIDDEN", False)
         self.app.wait_log("iIsTriggeredFrom_OnTrayIconMenuOpenApplication=1 --")
+        self.wait_page_sees("IsAppMinimized", False)
+        self.wait_page_sees("IsAppActive", True)
         # Maximised before the minimise: maximised again. The user restores it for the next tests.
         self.assertIn("_NET_WM_STATE_MAXIMIZED_VERT", self.state())
         self.display.run("wmctrl", "-i", "-r", self.wid, "-b", "remove,maximized_vert,maximized_horz")
@@ -127,12 +137,21 @@ class WindowOpsTest(BridgeCase):
             mine = int(self.wid)
             wait_for(lambda: len(stacking(self.display)) >= 2 and stacking(self.display)[-1] != mine
                      and active_window(self.display) not in (None, mine), 10, what="the other window on top")
+            self.wait_page_sees("IsAppActive", False)
             self.assertIs(self.command("call", "BringWindowToFront"), True)
             wait_for(lambda: stacking(self.display)[-1] == mine, 10, what="the window on top again")
             wait_for(lambda: active_window(self.display) == mine, 10, what="the window active")
+            self.wait_page_sees("IsAppActive", True)
         finally:
             other.kill()
             other.wait()
+
+    def test_07b_a_new_web_process_learns_the_state_with_its_page(self):
+        ready = len(results(self.app).get("page-ready", []))
+        for pid in self.app.web_process_pids():
+            os.kill(pid, signal.SIGKILL)
+        wait_result(self.app, "page-ready", count=ready + 1)
+        self.assertIs(self.command("call", "IsAppActive"), True)
 
     def test_08_hide_unmaps_and_tells_the_page(self):
         self.assertIs(self.command("call", "HideApp"), True)

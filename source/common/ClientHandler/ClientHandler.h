@@ -104,6 +104,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
     std::shared_ptr<platform::IAppWindow> GetMainHwnd();
+    // The main window gained or lost the focus, or was minimised or restored: the page's
+    // IsAppActive and IsAppMinimized follow. Main thread.
+    void OnMainWindowStateChanged(bool active, bool minimized);
     const std::string& GetStartupURL() const { return m_StartupURL; }
     engine::BrowserRef GetBrowser() override;
     bool IsClosing();
@@ -139,6 +142,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                      const std::string& errorText, const std::string& failedUrl) override;
     void OnRenderProcessTerminated(engine::BrowserRef browser,
                                    engine::TerminationStatus status) override;
+    // Every new document starts in step with the window (a new web process knows nothing yet).
+    void OnLoadCommitted(engine::BrowserRef browser) override;
     bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message,
                           const std::string& source, int line) override;
     bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
@@ -298,6 +303,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_bQuitLoopCalled = false;
     CCrashReloadGuard m_crashGuard;
     bool m_bPageCrashed = false;
+    // What the page was last told of the main window.
+    bool m_windowActive = false;
+    bool m_windowMinimized = false;
     std::thread::id m_mainThreadId;
 
     std::shared_ptr<platform::IDesktop> m_desktop;

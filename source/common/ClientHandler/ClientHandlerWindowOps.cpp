@@ -119,6 +119,29 @@ void ClientHandler::BringWindowToFront(bool bDontPerformForegroundCheck) {
     window->Present();
 }
 
+void ClientHandler::OnMainWindowStateChanged(bool active, bool minimized) {
+    const bool activeChanged = active != m_windowActive;
+    const bool minimizedChanged = minimized != m_windowMinimized;
+    m_windowActive = active;
+    m_windowMinimized = minimized;
+    auto browser = GetBrowser();
+    if (!browser) return;  // the first page load tells it
+    if (activeChanged)
+        browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                    {msg::kIsAppActiveStatus, {m_windowActive}});
+    if (minimizedChanged)
+        browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                    {msg::kIsWindowMiniaturizedStatus, {m_windowMinimized}});
+}
+
+void ClientHandler::OnLoadCommitted(engine::BrowserRef browser) {
+    if (!browser) return;
+    browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                {msg::kIsAppActiveStatus, {m_windowActive}});
+    browser->SendProcessMessage(engine::ProcessId::Renderer,
+                                {msg::kIsWindowMiniaturizedStatus, {m_windowMinimized}});
+}
+
 void ClientHandler::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,
                                                             int& y) {
     static const char* fn = TVC_FN;

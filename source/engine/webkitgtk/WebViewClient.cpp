@@ -57,7 +57,12 @@ struct CWebViewClient::Signals {
         return TRUE;  // the handler decides what is shown, never the engine's own page
     }
 
-    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
+    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+        if (event == WEBKIT_LOAD_COMMITTED) {
+            CWebViewClient& client = Of(self);
+            if (View* state = client.Find(view)) client.m_client->OnLoadCommitted(state->browser);
+            return;
+        }
         if (event != WEBKIT_LOAD_FINISHED) return;
         const gchar* uri = webkit_web_view_get_uri(view);
         TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");

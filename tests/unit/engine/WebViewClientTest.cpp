@@ -31,6 +31,7 @@ class MockClient : public engine::IClient {
                 (override));
     MOCK_METHOD(void, OnRenderProcessTerminated, (engine::BrowserRef, engine::TerminationStatus),
                 (override));
+    MOCK_METHOD(void, OnLoadCommitted, (engine::BrowserRef), (override));
     MOCK_METHOD(bool, OnConsoleMessage,
                 (engine::BrowserRef, const std::string&, const std::string&, int), (override));
     MOCK_METHOD(bool, OnDragEnter, (engine::BrowserRef, int), (override));
