@@ -44,12 +44,22 @@ cat >"$out/icons/tavisto-for-web.svg" <<SVG
 SVG
 
 # The splash picture: the glyph in a light ring and the wordmark, light on transparent so it reads
-# on the dark splash background.
-convert -size 360x120 xc:none \
-  -fill none -stroke "${accent_top}" -strokewidth 5 -draw "circle 58,60 58,22" \
-  -fill '#EEF3F6' -stroke '#EEF3F6' -strokewidth 3 -draw "polygon 47,40 47,80 80,60" \
-  -stroke none -fill '#EEF3F6' -font "$font" -pointsize 50 -annotate +112+72 'Tavisto' \
-  -fill '#9FB2BF' -font "$light" -pointsize 17 -annotate +115+98 'for Web' \
-  -strip PNG32:"$out/splash.png"
+# on the dark splash background. Drawn at scale $1 (2 for screens of two device pixels a pixel).
+splash() {
+  local s=$1 file=$2
+  convert -size "$((360 * s))x$((120 * s))" xc:none \
+    -fill none -stroke "${accent_top}" -strokewidth $((5 * s)) \
+    -draw "circle $((58 * s)),$((60 * s)) $((58 * s)),$((22 * s))" \
+    -fill '#EEF3F6' -stroke '#EEF3F6' -strokewidth $((3 * s)) \
+    -draw "polygon $((47 * s)),$((40 * s)) $((47 * s)),$((80 * s)) $((80 * s)),$((60 * s))" \
+    -stroke none -fill '#EEF3F6' -font "$font" -pointsize $((50 * s)) \
+    -annotate "+$((112 * s))+$((72 * s))" 'Tavisto' \
+    -fill '#9FB2BF' -font "$light" -pointsize $((17 * s)) \
+    -annotate "+$((115 * s))+$((98 * s))" 'for Web' \
+    -strip PNG32:"$file"
+}
 
-ls -l "$out"/splash.png "$out"/about.png "$out"/tavisto-for-web.png "$out"/icons
+splash 1 "$out/splash.png"
+splash 2 "$out/splash@2x.png"
+
+ls -l "$out"/splash.png "$out"/splash@2x.png "$out"/about.png "$out"/tavisto-for-web.png "$out"/icons

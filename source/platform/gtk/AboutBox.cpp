@@ -59,8 +59,11 @@ bool ShowAboutBox(GtkWindow* parent, std::function<void()> onClosed) {
 
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 16);
     gtk_container_set_border_width(GTK_CONTAINER(row), 16);
-    auto picture = LoadResourcePicture(kAboutPicture);
-    GtkWidget* image = picture ? gtk_image_new_from_pixbuf(picture.get()) : gtk_image_new();
+    // The dialog takes the scale of the screen it will be shown on.
+    const ScaledPicture picture =
+        LoadScaledPicture(kAboutPicture, kAboutPicture2x, gtk_widget_get_scale_factor(dialog));
+    GtkWidget* image =
+        picture.surface ? gtk_image_new_from_surface(picture.surface.get()) : gtk_image_new();
     gtk_widget_set_size_request(image, 64, 64);
     gtk_widget_set_valign(image, GTK_ALIGN_START);
     gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);

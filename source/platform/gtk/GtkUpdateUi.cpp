@@ -32,6 +32,13 @@ bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& c
         gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_INFO,
                                GTK_BUTTONS_OK, "%s", text.c_str());
     if (!dialog) return false;
+    // GTK 3 message boxes show no picture for their type; the information icon is asked for.
+    // Named, so the theme draws it at the screen's scale.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(
+        GTK_MESSAGE_DIALOG(dialog),
+        gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG));
+    G_GNUC_END_IGNORE_DEPRECATIONS
     gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
     // What a system-modal box is here: above every window, on every desktop, asking for attention.
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);

@@ -1,5 +1,6 @@
 #include "platform/gtk/ResourceImages.h"
 
+#include <gdk/gdk.h>
 #include <gio/gio.h>
 
 #include <string>
@@ -27,5 +28,21 @@ glib::GObjectPtr<GdkPixbuf> LoadResourcePicture(const char* name) {
         TVC_LOG_ERROR("%s : %s not decodable: %s", "LoadResourcePicture", path.c_str(),
                       decodeErr.message());
     return pixbuf;
+}
+
+ScaledPicture LoadScaledPicture(const char* name1x, const char* name2x, int scale) {
+    int drawnAt = scale >= 2 ? 2 : 1;
+    auto pixbuf = LoadResourcePicture(drawnAt == 2 ? name2x : name1x);
+    if (!pixbuf && drawnAt == 2) {
+        drawnAt = 1;  // a blurred picture beats none
+        pixbuf = LoadResourcePicture(name1x);
+    }
+    if (!pixbuf) return {};
+    ScaledPicture picture;
+    // Converted once, so every frame is a plain blit.
+    picture.surface.reset(gdk_cairo_surface_create_from_pixbuf(pixbuf.get(), drawnAt, nullptr));
+    picture.width = gdk_pixbuf_get_width(pixbuf.get()) / drawnAt;
+    picture.height = gdk_pixbuf_get_height(pixbuf.get()) / drawnAt;
+    return picture;
 }
 }  // namespace tvc::platform::gtk

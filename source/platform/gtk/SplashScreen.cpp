@@ -9,20 +9,11 @@
 
 namespace tvc::platform::gtk {
 namespace {
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-
 constexpr double kBackground[3] = {27 / 255.0, 32 / 255.0, 37 / 255.0};
 
 class GtkSplashScreen final : public ISplashScreen {
   public:
-    GtkSplashScreen(GtkOverlay* overlay, SurfacePtr picture, int width, int height)
-        : m_overlay(overlay),
-          m_picture(std::move(picture)),
-          m_pictureWidth(width),
-          m_pictureHeight(height) {
+    explicit GtkSplashScreen(GtkOverlay* overlay) : m_overlay(overlay) {
         g_object_add_weak_pointer(G_OBJECT(m_overlay), reinterpret_cast<gpointer*>(&m_overlay));
         CreatePanel();
     }
@@ -69,10 +60,19 @@ class GtkSplashScreen final : public ISplashScreen {
         gtk_widget_set_no_show_all(m_area, TRUE);
         g_signal_connect(m_area, "draw", G_CALLBACK(OnDraw), this);
         gtk_overlay_add_overlay(m_overlay, m_area);
-        if (!m_picture)
+        LoadPicture(gtk_widget_get_scale_factor(m_area));
+        if (!m_picture.surface)
             TVC_LOG_ERROR("%s: splash - image load failure.",
                           "CTVCSplashScreenEventsHandler::HandleOnSplashScreenCreation");
         return true;
+    }
+
+    // The drawing for the screen the window is on; decoded again when the window moves to a
+    // screen of another scale.
+    void LoadPicture(int scale) {
+        if (m_picture.surface && scale == m_pictureScale) return;
+        m_picture = LoadScaledPicture(kSplashPicture, kSplashPicture2x, scale);
+        m_pictureScale = scale;
     }
 
     void CancelTimer() {
@@ -92,10 +92,11 @@ class GtkSplashScreen final : public ISplashScreen {
         const int ch = gtk_widget_get_allocated_height(widget);
         cairo_set_source_rgb(cr, kBackground[0], kBackground[1], kBackground[2]);
         cairo_paint(cr);
-        const SplashLayout layout =
-            ComputeSplashLayout(cw, ch, self->m_pictureWidth, self->m_pictureHeight);
-        if (self->m_picture) {
-            cairo_set_source_surface(cr, self->m_picture.get(), layout.picture.x, layout.picture.y);
+        self->LoadPicture(gtk_widget_get_scale_factor(widget));
+        const ScaledPicture& picture = self->m_picture;
+        const SplashLayout layout = ComputeSplashLayout(cw, ch, picture.width, picture.height);
+        if (picture.surface) {
+            cairo_set_source_surface(cr, picture.surface.get(), layout.picture.x, layout.picture.y);
             cairo_paint(cr);
         }
         if (layout.bar.width > 0) {
@@ -113,9 +114,8 @@ class GtkSplashScreen final : public ISplashScreen {
 
     GtkOverlay* m_overlay = nullptr;  // weak
     GtkWidget* m_area = nullptr;      // weak: the overlay owns it
-    SurfacePtr m_picture;
-    int m_pictureWidth = 0;
-    int m_pictureHeight = 0;
+    ScaledPicture m_picture;
+    int m_pictureScale = 0;
     guint m_timer = 0;
     bool m_firstFrameDrawn = false;
 };
@@ -126,14 +126,6 @@ std::shared_ptr<ISplashScreen> CreateSplashScreen(GtkOverlay* overlay) {
         TVC_LOG_ERROR("%s: Splash screen creation failed.", "CreateSplashScreen");
         return nullptr;
     }
-    SurfacePtr picture;
-    int width = 0, height = 0;
-    if (auto pixbuf = LoadResourcePicture(kSplashPicture)) {
-        // Converted once into a surface, so every frame is a plain blit.
-        picture.reset(gdk_cairo_surface_create_from_pixbuf(pixbuf.get(), 1, nullptr));
-        width = gdk_pixbuf_get_width(pixbuf.get());
-        height = gdk_pixbuf_get_height(pixbuf.get());
-    }
-    return std::make_shared<GtkSplashScreen>(overlay, std::move(picture), width, height);
+    return std::make_shared<GtkSplashScreen>(overlay);
 }
 }  // namespace tvc::platform::gtk

@@ -22,6 +22,7 @@
 #include "platform/gtk/AboutBox.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/GtkDesktop.h"
+#include "platform/gtk/GtkUpdateUi.h"
 #include "platform/gtk/InstanceActivation.h"
 #include "platform/gtk/MessageBox.h"
 #include "platform/gtk/ShutdownWatch.h"
@@ -264,6 +265,31 @@ TEST_F(GtkPlatform, AboutBoxDoesNotBlockAndEscClosesItOnce) {
     EXPECT_TRUE(RunUntil([&] { return closed == 1; }));
     RunUntil([] { return !g_main_context_pending(nullptr); }, 300);
     EXPECT_EQ(closed, 1);
+}
+
+TEST_F(GtkPlatform, UpdatePromptShowsTheInformationIconAndAnswersOnce) {
+    GtkUpdateUi ui;
+    std::vector<bool> answers;
+    ASSERT_TRUE(ui.ShowUpdatePrompt("An update is available", "Update prompt",
+                                    [&](bool accepted) { answers.push_back(accepted); }));
+    GtkWidget* prompt = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "Update prompt") == 0)
+            prompt = GTK_WIDGET(l->data);
+    g_list_free(tops);
+    ASSERT_NE(prompt, nullptr);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GtkWidget* icon = gtk_message_dialog_get_image(GTK_MESSAGE_DIALOG(prompt));
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    ASSERT_TRUE(GTK_IS_IMAGE(icon));
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(icon); }));
+    const gchar* name = nullptr;
+    gtk_image_get_icon_name(GTK_IMAGE(icon), &name, nullptr);
+    EXPECT_STREQ(name, "dialog-information");
+    EXPECT_GE(gtk_widget_get_allocated_width(icon), 48);
+    gtk_dialog_response(GTK_DIALOG(prompt), GTK_RESPONSE_OK);
+    EXPECT_EQ(answers, std::vector<bool>{true});
 }
 
 TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
