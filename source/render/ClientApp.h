@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "common/FirstSight.h"
 #include "engine/JSValue.h"
 #include "render/AppExtension.h"
 #include "render/JavascriptBinder.h"
@@ -33,6 +34,10 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
                                           engine::ProcessId sourceProcess,
                                           const engine::ProcessMessage& message);
 
+    // True when a frame of `origin` (as the engine serializes it) gets the bridge; the first
+    // refusal of each origin is logged.
+    bool IsOwnOrigin(const std::string& origin);
+
     void CheckBinderIntegrity();
     // Any thread: off the render thread it re-posts itself there (250 ms later).
     bool BindToJavascript(const engine::RenderBrowserRef& browser,
@@ -56,6 +61,7 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
     std::shared_ptr<MessageCallbackMap> m_callbacks;
     std::shared_ptr<ClientAppExtensionHandler> m_extensionHandler;
     std::shared_ptr<CJavascriptBinder> m_js_binder;
+    CFirstSight m_loggedForeignOrigins{64};
 };
 
 // The product's application object: per-process set-up and the listener request.
