@@ -25,20 +25,27 @@ class OriginsTest(BridgeCase):
             foreign = "http://localhost:%d" % cls.server.port
             cls.app = cls.start_app(url=cls.server.url("origin_app.html?foreign=" + urllib.parse.quote(foreign)),
                                     args=["--show-on-launch"])
-            # Each page asks for notifications when clicked, then moves on.
             wid = cls.app.window_id()
             wait_for(lambda: cls.app.map_state(wid) == "IsViewable", what="the window on screen")
+        except Exception:
+            cls.tearDownClass()
+            raise
+        # Each page asks for notifications when clicked, then moves on. A page that went astray is
+        # left for the tests to tell.
+        try:
             for stage in ("app-first", "top", "app-back"):
                 wait_result(cls.app, "click-" + stage)
                 cls.display.run("xdotool", "mousemove", "--window", wid, "300", "300")
                 cls.display.run("xdotool", "click", "1")
                 wait_result(cls.app, "permission-" + stage)
-        except Exception:
-            cls.tearDownClass()
-            raise
+        except AssertionError:
+            pass
 
     def stored(self):
-        return open(self.app.prefs).read() if os.path.exists(self.app.prefs) else ""
+        if not os.path.exists(self.app.prefs):
+            return ""
+        with open(self.app.prefs) as f:
+            return f.read()
 
     def test_frames_have_the_bridge_by_their_origin_not_their_address(self):
         expected = {"app-first": BRIDGE, "frame-same": BRIDGE, "frame-blank": BRIDGE, "frame-srcdoc": BRIDGE,
@@ -46,7 +53,7 @@ class OriginsTest(BridgeCase):
         self.assertEqual({name: wait_result(self.app, name) for name in expected}, expected)
 
     def test_a_foreign_frame_cannot_store_a_start_address(self):
-        wait_result(self.app, "app-back")
+        wait_result(self.app, "attacked-foreign")
         self.assertNotIn("evil.example", self.stored())
 
     def test_a_foreign_page_has_no_bridge_and_coming_back_restores_it(self):
