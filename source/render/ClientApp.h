@@ -1,6 +1,6 @@
-// The render half of the application object: every script context gets the `app` channel and
-// the binder's objects; every browser-to-page message is turned into page events or state.
-// Render thread, unless a method says otherwise.
+// The render half of the application object: every script context of the application's own
+// origins gets the `app` channel and the binder's objects; every browser-to-page message is turned
+// into page events or state. Render thread, unless a method says otherwise.
 #pragma once
 
 #include <memory>
@@ -69,7 +69,7 @@ class CTVCApp : public ClientApp {
   public:
     using ClientApp::ClientApp;
     void OnRenderThreadCreated() override;
-    // Every script context, sub-frames included, (re)requests the inter-app listener.
+    // Every bridged script context, sub-frames included, (re)requests the inter-app listener.
     void OnContextCreated(const engine::RenderBrowserRef& browser,
                           const engine::RenderFrameRef& frame,
                           const engine::JSContextRef& context) override;

@@ -1,5 +1,5 @@
-// Builds `window.tvd` and `window.fullscreenhandler` in every script context, and carries native
-// events and the quit request to the page. One per web process; render thread only.
+// Builds `window.tvd` and `window.fullscreenhandler` in the script contexts it is given, and
+// carries native events and the quit request to the page. One per web process; render thread only.
 #pragma once
 
 #include <functional>
