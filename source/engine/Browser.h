@@ -13,6 +13,9 @@ class IFrame {
   public:
     virtual ~IFrame() = default;
     virtual std::string GetURL() const = 0;
+    // The address of the document shown now, not of one still loading: what its origin is judged
+    // by.
+    virtual std::string GetCommittedURL() const { return GetURL(); }
     virtual bool IsMain() const = 0;
     virtual void LoadURL(const std::string& url) = 0;
     // Shows `html` in place of `failedUrl` (the load-error page).

@@ -53,8 +53,8 @@ class IRequestClient {
     // True lets the operating system open the address (through OpenUrlExternally).
     virtual bool OnProtocolExecution(BrowserRef browser, const std::string& url) = 0;
     virtual bool OpenUrlExternally(const std::string& url) = 0;
-    // True grants.
-    virtual bool OnPermissionRequest(BrowserRef browser) = 0;
+    // True grants `kind` ("geolocation", "notifications", ...) to the page shown in `browser`.
+    virtual bool OnPermissionRequest(BrowserRef browser, const std::string& kind) = 0;
 };
 
 class IContextMenuClient {

@@ -51,6 +51,14 @@ void ClientApp::OnContextCreated(const RenderBrowserRef& browser, const RenderFr
     BindToJavascript(browser, frame, context);
 }
 
+bool ClientApp::IsOwnOrigin(const std::string& origin) {
+    if (m_env->appOrigins.Contains(origin)) return true;
+    if (m_loggedForeignOrigins.IsFirst(origin))
+        TVC_LOG_WARN("%s : frames of %s get no bridge: not one of the application's origins",
+                     TVC_FN, origin.c_str());
+    return false;
+}
+
 void ClientApp::OnContextReleased(const RenderBrowserRef& browser, const RenderFrameRef& frame,
                                   const JSContextRef& context) {
     if (m_js_binder) m_js_binder->OnContextReleased(browser, frame, context);
@@ -177,6 +185,8 @@ void ClientApp::HandleQuitNotification(const RenderBrowserRef& browser) {
 bool ClientApp::SetLocalTimeMap(const RenderBrowserRef& browser, const ProcessMessage& message) {
     RenderFrameRef frame = browser ? browser->GetMainFrame() : nullptr;
     JSContextRef context = frame ? frame->GetContext() : nullptr;
+    // A main frame of another origin is told nothing.
+    if (!m_js_binder || !m_js_binder->HasBridge(context)) context = nullptr;
     engine::JSValueRef window = context && context->IsValid() ? context->GetGlobal() : nullptr;
     if (!window || !window->IsObject()) {
         TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : no main-frame window object",

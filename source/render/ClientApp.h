@@ -1,11 +1,12 @@
-// The render half of the application object: every script context gets the `app` channel and
-// the binder's objects; every browser-to-page message is turned into page events or state.
-// Render thread, unless a method says otherwise.
+// The render half of the application object: every script context of the application's own
+// origins gets the `app` channel and the binder's objects; every browser-to-page message is turned
+// into page events or state. Render thread, unless a method says otherwise.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "common/FirstSight.h"
 #include "engine/JSValue.h"
 #include "render/AppExtension.h"
 #include "render/JavascriptBinder.h"
@@ -33,6 +34,10 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
                                           engine::ProcessId sourceProcess,
                                           const engine::ProcessMessage& message);
 
+    // True when a frame of `origin` (as the engine serializes it) gets the bridge; the first
+    // refusal of each origin is logged.
+    bool IsOwnOrigin(const std::string& origin);
+
     void CheckBinderIntegrity();
     // Any thread: off the render thread it re-posts itself there (250 ms later).
     bool BindToJavascript(const engine::RenderBrowserRef& browser,
@@ -56,6 +61,7 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
     std::shared_ptr<MessageCallbackMap> m_callbacks;
     std::shared_ptr<ClientAppExtensionHandler> m_extensionHandler;
     std::shared_ptr<CJavascriptBinder> m_js_binder;
+    CFirstSight m_loggedForeignOrigins{64};
 };
 
 // The product's application object: per-process set-up and the listener request.
@@ -63,7 +69,7 @@ class CTVCApp : public ClientApp {
   public:
     using ClientApp::ClientApp;
     void OnRenderThreadCreated() override;
-    // Every script context, sub-frames included, (re)requests the inter-app listener.
+    // Every bridged script context, sub-frames included, (re)requests the inter-app listener.
     void OnContextCreated(const engine::RenderBrowserRef& browser,
                           const engine::RenderFrameRef& frame,
                           const engine::JSContextRef& context) override;

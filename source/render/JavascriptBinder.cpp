@@ -26,6 +26,7 @@ void CJavascriptBinder::OnContextReleased(const RenderBrowserRef&, const RenderF
                                           const JSContextRef& context) {
     TVC_LOG_INFO("CJavascriptBinder OnContextReleased m_js_handler: %p++ \n",
                  static_cast<void*>(m_js_handler.get()));
+    m_bridged.erase(context.get());
     if (m_js_handler) m_js_handler->ReleaseContext(context);
 }
 
@@ -81,7 +82,12 @@ bool CJavascriptBinder::JSConstructNativeHostContext(const JSContextRef& context
     JSValueRef fullscreen = context->NewObject();
     context->DefineAccessor(fullscreen, "fullscreen", m_pFullScreenAccessor);
     window->SetValue("fullscreenhandler", fullscreen);
+    m_bridged.insert(context.get());
     return true;
+}
+
+bool CJavascriptBinder::HasBridge(const JSContextRef& context) const {
+    return context && m_bridged.count(context.get()) != 0;
 }
 
 bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event,
@@ -132,7 +138,8 @@ bool CJavascriptBinder::HandleWebAppQuit(const RenderBrowserRef& browser, QuitDo
         return finish(false);
     }
     JSContextRef context = frame->GetContext();
-    JSValueRef global = context && context->IsValid() ? context->GetGlobal() : nullptr;
+    // A page of another origin hears nothing of the quit, whatever `tvd` it made itself.
+    JSValueRef global = HasBridge(context) && context->IsValid() ? context->GetGlobal() : nullptr;
     if (!global || !global->IsObject()) {
         TVC_LOG_ERROR("%s HandleWebAppQuit : globalobject is NULL", fn);
         return finish(false);

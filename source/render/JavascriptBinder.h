@@ -1,9 +1,10 @@
-// Builds `window.tvd` and `window.fullscreenhandler` in every script context, and carries native
-// events and the quit request to the page. One per web process; render thread only.
+// Builds `window.tvd` and `window.fullscreenhandler` in the script contexts it is given, and
+// carries native events and the quit request to the page. One per web process; render thread only.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "engine/JSValue.h"
@@ -29,6 +30,9 @@ class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder>
                           const engine::RenderFrameRef& frame, const engine::JSContextRef& context);
     bool JSConstructNativeHostContext(const engine::JSContextRef& context,
                                       const engine::RenderBrowserRef& browser);
+
+    // True for a context this binder gave `tvd` and that is not released yet.
+    bool HasBridge(const engine::JSContextRef& context) const;
 
     bool FireEventOnJavaScript(const std::string& event, const engine::ListValue& arguments);
     void OnNativeMessageRceive(const std::string& text);
@@ -56,6 +60,7 @@ class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder>
     bool m_bWebAppExitFlag = false;
     // Polls left in the quit wait; 6 when the page's timeout cannot be read at all.
     int m_iExitCounter = 6;
-    std::shared_ptr<QuitWait> m_quitWait;  // while the page is being waited for
+    std::shared_ptr<QuitWait> m_quitWait;          // while the page is being waited for
+    std::set<const engine::JSContext*> m_bridged;  // identities only; erased when released
 };
 }  // namespace tvc::render

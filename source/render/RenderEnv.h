@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/AppInfo.h"
+#include "common/AppOrigins.h"
 
 namespace tvc::render {
 
@@ -40,6 +41,8 @@ struct CRenderEnv {
     std::string webSiteURL = kDefaultWebSiteURL;  // opened by the tray's web-site item
     // False where the desktop cannot keep the window above the others (Wayland).
     bool canKeepAbove = true;
+    // The frames that get the bridge: the browser process's list.
+    CAppOrigins appOrigins;
 };
 using RenderEnvRef = std::shared_ptr<CRenderEnv>;
 }  // namespace tvc::render

@@ -118,6 +118,8 @@ void CMainWindowProc::Shutdown() {
 void CMainWindowProc::CreateBrowser() {
     if (!m_window) return;
     std::string error;
+    // The web process gives the bridge to the frames of these origins only.
+    m_engineParams.extensionInitData["app-origins"] = g_handler->GetAppOrigins().Serialize();
     if (const webkit::EngineModuleApi* engineModule = m_engineLoader.Get(error))
         m_engine = engineModule->start(m_engineParams, error);
     if (!m_engine) {

@@ -108,13 +108,29 @@ class PageMessagingTest(InterAppTestCase):
 
 class NavigateTest(InterAppTestCase):
 
+    @classmethod
+    def setUpClass(cls):
+        # The web page the peer sends the program to is of the application's web site: only the
+        # application's own origins get the bridge.
+        cls.server = PageServer()
+        cls.args = ("--web-site-url=" + cls.server.url(""),)
+        try:
+            super().setUpClass()
+        except BaseException:
+            cls.server.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        cls.server.close()
+
     def navigate(self, peer, url, umid):
         peer.send_text(envelope(target="tvd.native", type_="request", sub_type="navigate",
                                 payload={"url": url}, umid=umid))
 
     def test_navigate_loads_web_pages_and_the_start_page_only(self):
-        server = PageServer()
-        self.addCleanup(server.close)
+        server = self.server
         peer = self.peer()
         refused = [page_url("basic.html"), "file:///etc/hostname", "javascript:console.log('basic-page-loaded')",
                    "data:text/html,<script>console.log('basic-page-loaded')</script>", "smb://host/share",

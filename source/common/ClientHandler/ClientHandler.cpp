@@ -240,10 +240,6 @@ bool ClientHandler::OnProtocolExecution(engine::BrowserRef, const std::string& u
     return url.rfind("spotify:", 0) == 0;
 }
 
-bool ClientHandler::OnPermissionRequest(engine::BrowserRef) {
-    return true;
-}
-
 void ClientHandler::OnBeforeContextMenu(engine::BrowserRef, const engine::ContextMenuParams& params,
                                         engine::IContextMenuModel& model) {
     if ((params.typeFlags & (engine::CM_TYPEFLAG_PAGE | engine::CM_TYPEFLAG_FRAME)) == 0) return;

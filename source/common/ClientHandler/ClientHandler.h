@@ -19,11 +19,13 @@
 #include <thread>
 #include <vector>
 
+#include "common/AppOrigins.h"
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/FirstSight.h"
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
 #include "engine/Client.h"
@@ -108,6 +110,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // IsAppActive and IsAppMinimized follow. Main thread.
     void OnMainWindowStateChanged(bool active, bool minimized);
     const std::string& GetStartupURL() const { return m_StartupURL; }
+    // The start address in use, the web site and the start-address prefix (and the start address
+    // the page stored): the origins trusted with the bridge, permissions and the WebSocket.
+    const CAppOrigins& GetAppOrigins();
     engine::BrowserRef GetBrowser() override;
     bool IsClosing();
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
@@ -156,8 +161,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool OnDragEnter(engine::BrowserRef browser, int dragOperationsMask) override;
     // True lets the operating system open the address.
     bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url) override;
-    // True grants.
-    bool OnPermissionRequest(engine::BrowserRef browser) override;
+    // Grants every kind to the application's own origins only; each refusal is logged once per
+    // origin and kind.
+    bool OnPermissionRequest(engine::BrowserRef browser, const std::string& kind) override;
     // The destination path; "" cancels the download.
     std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
                                  const std::string& suggestedName) override;
@@ -259,6 +265,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void AddPageRoutes(CMessageRoutes& routes);
     void AddSettingsRoutes(CMessageRoutes& routes);
     void AddInterAppRoutes(CMessageRoutes& routes);
+    // False (logged, bounded) when `browser` shows a page of another origin than the
+    // application's: its messages are not acted on.
+    bool IsShowingOwnOrigin(engine::BrowserRef browser, const std::string& what);
     // Posted when there is a poster, so a close never runs inside the engine's own callback.
     void RunOnMainLoop(std::function<void()> task);
     // The page's completion, whatever brought it (message, web process end).
@@ -284,6 +293,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::string m_StartupURL;
     std::string m_popupDomainList;
     std::string m_strWSHelpUrl;
+    std::optional<CAppOrigins> m_appOrigins;  // built at first use, once the start address is set
+    CFirstSight m_loggedRefusals{256};
 
     std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;
     std::vector<std::shared_ptr<IInterAppMessageObserver>> m_subscribedObservers;

@@ -4,16 +4,15 @@
 
 #include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
-#include "common/AppProps.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
-#include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/UrlPolicy.h"
 #include "update/AutoUpdateHandler.h"
 
 namespace tvc {
@@ -22,13 +21,17 @@ std::mutex g_processManagerLock;  // guards g_spWebSocketManager
 std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
 
 std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
-    const std::vector<unsigned>& ports, MainThreadPoster postToMainThread) {
+    const std::vector<unsigned>& ports, MainThreadPoster postToMainThread,
+    const CAppOrigins& appOrigins) {
     auto manager = std::make_shared<CWebSocketsMessagingManager>(std::move(postToMainThread));
     manager->Set_Trial_PortList(ports);
-    // The configured site may open the socket: the web site, the start-address prefix, and the
-    // stored start address, which the page can change while the program runs.
-    manager->SetAllowedWebSiteOrigins({GetWebSiteURL(), GetDefaultStartUrlPrefix()}, [] {
-        return std::vector<std::string>{CAppProps::ReadProperty("url", "starturl")};
+    // The application's own web origins may open the socket, asked at every handshake: the page
+    // can change the stored start address while the program runs. A file: page's origin names no
+    // site (every local file shares it), so it opens nothing.
+    manager->SetAllowedWebSiteOrigins({}, [appOrigins] {
+        std::vector<std::string> origins = appOrigins.Current();
+        std::erase_if(origins, [](const std::string& origin) { return !IsWebUrl(origin); });
+        return origins;
     });
     return manager;
 }
@@ -48,8 +51,9 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     }
     std::vector<unsigned> ports;
     LoadWSTrialPorts(ports, false);
-    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
-                                               : CreateWebSocketManager(ports, m_postToMainThread);
+    m_inter_app_msg_manager =
+        m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
+                         : CreateWebSocketManager(ports, m_postToMainThread, GetAppOrigins());
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;

@@ -43,6 +43,9 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
         return true;
     }
 
+    // A page of another origin has no bridge; a message claiming to come from it is consumed.
+    if (!IsShowingOwnOrigin(browser, message.name)) return true;
+
     // The built-in routes leave the result to the delegates, as the original handler did.
     m_routes.Dispatch(browser, message);
     for (auto& delegate : m_processMessageDelegates)

@@ -23,6 +23,7 @@ class CWebKitFrame final : public engine::IFrame {
         const gchar* uri = v ? webkit_web_view_get_uri(v) : nullptr;
         return uri ? uri : "";
     }
+    std::string GetCommittedURL() const override { return m_browser->GetCommittedURL(); }
     bool IsMain() const override { return true; }
     void LoadURL(const std::string& url) override {
         m_browser->SendPendingMessages();

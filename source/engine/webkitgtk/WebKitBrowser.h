@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/Browser.h"
@@ -50,6 +51,11 @@ class CWebKitBrowser final : public engine::IBrowser,
     // What CloseBrowser(true) and the page's own close lead to: the adapter destroys the view.
     void SetCloseHandler(std::function<void()> onClose) { m_onClose = std::move(onClose); }
 
+    // The main frame's address at its last commit; the view's own address changes when a load
+    // starts, while the old document still runs.
+    void SetCommittedURL(std::string url) { m_committedURL = std::move(url); }
+    const std::string& GetCommittedURL() const { return m_committedURL; }
+
   private:
     struct Ack {
         std::weak_ptr<CWebKitBrowser> browser;
@@ -62,6 +68,7 @@ class CWebKitBrowser final : public engine::IBrowser,
     int m_id;
     bool m_isPopup;
     std::function<void()> m_onClose;
+    std::string m_committedURL;
     std::vector<engine::ProcessMessage> m_pending;
     bool m_bTurnPending = false;  // a message went this turn; the rest wait for its end
     // Messages to the page not yet acknowledged by its web process, per process generation.

@@ -1,5 +1,6 @@
 #include "engine/webkitgtk/WebViewClient.h"
 
+#include <string>
 #include <utility>
 
 #include "common/LogHelper.h"
@@ -26,6 +27,29 @@ int ToEngineErrorCode(GError* error) {
          error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI))
         return engine::kErrorUnknownUrlScheme;
     return kErrorFailed;
+}
+
+// What the page asks for, in the words the log uses.
+std::string PermissionKind(WebKitPermissionRequest* request) {
+    if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
+        auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
+        if (webkit_user_media_permission_is_for_display_device(media)) return "display capture";
+        const bool audio = webkit_user_media_permission_is_for_audio_device(media);
+        const bool video = webkit_user_media_permission_is_for_video_device(media);
+        return audio && video ? "camera and microphone" : audio ? "microphone" : "camera";
+    }
+    const std::pair<GType, const char*> kinds[] = {
+        {WEBKIT_TYPE_GEOLOCATION_PERMISSION_REQUEST, "geolocation"},
+        {WEBKIT_TYPE_NOTIFICATION_PERMISSION_REQUEST, "notifications"},
+        {WEBKIT_TYPE_CLIPBOARD_PERMISSION_REQUEST, "clipboard"},
+        {WEBKIT_TYPE_POINTER_LOCK_PERMISSION_REQUEST, "pointer lock"},
+        {WEBKIT_TYPE_DEVICE_INFO_PERMISSION_REQUEST, "device information"},
+        {WEBKIT_TYPE_MEDIA_KEY_SYSTEM_PERMISSION_REQUEST, "media keys"},
+        {WEBKIT_TYPE_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST, "website data access"},
+    };
+    for (const auto& [type, name] : kinds)
+        if (G_TYPE_CHECK_INSTANCE_TYPE(request, type)) return name;
+    return G_OBJECT_TYPE_NAME(request);
 }
 }  // namespace
 
@@ -68,6 +92,14 @@ struct CWebViewClient::Signals {
         TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");
     }
 
+    static void OnLoadCommitted(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+        if (event != WEBKIT_LOAD_COMMITTED) return;
+        if (View* state = Of(self).Find(view)) {
+            const gchar* uri = webkit_web_view_get_uri(view);
+            state->browser->SetCommittedURL(uri ? uri : "");
+        }
+    }
+
     static void OnWebProcessTerminated(WebKitWebView* view,
                                        WebKitWebProcessTerminationReason reason, gpointer self) {
         CWebViewClient& client = Of(self);
@@ -97,7 +129,8 @@ struct CWebViewClient::Signals {
                                         gpointer self) {
         CWebViewClient& client = Of(self);
         View* state = client.Find(view);
-        bool grant = state && client.m_client->OnPermissionRequest(state->browser);
+        bool grant =
+            state && client.m_client->OnPermissionRequest(state->browser, PermissionKind(request));
         if (grant)
             webkit_permission_request_allow(request);
         else
@@ -208,6 +241,7 @@ CWebViewClient::View& CWebViewClient::Connect(WebKitWebView* view, bool isPopup)
     connect("destroy", G_CALLBACK(Signals::OnViewDestroy));
     connect("load-failed", G_CALLBACK(Signals::OnLoadFailed));
     connect("load-changed", G_CALLBACK(Signals::OnLoadChanged));
+    connect("load-changed", G_CALLBACK(Signals::OnLoadCommitted));
     connect("web-process-terminated", G_CALLBACK(Signals::OnWebProcessTerminated));
     connect("user-message-received", G_CALLBACK(Signals::OnUserMessage));
     connect("permission-request", G_CALLBACK(Signals::OnPermissionRequest));

@@ -9,7 +9,9 @@
 namespace tvc::render::webext {
 
 CRenderExtension::CRenderExtension(WebKitWebExtension* extension, std::shared_ptr<ClientApp> app)
-    : m_app(std::move(app)) {
+    : m_app(std::move(app)),
+      m_originWorld(glib::GObjectPtr<WebKitScriptWorld>::Adopt(
+          webkit_script_world_new_with_name("tvc-origin"))) {
     m_pageCreated = glib::ScopedSignal(
         extension, g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), this));
     WebKitScriptWorld* world = webkit_script_world_get_default();
@@ -63,11 +65,32 @@ void CRenderExtension::ContextCreated(WebKitScriptWorld* world, WebKitWebPage* p
     // The frame's previous document is gone: its registrations go with it.
     if (auto previous = frameRecord->ReplaceContext(context))
         ReleaseContext(record, frameRecord, previous);
-    TVC_LOG_WARN("%s : page %d, frame %lld (%s), %s", TVC_FN, record->GetIdentifier(),
+    const std::string origin = SecurityOriginOf(frame);
+    TVC_LOG_WARN("%s : page %d, frame %lld (%s), %s, origin %s", TVC_FN, record->GetIdentifier(),
                  frameRecord->GetIdentifier(), frameRecord->IsMain() ? "main" : "sub",
-                 frameRecord->GetURL().c_str());
+                 frameRecord->GetURL().c_str(), origin.c_str());
     if (!InstallConsoleWrapper(context)) TVC_LOG_ERROR("%s : console wrapper failed", TVC_FN);
-    m_app->OnContextCreated(record, frameRecord, context);
+    if (m_app->IsOwnOrigin(origin)) m_app->OnContextCreated(record, frameRecord, context);
+}
+
+std::string CRenderExtension::SecurityOriginOf(WebKitFrame* frame) const {
+    // The frame's own document decides, not its address: about:blank and srcdoc frames carry their
+    // creator's origin, data: and sandboxed ones an opaque one ("null").
+    auto context = glib::GObjectPtr<JSCContext>::Adopt(
+        webkit_frame_get_js_context_for_script_world(frame, m_originWorld.get()));
+    if (!context) return "null";
+    auto read = [&](const char* expression) {
+        auto value =
+            glib::GObjectPtr<JSCValue>::Adopt(jsc_context_evaluate(context.get(), expression, -1));
+        glib::GCharPtr text(
+            value && jsc_value_is_string(value.get()) ? jsc_value_to_string(value.get()) : nullptr);
+        return std::string(text ? text.get() : "");
+    };
+    std::string origin = read("self.origin");
+    // The engine keeps every local file apart and calls each origin "null"; a file: document can
+    // only have been opened by the application or another local file.
+    if (origin == "null" && read("location.protocol") == "file:") return "file://";
+    return origin.empty() ? "null" : origin;
 }
 
 void CRenderExtension::ReleaseContext(const std::shared_ptr<CRenderPage>& page,

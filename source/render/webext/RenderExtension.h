@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 
 #include "render/ClientApp.h"
 #include "render/webext/RenderPage.h"
@@ -35,10 +36,13 @@ class CRenderExtension {
                         const std::shared_ptr<JscContext>& context);
     void PageEnded(WebKitWebPage* page);
     std::shared_ptr<CRenderPage> Find(WebKitWebPage* page) const;
+    std::string SecurityOriginOf(WebKitFrame* frame) const;
 
     std::shared_ptr<ClientApp> m_app;
     std::map<WebKitWebPage*, std::shared_ptr<CRenderPage>> m_pages;
     glib::ScopedSignal m_pageCreated;
     glib::ScopedSignal m_windowObjectCleared;
+    // Where a frame's origin is read: the page cannot reach this world's objects.
+    glib::GObjectPtr<WebKitScriptWorld> m_originWorld;
 };
 }  // namespace tvc::render::webext

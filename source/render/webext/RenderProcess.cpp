@@ -40,6 +40,7 @@ void OnRenderProcessStarted(WebKitWebExtension* extension,
     if (auto v = Get(init, "config-base-url"); !v.empty()) env->configBaseURL = v;
     if (auto v = Get(init, "web-site-url"); !v.empty()) env->webSiteURL = v;
     env->canKeepAbove = Get(init, "window-keep-above") != "0";
+    env->appOrigins = CAppOrigins::Deserialize(Get(init, "app-origins"));
     while (!env->webSiteURL.empty() && env->webSiteURL.back() == '/') env->webSiteURL.pop_back();
 
     g_renderExtension =

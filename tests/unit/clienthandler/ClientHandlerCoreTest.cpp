@@ -294,7 +294,7 @@ TEST_F(HandlerTest, ContextMenuOffersDevToolsOnPagesAndFrames) {
               (std::vector<std::string>{"ShowDevTools", "CloseDevTools", "Inspect 12,34"}));
 }
 
-TEST_F(HandlerTest, LinkDropsRefusedSpotifyHandedToTheSystemPermissionsGranted) {
+TEST_F(HandlerTest, LinkDropsRefusedSpotifyHandedToTheSystem) {
     MakeHandler();
     auto browser = MakeMainBrowser();
     EXPECT_TRUE(handler->OnDragEnter(browser, 2));
@@ -302,7 +302,38 @@ TEST_F(HandlerTest, LinkDropsRefusedSpotifyHandedToTheSystemPermissionsGranted) 
     EXPECT_FALSE(handler->OnDragEnter(browser, 1 | 16));
     EXPECT_TRUE(handler->OnProtocolExecution(browser, "spotify:track:1"));
     EXPECT_FALSE(handler->OnProtocolExecution(browser, "smb://host/"));
-    EXPECT_TRUE(handler->OnPermissionRequest(browser));
+}
+
+TEST_F(HandlerTest, OnlyTheApplicationsOwnOriginsGetPermissionsAndAreHeard) {
+    SetSwitches({"--url=http://127.0.0.1:8000/app.html", "--web-site-url=https://site.example",
+                 "--start-url-prefix=https://prefix.example:8443/index?locale="});
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    CAppProps::WriteProperty("url", "starturl", "https://stored.example/start");
+    const struct {
+        const char* shown;
+        bool own;
+    } rows[] = {
+        {"http://127.0.0.1:8000/other.html", true},
+        {"https://site.example/x", true},
+        {"https://prefix.example:8443/", true},
+        {"https://stored.example/", true},
+        {"http://localhost:8000/app.html", false},
+        {"http://127.0.0.1:8001/app.html", false},
+        {"https://www.tavisto.example/", false},  // the defaults the switches replaced
+        {"https://evil.example/", false},
+        {"data:text/html,x", false},
+        {"", false},  // nothing committed yet
+    };
+    for (const auto& row : rows) {
+        browser->frame->committed = row.shown;
+        browser->frame->url = "http://127.0.0.1:8000/app.html";  // where a load is heading
+        EXPECT_EQ(handler->OnPermissionRequest(browser, "geolocation"), row.own) << row.shown;
+        browser->frame->loads.clear();
+        handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
+                                          Msg(msg::kSetLocale, {std::string("fr_FR")}));
+        EXPECT_EQ(browser->frame->loads.size(), row.own ? 1u : 0u) << row.shown;
+    }
 }
 
 // ---- downloads ----

@@ -28,9 +28,12 @@ namespace tvc::test {
 
 struct FakeFrame : engine::IFrame {
     std::string url;
+    // The application's web site unless a test says otherwise: the page's messages are heard.
+    std::string committed = "https://www.tavisto.example/desktop/";
     std::vector<std::string> loads;
     std::vector<std::pair<std::string, std::string>> alternates;  // html, failed url
     std::string GetURL() const override { return url; }
+    std::string GetCommittedURL() const override { return committed; }
     bool IsMain() const override { return true; }
     void LoadURL(const std::string& u) override { loads.push_back(u); }
     void LoadAlternateHtml(const std::string& html, const std::string& failed) override {

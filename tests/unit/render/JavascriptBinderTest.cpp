@@ -258,6 +258,29 @@ TEST_F(JavascriptBinderTest, QuitWithoutAPageToAskFails) {
     EXPECT_TRUE(page.runner->m_tasks.empty());
 }
 
+TEST_F(JavascriptBinderTest, AMainFrameWithoutTheBridgeHearsNothingOfTheQuit) {
+    // The bridge is in a sub-frame of the application's origin; the main frame, of another
+    // origin, made a `tvd` of its own that would hold the quit for six seconds.
+    FakePage foreign;
+    auto sub = foreign.AddFrame(2, false);
+    auto b = std::make_shared<CJavascriptBinder>(foreign.env);
+    ASSERT_TRUE(b->JSConstructNativeHostContext(sub, foreign.browser));
+    int fired = 0;
+    sub->Call("tvd", "Subscribe", {Str("OnBeforeAppQuit"), sub->Function([&](const JSValueList&) {
+                                       ++fired;
+                                       return nullptr;
+                                   })});
+    JSValueRef made = foreign.context->NewObject();
+    made->SetValue("quitApp", Boolean(false));
+    made->SetValue("appQuitResponseTimeout", Int(6));
+    foreign.context->m_global->SetValue("tvd", made);
+    QuitDoneLog done;
+    EXPECT_FALSE(b->HandleWebAppQuit(foreign.browser, done.Callback()));
+    EXPECT_EQ(done.results, std::vector<bool>{false});
+    EXPECT_EQ(fired, 0);
+    EXPECT_TRUE(foreign.runner->m_tasks.empty());
+}
+
 TEST_F(JavascriptBinderTest, MachineIdIsADigestInTheUsualForm) {
     EXPECT_EQ(page.context->Call("tvd", "GetMechineID", {})->GetStringValue(),
               "0123456789ABCDEF0123456789ABCDEF");
