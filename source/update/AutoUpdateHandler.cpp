@@ -138,6 +138,10 @@ void CAutoUpdateHandler::SetDownloadParameters(int outcome, const std::string& p
     }
 }
 
+std::int64_t CAutoUpdateHandler::ExpectedDownloadSizeLimit() {
+    return GetState() == e_AppcastDownloadInProgress ? kMaxAppcastSize : kMaxInstallerSize;
+}
+
 std::string CAutoUpdateHandler::GetStringFromFile(const std::string& path, size_t maxSize) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||

@@ -8,6 +8,7 @@
 // the state readable from anywhere.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,9 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     // SetDownloadParameters' outcomes.
     static constexpr int kDownloadSucceeded = e_UpdateAvailable;
     static constexpr int kDownloadFailed = e_UpdateFailed;
+    // The largest files the updater downloads.
+    static constexpr std::int64_t kMaxAppcastSize = 1024 * 1024;
+    static constexpr std::int64_t kMaxInstallerSize = 512LL * 1024 * 1024;
 
     struct Settings {
         std::function<std::string()> appcastDirectory;  // read at every check
@@ -61,10 +65,12 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     // How the application closes once the installer runs.
     void SetApplicationCloser(std::function<void()> closeApplication);
     void SetDownloadParameters(int outcome, const std::string& path);
+    // The size limit of the download the updater waits for now: the appcast's or the installer's.
+    std::int64_t ExpectedDownloadSizeLimit();
 
     bool GetVersionInfoFromAppcast();
     // The whole file, or "" when it cannot be read or is larger than `maxSize`.
-    static std::string GetStringFromFile(const std::string& path, size_t maxSize = 1024 * 1024);
+    static std::string GetStringFromFile(const std::string& path, size_t maxSize = kMaxAppcastSize);
     bool GetCurrentAppVersion(std::string& version);
     static std::vector<std::string> SplitVersionString(const std::string& text);
     // Negative: a is older; 0: equal; positive: a is newer.

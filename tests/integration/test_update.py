@@ -241,6 +241,43 @@ class UpdateRefusalTest(UpdateCase):
                      "is not an http(s) address", installer_downloaded=False)
 
 
+class DownloadLimitTest(UpdateCase):
+    STALL_MS = 1500
+
+    def new_app(self, home=None, args=(), query=""):
+        # A short stall limit keeps the stalled case quick.
+        return super().new_app(home, ["--download-stall-timeout-ms=%d" % self.STALL_MS] + list(args), query)
+
+    def test_downloads_past_a_limit_are_cancelled_at_once_and_fail_the_update(self):
+        appcast, installer = "/appcast/Appcast.json", "/bin/" + INSTALLER
+        cases = {
+            "an endless appcast": (lambda: self.server.endless.add(appcast), appcast,
+                                   "larger than its limit of 1048576 bytes"),
+            "an installer announcing 600 MiB": (lambda: self.server.announced.update({installer: 600 << 20}),
+                                                installer, "larger than its limit of"),
+            "an installer that stops sending": (lambda: (self.server.stalled.add(installer),
+                                                         self.server.announced.update({installer: 1 << 20})),
+                                                installer, "no data for %d ms" % self.STALL_MS),
+        }
+        for what, (arrange, path, refusal) in cases.items():
+            with self.subTest(what):
+                self.server = UpdateServer()
+                self.addCleanup(self.server.close)
+                self.server.publish(NEWER, self.installer)
+                arrange()
+                app = self.refused(lambda: None, "Download failed. Invalid state",
+                                   installer_downloaded=path == installer)
+                log = app.log_text()
+                self.assertIn(refusal, log)
+                # Cut off near the limit, not at network speed.
+                self.assertLess(self.server.sent.get(path, 0), 64 << 20)
+                # Progress is written at most once a second.
+                self.assertLess(log.count("Downloading....."), 10)
+                self.assertNotIn("ValidateChecksum", log)
+
+    refused = UpdateRefusalTest.refused
+
+
 class SignedUpdateTest(UpdateCase):
     """A key given on the command line pins it as a build option would (the build pins none)."""
 

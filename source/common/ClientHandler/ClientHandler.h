@@ -153,9 +153,11 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url) override;
     // True grants.
     bool OnPermissionRequest(engine::BrowserRef browser) override;
-    // The destination path; "" cancels the download.
-    std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
-                                 const std::string& suggestedName) override;
+    // The destination ("" cancels the download) and its limits: its size (by kind, and never
+    // more than its folder's free space leaves) and "--download-stall-timeout-ms" (default 60 s).
+    engine::DownloadTarget OnBeforeDownload(engine::BrowserRef browser,
+                                            const engine::DownloadItem& item,
+                                            const std::string& suggestedName) override;
     void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item) override;
 
     // With "show-on-launch": brings the window to the front, once. The shell shows the window and

@@ -3,6 +3,8 @@
 //    IBrowserHost::StartDownload (DownloadItem::startedByApp), told apart by the file name;
 //  - everything else is the page's own download and goes to the user's download folder.
 // A page can never make a file land in the update folder, and so never reach the updater.
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -10,6 +12,8 @@
 #include "common/AppInfo.h"
 #include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/ClientHandler.h"
+#include "common/ClientHandler/WSPortConfig.h"
+#include "common/CommandLine.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
 #include "update/AutoUpdateHandler.h"
@@ -28,6 +32,27 @@ std::string SafeFileName(const std::string& suggested) {
     for (unsigned char c : name) out += (c < 0x20 || c == 0x7F) ? '_' : static_cast<char>(c);
     if (out.empty() || out == "." || out == "..") out = "download";
     return out;
+}
+
+// What a download may leave free in its file system, for everything else the user runs.
+constexpr long long kFreeSpaceMargin = 64LL * 1024 * 1024;
+
+// The size limit `cap` (-1: none), lowered to what the folder's free space allows.
+std::int64_t WithinFreeSpace(const std::string& folder, std::int64_t cap) {
+    const long long available = AvailableBytes(folder);
+    if (available < 0) return cap;
+    const std::int64_t room = std::max<long long>(available - kFreeSpaceMargin, 0);
+    return cap < 0 ? room : std::min(cap, room);
+}
+
+// "--download-stall-timeout-ms" shortens the stall limit for tests.
+std::chrono::milliseconds DownloadStallLimit() {
+    const std::string text = GetGlobalCommandLine()->GetSwitchValue("download-stall-timeout-ms");
+    int ms = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || ms <= 0)
+        return engine::kDefaultDownloadStallLimit;
+    return std::chrono::milliseconds(ms);
 }
 
 std::string WithSlash(std::string folder) {
@@ -113,12 +138,15 @@ bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
 void ClientHandler::HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
                                             bool& bIsHandledOut, std::string& pathToDownloadOut) {
     static const char* fn = TVC_FN;
-    TVC_LOG_INFO("%s with : HasStarted=%u,", fn, bDownloadStarted ? 1u : 0u);
-    TVC_LOG_INFO("%s with : path=%s, ", fn, item.fullPath.c_str());
-    TVC_LOG_INFO("%s with : url=%s, ", fn, item.url.c_str());
-    TVC_LOG_INFO("%s with : isComplete=%u,", fn, item.isComplete ? 1u : 0u);
-    TVC_LOG_INFO("%s with : isInProgress=%u", fn, item.isInProgress ? 1u : 0u);
-    TVC_LOG_INFO("%s with : IsCanceled=%u", fn, item.isCanceled ? 1u : 0u);
+    // A download's start and end are worth its state; its progress is logged on its own.
+    if (!bDownloadStarted || !item.isInProgress) {
+        TVC_LOG_INFO("%s with : HasStarted=%u,", fn, bDownloadStarted ? 1u : 0u);
+        TVC_LOG_INFO("%s with : path=%s, ", fn, item.fullPath.c_str());
+        TVC_LOG_INFO("%s with : url=%s, ", fn, item.url.c_str());
+        TVC_LOG_INFO("%s with : isComplete=%u,", fn, item.isComplete ? 1u : 0u);
+        TVC_LOG_INFO("%s with : isInProgress=%u", fn, item.isInProgress ? 1u : 0u);
+        TVC_LOG_INFO("%s with : IsCanceled=%u", fn, item.isCanceled ? 1u : 0u);
+    }
     bIsHandledOut = false;
     pathToDownloadOut.clear();
     bIsHandledOut = bDownloadStarted ? HandleCEFDownloadInProgress(item, pathToDownloadOut)
@@ -147,30 +175,41 @@ bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& i
 bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                                 std::string& pathToDownloadOut) {
     static const char* fn = TVC_FN;
-    bool handled = false;
-    if (IsConfigFileDownload(item)) {
-        handled = true;
-        if (item.isCanceled)
-            HandleWebsocketsConfigFileDownloadProcessCompletion(false);
-        else if (item.isComplete)
-            HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    if (!IsConfigFileDownload(item)) return false;
+    if (item.isCanceled) {
+        TVC_LOG_ERROR("%s : %s failed: %s", fn, item.url.c_str(), item.error.c_str());
+        HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+    } else if (item.isComplete) {
+        HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    } else {
+        LogDownloadProgress(fn, item);
+        return true;
     }
-    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, handled ? 1u : 0u,
+    TVC_LOG_WARN("%s -- : bIsHandledOut=%u, pathToDownloadOut=%s", fn, 1u,
                  pathToDownloadOut.c_str());
-    return handled;
+    return true;
 }
 
-std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::DownloadItem& item,
-                                            const std::string& suggestedName) {
+engine::DownloadTarget ClientHandler::OnBeforeDownload(engine::BrowserRef,
+                                                       const engine::DownloadItem& item,
+                                                       const std::string& suggestedName) {
     static const char* fn = TVC_FN;
     bool handled = false;
-    std::string path;
-    HandleCEFDownloadStatus(false, item, handled, path);
-    if (handled) return path;
+    engine::DownloadTarget target;
+    target.limits.stallLimit = DownloadStallLimit();
+    HandleCEFDownloadStatus(false, item, handled, target.path);
+    if (handled) {
+        target.limits.maxBytes = static_cast<std::int64_t>(kMaxWSConfigFileSize);
+        return target;
+    }
     if (!item.startedByApp) {
-        path = PageDownloadPath(suggestedName.empty() ? item.suggestedFileName : suggestedName);
-        TVC_LOG_WARN("%s : page download of %s to %s", fn, item.url.c_str(), path.c_str());
-        return path;
+        target.path =
+            PageDownloadPath(suggestedName.empty() ? item.suggestedFileName : suggestedName);
+        // The page's own downloads may be large, but may not fill the disk.
+        if (!target.path.empty())
+            target.limits.maxBytes = WithinFreeSpace(GetUserDownloadFolder(), -1);
+        TVC_LOG_WARN("%s : page download of %s to %s", fn, item.url.c_str(), target.path.c_str());
+        return target;
     }
     std::string userData;
     if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) != CAppPaths::eOk ||
@@ -184,11 +223,16 @@ std::string ClientHandler::OnBeforeDownload(engine::BrowserRef, const engine::Do
                       folder.c_str());
         return {};
     }
-    if (auto updater = m_pAutoUpdateHandler) updater->SetUpdateDirectoryPath(folder);
-    path = folder + SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName);
-    TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s", fn, item.url.c_str(),
-                 path.c_str());
-    return path;
+    auto updater = m_pAutoUpdateHandler;
+    if (updater) updater->SetUpdateDirectoryPath(folder);
+    target.path =
+        folder + SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName);
+    target.limits.maxBytes = WithinFreeSpace(folder, updater ? updater->ExpectedDownloadSizeLimit()
+                                                             : CAutoUpdateHandler::kMaxAppcastSize);
+    TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s, at most %lld bytes", fn,
+                 item.url.c_str(), target.path.c_str(),
+                 static_cast<long long>(target.limits.maxBytes));
+    return target;
 }
 
 void ClientHandler::LogDownloadProgress(const char* fn, const engine::DownloadItem& item) {
@@ -207,7 +251,8 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
         if (item.isComplete)
             TVC_LOG_WARN("%s : page download complete: %s", fn, item.fullPath.c_str());
         else if (failed)
-            TVC_LOG_WARN("%s : page download failed: %s", fn, item.url.c_str());
+            TVC_LOG_WARN("%s : page download failed: %s: %s", fn, item.url.c_str(),
+                         item.error.c_str());
         else
             LogDownloadProgress(fn, item);
         return;
@@ -223,7 +268,8 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
     }
     if (failed) {
         // Every failed update download is reported, so the update state can end in failure.
-        TVC_LOG_ERROR("*[AUTOUPDATER]* - Download failed: %s", item.url.c_str());
+        TVC_LOG_ERROR("*[AUTOUPDATER]* - Download failed: %s: %s", item.url.c_str(),
+                      item.error.c_str());
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_lastDownloadPath = item.fullPath;

@@ -313,14 +313,16 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
     setenv("XDG_DOWNLOAD_DIR", folder.c_str(), 1);
     engine::DownloadItem item;
     item.url = "https://x.example/report.pdf";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report.pdf");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf").path, folder + "report.pdf");
     std::ofstream(folder + "report.pdf") << "mine";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report (1).pdf");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf").path,
+              folder + "report (1).pdf");
     // A suggested name cannot climb out of the folder.
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "../../.bashrc"), folder + ".bashrc");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "../../.bashrc").path, folder + ".bashrc");
     // Even a page download of a file named like the updater's goes to the user's folder.
     item.url = "https://evil.example/1.0.0.0.json";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "1.0.0.0.json"), folder + "1.0.0.0.json");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "1.0.0.0.json").path,
+              folder + "1.0.0.0.json");
 
     unsetenv("XDG_DOWNLOAD_DIR");
     fs::create_directories(root + "/config");
@@ -346,7 +348,8 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     config.startedByApp = true;
     std::string cache;
     CAppPaths::GetPath(CAppPaths::eCacheFolder, cache);
-    EXPECT_EQ(handler->OnBeforeDownload(browser, config, "1.0.0.0.json"), cache + "1.0.0.0.json");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, config, "1.0.0.0.json").path,
+              cache + "1.0.0.0.json");
     config.isComplete = true;
     handler->OnDownloadUpdated(browser, config);
     EXPECT_TRUE(notifications.empty());  // not the updater's
@@ -358,7 +361,8 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, data);
     const std::string target =
         data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run"), target);
+    EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run").path,
+              target);
     EXPECT_TRUE(fs::is_directory(data + "CorvaneMedia/TavistoForWeb/Update"));
     update.isInProgress = true;
     update.receivedBytes = 2048;
