@@ -1,13 +1,12 @@
 // The update check: the appcast, the running version and the decision what to do next.
 #include "update/AutoUpdateHandler.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 
 #include "common/FileUtil.h"
 #include "common/JSONHelper.h"
 #include "common/LogHelper.h"
+#include "common/PrivateFolder.h"
 #include "common/StringUtil.h"
 #include "update/ExecutableVersion.h"
 
@@ -143,11 +142,12 @@ std::int64_t CAutoUpdateHandler::ExpectedDownloadSizeLimit() {
 }
 
 std::string CAutoUpdateHandler::GetStringFromFile(const std::string& path, size_t maxSize) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<size_t>(st.st_size) > maxSize)
-        return {};
-    return tvc::ReadFile(path).value_or(std::string());
+    // Neither the folder nor the file is reached through a link.
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    tvc::UniqueFd folder = tvc::OpenFolderNoFollow(path.substr(0, slash));
+    if (!folder) return {};
+    return tvc::ReadFileAt(folder.get(), path.substr(slash + 1), maxSize).value_or(std::string());
 }
 
 bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {

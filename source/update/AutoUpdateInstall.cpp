@@ -1,13 +1,14 @@
 // The verified installer: its record across runs, the user's consent, its start, and the cleaning
 // of the update folder.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <boost/archive/archive_exception.hpp>
-#include <filesystem>
-#include <system_error>
 
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/PrivateFolder.h"
 #include "common/ProcessMessages.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/UpdateState.h"
@@ -89,8 +90,10 @@ void CAutoUpdateHandler::SaveUpdateParams() {
     if (m_strUpdateDirectoryPath.empty()) return;
     try {
         const UpdateStateHandle state(m_strInstallerPath, m_strVersion, GetState());
-        // A new file takes the old one's place whole, or not at all.
-        if (!tvc::WriteFileAtomically(StateFilePath(), tvc::update::SerializeUpdateState(state)))
+        // A new file takes the old one's place whole, or not at all; a link there is replaced.
+        tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
+        if (!folder || !tvc::WriteFileAtomicallyAt(folder.get(), kStateFileName,
+                                                   tvc::update::SerializeUpdateState(state)))
             TVC_LOG_ERROR("*[AUTOUPDATER]* %s - cannot write %s", fn, StateFilePath().c_str());
     } catch (const boost::archive::archive_exception& e) {
         TVC_LOG_ERROR("Archive Exception %d - Desc %s", static_cast<int>(e.code), e.what());
@@ -107,7 +110,8 @@ bool CAutoUpdateHandler::IsUpdateStateFilePresent() {
         TVC_LOG_ERROR("*[AUTOUPDATER]* - %s - Update Path Not Present!", fn);
         return false;
     }
-    if (tvc::FileExists(StateFilePath())) {
+    tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
+    if (folder && tvc::IsRegularFileAt(folder.get(), kStateFileName)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Update State File Present at Location %s", fn,
                      StateFilePath().c_str());
         return true;
@@ -233,18 +237,21 @@ void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {
 
 bool CAutoUpdateHandler::_RemoveDirectory(const std::string& path) {
     static const char* fn = TVC_FN;
-    std::error_code ec;
-    if (path.empty() || path[0] != '/' || !std::filesystem::is_directory(path, ec)) {
+    if (path.empty() || path[0] != '/') {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());
         return false;
     }
-    TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Present", path.c_str());
-    // Links inside are removed, never followed.
-    std::filesystem::remove_all(path, ec);
-    if (ec) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s not removed: %s", fn, path.c_str(),
-                      ec.message().c_str());
-        return false;
-    }
-    return true;
+    bool wasLink = false;
+    // Nothing is followed: a link, in the folder's place or in it, is removed, never its target.
+    const bool removed = tvc::RemoveFolderNoFollow(path, &wasLink);
+    if (wasLink)
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s was a link; the link is removed, its target left",
+                      fn, path.c_str());
+    else if (removed)
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Present", path.c_str());
+    else if (tvc::FileExists(path))
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s not removed whole", fn, path.c_str());
+    else
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());
+    return removed;
 }

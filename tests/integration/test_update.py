@@ -212,9 +212,10 @@ class UpdateRefusalTest(UpdateCase):
         self.assertNotIn("ValidateChecksum", app.log_text())
 
     def test_unreadable_appcasts_are_refused_and_the_program_runs_on(self):
-        garbage = bytes(range(256)) * (5 * 1024 * 1024 // 256)
+        # Within the appcast's size limit: a larger body is cut off while it downloads.
+        garbage = bytes(range(256)) * (512 * 1024 // 256)
         cases = {
-            "5 MB of garbage": lambda: self.server.files.update({"/appcast/Appcast.json": garbage}),
+            "512 KB of garbage": lambda: self.server.files.update({"/appcast/Appcast.json": garbage}),
             "truncated": lambda: self.server.files.update({"/appcast/Appcast.json": b'{"Title": "T", "Vers'}),
             "no checksum": lambda: (self.server.publish(NEWER, self.installer),
                                     self.server.files.update({"/appcast/Appcast.json":
@@ -276,6 +277,34 @@ class DownloadLimitTest(UpdateCase):
                 self.assertNotIn("ValidateChecksum", log)
 
     refused = UpdateRefusalTest.refused
+
+
+class PlantedLinkTest(UpdateCase):
+    def test_links_planted_for_the_update_folder_or_its_files_lead_nowhere(self):
+        def folder_link(app, user):
+            os.makedirs(os.path.dirname(self.folder(app)))
+            os.symlink(user, self.folder(app))
+
+        def appcast_link(app, user):
+            os.makedirs(self.folder(app))
+            os.symlink(os.path.join(user, "precious.txt"), os.path.join(self.folder(app), "Appcast.json"))
+
+        self.server.publish(RUNNING_VERSION, self.installer)
+        for what, plant in {"the update folder a link to the user's folder": folder_link,
+                            "the appcast a link to the user's file": appcast_link}.items():
+            with self.subTest(what):
+                user = tempfile.mkdtemp(dir=self.work)
+                with open(os.path.join(user, "precious.txt"), "w") as f:
+                    f.write("mine")
+                app = self.new_app()
+                plant(app, user)
+                app.start()
+                app.wait_log("App is Up-to-Date or is at Newer Version")
+                wait_for(lambda: not os.path.lexists(self.folder(app)), what="the update folder removed")
+                self.assertEqual(os.listdir(user), ["precious.txt"])
+                with open(os.path.join(user, "precious.txt")) as f:
+                    self.assertEqual(f.read(), "mine")
+                self.assertEqual(app.terminate(), 0)
 
 
 class SignedUpdateTest(UpdateCase):

@@ -3,6 +3,8 @@
 //    IBrowserHost::StartDownload (DownloadItem::startedByApp), told apart by the file name;
 //  - everything else is the page's own download and goes to the user's download folder.
 // A page can never make a file land in the update folder, and so never reach the updater.
+#include <fcntl.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "common/CommandLine.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/PrivateFolder.h"
 #include "update/AutoUpdateHandler.h"
 
 namespace tvc {
@@ -55,6 +58,18 @@ std::chrono::milliseconds DownloadStallLimit() {
     return std::chrono::milliseconds(ms);
 }
 
+constexpr const char* kStagingPrefix = ".download-";
+
+// The update folder is ours alone; the cache folder is the engine's too, and the user may have
+// put it elsewhere through a link.
+UniqueFd OpenDownloadFolder(const std::string& folder, bool privateFolder) {
+    if (!privateFolder) return UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::string why;
+    UniqueFd fd = OpenPrivateFolder(folder, why);
+    if (!why.empty()) TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s", folder.c_str(), why.c_str());
+    return fd;
+}
+
 std::string WithSlash(std::string folder) {
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');
     return folder;
@@ -77,6 +92,51 @@ std::string DownloadDirFromUserDirs(const std::string& home) {
     return {};
 }
 }  // namespace
+
+std::string ClientHandler::StageDownload(std::uint32_t id, const std::string& folder,
+                                         bool privateFolder, const std::string& fileName) {
+    static const char* fn = TVC_FN;
+    UniqueFd dir = OpenDownloadFolder(folder, privateFolder);
+    std::string staging;
+    UniqueFd stage = dir ? MakeUniqueFolderAt(dir.get(), kStagingPrefix, staging) : UniqueFd();
+    if (!stage) {
+        TVC_LOG_ERROR("%s : no private folder for a download in %s, download cancelled", fn,
+                      folder.c_str());
+        return {};
+    }
+    m_stagedDownloads[id] = {WithSlash(folder), privateFolder, staging, fileName};
+    return WithSlash(folder) + staging + "/" + fileName;
+}
+
+bool ClientHandler::UnstageDownload(std::uint32_t id, bool complete, std::string& finalPath) {
+    static const char* fn = TVC_FN;
+    auto it = m_stagedDownloads.find(id);
+    if (it == m_stagedDownloads.end()) return false;
+    const StagedDownload staged = std::move(it->second);
+    m_stagedDownloads.erase(it);
+    finalPath = staged.folder + staged.fileName;
+    UniqueFd dir = staged.privateFolder ? OpenFolderNoFollow(staged.folder)
+                                        : OpenDownloadFolder(staged.folder, false);
+    if (!dir) {
+        TVC_LOG_ERROR("%s : %s is gone or no longer a folder", fn, staged.folder.c_str());
+        return false;
+    }
+    bool moved = false;
+    if (complete) {
+        UniqueFd stage(
+            ::openat(dir.get(), staged.stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+        // Replaces whatever has the name in the folder, a link included, and never follows it.
+        moved = stage && IsRegularFileAt(stage.get(), staged.fileName) &&
+                ::renameat(stage.get(), staged.fileName.c_str(), dir.get(),
+                           staged.fileName.c_str()) == 0;
+        if (!moved)
+            TVC_LOG_ERROR("%s : the download is not a file in %s%s, dropped", fn,
+                          staged.folder.c_str(), staged.stagingName.c_str());
+    }
+    // What a failed or refused download left goes with its folder.
+    RemoveTreeAt(dir.get(), staged.stagingName);
+    return moved;
+}
 
 std::string ClientHandler::GetUpdateDirectoryPath() {
     TVC_LOG_INFO("*[AUTOUPDATER]* Inside %s", TVC_FN);
@@ -161,8 +221,9 @@ bool ClientHandler::HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& i
         std::string cache;
         if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk &&
             !cache.empty()) {
+            // Handled even when no staging folder can be made: the empty path cancels it.
             handled = true;
-            pathToDownloadOut = cache + kWSConfigFileName;
+            pathToDownloadOut = StageDownload(item.id, cache, false, kWSConfigFileName);
         } else {
             TVC_LOG_ERROR("%s : no cache folder for %s", fn, kWSConfigFileName);
         }
@@ -178,9 +239,11 @@ bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item
     if (!IsConfigFileDownload(item)) return false;
     if (item.isCanceled) {
         TVC_LOG_ERROR("%s : %s failed: %s", fn, item.url.c_str(), item.error.c_str());
+        UnstageDownload(item.id, false, pathToDownloadOut);
         HandleWebsocketsConfigFileDownloadProcessCompletion(false);
     } else if (item.isComplete) {
-        HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+        HandleWebsocketsConfigFileDownloadProcessCompletion(
+            UnstageDownload(item.id, true, pathToDownloadOut));
     } else {
         LogDownloadProgress(fn, item);
         return true;
@@ -218,7 +281,8 @@ engine::DownloadTarget ClientHandler::OnBeforeDownload(engine::BrowserRef,
         return {};
     }
     const std::string folder = userData + GetUpdateDirectoryPath();
-    if (!MakeDirectories(folder)) {
+    // The folders above the update folder are the user's: made as they are, links followed.
+    if (!MakeDirectories(folder.substr(0, folder.find_last_of('/', folder.size() - 2)))) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s : cannot create %s, download cancelled", fn,
                       folder.c_str());
         return {};
@@ -226,7 +290,9 @@ engine::DownloadTarget ClientHandler::OnBeforeDownload(engine::BrowserRef,
     auto updater = m_pAutoUpdateHandler;
     if (updater) updater->SetUpdateDirectoryPath(folder);
     target.path =
-        folder + SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName);
+        StageDownload(item.id, folder, true,
+                      SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName));
+    if (target.path.empty()) return {};
     target.limits.maxBytes = WithinFreeSpace(folder, updater ? updater->ExpectedDownloadSizeLimit()
                                                              : CAutoUpdateHandler::kMaxAppcastSize);
     TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s, at most %lld bytes", fn,
@@ -257,22 +323,24 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
             LogDownloadProgress(fn, item);
         return;
     }
-    if (item.isComplete) {
+    std::string finalPath = item.fullPath;
+    if (item.isComplete && UnstageDownload(item.id, true, finalPath)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* - Download Complete");
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            m_lastDownloadPath = item.fullPath;
+            m_lastDownloadPath = finalPath;
         }
         if (m_notifyDownload) m_notifyDownload(kCmdNotifyDownloadComplete);
         return;
     }
-    if (failed) {
+    if (failed || item.isComplete) {
+        UnstageDownload(item.id, false, finalPath);
         // Every failed update download is reported, so the update state can end in failure.
         TVC_LOG_ERROR("*[AUTOUPDATER]* - Download failed: %s: %s", item.url.c_str(),
                       item.error.c_str());
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            m_lastDownloadPath = item.fullPath;
+            m_lastDownloadPath = finalPath;
         }
         if (m_notifyDownload) m_notifyDownload(kCmdNotifyDownloadFailed);
         return;

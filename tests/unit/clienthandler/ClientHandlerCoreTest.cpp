@@ -6,6 +6,7 @@
 
 #include "Fakes.h"
 #include "common/ConsoleLog.h"
+#include "common/FileUtil.h"
 
 namespace tvc::test {
 namespace fs = std::filesystem;
@@ -348,10 +349,14 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     config.startedByApp = true;
     std::string cache;
     CAppPaths::GetPath(CAppPaths::eCacheFolder, cache);
-    EXPECT_EQ(handler->OnBeforeDownload(browser, config, "1.0.0.0.json").path,
-              cache + "1.0.0.0.json");
+    // Our own downloads are written in a fresh private folder and moved into place when complete.
+    const fs::path configStaged = handler->OnBeforeDownload(browser, config, "1.0.0.0.json").path;
+    EXPECT_EQ(configStaged.parent_path().parent_path().string() + "/", cache);
+    std::ofstream(configStaged) << "{}";
     config.isComplete = true;
     handler->OnDownloadUpdated(browser, config);
+    EXPECT_TRUE(fs::is_regular_file(cache + "1.0.0.0.json"));
+    EXPECT_FALSE(fs::exists(configStaged.parent_path()));
     EXPECT_TRUE(notifications.empty());  // not the updater's
 
     engine::DownloadItem update;
@@ -361,18 +366,26 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, data);
     const std::string target =
         data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run").path,
-              target);
-    EXPECT_TRUE(fs::is_directory(data + "CorvaneMedia/TavistoForWeb/Update"));
+    const fs::path staged =
+        handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run").path;
+    EXPECT_EQ(staged.parent_path().parent_path(), fs::path(target).parent_path());
+    EXPECT_EQ(fs::status(staged.parent_path()).permissions(), fs::perms::owner_all);
     update.isInProgress = true;
     update.receivedBytes = 2048;
     handler->OnDownloadUpdated(browser, update);
     EXPECT_TRUE(notifications.empty());
+    // A link planted at the final name is replaced, its target left alone.
+    std::ofstream(root + "/precious") << "mine";
+    fs::create_symlink(root + "/precious", target);
+    std::ofstream(staged) << "installer";
     update.isInProgress = false;
     update.isComplete = true;
-    update.fullPath = target;
+    update.fullPath = staged;
     handler->OnDownloadUpdated(browser, update);
     EXPECT_EQ(handler->GetLastDownloadPath(), target);
+    EXPECT_EQ(ReadFile(target).value_or(""), "installer");
+    EXPECT_EQ(ReadFile(root + "/precious").value_or(""), "mine");
+    EXPECT_FALSE(fs::exists(staged.parent_path()));
     update.isComplete = false;
     update.isCanceled = true;
     handler->OnDownloadUpdated(browser, update);
