@@ -194,6 +194,10 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
         SetState(e_AppUpToDate);
         return true;
     }
+    if (m_strVersion == m_strLaunchFailedVersion) {
+        FailUpdate("this version's installer could not be started in this run; not fetched again");
+        return true;
+    }
     if (m_bKeyPinned && m_strSignature.empty()) {
         FailUpdate("the appcast carries no Signature and this build requires signed installers");
         return true;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PrivateFolder.h"
 #include "engine/Browser.h"
 #include "platform/UpdatePrompt.h"
 #include "update/ChecksumValidator.h"
@@ -94,9 +95,15 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
 
   private:
     void HandleDownloadedInstaller(int outcome, const std::string& path);
-    // The installer in the update folder: checksum, and signature under a pinned key.
+    // The installer in the update folder, opened without following a link; invalid unless it is a
+    // regular file of ours.
+    tvc::UniqueFd OpenInstaller() const;
+    // The installer open at `fd`: checksum, and signature under a pinned key. Without `fd`, the
+    // one in the update folder.
     bool VerifyInstaller();
-    bool ValidateSignature();
+    bool VerifyInstaller(int fd);
+    bool ValidateChecksum(int fd);
+    bool ValidateSignature(int fd);
     std::string InstallerPathInFolder() const;
     std::string StateFilePath() const;
     void FailUpdate(const char* why);
@@ -116,6 +123,8 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     std::string m_strInstallerPath;
     std::string m_strReleaseNotesPath;
     std::string m_strDownloadedVersion;  // from the state file
+    // A version whose verified installer could not be started: not offered again in this run.
+    std::string m_strLaunchFailedVersion;
     tvc::engine::BrowserRef m_browserObject;
 
     std::mutex m_stateLock;  // guards m_state

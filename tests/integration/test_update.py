@@ -9,7 +9,7 @@ import urllib.parse
 
 from bridge_support import screenshot_dir
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
-from update_support import INSTALLER, RUNNING_VERSION, SigningKey, UpdateServer, installer_script
+from update_support import FirstOpen, INSTALLER, RUNNING_VERSION, SigningKey, UpdateServer, installer_script
 
 PROMPT_TITLE = "Tavisto for Web Update"
 NEWER = "1.2.9.0"
@@ -305,6 +305,49 @@ class PlantedLinkTest(UpdateCase):
                 with open(os.path.join(user, "precious.txt")) as f:
                     self.assertEqual(f.read(), "mine")
                 self.assertEqual(app.terminate(), 0)
+
+
+class InstallerLaunchTest(UpdateCase):
+    def test_a_file_renamed_over_the_installer_after_ok_never_runs(self):
+        # Large enough that checking it takes a while: the swap lands while the program reads.
+        self.server.publish(NEWER, self.installer + b"#" * (16 << 20) + b"\n")
+        app = self.new_app()
+        app.start()
+        self.wait_verified(app)
+        self.close_box(app)
+        prompt = self.prompt(app)
+        installer = os.path.join(self.folder(app), INSTALLER)
+        intruder_marker = os.path.join(self.work, "intruder-ran")
+
+        def swap():
+            other = installer + ".other"
+            with open(other, "wb") as f:
+                f.write(installer_script(intruder_marker))
+            os.chmod(other, 0o755)
+            os.rename(other, installer)
+        swapped = FirstOpen(installer, swap)
+        self.answer(prompt, "Return")
+        wait_for(swapped.done.is_set, what="the installer swapped")
+        wait_for(lambda: os.path.exists(self.marker) or os.path.exists(intruder_marker),
+                 what="an installer to run")
+        self.assertFalse(os.path.exists(intruder_marker))
+        self.assertTrue(os.path.exists(self.marker))
+        self.assertEqual(app.proc.wait(30), 0)
+
+    def test_a_verified_file_that_is_no_program_fails_the_launch_once_and_the_program_stays(self):
+        self.server.publish(NEWER, b"this is no program\n")
+        # The page asks for a check every half second.
+        app = self.new_app(query="&repeat=500")
+        app.start()
+        self.answer(self.prompt(app), "Return")
+        app.wait_log("the installer could not be started")
+        self.answer(self.prompt(app), "Return")  # the box that tells the user, under the same caption
+        not_again = "could not be started in this run; not fetched again"
+        wait_for(lambda: app.log_text().count(not_again) >= 3, what="later checks refused")
+        self.assertEqual(app.log_text().count("the installer could not be started"), 1)
+        self.assertEqual(len(self.server.installer_requests()), 1)
+        self.assertTrue(app.alive())
+        self.assertEqual(app.terminate(), 0)
 
 
 class SignedUpdateTest(UpdateCase):

@@ -1,6 +1,7 @@
 """A loopback update service for the updater's tests: an appcast and an installer that records
 that it ran."""
 import base64
+import ctypes
 import hashlib
 import http.server
 import json
@@ -129,3 +130,23 @@ class SigningKey:
         sig = subprocess.run(["openssl", "pkeyutl", "-sign", "-inkey", self.private, "-rawin", "-in", path],
                              check=True, capture_output=True).stdout
         return base64.b64encode(sig).decode()
+
+
+class FirstOpen:
+    """Runs `action` on a thread of its own as soon as the file at `path` is next opened (inotify
+    on the file itself, so a rename over its name does not move the watch)."""
+
+    IN_OPEN = 0x20
+
+    def __init__(self, path, action):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, path.encode(), self.IN_OPEN) < 0:
+            raise OSError(ctypes.get_errno(), "inotify")
+        self.done = threading.Event()
+
+        def watch():
+            os.read(self.fd, 4096)
+            action()
+            self.done.set()
+        threading.Thread(target=watch, daemon=True).start()
