@@ -50,22 +50,26 @@ std::string RandomName(const std::string& prefix) {
     return name;
 }
 
-bool RemoveContents(int dirFd) {
+std::vector<std::string> EntryNames(int dirFd) {
     // fdopendir takes its descriptor: give it a copy so `dirFd` stays the caller's.
     const int copy = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return false;
+    if (copy < 0) return {};
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(copy), ::closedir);
     if (!dir) {
         ::close(copy);
-        return false;
+        return {};
     }
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") names.push_back(name);
     }
+    return names;
+}
+
+bool RemoveContents(int dirFd) {
     bool ok = true;
-    for (const auto& name : names) ok = RemoveTreeAt(dirFd, name) && ok;
+    for (const auto& name : EntryNames(dirFd)) ok = RemoveTreeAt(dirFd, name) && ok;
     return ok;
 }
 }  // namespace
@@ -134,6 +138,11 @@ bool RemoveTreeAt(int dirFd, const std::string& name) {
     UniqueFd folder(::openat(dirFd, name.c_str(), kFolderFlags));
     const bool emptied = folder && RemoveContents(folder.get());
     return ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && emptied;
+}
+
+void RemoveEntriesAt(int dirFd, const std::function<bool(const std::string& name)>& which) {
+    for (const auto& name : EntryNames(dirFd))
+        if (which(name)) RemoveTreeAt(dirFd, name);
 }
 
 bool RemoveFolderNoFollow(const std::string& path, bool* wasLink) {

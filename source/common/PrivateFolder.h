@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -47,6 +48,8 @@ UniqueFd OpenFolderNoFollow(const std::string& path);
 UniqueFd MakeUniqueFolderAt(int dirFd, const std::string& prefix, std::string& nameOut);
 // Removes `name` in `dirFd`: a folder with all it holds, anything else (a link too) by itself.
 bool RemoveTreeAt(int dirFd, const std::string& name);
+// Removes the entries of `dirFd` whose names `which` picks, as RemoveTreeAt does.
+void RemoveEntriesAt(int dirFd, const std::function<bool(const std::string& name)>& which);
 // Removes the folder `path` with all it holds; a link there is removed alone (`wasLink` tells).
 // False when nothing was there or something stayed.
 bool RemoveFolderNoFollow(const std::string& path, bool* wasLink = nullptr);

@@ -97,6 +97,14 @@ std::string ClientHandler::StageDownload(std::uint32_t id, const std::string& fo
                                          bool privateFolder, const std::string& fileName) {
     static const char* fn = TVC_FN;
     UniqueFd dir = OpenDownloadFolder(folder, privateFolder);
+    // What a download cut short by the end of an earlier run left behind.
+    if (dir)
+        RemoveEntriesAt(dir.get(), [this](const std::string& name) {
+            if (name.rfind(kStagingPrefix, 0) != 0) return false;
+            for (const auto& [id, staged] : m_stagedDownloads)
+                if (staged.stagingName == name) return false;
+            return true;
+        });
     std::string staging;
     UniqueFd stage = dir ? MakeUniqueFolderAt(dir.get(), kStagingPrefix, staging) : UniqueFd();
     if (!stage) {

@@ -349,8 +349,12 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     config.startedByApp = true;
     std::string cache;
     CAppPaths::GetPath(CAppPaths::eCacheFolder, cache);
+    // What a download cut short by an earlier run's end left is swept away.
+    fs::create_directories(cache + ".download-AbC123");
+    std::ofstream(cache + ".download-AbC123/1.0.0.0.json") << "{\"config\":";
     // Our own downloads are written in a fresh private folder and moved into place when complete.
     const fs::path configStaged = handler->OnBeforeDownload(browser, config, "1.0.0.0.json").path;
+    EXPECT_FALSE(fs::exists(cache + ".download-AbC123"));
     EXPECT_EQ(configStaged.parent_path().parent_path().string() + "/", cache);
     std::ofstream(configStaged) << "{}";
     config.isComplete = true;
