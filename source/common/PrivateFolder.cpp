@@ -15,11 +15,6 @@ namespace tvc {
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-bool IsLinkAt(int dirFd, const char* name) {
-    struct stat st {};
-    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-}
-
 // The folder holding `path` and the last name in it.
 std::pair<UniqueFd, std::string> OpenParent(const std::string& path) {
     const std::string clean = WithoutTrailingSlash(path);
@@ -92,7 +87,7 @@ UniqueFd OpenPrivateFolder(const std::string& path, std::string& why) {
         return {};
     }
     if (::mkdirat(parent.get(), name.c_str(), 0700) != 0 && errno == EEXIST &&
-        IsLinkAt(parent.get(), name.c_str())) {
+        IsLinkAt(parent.get(), name)) {
         if (::unlinkat(parent.get(), name.c_str(), 0) != 0) {
             why = "a link stands in its place and cannot be removed";
             return {};
@@ -147,7 +142,7 @@ void RemoveEntriesAt(int dirFd, const std::function<bool(const std::string& name
 
 bool RemoveFolderNoFollow(const std::string& path, bool* wasLink) {
     auto [parent, name] = OpenParent(path);
-    if (wasLink) *wasLink = parent && IsLinkAt(parent.get(), name.c_str());
+    if (wasLink) *wasLink = parent && IsLinkAt(parent.get(), name);
     struct stat st {};
     if (!parent || ::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
@@ -179,6 +174,11 @@ std::optional<std::string> ReadFileAt(int dirFd, const std::string& name, size_t
         out.append(buffer, static_cast<size_t>(n));
     }
     return fail(EFBIG);
+}
+
+bool IsLinkAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool IsRegularFileAt(int dirFd, const std::string& name) {

@@ -60,6 +60,8 @@ bool RemoveFolderNoFollow(const std::string& path, bool* wasLink = nullptr);
 // for a link, ENOENT for none.
 std::optional<std::string> ReadFileAt(int dirFd, const std::string& name, size_t maxSize,
                                       int* error = nullptr);
+// A symbolic link named `name` in `dirFd`.
+bool IsLinkAt(int dirFd, const std::string& name);
 // A regular file named `name` in `dirFd` (a link is not one).
 bool IsRegularFileAt(int dirFd, const std::string& name);
 // Writes a new file in `dirFd` and renames it over `name`: a link there is replaced, not followed.

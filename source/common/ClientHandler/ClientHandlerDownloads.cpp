@@ -133,6 +133,9 @@ bool ClientHandler::UnstageDownload(std::uint32_t id, bool complete, std::string
     if (complete) {
         UniqueFd stage(
             ::openat(dir.get(), staged.stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+        if (IsLinkAt(dir.get(), staged.fileName))
+            TVC_LOG_ERROR("%s : a link stood at %s%s; it is replaced, its target left", fn,
+                          staged.folder.c_str(), staged.fileName.c_str());
         // Replaces whatever has the name in the folder, a link included, and never follows it.
         moved = stage && IsRegularFileAt(stage.get(), staged.fileName) &&
                 ::renameat(stage.get(), staged.fileName.c_str(), dir.get(),
