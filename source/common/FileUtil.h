@@ -14,6 +14,8 @@ std::optional<std::string> ReadFile(const std::string& path, int* error = nullpt
 // Writes a temporary file beside `path`, flushes it and renames it over `path`.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+// Bytes an unprivileged writer may still put in the file system of `folder`; -1 when unknown.
+long long AvailableBytes(const std::string& folder);
 // Copies `source` to `target` unless `target` exists (a user's edits there win).
 // Returns "" on success, otherwise the reason.
 std::string CopyFileNoOverwrite(const std::string& source, const std::string& target);

@@ -8,6 +8,7 @@
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
 #include "engine/Download.h"
+#include "engine/DownloadLimits.h"
 #include "engine/ProcessMessage.h"
 
 namespace tvc::engine {
@@ -69,9 +70,9 @@ class IContextMenuClient {
 class IDownloadClient {
   public:
     virtual ~IDownloadClient() = default;
-    // The destination path; "" cancels the download.
-    virtual std::string OnBeforeDownload(BrowserRef browser, const DownloadItem& item,
-                                         const std::string& suggestedName) = 0;
+    // The destination and the limits the download is held to.
+    virtual DownloadTarget OnBeforeDownload(BrowserRef browser, const DownloadItem& item,
+                                            const std::string& suggestedName) = 0;
     virtual void OnDownloadUpdated(BrowserRef browser, const DownloadItem& item) = 0;
 };
 

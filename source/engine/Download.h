@@ -16,6 +16,7 @@ struct DownloadItem {
     bool isComplete = false;
     bool isCanceled = false;
     bool startedByApp = false;  // started through IBrowserHost::StartDownload, not by the page
+    std::string error;          // why it failed, when it did
     int PercentComplete() const {
         return totalBytes > 0 ? static_cast<int>(receivedBytes * 100 / totalBytes) : -1;
     }

@@ -14,7 +14,11 @@ class IUpdateInstallerUi {
     // False (and `onAnswer` never called) when the box cannot be shown.
     virtual bool ShowUpdatePrompt(const std::string& text, const std::string& caption,
                                   std::function<void(bool accepted)> onAnswer) = 0;
-    // Starts the program at `path` without arguments in a session of its own, so it outlives us.
-    virtual bool StartInstaller(const std::string& path) = 0;
+    // Starts the program open at `fd` (the verified file itself, whatever `path` leads to by now)
+    // without arguments in a session of its own, so it outlives us. False with `why` when it
+    // cannot be started, a file that is no program included.
+    virtual bool StartInstaller(int fd, const std::string& path, std::string& why) = 0;
+    // An error box with one OK button; returns at once.
+    virtual void ShowUpdateFailure(const std::string& text, const std::string& caption) = 0;
 };
 }  // namespace tvc::platform

@@ -20,7 +20,8 @@ Switches (--name=value; unknown switches are ignored):
   --cache-path=PATH             accepted and ignored: the cache is the per-user Cache folder
   --ws-ports=A,B,...            the WebSocket listener's trial ports (default 51001-51005)
   --appcast-base-url=URL, --config-base-url=URL, --web-site-url=URL,
-  --start-url-prefix=URL, --help-url=URL, --update-download-delay-ms=MS
+  --start-url-prefix=URL, --help-url=URL, --update-download-delay-ms=MS,
+  --download-stall-timeout-ms=MS
                                 replace the compiled-in service addresses and delays
   --update-public-key=BASE64    require installers signed with this Ed25519 key (only in a
                                 build that pins no key)

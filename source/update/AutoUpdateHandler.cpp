@@ -1,13 +1,12 @@
 // The update check: the appcast, the running version and the decision what to do next.
 #include "update/AutoUpdateHandler.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 
 #include "common/FileUtil.h"
 #include "common/JSONHelper.h"
 #include "common/LogHelper.h"
+#include "common/PrivateFolder.h"
 #include "common/StringUtil.h"
 #include "update/ExecutableVersion.h"
 
@@ -138,12 +137,17 @@ void CAutoUpdateHandler::SetDownloadParameters(int outcome, const std::string& p
     }
 }
 
+std::int64_t CAutoUpdateHandler::ExpectedDownloadSizeLimit() {
+    return GetState() == e_AppcastDownloadInProgress ? kMaxAppcastSize : kMaxInstallerSize;
+}
+
 std::string CAutoUpdateHandler::GetStringFromFile(const std::string& path, size_t maxSize) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<size_t>(st.st_size) > maxSize)
-        return {};
-    return tvc::ReadFile(path).value_or(std::string());
+    // Neither the folder nor the file is reached through a link.
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    tvc::UniqueFd folder = tvc::OpenFolderNoFollow(path.substr(0, slash));
+    if (!folder) return {};
+    return tvc::ReadFileAt(folder.get(), path.substr(slash + 1), maxSize).value_or(std::string());
 }
 
 bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
@@ -188,6 +192,10 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
     }
     if (!IsUpdateRequired(current)) {
         SetState(e_AppUpToDate);
+        return true;
+    }
+    if (m_strVersion == m_strLaunchFailedVersion) {
+        FailUpdate("this version's installer could not be started in this run; not fetched again");
         return true;
     }
     if (m_bKeyPinned && m_strSignature.empty()) {

@@ -8,12 +8,14 @@
 // the state readable from anywhere.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/PrivateFolder.h"
 #include "engine/Browser.h"
 #include "platform/UpdatePrompt.h"
 #include "update/ChecksumValidator.h"
@@ -33,6 +35,9 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     // SetDownloadParameters' outcomes.
     static constexpr int kDownloadSucceeded = e_UpdateAvailable;
     static constexpr int kDownloadFailed = e_UpdateFailed;
+    // The largest files the updater downloads.
+    static constexpr std::int64_t kMaxAppcastSize = 1024 * 1024;
+    static constexpr std::int64_t kMaxInstallerSize = 512LL * 1024 * 1024;
 
     struct Settings {
         std::function<std::string()> appcastDirectory;  // read at every check
@@ -61,10 +66,12 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     // How the application closes once the installer runs.
     void SetApplicationCloser(std::function<void()> closeApplication);
     void SetDownloadParameters(int outcome, const std::string& path);
+    // The size limit of the download the updater waits for now: the appcast's or the installer's.
+    std::int64_t ExpectedDownloadSizeLimit();
 
     bool GetVersionInfoFromAppcast();
     // The whole file, or "" when it cannot be read or is larger than `maxSize`.
-    static std::string GetStringFromFile(const std::string& path, size_t maxSize = 1024 * 1024);
+    static std::string GetStringFromFile(const std::string& path, size_t maxSize = kMaxAppcastSize);
     bool GetCurrentAppVersion(std::string& version);
     static std::vector<std::string> SplitVersionString(const std::string& text);
     // Negative: a is older; 0: equal; positive: a is newer.
@@ -88,9 +95,15 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
 
   private:
     void HandleDownloadedInstaller(int outcome, const std::string& path);
-    // The installer in the update folder: checksum, and signature under a pinned key.
+    // The installer in the update folder, opened without following a link; invalid unless it is a
+    // regular file of ours.
+    tvc::UniqueFd OpenInstaller() const;
+    // The installer open at `fd`: checksum, and signature under a pinned key. Without `fd`, the
+    // one in the update folder.
     bool VerifyInstaller();
-    bool ValidateSignature();
+    bool VerifyInstaller(int fd);
+    bool ValidateChecksum(int fd);
+    bool ValidateSignature(int fd);
     std::string InstallerPathInFolder() const;
     std::string StateFilePath() const;
     void FailUpdate(const char* why);
@@ -110,6 +123,8 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     std::string m_strInstallerPath;
     std::string m_strReleaseNotesPath;
     std::string m_strDownloadedVersion;  // from the state file
+    // A version whose verified installer could not be started: not offered again in this run.
+    std::string m_strLaunchFailedVersion;
     tvc::engine::BrowserRef m_browserObject;
 
     std::mutex m_stateLock;  // guards m_state

@@ -1,13 +1,16 @@
 // The verified installer: its record across runs, the user's consent, its start, and the cleaning
 // of the update folder.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <boost/archive/archive_exception.hpp>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/PrivateFolder.h"
 #include "common/ProcessMessages.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/UpdateState.h"
@@ -35,11 +38,33 @@ void CAutoUpdateHandler::HandleDownloadedInstaller(int outcome, const std::strin
     SaveUpdateParams();
 }
 
+tvc::UniqueFd CAutoUpdateHandler::OpenInstaller() const {
+    tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
+    if (!folder) return {};
+    // O_NONBLOCK: a FIFO in the installer's place must not hold the main thread.
+    tvc::UniqueFd fd(::openat(folder.get(), m_settings.installerFileName.c_str(),
+                              O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return {};
+    return fd;
+}
+
 bool CAutoUpdateHandler::VerifyInstaller() {
-    return ValidateChecksum() && ValidateSignature();
+    tvc::UniqueFd fd = OpenInstaller();
+    return VerifyInstaller(fd.get());
+}
+
+bool CAutoUpdateHandler::VerifyInstaller(int fd) {
+    return ValidateChecksum(fd) && ValidateSignature(fd);
 }
 
 bool CAutoUpdateHandler::ValidateChecksum() {
+    tvc::UniqueFd fd = OpenInstaller();
+    return ValidateChecksum(fd.get());
+}
+
+bool CAutoUpdateHandler::ValidateChecksum(int fd) {
     static const char* fn = TVC_FN;
     if (!m_pChecksumValidator) {
         TVC_LOG_ERROR("%s: m_pChecksumValidator is NULL", fn);
@@ -51,8 +76,8 @@ bool CAutoUpdateHandler::ValidateChecksum() {
         TVC_LOG_ERROR("%s: m_strUpdateDirectoryPath is empty", fn);
     } else {
         TVC_LOG_WARN("%s: Update directory path is %s", fn, m_strUpdateDirectoryPath.c_str());
-        result = m_pChecksumValidator->GenerateChecksumOfDownloaedFile(InstallerPathInFolder(),
-                                                                       generated);
+        result = fd < 0 ? static_cast<int>(CChecksumValidator::eFileMissing)
+                        : m_pChecksumValidator->GenerateChecksumOfDescriptor(fd, generated);
         if (result != CChecksumValidator::eChecksumGenerated)
             TVC_LOG_ERROR("%s: GenerateChecksumOfDownloaedFile failed", fn);
     }
@@ -71,12 +96,12 @@ bool CAutoUpdateHandler::ValidateChecksum() {
     return false;
 }
 
-bool CAutoUpdateHandler::ValidateSignature() {
+bool CAutoUpdateHandler::ValidateSignature(int fd) {
     static const char* fn = TVC_FN;
     if (!m_bKeyPinned) return true;
     std::string why = "the pinned key is unusable";
     if (m_bKeyUsable &&
-        m_signatureVerifier.VerifyFile(InstallerPathInFolder(), m_strSignature, why)) {
+        m_signatureVerifier.VerifyDescriptor(fd, kMaxInstallerSize, m_strSignature, why)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s: the installer's signature is valid", fn);
         return true;
     }
@@ -89,8 +114,10 @@ void CAutoUpdateHandler::SaveUpdateParams() {
     if (m_strUpdateDirectoryPath.empty()) return;
     try {
         const UpdateStateHandle state(m_strInstallerPath, m_strVersion, GetState());
-        // A new file takes the old one's place whole, or not at all.
-        if (!tvc::WriteFileAtomically(StateFilePath(), tvc::update::SerializeUpdateState(state)))
+        // A new file takes the old one's place whole, or not at all; a link there is replaced.
+        tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
+        if (!folder || !tvc::WriteFileAtomicallyAt(folder.get(), kStateFileName,
+                                                   tvc::update::SerializeUpdateState(state)))
             TVC_LOG_ERROR("*[AUTOUPDATER]* %s - cannot write %s", fn, StateFilePath().c_str());
     } catch (const boost::archive::archive_exception& e) {
         TVC_LOG_ERROR("Archive Exception %d - Desc %s", static_cast<int>(e.code), e.what());
@@ -107,7 +134,8 @@ bool CAutoUpdateHandler::IsUpdateStateFilePresent() {
         TVC_LOG_ERROR("*[AUTOUPDATER]* - %s - Update Path Not Present!", fn);
         return false;
     }
-    if (tvc::FileExists(StateFilePath())) {
+    tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
+    if (folder && tvc::IsRegularFileAt(folder.get(), kStateFileName)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Update State File Present at Location %s", fn,
                      StateFilePath().c_str());
         return true;
@@ -172,7 +200,7 @@ bool CAutoUpdateHandler::LaunchInstaller() {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Application Path String is Empty", fn);
         return false;
     }
-    if (!tvc::FileExists(m_strInstallerPath)) {
+    if (!OpenInstaller()) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s Update File Not Present", fn);
         DownloadUpdate();
         return false;
@@ -199,9 +227,11 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Skipping Installer Launch", fn);
         return;
     }
-    // The folder may have changed while the box was up: what runs is what is verified now.
+    // What runs is what is verified now, through the descriptor it is verified from: a file
+    // renamed over the installer from here on never runs.
+    tvc::UniqueFd installer = OpenInstaller();
     std::string current;
-    if (!VerifyInstaller()) {
+    if (!installer || !VerifyInstaller(installer.get())) {
         FailUpdate("the installer changed after it was verified; not started");
         return;
     }
@@ -210,17 +240,25 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
         return;
     }
     TVC_LOG_WARN("*[AUTOUPDATER]* %s - Launching the Installer", fn);
-    struct stat st {};
-    const std::string path = InstallerPathInFolder();
-    if (::stat(path.c_str(), &st) != 0 || ::chmod(path.c_str(), st.st_mode | S_IXUSR) != 0 ||
-        !m_ui || !m_ui->StartInstaller(path)) {
-        FailUpdate("the installer could not be started");
+    std::string why = "no way to start programs";
+    // Executable for the user alone: set on the verified file, never through its name.
+    if (::fchmod(installer.get(), 0700) != 0) {
+        why = std::strerror(errno);
+    } else if (m_ui && m_ui->StartInstaller(installer.get(), InstallerPathInFolder(), why)) {
+        if (m_browserObject && m_closeApplication) {
+            TVC_LOG_WARN("*[AUTOUPDATER]* %s - Closing the Application - posting WM_CLOSE", fn);
+            m_closeApplication();
+        }
         return;
     }
-    if (m_browserObject && m_closeApplication) {
-        TVC_LOG_WARN("*[AUTOUPDATER]* %s - Closing the Application - posting WM_CLOSE", fn);
-        m_closeApplication();
-    }
+    // A verified file that does not start stays a failure of this version for the whole run, so
+    // the user is told once.
+    m_strLaunchFailedVersion = m_strVersion;
+    FailUpdate(("the installer could not be started: " + why).c_str());
+    if (m_ui)
+        m_ui->ShowUpdateFailure("The Tavisto for Web update (v" + m_strVersion +
+                                    ") could not be started.\n\nTavisto for Web stays open.",
+                                m_settings.promptCaption);
 }
 
 void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {
@@ -233,18 +271,21 @@ void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {
 
 bool CAutoUpdateHandler::_RemoveDirectory(const std::string& path) {
     static const char* fn = TVC_FN;
-    std::error_code ec;
-    if (path.empty() || path[0] != '/' || !std::filesystem::is_directory(path, ec)) {
+    if (path.empty() || path[0] != '/') {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());
         return false;
     }
-    TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Present", path.c_str());
-    // Links inside are removed, never followed.
-    std::filesystem::remove_all(path, ec);
-    if (ec) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s not removed: %s", fn, path.c_str(),
-                      ec.message().c_str());
-        return false;
-    }
-    return true;
+    bool wasLink = false;
+    // Nothing is followed: a link, in the folder's place or in it, is removed, never its target.
+    const bool removed = tvc::RemoveFolderNoFollow(path, &wasLink);
+    if (wasLink)
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s was a link; the link is removed, its target left",
+                      fn, path.c_str());
+    else if (removed)
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Present", path.c_str());
+    else if (tvc::FileExists(path))
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : %s not removed whole", fn, path.c_str());
+    else
+        TVC_LOG_WARN("*[AUTOUPDATER]* %s Directory Not Present", path.c_str());
+    return removed;
 }

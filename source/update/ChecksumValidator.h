@@ -9,6 +9,8 @@ class CChecksumValidator {
     enum { eHashingFailed = 0, eFileMissing = 1, eChecksumGenerated = 2 };
 
     int GenerateChecksumOfDownloaedFile(const std::string& path, std::string& checksumOut);
+    // The same for the file open at `fd`, read from its start whatever its offset.
+    int GenerateChecksumOfDescriptor(int fd, std::string& checksumOut);
     // Case-sensitive: an upper-case text never equals the lower-case digest.
     bool CheckForChecksumEqality(const std::string& a, const std::string& b);
 };

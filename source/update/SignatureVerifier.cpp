@@ -2,6 +2,9 @@
 
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "common/FileUtil.h"
 
@@ -59,6 +62,35 @@ bool CSignatureVerifier::SetPublicKey(const std::string& base64Key) {
 
 bool CSignatureVerifier::VerifyFile(const std::string& path, const std::string& base64Signature,
                                     std::string& why) const {
+    // Ed25519 signs the message itself, not a digest: the whole file is needed at once.
+    const std::optional<std::string> data = ReadFile(path);
+    if (!data) {
+        why = "the file cannot be read";
+        return false;
+    }
+    return Verify(*data, base64Signature, why);
+}
+
+bool CSignatureVerifier::VerifyDescriptor(int fd, size_t maxSize,
+                                          const std::string& base64Signature,
+                                          std::string& why) const {
+    std::string data;
+    char block[65536];
+    for (;;) {
+        const ssize_t n = ::pread(fd, block, sizeof block, static_cast<off_t>(data.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || data.size() + static_cast<size_t>(n) > maxSize) {
+            why = n < 0 ? "the file cannot be read" : "the file is too large";
+            return false;
+        }
+        if (n == 0) break;
+        data.append(block, static_cast<size_t>(n));
+    }
+    return Verify(data, base64Signature, why);
+}
+
+bool CSignatureVerifier::Verify(const std::string& data, const std::string& base64Signature,
+                                std::string& why) const {
     if (!m_key) {
         why = "no public key";
         return false;
@@ -68,20 +100,14 @@ bool CSignatureVerifier::VerifyFile(const std::string& path, const std::string& 
         why = "the signature is not 64 bytes of base64";
         return false;
     }
-    // Ed25519 signs the message itself, not a digest: the whole file is needed at once.
-    const std::optional<std::string> data = ReadFile(path);
-    if (!data) {
-        why = "the file cannot be read";
-        return false;
-    }
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     const bool ok =
         ctx &&
         EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr,
                              static_cast<EVP_PKEY*>(m_key.get())) == 1 &&
         EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()),
-                         signature.size(), reinterpret_cast<const unsigned char*>(data->data()),
-                         data->size()) == 1;
+                         signature.size(), reinterpret_cast<const unsigned char*>(data.data()),
+                         data.size()) == 1;
     if (!ok) why = "the signature does not match the file";
     return ok;
 }

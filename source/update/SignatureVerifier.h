@@ -21,8 +21,13 @@ class CSignatureVerifier {
     // with the reason in `why`.
     bool VerifyFile(const std::string& path, const std::string& base64Signature,
                     std::string& why) const;
+    // The same for the file open at `fd`, read from its start; at most `maxSize` bytes of it.
+    bool VerifyDescriptor(int fd, size_t maxSize, const std::string& base64Signature,
+                          std::string& why) const;
 
   private:
+    bool Verify(const std::string& data, const std::string& base64Signature,
+                std::string& why) const;
     struct KeyFree {
         void operator()(void* key) const;
     };

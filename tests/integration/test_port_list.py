@@ -8,6 +8,7 @@ import threading
 
 from interapp_support import RawPeer
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
+from update_support import UpdateServer
 
 CONFIG_PATH = "/config/type/services/product/ws-retail/version/"
 
@@ -100,4 +101,16 @@ class PortListTest(AppTestCase):
         app = self.launch_with('{"config": {"websocket": {"remotePortList": "52000"}}}')
         app.wait_log("the downloaded port list is unusable")
         self.assertNotIn("listening on", app.log_text())
+        self.assertEqual(app.terminate(), 0)
+
+    def test_an_endless_file_is_cut_off_at_its_limit_ignored_and_not_kept(self):
+        server = UpdateServer()
+        self.addCleanup(server.close)
+        server.endless.add(CONFIG_PATH + "1.0.0.0.json")
+        app = self.launch(url=page_url("quit.html"), args=[
+            "--ws-ports=%d" % free_port(), "--config-base-url=" + server.url(CONFIG_PATH)])
+        app.wait_log("File download was not sucessful")
+        self.assertIn("larger than its limit of 65536 bytes", app.log_text())
+        self.assertLess(server.sent[CONFIG_PATH + "1.0.0.0.json"], 64 << 20)
+        self.assertEqual([f for f in os.listdir(os.path.join(app.tree, "Cache")) if "1.0.0.0" in f or "download" in f], [])
         self.assertEqual(app.terminate(), 0)

@@ -9,7 +9,7 @@ import urllib.parse
 
 from bridge_support import screenshot_dir
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
-from update_support import INSTALLER, RUNNING_VERSION, SigningKey, UpdateServer, installer_script
+from update_support import FirstOpen, INSTALLER, RUNNING_VERSION, SigningKey, UpdateServer, installer_script
 
 PROMPT_TITLE = "Tavisto for Web Update"
 NEWER = "1.2.9.0"
@@ -212,9 +212,10 @@ class UpdateRefusalTest(UpdateCase):
         self.assertNotIn("ValidateChecksum", app.log_text())
 
     def test_unreadable_appcasts_are_refused_and_the_program_runs_on(self):
-        garbage = bytes(range(256)) * (5 * 1024 * 1024 // 256)
+        # Within the appcast's size limit: a larger body is cut off while it downloads.
+        garbage = bytes(range(256)) * (512 * 1024 // 256)
         cases = {
-            "5 MB of garbage": lambda: self.server.files.update({"/appcast/Appcast.json": garbage}),
+            "512 KB of garbage": lambda: self.server.files.update({"/appcast/Appcast.json": garbage}),
             "truncated": lambda: self.server.files.update({"/appcast/Appcast.json": b'{"Title": "T", "Vers'}),
             "no checksum": lambda: (self.server.publish(NEWER, self.installer),
                                     self.server.files.update({"/appcast/Appcast.json":
@@ -239,6 +240,114 @@ class UpdateRefusalTest(UpdateCase):
         self.refused(lambda: self.server.publish(NEWER, self.installer,
                                                  extra={"Downloadpath": "file:///bin/sh"}),
                      "is not an http(s) address", installer_downloaded=False)
+
+
+class DownloadLimitTest(UpdateCase):
+    STALL_MS = 1500
+
+    def new_app(self, home=None, args=(), query=""):
+        # A short stall limit keeps the stalled case quick.
+        return super().new_app(home, ["--download-stall-timeout-ms=%d" % self.STALL_MS] + list(args), query)
+
+    def test_downloads_past_a_limit_are_cancelled_at_once_and_fail_the_update(self):
+        appcast, installer = "/appcast/Appcast.json", "/bin/" + INSTALLER
+        cases = {
+            "an endless appcast": (lambda: self.server.endless.add(appcast), appcast,
+                                   "larger than its limit of 1048576 bytes"),
+            "an installer announcing 600 MiB": (lambda: self.server.announced.update({installer: 600 << 20}),
+                                                installer, "larger than its limit of"),
+            "an installer that stops sending": (lambda: (self.server.stalled.add(installer),
+                                                         self.server.announced.update({installer: 1 << 20})),
+                                                installer, "no data for %d ms" % self.STALL_MS),
+        }
+        for what, (arrange, path, refusal) in cases.items():
+            with self.subTest(what):
+                self.server = UpdateServer()
+                self.addCleanup(self.server.close)
+                self.server.publish(NEWER, self.installer)
+                arrange()
+                app = self.refused(lambda: None, "Download failed. Invalid state",
+                                   installer_downloaded=path == installer)
+                log = app.log_text()
+                self.assertIn(refusal, log)
+                # Cut off near the limit, not at network speed.
+                self.assertLess(self.server.sent.get(path, 0), 64 << 20)
+                # Progress is written at most once a second.
+                self.assertLess(log.count("Downloading....."), 10)
+                self.assertNotIn("ValidateChecksum", log)
+
+    refused = UpdateRefusalTest.refused
+
+
+class PlantedLinkTest(UpdateCase):
+    def test_links_planted_for_the_update_folder_or_its_files_lead_nowhere(self):
+        def folder_link(app, user):
+            os.makedirs(os.path.dirname(self.folder(app)))
+            os.symlink(user, self.folder(app))
+
+        def appcast_link(app, user):
+            os.makedirs(self.folder(app))
+            os.symlink(os.path.join(user, "precious.txt"), os.path.join(self.folder(app), "Appcast.json"))
+
+        self.server.publish(RUNNING_VERSION, self.installer)
+        for what, plant in {"the update folder a link to the user's folder": folder_link,
+                            "the appcast a link to the user's file": appcast_link}.items():
+            with self.subTest(what):
+                user = tempfile.mkdtemp(dir=self.work)
+                with open(os.path.join(user, "precious.txt"), "w") as f:
+                    f.write("mine")
+                app = self.new_app()
+                plant(app, user)
+                app.start()
+                app.wait_log("App is Up-to-Date or is at Newer Version")
+                wait_for(lambda: not os.path.lexists(self.folder(app)), what="the update folder removed")
+                self.assertEqual(os.listdir(user), ["precious.txt"])
+                with open(os.path.join(user, "precious.txt")) as f:
+                    self.assertEqual(f.read(), "mine")
+                self.assertEqual(app.terminate(), 0)
+
+
+class InstallerLaunchTest(UpdateCase):
+    def test_a_file_renamed_over_the_installer_after_ok_never_runs(self):
+        # Large enough that checking it takes a while: the swap lands while the program reads.
+        self.server.publish(NEWER, self.installer + b"#" * (16 << 20) + b"\n")
+        app = self.new_app()
+        app.start()
+        self.wait_verified(app)
+        self.close_box(app)
+        prompt = self.prompt(app)
+        installer = os.path.join(self.folder(app), INSTALLER)
+        intruder_marker = os.path.join(self.work, "intruder-ran")
+
+        def swap():
+            other = installer + ".other"
+            with open(other, "wb") as f:
+                f.write(installer_script(intruder_marker))
+            os.chmod(other, 0o755)
+            os.rename(other, installer)
+        swapped = FirstOpen(installer, swap)
+        self.answer(prompt, "Return")
+        wait_for(swapped.done.is_set, what="the installer swapped")
+        wait_for(lambda: os.path.exists(self.marker) or os.path.exists(intruder_marker),
+                 what="an installer to run")
+        self.assertFalse(os.path.exists(intruder_marker))
+        self.assertTrue(os.path.exists(self.marker))
+        self.assertEqual(app.proc.wait(30), 0)
+
+    def test_a_verified_file_that_is_no_program_fails_the_launch_once_and_the_program_stays(self):
+        self.server.publish(NEWER, b"this is no program\n")
+        # The page asks for a check every half second.
+        app = self.new_app(query="&repeat=500")
+        app.start()
+        self.answer(self.prompt(app), "Return")
+        app.wait_log("the installer could not be started")
+        self.answer(self.prompt(app), "Return")  # the box that tells the user, under the same caption
+        not_again = "could not be started in this run; not fetched again"
+        wait_for(lambda: app.log_text().count(not_again) >= 3, what="later checks refused")
+        self.assertEqual(app.log_text().count("the installer could not be started"), 1)
+        self.assertEqual(len(self.server.installer_requests()), 1)
+        self.assertTrue(app.alive())
+        self.assertEqual(app.terminate(), 0)
 
 
 class SignedUpdateTest(UpdateCase):

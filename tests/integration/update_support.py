@@ -1,6 +1,7 @@
 """A loopback update service for the updater's tests: an appcast and an installer that records
 that it ran."""
 import base64
+import ctypes
 import hashlib
 import http.server
 import json
@@ -14,31 +15,56 @@ RUNNING_VERSION = "1.2.8.362"
 
 
 class UpdateServer:
-    """Serves `files` (path -> bytes); a path in `cut_off` announces its full size and stops half-way."""
+    """Serves `files` (path -> bytes); a path in `cut_off` announces its full size and stops half-way.
+    A path in `endless` is a body without end or length; one in `stalled` sends its headers and a
+    first piece (enough for the engine to open the download), then nothing; `announced` gives a path a length of its own. `sent` counts the body
+    bytes each path got out."""
 
     def __init__(self):
         self.files = {}
         self.cut_off = set()
+        self.endless = set()
+        self.stalled = set()
+        self.announced = {}
+        self.sent = {}
+        self.closing = threading.Event()
         self.requests = []
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 server.requests.append(self.path)
+                if self.path in server.endless:
+                    self.send_response(200)
+                    self.send_header("Content-Type", "application/octet-stream")
+                    self.end_headers()
+                    self.close_connection = True
+                    while not server.closing.is_set():
+                        self.send_body(b"x" * 65536)
+                    return
                 body = server.files.get(self.path)
                 if body is None:
                     self.send_error(404)
                     return
                 self.send_response(200)
                 self.send_header("Content-Type", "application/octet-stream")
-                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Content-Length", str(server.announced.get(self.path, len(body))))
                 self.end_headers()
+                if self.path in server.stalled:
+                    self.send_body(body[:16] + b"#" * 4096)
+                    server.closing.wait(120)
+                    return
                 if self.path in server.cut_off:
                     self.wfile.write(body[:len(body) // 2])
                     self.wfile.flush()
                     self.close_connection = True
                     return
                 self.wfile.write(body)
+
+            def send_body(self, data):
+                self.wfile.write(data)
+                self.wfile.flush()
+                server.sent[self.path] = server.sent.get(self.path, 0) + len(data)
 
             def log_message(self, *args):
                 pass
@@ -78,6 +104,7 @@ class UpdateServer:
         return [p for p in self.requests if p.endswith(INSTALLER)]
 
     def close(self):
+        self.closing.set()
         self.httpd.shutdown()
         self.httpd.server_close()
 
@@ -103,3 +130,23 @@ class SigningKey:
         sig = subprocess.run(["openssl", "pkeyutl", "-sign", "-inkey", self.private, "-rawin", "-in", path],
                              check=True, capture_output=True).stdout
         return base64.b64encode(sig).decode()
+
+
+class FirstOpen:
+    """Runs `action` on a thread of its own as soon as the file at `path` is next opened (inotify
+    on the file itself, so a rename over its name does not move the watch)."""
+
+    IN_OPEN = 0x20
+
+    def __init__(self, path, action):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_CLOEXEC)
+        if self.fd < 0 or libc.inotify_add_watch(self.fd, path.encode(), self.IN_OPEN) < 0:
+            raise OSError(ctypes.get_errno(), "inotify")
+        self.done = threading.Event()
+
+        def watch():
+            os.read(self.fd, 4096)
+            action()
+            self.done.set()
+        threading.Thread(target=watch, daemon=True).start()

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -164,9 +165,11 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // Grants every kind to the application's own origins only; each refusal is logged once per
     // origin and kind.
     bool OnPermissionRequest(engine::BrowserRef browser, const std::string& kind) override;
-    // The destination path; "" cancels the download.
-    std::string OnBeforeDownload(engine::BrowserRef browser, const engine::DownloadItem& item,
-                                 const std::string& suggestedName) override;
+    // The destination ("" cancels the download) and its limits: its size (by kind, and never
+    // more than its folder's free space leaves) and "--download-stall-timeout-ms" (default 60 s).
+    engine::DownloadTarget OnBeforeDownload(engine::BrowserRef browser,
+                                            const engine::DownloadItem& item,
+                                            const std::string& suggestedName) override;
     void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item) override;
 
     // With "show-on-launch": brings the window to the front, once. The shell shows the window and
@@ -278,6 +281,13 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
     std::string PageDownloadPath(const std::string& suggestedName);
+    // Our own downloads are written into a fresh private folder inside `folder`, where nothing can
+    // have been planted, and moved into `folder` once complete. The path to write to, or "".
+    std::string StageDownload(std::uint32_t id, const std::string& folder, bool privateFolder,
+                              const std::string& fileName);
+    // Ends the staging of download `id`: a complete file moves into its folder (`finalPath`),
+    // everything else goes. True when a regular file was moved into place.
+    bool UnstageDownload(std::uint32_t id, bool complete, std::string& finalPath);
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
     std::mutex m_lock;  // the handler lock; see the file comment
@@ -290,6 +300,13 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::vector<std::shared_ptr<IProcessMessageDelegate>> m_processMessageDelegates;
     std::string m_consoleLogPath;
     std::string m_lastDownloadPath;
+    struct StagedDownload {
+        std::string folder;  // ending in "/"
+        bool privateFolder = false;
+        std::string stagingName;
+        std::string fileName;
+    };
+    std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
     std::string m_StartupURL;
     std::string m_popupDomainList;
     std::string m_strWSHelpUrl;

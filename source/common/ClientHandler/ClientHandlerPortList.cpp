@@ -1,5 +1,8 @@
 // The listener's trial ports: the default list, the downloaded one and the last port that worked.
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "common/AppInfo.h"
 #include "common/AppProps.h"
@@ -10,13 +13,12 @@
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
+#include "common/PrivateFolder.h"
 
 namespace tvc {
 namespace {
 constexpr const char* kPortSection = "websockets";
 constexpr const char* kLastPortKey = "lastListenedWSPort";
-// A port list is a few hundred bytes; anything far larger is not one.
-constexpr size_t kMaxConfigFileSize = 64 * 1024;
 }  // namespace
 
 std::string ClientHandler::GetWSConfigFilePath() {
@@ -30,18 +32,20 @@ bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
     static const char* fn = TVC_FN;
     const std::string path = GetWSConfigFilePath();
     TVC_LOG_WARN("%s : loading from file = %s", fn, path.c_str());
-    auto text = path.empty() ? std::nullopt : ReadFile(path);
+    int readError = 0;
+    // Bounded: a huge file is refused without being read into memory.
+    auto text =
+        path.empty() ? std::nullopt : ReadFileAt(AT_FDCWD, path, kMaxWSConfigFileSize, &readError);
     if (!text) {
-        TVC_LOG_ERROR("%s : the file cannot be read", fn);
+        if (readError == EFBIG)
+            TVC_LOG_ERROR("%s : the file is larger than %u bytes, ignored", fn,
+                          static_cast<unsigned>(kMaxWSConfigFileSize));
+        else
+            TVC_LOG_ERROR("%s : the file cannot be read", fn);
         return false;
     }
     TVC_LOG_WARN("%s : lengthe of string read from json file = %u", fn,
                  static_cast<unsigned>(text->size()));
-    if (text->size() > kMaxConfigFileSize) {
-        TVC_LOG_ERROR("%s : the file is larger than %u bytes, ignored", fn,
-                      static_cast<unsigned>(kMaxConfigFileSize));
-        return false;
-    }
     CWSPortConfig config;
     std::string error;
     if (!ParseWSPortConfig(*text, config, error)) {

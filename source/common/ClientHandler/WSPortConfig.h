@@ -1,10 +1,14 @@
 // The WebSocket port list's pieces: the port text rule and the downloaded configuration file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace tvc {
+// A port list is a few hundred bytes; anything far larger is not one.
+inline constexpr std::size_t kMaxWSConfigFileSize = 64 * 1024;
+
 // A port as the preferences and the configuration file give it: decimal digits read the way atoi
 // reads them (leading blanks, a sign, digits up to the first other character). 0 when the value
 // is not a port (outside 1..65535).

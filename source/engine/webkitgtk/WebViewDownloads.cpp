@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/LogHelper.h"
 #include "engine/Client.h"
@@ -9,7 +10,9 @@
 
 namespace tvc::webkit {
 namespace {
-constexpr const char* kLastPercentKey = "tvc-last-percent";
+using Verdict = engine::DownloadWatch::Verdict;
+// How often the downloads in flight are checked for a stall.
+constexpr guint kStallCheckMs = 250;
 
 engine::DownloadItem Describe(WebKitDownload* download) {
     engine::DownloadItem item;
@@ -41,16 +44,25 @@ struct CWebViewDownloads::Signals {
     static gboolean OnDecideDestination(WebKitDownload* download, gchar* suggested, gpointer self) {
         CWebViewDownloads& downloads = Of(self);
         engine::DownloadItem item = Describe(download);
-        std::string path = downloads.m_client->OnBeforeDownload(downloads.BrowserFor(download),
-                                                                item, suggested ? suggested : "");
-        if (path.empty()) {
+        engine::DownloadTarget target = downloads.m_client->OnBeforeDownload(
+            downloads.BrowserFor(download), item, suggested ? suggested : "");
+        Flight* flight = downloads.Find(download);
+        if (target.path.empty() || !flight) {
             webkit_download_cancel(download);
             return TRUE;
         }
-        glib::GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+        flight->watch = engine::DownloadWatch(target.limits, engine::DownloadWatch::Clock::now());
+        // The announced length is known now: a body too large is refused before its first byte.
+        const Verdict verdict = flight->watch.OnData(item.receivedBytes, item.totalBytes,
+                                                     engine::DownloadWatch::Clock::now());
+        if (verdict == Verdict::kTooLarge) {
+            downloads.Refuse(download, *flight, verdict);
+            return TRUE;
+        }
+        glib::GCharPtr uri(g_filename_to_uri(target.path.c_str(), nullptr, nullptr));
         if (!uri) {
             TVC_LOG_ERROR("%s : cannot make a URI of %s", "CWebViewClient::OnDecideDestination",
-                          path.c_str());
+                          target.path.c_str());
             webkit_download_cancel(download);
             return TRUE;
         }
@@ -62,37 +74,41 @@ struct CWebViewDownloads::Signals {
     }
 
     static void OnReceivedData(WebKitDownload* download, guint64, gpointer self) {
-        engine::DownloadItem item = Describe(download);
-        // One report per percent is plenty; a large file arrives in thousands of pieces.
-        int percent = item.PercentComplete();
-        int last = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(download), kLastPercentKey)) - 1;
-        if (percent == last && percent >= 0) return;
-        g_object_set_data(G_OBJECT(download), kLastPercentKey, GINT_TO_POINTER(percent + 1));
         CWebViewDownloads& downloads = Of(self);
-        downloads.m_client->OnDownloadUpdated(downloads.BrowserFor(download), item);
+        Flight* flight = downloads.Find(download);
+        if (!flight || !flight->refusal.empty()) return;  // cancelled: pieces still on their way
+        engine::DownloadItem item = Describe(download);
+        const Verdict verdict = flight->watch.OnData(item.receivedBytes, item.totalBytes,
+                                                     engine::DownloadWatch::Clock::now());
+        if (verdict == Verdict::kTooLarge)
+            downloads.Refuse(download, *flight, verdict);
+        else if (verdict == Verdict::kReportProgress)
+            downloads.m_client->OnDownloadUpdated(downloads.BrowserFor(download), item);
     }
 
     static void OnFailed(WebKitDownload* download, GError* error, gpointer self) {
+        CWebViewDownloads& downloads = Of(self);
+        Flight* flight = downloads.Find(download);
         engine::DownloadItem item = Describe(download);
         item.isInProgress = false;
         item.isCanceled = true;
+        item.error = flight && !flight->refusal.empty() ? flight->refusal
+                     : error                            ? error->message
+                                                        : "";
         TVC_LOG_ERROR("%s : %s failed: %s", "CWebViewClient::OnDownloadFailed", item.url.c_str(),
-                      error ? error->message : "");
-        g_object_set_data(G_OBJECT(download), "tvc-failed", GINT_TO_POINTER(1));
-        CWebViewDownloads& downloads = Of(self);
+                      item.error.c_str());
+        if (flight) flight->failed = true;
         downloads.m_client->OnDownloadUpdated(downloads.BrowserFor(download), item);
     }
 
     static void OnFinished(WebKitDownload* download, gpointer self) {
         CWebViewDownloads& downloads = Of(self);
-        Report(downloads, download);
-        g_signal_handlers_disconnect_by_data(download, self);
-        downloads.m_inFlight.erase(download);
+        Flight* flight = downloads.Find(download);
+        if (flight && !flight->failed) Report(downloads, download);
+        downloads.Forget(download);
     }
 
     static void Report(CWebViewDownloads& downloads, WebKitDownload* download) {
-        if (g_object_get_data(G_OBJECT(download), "tvc-failed"))
-            return;  // already reported as failed
         engine::DownloadItem item = Describe(download);
         item.isInProgress = false;
         // A connection closed before the announced length ends the download as "finished" too.
@@ -102,6 +118,7 @@ struct CWebViewDownloads::Signals {
                           static_cast<long long>(item.receivedBytes),
                           static_cast<long long>(item.totalBytes));
             item.isCanceled = true;
+            item.error = "the connection closed early";
         } else {
             item.isComplete = true;
         }
@@ -109,11 +126,23 @@ struct CWebViewDownloads::Signals {
     }
 
     static void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer self) {
-        Of(self).m_inFlight.emplace(download, glib::GObjectPtr<WebKitDownload>::Ref(download));
+        CWebViewDownloads& downloads = Of(self);
+        // Until the client sets its limits, a download is held to the stall limit alone.
+        downloads.m_inFlight.emplace(
+            download, Flight{glib::GObjectPtr<WebKitDownload>::Ref(download),
+                             engine::DownloadWatch({}, engine::DownloadWatch::Clock::now())});
         g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), self);
         g_signal_connect(download, "received-data", G_CALLBACK(OnReceivedData), self);
         g_signal_connect(download, "failed", G_CALLBACK(OnFailed), self);
         g_signal_connect(download, "finished", G_CALLBACK(OnFinished), self);
+        if (!downloads.m_stallTimer)
+            downloads.m_stallTimer = g_timeout_add(
+                kStallCheckMs,
+                [](gpointer data) -> gboolean {
+                    Of(data).CheckStalls();
+                    return G_SOURCE_CONTINUE;
+                },
+                self);
     }
 };
 
@@ -127,11 +156,47 @@ CWebViewDownloads::CWebViewDownloads(WebKitWebContext* context,
                                           G_CALLBACK(Signals::OnDownloadStarted), this)) {}
 
 CWebViewDownloads::~CWebViewDownloads() {
-    for (auto& [download, ref] : m_inFlight) g_signal_handlers_disconnect_by_data(download, this);
+    if (m_stallTimer) g_source_remove(m_stallTimer);
+    for (auto& [download, flight] : m_inFlight)
+        g_signal_handlers_disconnect_by_data(download, this);
 }
 
 engine::BrowserRef CWebViewDownloads::BrowserFor(WebKitDownload* download) const {
     WebKitWebView* view = webkit_download_get_web_view(download);
     return view ? m_lookup(view) : nullptr;
+}
+
+CWebViewDownloads::Flight* CWebViewDownloads::Find(WebKitDownload* download) {
+    auto it = m_inFlight.find(download);
+    return it == m_inFlight.end() ? nullptr : &it->second;
+}
+
+void CWebViewDownloads::Refuse(WebKitDownload* download, Flight& flight, Verdict verdict) {
+    flight.refusal = flight.watch.Refusal(verdict);
+    const char* uri = webkit_uri_request_get_uri(webkit_download_get_request(download));
+    TVC_LOG_ERROR("%s : %s cancelled: %s", "CWebViewDownloads::Refuse", uri ? uri : "",
+                  flight.refusal.c_str());
+    // Ends in "failed", where the client hears why.
+    webkit_download_cancel(download);
+}
+
+void CWebViewDownloads::CheckStalls() {
+    const auto now = engine::DownloadWatch::Clock::now();
+    std::vector<WebKitDownload*> stalled;
+    for (auto& [download, flight] : m_inFlight)
+        if (flight.refusal.empty() && flight.watch.OnTick(now) == Verdict::kStalled)
+            stalled.push_back(download);
+    // Cancelling may end a download, and so change the map, before it returns.
+    for (WebKitDownload* download : stalled)
+        if (Flight* flight = Find(download)) Refuse(download, *flight, Verdict::kStalled);
+}
+
+void CWebViewDownloads::Forget(WebKitDownload* download) {
+    g_signal_handlers_disconnect_by_data(download, this);
+    m_inFlight.erase(download);
+    if (m_inFlight.empty() && m_stallTimer) {
+        g_source_remove(m_stallTimer);
+        m_stallTimer = 0;
+    }
 }
 }  // namespace tvc::webkit

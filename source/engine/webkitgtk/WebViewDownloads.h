@@ -1,13 +1,16 @@
-// Downloads of the web context, reported to the client. Its connections, to the context and to the
-// downloads in flight, end with it. Main thread only.
+// Downloads of the web context, reported to the client and held to the limits the client sets: a
+// download that passes its size or waits too long for data is cancelled at once. Its connections,
+// to the context and to the downloads in flight, end with it. Main thread only.
 #pragma once
 
 #include <webkit2/webkit2.h>
 
 #include <map>
 #include <memory>
+#include <string>
 
 #include "engine/Client.h"
+#include "engine/DownloadLimits.h"
 #include "engine/webkitgtk/WebKitBrowser.h"
 #include "glibutil/GObjectPtr.h"
 
@@ -25,13 +28,26 @@ class CWebViewDownloads {
     struct Signals;  // the downloads' handlers; their data is this object
     friend struct Signals;
 
+    struct Flight {
+        glib::GObjectPtr<WebKitDownload> download;
+        engine::DownloadWatch watch;
+        std::string refusal;  // why we cancelled it
+        bool failed = false;
+    };
+
     engine::BrowserRef BrowserFor(WebKitDownload* download) const;
+    Flight* Find(WebKitDownload* download);
+    void Refuse(WebKitDownload* download, Flight& flight, engine::DownloadWatch::Verdict verdict);
+    // Cancels the downloads that waited too long for data.
+    void CheckStalls();
+    void Forget(WebKitDownload* download);
 
     std::shared_ptr<engine::IDownloadClient> m_client;
     BrowserLookup m_lookup;
     glib::GObjectPtr<WebKitWebContext> m_context;
     glib::ScopedSignal m_started;
     // Held until "finished", the last signal of every download.
-    std::map<WebKitDownload*, glib::GObjectPtr<WebKitDownload>> m_inFlight;
+    std::map<WebKitDownload*, Flight> m_inFlight;
+    guint m_stallTimer = 0;  // runs while a download is in flight
 };
 }  // namespace tvc::webkit

@@ -1,13 +1,13 @@
 #include "platform/gtk/GtkUpdateUi.h"
 
 #include <gtk/gtk.h>
-#include <unistd.h>
 
 #include <memory>
 
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
 #include "glibutil/OwnEnvironment.h"
+#include "platform/ProgramLaunch.h"
 
 namespace tvc::platform::gtk {
 namespace {
@@ -21,9 +21,6 @@ void OnResponse(GtkDialog* dialog, gint response, gpointer data) {
     if (answer) answer(response == GTK_RESPONSE_OK);
 }
 
-void NewSession(gpointer) {
-    ::setsid();
-}
 }  // namespace
 
 bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& caption,
@@ -57,19 +54,29 @@ bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& c
     return true;
 }
 
-bool GtkUpdateUi::StartInstaller(const std::string& path) {
-    gchar* argv[] = {const_cast<gchar*>(path.c_str()), nullptr};
-    GError* raw = nullptr;
+bool GtkUpdateUi::StartInstaller(int fd, const std::string& path, std::string& why) {
     auto env = glib::UserEnvironment();
-    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib double-forks: the installer is nobody's child here.
-    const gboolean started = g_spawn_async(nullptr, argv, env.get(), G_SPAWN_DEFAULT, NewSession,
-                                           nullptr, nullptr, &raw);
-    glib::GErrorPtr error(raw);
-    if (!started) {
-        TVC_LOG_ERROR("%s : cannot start %s: %s", TVC_FN, path.c_str(),
-                      error ? error->message : "");
+    const pid_t pid = StartProgramFromDescriptor(fd, path, env.get(), why);
+    if (pid < 0) {
+        TVC_LOG_ERROR("%s : cannot start %s: %s", TVC_FN, path.c_str(), why.c_str());
         return false;
     }
+    // Reaped when it ends, should it end before we do.
+    g_child_watch_add(
+        pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
     return true;
+}
+
+void GtkUpdateUi::ShowUpdateFailure(const std::string& text, const std::string& caption) {
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_ERROR,
+                               GTK_BUTTONS_OK, "%s", text.c_str());
+    if (!dialog) return;
+    gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    gtk_widget_show_all(dialog);
+    gtk_window_present(GTK_WINDOW(dialog));
 }
 }  // namespace tvc::platform::gtk

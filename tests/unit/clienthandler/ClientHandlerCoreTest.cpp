@@ -6,6 +6,7 @@
 
 #include "Fakes.h"
 #include "common/ConsoleLog.h"
+#include "common/FileUtil.h"
 
 namespace tvc::test {
 namespace fs = std::filesystem;
@@ -344,14 +345,16 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
     setenv("XDG_DOWNLOAD_DIR", folder.c_str(), 1);
     engine::DownloadItem item;
     item.url = "https://x.example/report.pdf";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report.pdf");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf").path, folder + "report.pdf");
     std::ofstream(folder + "report.pdf") << "mine";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf"), folder + "report (1).pdf");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "report.pdf").path,
+              folder + "report (1).pdf");
     // A suggested name cannot climb out of the folder.
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "../../.bashrc"), folder + ".bashrc");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "../../.bashrc").path, folder + ".bashrc");
     // Even a page download of a file named like the updater's goes to the user's folder.
     item.url = "https://evil.example/1.0.0.0.json";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "1.0.0.0.json"), folder + "1.0.0.0.json");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "1.0.0.0.json").path,
+              folder + "1.0.0.0.json");
 
     unsetenv("XDG_DOWNLOAD_DIR");
     fs::create_directories(root + "/config");
@@ -377,9 +380,18 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     config.startedByApp = true;
     std::string cache;
     CAppPaths::GetPath(CAppPaths::eCacheFolder, cache);
-    EXPECT_EQ(handler->OnBeforeDownload(browser, config, "1.0.0.0.json"), cache + "1.0.0.0.json");
+    // What a download cut short by an earlier run's end left is swept away.
+    fs::create_directories(cache + ".download-AbC123");
+    std::ofstream(cache + ".download-AbC123/1.0.0.0.json") << "{\"config\":";
+    // Our own downloads are written in a fresh private folder and moved into place when complete.
+    const fs::path configStaged = handler->OnBeforeDownload(browser, config, "1.0.0.0.json").path;
+    EXPECT_FALSE(fs::exists(cache + ".download-AbC123"));
+    EXPECT_EQ(configStaged.parent_path().parent_path().string() + "/", cache);
+    std::ofstream(configStaged) << "{}";
     config.isComplete = true;
     handler->OnDownloadUpdated(browser, config);
+    EXPECT_TRUE(fs::is_regular_file(cache + "1.0.0.0.json"));
+    EXPECT_FALSE(fs::exists(configStaged.parent_path()));
     EXPECT_TRUE(notifications.empty());  // not the updater's
 
     engine::DownloadItem update;
@@ -389,17 +401,26 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, data);
     const std::string target =
         data + "CorvaneMedia/TavistoForWeb/Update/TavistoForWebInstaller.run";
-    EXPECT_EQ(handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run"), target);
-    EXPECT_TRUE(fs::is_directory(data + "CorvaneMedia/TavistoForWeb/Update"));
+    const fs::path staged =
+        handler->OnBeforeDownload(browser, update, "TavistoForWebInstaller.run").path;
+    EXPECT_EQ(staged.parent_path().parent_path(), fs::path(target).parent_path());
+    EXPECT_EQ(fs::status(staged.parent_path()).permissions(), fs::perms::owner_all);
     update.isInProgress = true;
     update.receivedBytes = 2048;
     handler->OnDownloadUpdated(browser, update);
     EXPECT_TRUE(notifications.empty());
+    // A link planted at the final name is replaced, its target left alone.
+    std::ofstream(root + "/precious") << "mine";
+    fs::create_symlink(root + "/precious", target);
+    std::ofstream(staged) << "installer";
     update.isInProgress = false;
     update.isComplete = true;
-    update.fullPath = target;
+    update.fullPath = staged;
     handler->OnDownloadUpdated(browser, update);
     EXPECT_EQ(handler->GetLastDownloadPath(), target);
+    EXPECT_EQ(ReadFile(target).value_or(""), "installer");
+    EXPECT_EQ(ReadFile(root + "/precious").value_or(""), "mine");
+    EXPECT_FALSE(fs::exists(staged.parent_path()));
     update.isComplete = false;
     update.isCanceled = true;
     handler->OnDownloadUpdated(browser, update);

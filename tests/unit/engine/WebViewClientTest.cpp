@@ -43,7 +43,7 @@ class MockClient : public engine::IClient {
                 (override));
     MOCK_METHOD(bool, OnContextMenuCommand,
                 (engine::BrowserRef, const engine::ContextMenuParams&, int), (override));
-    MOCK_METHOD(std::string, OnBeforeDownload,
+    MOCK_METHOD(engine::DownloadTarget, OnBeforeDownload,
                 (engine::BrowserRef, const engine::DownloadItem&, const std::string&), (override));
     MOCK_METHOD(void, OnDownloadUpdated, (engine::BrowserRef, const engine::DownloadItem&),
                 (override));

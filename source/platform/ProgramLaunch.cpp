@@ -1,0 +1,67 @@
+#include "platform/ProgramLaunch.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace tvc::platform {
+namespace {
+// The descriptor the child finds the program at.
+constexpr int kProgramFd = 3;
+
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+}  // namespace
+
+pid_t StartProgramFromDescriptor(int fd, const std::string& name, char* const environment[],
+                                 std::string& why) {
+    // dup2 onto itself would leave close-on-exec set: move it out of the way first.
+    int source = fd;
+    if (fd == kProgramFd) source = ::fcntl(fd, F_DUPFD_CLOEXEC, kProgramFd + 1);
+    if (source < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    SpawnSetup setup;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    // Nothing of ours but the program's file reaches it; signals as a fresh session has them.
+    int rc = posix_spawn_file_actions_adddup2(&setup.actions, source, kProgramFd);
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&setup.actions, kProgramFd + 1);
+    if (rc == 0) rc = posix_spawnattr_setsigmask(&setup.attributes, &none);
+    if (rc == 0) rc = posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    if (rc == 0)
+        rc = posix_spawnattr_setflags(
+            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::string argv0 = name;
+    char* const argv[] = {argv0.data(), nullptr};
+    pid_t pid = -1;
+    // /proc/self/fd/3 is the open file itself, not a name: the same road fexecve takes. Unlike
+    // execvp, posix_spawn hands a file that is no program to no shell: it fails with ENOEXEC.
+    if (rc == 0)
+        rc = posix_spawn(&pid, "/proc/self/fd/3", &setup.actions, &setup.attributes, argv,
+                         environment);
+    if (source != fd) ::close(source);
+    if (rc != 0) {
+        why = std::strerror(rc);
+        return -1;
+    }
+    return pid;
+}
+}  // namespace tvc::platform
