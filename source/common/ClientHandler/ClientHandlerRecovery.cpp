@@ -55,9 +55,21 @@ void ClientHandler::OnLoadStart(engine::BrowserRef browser, const std::string& u
 }
 
 void ClientHandler::OnLoadCommit(engine::BrowserRef browser) {
-    if (!IsMainBrowser(browser) || !m_loadRecovery.OnLoadCommitted()) return;
-    // The site's page is back: it shows as at the start, under the splash until it is ready.
-    if (std::exchange(m_bSplashHiddenByLoadError, false)) DisplaySplashScreen(true);
+    if (!IsMainBrowser(browser)) return;
+    // What commits comes from the web process: it answers.
+    if (m_bPageUnresponsive) StopWatchingHungPage();
+    switch (m_loadRecovery.OnLoadCommitted()) {
+        case CLoadRecovery::Commit::OwnPage:
+            return;
+        case CLoadRecovery::Commit::Recovered:
+            // The page that failed is back: it shows as at a start, under the splash until ready.
+            if (std::exchange(m_bSplashHiddenByLoadError, false)) DisplaySplashScreen(true);
+            return;
+        case CLoadRecovery::Commit::Other:
+            // Another page in its place comes as any navigation does.
+            m_bSplashHiddenByLoadError = false;
+            return;
+    }
 }
 
 bool ClientHandler::OnKeyEvent(engine::BrowserRef browser, const engine::KeyEvent& event) {

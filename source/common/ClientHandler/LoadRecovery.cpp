@@ -68,9 +68,10 @@ bool CLoadRecovery::OnLoadStarted(const std::string& url) {
     return false;
 }
 
-bool CLoadRecovery::OnLoadCommitted() {
-    if (m_showingErrorPage) return false;
+CLoadRecovery::Commit CLoadRecovery::OnLoadCommitted() {
+    if (m_showingErrorPage) return Commit::OwnPage;
+    const bool recovering = m_state != State::Idle;
     Stop();
-    return true;
+    return recovering ? Commit::Recovered : Commit::Other;
 }
 }  // namespace tvc

@@ -39,8 +39,13 @@ class CLoadRecovery {
     // The main frame began loading `url`. A load of another address than the one being tried is
     // the user's or the page's own and ends the tries: true then.
     bool OnLoadStarted(const std::string& url);
-    // The main frame committed; true when what it shows is a page of its own, not the error page.
-    bool OnLoadCommitted();
+    enum class Commit {
+        OwnPage,    // the error page (or another page of the handler's own)
+        Recovered,  // the address that failed, come at last
+        Other,      // any other page
+    };
+    // The main frame committed to what it shows; the tries end unless it is the error page.
+    Commit OnLoadCommitted();
 
     // The address that failed while its error page is shown; "" otherwise.
     std::string ErrorPageAddress() const { return m_showingErrorPage ? m_url : ""; }

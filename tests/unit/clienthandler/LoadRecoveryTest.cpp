@@ -9,7 +9,6 @@
 
 namespace tvc::test {
 namespace {
-using std::chrono::seconds;
 constexpr const char* kUrl = "http://127.0.0.1:8080/app";
 
 TEST(LoadRecovery, OnlyNetworkFailuresAreTriedAgain) {
@@ -74,7 +73,7 @@ TEST(LoadRecovery, WhatEndsOrOvertakesAPlannedTry) {
                 case ErrorPageLoads:
                     recovery.OnErrorPageShown();
                     EXPECT_FALSE(recovery.OnLoadStarted(kUrl)) << c.name;
-                    EXPECT_FALSE(recovery.OnLoadCommitted()) << c.name;
+                    EXPECT_EQ(recovery.OnLoadCommitted(), CLoadRecovery::Commit::OwnPage) << c.name;
                     EXPECT_EQ(recovery.ErrorPageAddress(), kUrl) << c.name;
                     break;
                 case OtherPageLoads:
@@ -94,21 +93,6 @@ TEST(LoadRecovery, WhatEndsOrOvertakesAPlannedTry) {
         }
         EXPECT_EQ(recovery.TakeDue(first->ticket) == kUrl, c.planStands) << c.name;
     }
-}
-
-TEST(LoadRecovery, ThePageThatCommitsEndsTheTries) {
-    CLoadRecovery recovery;
-    auto next = recovery.OnLoadFailed(kUrl, engine::kErrorTimedOut);
-    recovery.OnErrorPageShown();
-    recovery.OnLoadStarted(kUrl);
-    EXPECT_FALSE(recovery.OnLoadCommitted()) << "the error page is not the site's page";
-    ASSERT_EQ(recovery.TakeDue(next->ticket), kUrl);
-    recovery.OnLoadStarted(kUrl);
-    EXPECT_TRUE(recovery.OnLoadCommitted());
-    EXPECT_FALSE(recovery.IsRetrying());
-    EXPECT_EQ(recovery.ErrorPageAddress(), "");
-    // A later failure starts from the shortest wait again.
-    EXPECT_EQ(recovery.OnLoadFailed(kUrl, engine::kErrorTimedOut)->wait, seconds(5));
 }
 }  // namespace
 }  // namespace tvc::test

@@ -52,15 +52,15 @@ class PageRecoveryTest : public HandlerTest {
     std::shared_ptr<FakeBrowser> browser;
 };
 
-TEST_F(PageRecoveryTest, AFailedLoadShowsItsErrorAndTheSitesPageBringsTheSplashBack) {
+TEST_F(PageRecoveryTest, AFailedLoadShowsItsError) {
     FailLoad(engine::kErrorFailed);
     EXPECT_FALSE(splash->shown) << "the error page must not stay under the splash";
     EXPECT_EQ(browser->frame->alternates.size(), 1u);
     EXPECT_TRUE(timers.empty()) << "only network failures are tried again";
 
-    handler->OnLoadStart(browser, kUrl);  // the user's own reload
+    handler->OnLoadStart(browser, "https://elsewhere.example/");
     handler->OnLoadCommit(browser);
-    EXPECT_TRUE(splash->shown) << "the page shows as at the start, until it reports ready";
+    EXPECT_FALSE(splash->shown) << "another page comes as any navigation does";
 }
 
 TEST_F(PageRecoveryTest, ANetworkFailureIsTriedAgainAfterItsWaitOrWhenTheNetworkComesUp) {
@@ -82,7 +82,7 @@ TEST_F(PageRecoveryTest, ANetworkFailureIsTriedAgainAfterItsWaitOrWhenTheNetwork
 
     handler->OnLoadStart(browser, kUrl);
     handler->OnLoadCommit(browser);
-    EXPECT_TRUE(splash->shown);
+    EXPECT_TRUE(splash->shown) << "the page shows as at a start, until it reports ready";
     handler->OnNetworkChanged(true);
     EXPECT_EQ(browser->frame->loads.size(), 2u) << "nothing left to try once the page came";
 }
@@ -140,6 +140,13 @@ TEST_F(PageRecoveryTest, APageThatStopsAnsweringCanBeReloadedOrWaitedFor) {
     ASSERT_TRUE(dialog->shown);
     handler->OnResponsivenessChange(browser, true);
     EXPECT_FALSE(dialog->shown);
+    // A page that commits comes from a web process that answers, whatever was reported before.
+    handler->OnResponsivenessChange(browser, false);
+    RunTimer(4);
+    handler->OnLoadCommit(browser);
+    EXPECT_FALSE(dialog->shown);
+    handler->OnResponsivenessChange(browser, false);
+    EXPECT_EQ(timers.size(), 6u) << "a new wait, not the old one";
 }
 }  // namespace
 }  // namespace tvc::test
