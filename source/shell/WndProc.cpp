@@ -89,10 +89,6 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     g_handler->SetMainHwnd(m_appWindow);
     g_handler->SetPageNotRespondingDialog(
         std::make_shared<platform::gtk::CPageNotRespondingDialog>(GTK_WINDOW(window)));
-    m_networkWatch = std::make_unique<CNetworkWatch>(
-        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](bool available) {
-            if (auto handler = weak.lock()) handler->OnNetworkChanged(available);
-        });
 
     if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
         // A first show needs no minimise-restore sequence: the window was never on screen.
@@ -148,6 +144,11 @@ void CMainWindowProc::CreateBrowser() {
 
 void CMainWindowProc::RunDeferredStartWork() {
     TrayControl_Setup(this);
+    // Only a load that failed waits for the network, and none has failed before this.
+    m_networkWatch = std::make_unique<CNetworkWatch>(
+        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](bool available) {
+            if (auto handler = weak.lock()) handler->OnNetworkChanged(available);
+        });
     if (auto work = std::exchange(m_deferredStartWork, nullptr)) work();
 }
 

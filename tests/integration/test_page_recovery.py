@@ -40,15 +40,15 @@ class RecoveryCase(AppTestCase):
 class UnreachableStartTest(RecoveryCase):
     def test_the_error_is_seen_and_the_page_comes_once_its_address_answers(self):
         port = free_port()
-        app, wid = self.start("http://127.0.0.1:%d/events.html?delayready=3000" % port)
+        app, wid = self.start("http://127.0.0.1:%d/events.html?delayready=5000" % port)
         wait_for(lambda: self.colour(app, wid) == WHITE, what="the load-error page instead of the splash")
         server = PageServer(port)
         try:
             # The page comes without any input, and as at a start: under the splash until ready.
             wait_for(lambda: self.colour(app, wid) == SPLASH_RGB, 30, what="the splash over the page")
-            app.wait_console("PAGE ready", timeout=10)
+            app.wait_console("PAGE ready")
             wait_for(lambda: self.colour(app, wid) == PAGE_RGB, what="the page")
-            self.assertIn("/events.html?delayready=3000", server.requests)
+            self.assertIn("/events.html?delayready=5000", server.requests)
         finally:
             server.close()
 

@@ -8,6 +8,16 @@ constexpr int kResponseWait = 1;
 constexpr int kResponseReload = 2;
 }  // namespace
 
+CPageNotRespondingDialog::CPageNotRespondingDialog(GtkWindow* parent) : m_parent(parent) {
+    g_object_add_weak_pointer(G_OBJECT(m_parent), reinterpret_cast<gpointer*>(&m_parent));
+}
+
+CPageNotRespondingDialog::~CPageNotRespondingDialog() {
+    Close();
+    if (m_parent)
+        g_object_remove_weak_pointer(G_OBJECT(m_parent), reinterpret_cast<gpointer*>(&m_parent));
+}
+
 void CPageNotRespondingDialog::Show(std::function<void()> onReload, std::function<void()> onWait) {
     m_onReload = std::move(onReload);
     m_onWait = std::move(onWait);
@@ -15,6 +25,7 @@ void CPageNotRespondingDialog::Show(std::function<void()> onReload, std::functio
         gtk_window_present(GTK_WINDOW(m_dialog));
         return;
     }
+    if (!m_parent) return;  // no window left to leave the page of
     m_dialog = gtk_message_dialog_new(m_parent, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
                                       GTK_BUTTONS_NONE, "The page is not responding.");
     gtk_message_dialog_format_secondary_text(

@@ -10,9 +10,8 @@
 namespace tvc::platform::gtk {
 class CPageNotRespondingDialog final : public IPageNotRespondingDialog {
   public:
-    // `parent` outlives this object.
-    explicit CPageNotRespondingDialog(GtkWindow* parent) : m_parent(parent) {}
-    ~CPageNotRespondingDialog() override { Close(); }
+    explicit CPageNotRespondingDialog(GtkWindow* parent);
+    ~CPageNotRespondingDialog() override;
     CPageNotRespondingDialog(const CPageNotRespondingDialog&) = delete;
     CPageNotRespondingDialog& operator=(const CPageNotRespondingDialog&) = delete;
 
@@ -23,7 +22,7 @@ class CPageNotRespondingDialog final : public IPageNotRespondingDialog {
     static void OnResponse(GtkDialog* dialog, gint response, gpointer self);
     static void OnDestroyed(GtkWidget* dialog, gpointer self);
 
-    GtkWindow* m_parent;
+    GtkWindow* m_parent;  // null once the main window is gone
     GtkWidget* m_dialog = nullptr;
     std::function<void()> m_onReload;
     std::function<void()> m_onWait;
