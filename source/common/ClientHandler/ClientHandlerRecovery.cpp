@@ -1,5 +1,7 @@
 // How the page comes back when it cannot come: a load that failed for want of a network is tried
 // again, the reload keys, and a page that stopped answering.
+#include <utility>
+
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/ClientHandler/ReloadKeys.h"
 #include "common/LogHelper.h"
