@@ -44,6 +44,9 @@ class IBrowser {
     virtual std::shared_ptr<IFrame> GetMainFrame() = 0;
     virtual IBrowserHost& GetHost() = 0;
     virtual void Reload() = 0;
+    virtual void ReloadIgnoreCache() = 0;
+    // Ends the browser's web process; its end is reported as any other.
+    virtual void TerminateRenderProcess() = 0;
     // To the web process of this browser; false when it cannot be sent.
     virtual bool SendProcessMessage(ProcessId target, const ProcessMessage& message) = 0;
     // How many messages sent to the page its web process has not acknowledged; counted from zero

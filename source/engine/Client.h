@@ -13,7 +13,16 @@
 
 namespace tvc::engine {
 // Error codes as the adapter reports them.
+inline constexpr int kErrorFailed = -2;
 inline constexpr int kErrorAborted = -3;
+inline constexpr int kErrorTimedOut = -7;
+inline constexpr int kErrorNetworkChanged = -21;
+inline constexpr int kErrorConnectionRefused = -102;
+inline constexpr int kErrorConnectionFailed = -104;
+inline constexpr int kErrorNameNotResolved = -105;
+inline constexpr int kErrorInternetDisconnected = -106;
+inline constexpr int kErrorAddressUnreachable = -109;
+inline constexpr int kErrorConnectionTimedOut = -118;
 inline constexpr int kErrorUnknownUrlScheme = -302;
 inline constexpr int kDragOperationLink = 2;
 
@@ -35,8 +44,29 @@ class ILoadClient {
     virtual void OnLoadError(BrowserRef browser, FrameRef frame, int errorCode,
                              const std::string& errorText, const std::string& failedUrl) = 0;
     virtual void OnRenderProcessTerminated(BrowserRef browser, TerminationStatus status) = 0;
-    // A new document replaced the last one, in the web process that will run it.
-    virtual void OnLoadCommitted(BrowserRef browser) = 0;
+    // The main frame began loading `url` (before anything of it is shown), or committed to what
+    // it loads (a new document, perhaps in a new web process).
+    virtual void OnLoadStart(BrowserRef browser, const std::string& url) = 0;
+    virtual void OnLoadCommit(BrowserRef browser) = 0;
+    // The browser's web process stopped, or started again, answering.
+    virtual void OnResponsivenessChange(BrowserRef browser, bool responsive) = 0;
+};
+
+// Modifier flags of a key event.
+inline constexpr int kKeyShift = 1 << 1;
+inline constexpr int kKeyControl = 1 << 2;
+inline constexpr int kKeyAlt = 1 << 3;
+
+struct KeyEvent {
+    int windowsKeyCode = 0;  // the Windows virtual-key code: 'A'..'Z', '0'..'9', 0x70 (F1)..
+    int modifiers = 0;       // kKey* flags
+};
+
+class IKeyboardClient {
+  public:
+    virtual ~IKeyboardClient() = default;
+    // A key press the page did not consume; true when it was handled here.
+    virtual bool OnKeyEvent(BrowserRef browser, const KeyEvent& event) = 0;
 };
 
 class IDisplayClient {
@@ -89,6 +119,7 @@ class IClient : public ILifeSpanClient,
                 public IDisplayClient,
                 public IRequestClient,
                 public IContextMenuClient,
+                public IKeyboardClient,
                 public IDownloadClient,
                 public IProcessMessageClient {};
 }  // namespace tvc::engine

@@ -14,6 +14,7 @@
 #include "glibutil/MainLoopTask.h"
 #include "platform/gtk/AboutBox.h"
 #include "platform/gtk/GtkUpdateUi.h"
+#include "platform/gtk/PageNotRespondingDialog.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
 #include "shell/MainThread.h"
@@ -88,6 +89,8 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     gtk_widget_show(m_overlay);
     g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
     g_handler->SetMainHwnd(m_appWindow);
+    g_handler->SetPageNotRespondingDialog(
+        std::make_shared<platform::gtk::CPageNotRespondingDialog>(GTK_WINDOW(window)));
 
     if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
         // A first show needs no minimise-restore sequence: the window was never on screen.
@@ -145,6 +148,11 @@ void CMainWindowProc::CreateBrowser() {
 
 void CMainWindowProc::RunDeferredStartWork() {
     TrayControl_Setup(this);
+    // Only a load that failed waits for the network, and none has failed before this.
+    m_networkWatch = std::make_unique<CNetworkWatch>(
+        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](bool available) {
+            if (auto handler = weak.lock()) handler->OnNetworkChanged(available);
+        });
     if (auto work = std::exchange(m_deferredStartWork, nullptr)) work();
 }
 

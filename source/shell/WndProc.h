@@ -14,6 +14,7 @@
 #include "platform/gtk/MessageBox.h"
 #include "platform/gtk/TrayHostWatch.h"
 #include "shell/EngineModuleLoader.h"
+#include "shell/NetworkWatch.h"
 
 namespace tvc::webkit {
 class CWebViewClient;
@@ -101,5 +102,6 @@ class CMainWindowProc {
     bool m_aboutOpen = false;
     bool m_ownMessageLoop;
     std::function<void()> m_deferredStartWork;
+    std::unique_ptr<CNetworkWatch> m_networkWatch;
 };
 }  // namespace tvc::shell

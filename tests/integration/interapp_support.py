@@ -263,7 +263,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 class PageServer:
     """http://127.0.0.1:port/ serving the test pages; records the paths asked for."""
 
-    def __init__(self):
+    def __init__(self, port=0):
         server = self
 
         class Handler(QuietHandler):
@@ -272,7 +272,7 @@ class PageServer:
                 return super().do_GET()
 
         self.requests = []
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port),
                                                      functools.partial(Handler, directory=PAGES))
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)

@@ -24,6 +24,7 @@
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
+#include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/FirstSight.h"
@@ -35,6 +36,7 @@
 #include "engine/Download.h"
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
+#include "platform/PageNotResponding.h"
 #include "platform/Splash.h"
 
 class IInterAppMessagingManager;
@@ -74,6 +76,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
     // Long enough for a port held by a program that is closing (an earlier run of this one).
     static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
+    // How long the page may not answer before the user is offered to reload it.
+    static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
@@ -88,6 +92,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void SetDesktop(std::shared_ptr<platform::IDesktop> desktop);
     std::shared_ptr<platform::IDesktop> GetDesktop();
     void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
+    void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
     // Called once, when the last live browser has closed.
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
     // How work from other threads (the messaging listener) reaches the main thread.
@@ -148,8 +153,11 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                      const std::string& errorText, const std::string& failedUrl) override;
     void OnRenderProcessTerminated(engine::BrowserRef browser,
                                    engine::TerminationStatus status) override;
-    // Every new document starts in step with the window (a new web process knows nothing yet).
-    void OnLoadCommitted(engine::BrowserRef browser) override;
+    void OnLoadStart(engine::BrowserRef browser, const std::string& url) override;
+    void OnLoadCommit(engine::BrowserRef browser) override;
+    void OnResponsivenessChange(engine::BrowserRef browser, bool responsive) override;
+    // True when the key reloaded the page.
+    bool OnKeyEvent(engine::BrowserRef browser, const engine::KeyEvent& event) override;
     bool OnConsoleMessage(engine::BrowserRef browser, const std::string& message,
                           const std::string& source, int line) override;
     bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
@@ -179,6 +187,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
+    // The network came up or changed: a load waiting to be tried again is tried at once.
+    void OnNetworkChanged(bool available);
 
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
@@ -262,6 +272,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     int m_minimumWindowHeight = 0;
 
   private:
+    // Every new document starts in step with the window (a new web process knows nothing yet).
+    void SendWindowState(engine::BrowserRef browser);
     // The page's messages, each component's under its names.
     void AddRoutes();
     void AddWindowRoutes(CMessageRoutes& routes);
@@ -278,6 +290,16 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void HandleFullScreenRequest(engine::BrowserRef browser, bool on);
     void HandlePageReady(engine::BrowserRef browser);
     void ShowCrashPage(engine::IFrame& frame);
+    // Every page of the handler's own takes this road, so its load is not taken for the page's.
+    void ShowOwnPage(engine::IFrame& frame, const std::string& html, const std::string& url);
+    bool IsMainBrowser(const engine::BrowserRef& browser);
+    // The main frame's address that failed for want of a network, tried again later.
+    void ScheduleLoadTry(const CLoadRecovery::Try& next);
+    void LoadAgain(const std::string& url, const char* why);
+    // The page stopped answering: the user is asked after kUnresponsiveWait.
+    void WatchUnresponsivePage();
+    void OfferHungPageReload();
+    void StopWatchingHungPage();
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
     std::string PageDownloadPath(const std::string& suggestedName);
@@ -334,10 +356,16 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // What the page was last told of the main window.
     bool m_windowActive = false;
     bool m_windowMinimized = false;
+    CLoadRecovery m_loadRecovery;
+    // The load-error page took the splash away; the next page of the site's own brings it back.
+    bool m_bSplashHiddenByLoadError = false;
+    bool m_bPageUnresponsive = false;
+    unsigned m_hangTicket = 0;  // names the current wait; a wait overtaken does nothing
     std::thread::id m_mainThreadId;
 
     std::shared_ptr<platform::IDesktop> m_desktop;
     std::shared_ptr<platform::ISplashScreen> m_splash;
+    std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     MainThreadPoster m_postToMainThread;
     CAppQuitHandler::Timer m_mainThreadTimer;

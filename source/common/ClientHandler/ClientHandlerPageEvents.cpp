@@ -31,10 +31,14 @@ bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
     return true;
 }
 
-void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int errorCode,
+void ClientHandler::OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
                                 const std::string& errorText, const std::string& failedUrl) {
     static const char* fn = TVC_FN;
-    if (errorCode == kErrorAborted) return;
+    const bool main = IsMainBrowser(browser);
+    if (errorCode == kErrorAborted) {
+        if (main) m_loadRecovery.OnLoadFailed(failedUrl, errorCode);
+        return;
+    }
     if (!frame) {
         TVC_LOG_ERROR("%s : frame is NULL (error %d for %s)", fn, errorCode, failedUrl.c_str());
         return;
@@ -45,12 +49,23 @@ void ClientHandler::OnLoadError(engine::BrowserRef, engine::FrameRef frame, int 
     std::ostringstream html;
     html << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << HtmlEscape(failedUrl)
          << " with error " << HtmlEscape(errorText) << " (" << errorCode << ").</h2></body></html>";
-    frame->LoadAlternateHtml(html.str(), failedUrl);
+    if (!main) {
+        frame->LoadAlternateHtml(html.str(), failedUrl);
+        return;
+    }
+    ShowOwnPage(*frame, html.str(), failedUrl);
+    // The page will not come to say it is ready: the splash would hide the error for good.
+    if (m_splash && m_splash->IsShown()) {
+        DisplaySplashScreen(false);
+        m_bSplashHiddenByLoadError = true;
+    }
+    if (auto next = m_loadRecovery.OnLoadFailed(failedUrl, errorCode)) ScheduleLoadTry(*next);
 }
 
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
+    StopWatchingHungPage();  // the process that did not answer is gone
     if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) {
         // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.
         TVC_LOG_WARN("%s : the web process ended during the quit", fn);
@@ -123,7 +138,7 @@ void ClientHandler::ShowCrashPage(engine::IFrame& frame) {
          << start << "\">Reload</a> (the page reloads by itself in " << seconds
          << " seconds)</p></body></html>";
     TVC_LOG_WARN("%s : showing the load-error page; reloading in %lld s", TVC_FN, seconds);
-    frame.LoadAlternateHtml(html.str(), m_StartupURL);
+    ShowOwnPage(frame, html.str(), m_StartupURL);
 }
 
 bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message,

@@ -134,7 +134,7 @@ void ClientHandler::OnMainWindowStateChanged(bool active, bool minimized) {
                                     {msg::kIsWindowMiniaturizedStatus, {m_windowMinimized}});
 }
 
-void ClientHandler::OnLoadCommitted(engine::BrowserRef browser) {
+void ClientHandler::SendWindowState(engine::BrowserRef browser) {
     if (!browser) return;
     browser->SendProcessMessage(engine::ProcessId::Renderer,
                                 {msg::kIsAppActiveStatus, {m_windowActive}});

@@ -70,6 +70,15 @@ void CWebKitBrowser::Reload() {
     if (WebKitWebView* v = view()) webkit_web_view_reload(v);
 }
 
+void CWebKitBrowser::ReloadIgnoreCache() {
+    SendPendingMessages();
+    if (WebKitWebView* v = view()) webkit_web_view_reload_bypass_cache(v);
+}
+
+void CWebKitBrowser::TerminateRenderProcess() {
+    if (WebKitWebView* v = view()) webkit_web_view_terminate_web_process(v);
+}
+
 // The first message of a main-loop turn leaves at once: a lone one waits for nothing. Those that
 // follow in the same turn (a batch of inter-app messages, say) leave together at its end, in order.
 bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,

@@ -32,6 +32,8 @@ class CWebKitBrowser final : public engine::IBrowser,
     engine::FrameRef GetMainFrame() override;
     engine::IBrowserHost& GetHost() override { return *this; }
     void Reload() override;
+    void ReloadIgnoreCache() override;
+    void TerminateRenderProcess() override;
     bool SendProcessMessage(engine::ProcessId target,
                             const engine::ProcessMessage& message) override;
 

@@ -11,11 +11,10 @@
 namespace tvc::webkit {
 namespace {
 
-constexpr int kErrorFailed = -2;
-
-// Engine error codes as the handler knows them (the engine's "aborted" and "unknown scheme").
+// Engine error codes as the handler knows them. Network failures keep their kind, which decides
+// whether the load is tried again.
 int ToEngineErrorCode(GError* error) {
-    if (!error) return kErrorFailed;
+    if (!error) return engine::kErrorFailed;
     if (error->domain == WEBKIT_NETWORK_ERROR && error->code == WEBKIT_NETWORK_ERROR_CANCELLED)
         return engine::kErrorAborted;
     if (error->domain == WEBKIT_POLICY_ERROR &&
@@ -26,7 +25,24 @@ int ToEngineErrorCode(GError* error) {
         (error->domain == WEBKIT_POLICY_ERROR &&
          error->code == WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI))
         return engine::kErrorUnknownUrlScheme;
-    return kErrorFailed;
+    if (error->domain == G_RESOLVER_ERROR) return engine::kErrorNameNotResolved;
+    if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+            case G_IO_ERROR_HOST_NOT_FOUND:
+                return engine::kErrorNameNotResolved;
+            case G_IO_ERROR_CONNECTION_REFUSED:
+                return engine::kErrorConnectionRefused;
+            case G_IO_ERROR_TIMED_OUT:
+                return engine::kErrorTimedOut;
+            case G_IO_ERROR_NETWORK_UNREACHABLE:
+                return engine::kErrorInternetDisconnected;
+            case G_IO_ERROR_HOST_UNREACHABLE:
+                return engine::kErrorAddressUnreachable;
+            default:
+                break;
+        }
+    }
+    return engine::kErrorFailed;
 }
 
 // What the page asks for, in the words the log uses.
@@ -76,28 +92,64 @@ struct CWebViewClient::Signals {
         View* state = client.Find(view);
         if (!state) return FALSE;
         auto browser = state->browser;
+        TVC_LOG_INFO("%s : %s failed: %s %d %s", "CWebViewClient::OnLoadFailed",
+                     failingUri ? failingUri : "", error ? g_quark_to_string(error->domain) : "",
+                     error ? error->code : 0, error ? error->message : "");
         client.m_client->OnLoadError(browser, browser->GetMainFrame(), ToEngineErrorCode(error),
                                      error ? error->message : "", failingUri ? failingUri : "");
         return TRUE;  // the handler decides what is shown, never the engine's own page
     }
 
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
-        if (event == WEBKIT_LOAD_COMMITTED) {
-            CWebViewClient& client = Of(self);
-            if (View* state = client.Find(view)) client.m_client->OnLoadCommitted(state->browser);
+        const gchar* uri = webkit_web_view_get_uri(view);
+        if (event == WEBKIT_LOAD_FINISHED) {
+            TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");
             return;
         }
-        if (event != WEBKIT_LOAD_FINISHED) return;
-        const gchar* uri = webkit_web_view_get_uri(view);
-        TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");
+        CWebViewClient& client = Of(self);
+        View* state = client.Find(view);
+        if (!state) return;
+        auto browser = state->browser;
+        if (event == WEBKIT_LOAD_STARTED)
+            client.m_client->OnLoadStart(browser, uri ? uri : "");
+        else if (event == WEBKIT_LOAD_COMMITTED) {
+            // The view's address moves as soon as a load starts; what it has committed to is
+            // what the page's messages come from.
+            browser->SetCommittedURL(uri ? uri : "");
+            client.m_client->OnLoadCommit(browser);
+        }
     }
 
-    static void OnLoadCommitted(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
-        if (event != WEBKIT_LOAD_COMMITTED) return;
-        if (View* state = Of(self).Find(view)) {
-            const gchar* uri = webkit_web_view_get_uri(view);
-            state->browser->SetCommittedURL(uri ? uri : "");
-        }
+    static void OnResponsiveChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+        CWebViewClient& client = Of(self);
+        View* state = client.Find(view);
+        if (!state) return;
+        auto browser = state->browser;
+        client.m_client->OnResponsivenessChange(
+            browser, webkit_web_view_get_is_web_process_responsive(view) != FALSE);
+    }
+
+    // Connected after the view's own handler, which sends each key to the page first and keeps
+    // it; a key the page did not consume comes back through here.
+    static gboolean OnUnhandledKey(GtkWidget* widget, GdkEventKey* key, gpointer self) {
+        CWebViewClient& client = Of(self);
+        View* state = client.Find(WEBKIT_WEB_VIEW(widget));
+        if (!state) return FALSE;
+        engine::KeyEvent event;
+        const guint keyval = gdk_keyval_to_upper(key->keyval);
+        if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z)
+            event.windowsKeyCode = static_cast<int>('A' + (keyval - GDK_KEY_A));
+        else if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9)
+            event.windowsKeyCode = static_cast<int>('0' + (keyval - GDK_KEY_0));
+        else if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12)
+            event.windowsKeyCode = 0x70 + static_cast<int>(keyval - GDK_KEY_F1);
+        else
+            return FALSE;
+        if (key->state & GDK_SHIFT_MASK) event.modifiers |= engine::kKeyShift;
+        if (key->state & GDK_CONTROL_MASK) event.modifiers |= engine::kKeyControl;
+        if (key->state & GDK_MOD1_MASK) event.modifiers |= engine::kKeyAlt;
+        auto browser = state->browser;
+        return client.m_client->OnKeyEvent(browser, event) ? TRUE : FALSE;
     }
 
     static void OnWebProcessTerminated(WebKitWebView* view,
@@ -241,13 +293,16 @@ CWebViewClient::View& CWebViewClient::Connect(WebKitWebView* view, bool isPopup)
     connect("destroy", G_CALLBACK(Signals::OnViewDestroy));
     connect("load-failed", G_CALLBACK(Signals::OnLoadFailed));
     connect("load-changed", G_CALLBACK(Signals::OnLoadChanged));
-    connect("load-changed", G_CALLBACK(Signals::OnLoadCommitted));
     connect("web-process-terminated", G_CALLBACK(Signals::OnWebProcessTerminated));
     connect("user-message-received", G_CALLBACK(Signals::OnUserMessage));
     connect("permission-request", G_CALLBACK(Signals::OnPermissionRequest));
     connect("decide-policy", G_CALLBACK(Signals::OnDecidePolicy));
     connect("drag-drop", G_CALLBACK(Signals::OnDragDrop));
     connect("create", G_CALLBACK(Signals::OnCreate));
+    connect("notify::is-web-process-responsive", G_CALLBACK(Signals::OnResponsiveChanged));
+    state.signals.emplace_back(
+        view,
+        g_signal_connect_after(view, "key-press-event", G_CALLBACK(Signals::OnUnhandledKey), this));
     state.signals.push_back(m_menu.Connect(view));
     return state;
 }

@@ -67,8 +67,10 @@ struct FakeBrowser : engine::IBrowser {
     bool IsPopup() const override { return popup; }
     std::shared_ptr<engine::IFrame> GetMainFrame() override { return frame; }
     engine::IBrowserHost& GetHost() override { return host; }
-    int reloads = 0;
+    int reloads = 0, cacheBypassingReloads = 0, terminations = 0;
     void Reload() override { ++reloads; }
+    void ReloadIgnoreCache() override { ++cacheBypassingReloads; }
+    void TerminateRenderProcess() override { ++terminations; }
     bool SendProcessMessage(engine::ProcessId, const engine::ProcessMessage& m) override {
         sent.push_back(m);
         return sendSucceeds;

@@ -31,7 +31,10 @@ class MockClient : public engine::IClient {
                 (override));
     MOCK_METHOD(void, OnRenderProcessTerminated, (engine::BrowserRef, engine::TerminationStatus),
                 (override));
-    MOCK_METHOD(void, OnLoadCommitted, (engine::BrowserRef), (override));
+    MOCK_METHOD(void, OnLoadStart, (engine::BrowserRef, const std::string&), (override));
+    MOCK_METHOD(void, OnLoadCommit, (engine::BrowserRef), (override));
+    MOCK_METHOD(void, OnResponsivenessChange, (engine::BrowserRef, bool), (override));
+    MOCK_METHOD(bool, OnKeyEvent, (engine::BrowserRef, const engine::KeyEvent&), (override));
     MOCK_METHOD(bool, OnConsoleMessage,
                 (engine::BrowserRef, const std::string&, const std::string&, int), (override));
     MOCK_METHOD(bool, OnDragEnter, (engine::BrowserRef, int), (override));
@@ -79,7 +82,7 @@ class WebViewAdapter : public ::testing::Test {
         for (const char* name :
              {"close", "destroy", "load-failed", "load-changed", "web-process-terminated",
               "user-message-received", "permission-request", "decide-policy", "drag-drop", "create",
-              "context-menu", "ready-to-show"})
+              "context-menu", "ready-to-show", "key-press-event"})
             result[name] = g_signal_has_handler_pending(
                 m_view, g_signal_lookup(name, WEBKIT_TYPE_WEB_VIEW), 0, TRUE);
         result["download-started"] = g_signal_has_handler_pending(

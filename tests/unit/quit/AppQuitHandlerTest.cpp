@@ -34,6 +34,8 @@ struct FakeBrowser : tvc::engine::IBrowser {
     tvc::engine::FrameRef GetMainFrame() override { return nullptr; }
     tvc::engine::IBrowserHost& GetHost() override { return host; }
     void Reload() override {}
+    void ReloadIgnoreCache() override {}
+    void TerminateRenderProcess() override {}
     bool SendProcessMessage(ProcessId, const ProcessMessage& m) override {
         sent.push_back(m.name);
         return sendSucceeds;
