@@ -8,7 +8,9 @@ import functools
 import http.server
 import json
 import os
+import shutil
 import signal
+import tempfile
 import threading
 import unittest
 import uuid
@@ -150,6 +152,8 @@ class CookieCommandTest(ProgramCase):
             [{"url": origin + "/", "cookies": [cookie("c", "3;d=4")]}],
             [{"url": origin + "/", "cookies": [cookie("c", "3\r\nX-Injected: 1")]}],
             [{"url": origin + "/", "cookies": [cookie("c", "3", domain="example.org")]}],
+            [{"url": "http://victim.co.uk/", "cookies": [cookie("c", "3", domain=".co.uk")]}],
+            [{"url": origin + "/", "cookies": [cookie(None, 12)]}],
         ]
         for domains in bad:
             self.assertEqual(self.answer(self.request(domains)), "501", domains)
@@ -201,6 +205,52 @@ class CookieCommandTest(ProgramCase):
         leaks = {name: [line[:90] for line in text.splitlines() if secret in line] for name, text in texts.items()}
         self.maxDiff = None
         self.assertEqual({name: lines for name, lines in leaks.items() if lines}, {})
+
+
+class QuitDuringSetCookiesTest(unittest.TestCase):
+    """A quit while the store is being replaced: after a restart the store holds the old cookies or
+    the new ones, each set whole."""
+
+    def test_sigterm_during_six_thousand_cookies_leaves_one_whole_set(self):
+        display = Display()
+        self.addCleanup(display.close)
+        server = CookieServer()
+        self.addCleanup(server.close)
+        home = tempfile.mkdtemp(prefix="tvc-it-")
+        self.addCleanup(shutil.rmtree, home, True)
+        origin = server.origin
+
+        def start():
+            program = InterAppProgram(display, args=QUIET_NET, url=origin + "/interapp.html", home=home)
+            self.addCleanup(program.cleanup)
+            program.start()
+            peer = program.peer()
+            self.addCleanup(peer.drop)
+            return program, peer
+
+        def names(prefix, count):
+            return ["%s%d" % (prefix, i) for i in range(count)]
+
+        def request(peer, cookie_names, umid):
+            # Persistent: only those outlive the program.
+            peer.send_text(set_cookies([{"url": origin + "/", "cookies": [
+                cookie(name, "1", expires=4102444800) for name in cookie_names]}], umid))
+
+        old, new = names("o", 200), names("n", 6000)
+        program, peer = start()
+        request(peer, old, "old")
+        self.assertEqual(json.loads(peer.recv_message(30.0))["message"]["status"], "101")
+        request(peer, new, "new")
+        program.app.wait_log("Number of Cookie objects to be set : %d" % len(new))
+        program.app.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(program.app.proc.wait(30), 0)
+
+        program, peer = start()
+        peer.send_text(envelope(type_="cookies", payload={"count": False}, umid="after"))
+        reply = json.loads(peer.recv_message(30.0))
+        held = sorted(as_dict(reply["message"]["payload"]["cookie"]))
+        self.assertTrue(held in (sorted(old), sorted(new)), "%d cookies held, %d of them new"
+                        % (len(held), sum(name.startswith("n") for name in held)))
 
 
 class BringWindowToFrontTest(ProgramCase):

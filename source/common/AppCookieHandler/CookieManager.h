@@ -24,11 +24,17 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     explicit CCookieManager(std::shared_ptr<tvc::engine::ICookieStore> store);
     virtual ~CCookieManager();
 
-    // 101 once the store has been emptied and every cookie stored; 501 otherwise. A request without
+    // 101 once the store has been emptied, every cookie stored, and each one read back from the
+    // store; 501 otherwise. A request without
     // a list (one that could not be read) or with a cookie the store must not take (see
     // MakeCookieRecord) changes nothing. An empty list still empties the store, and is answered
     // 501.
     void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
+
+    // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the
+    // store has finished the one it carries out (at once when there is none), so the store is
+    // left with the old cookies or the new ones, never a mix.
+    void FinishInFlight(std::function<void()> done);
 
   private:
     using Done = tvc::engine::ICookieStore::Done;
@@ -39,6 +45,7 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
 
     void RunQueue();
     void Start(Request& request);
+    void VerifyStored();
     void Finish(int status);
     bool DeleteCookies(Done done);
     bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
@@ -48,6 +55,8 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     const std::shared_ptr<tvc::engine::ICookieStore> m_store;
     std::deque<Request> m_queue;
     Answer m_currentAnswer;
+    std::vector<tvc::engine::CookieRecord> m_records;  // of the request with the store
+    std::function<void()> m_whenIdle;
     bool m_busy = false;      // a request is with the store
     bool m_draining = false;  // RunQueue is on the stack
 };

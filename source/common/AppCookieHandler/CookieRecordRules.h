@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/AppCookieHandler/AppCookie.h"
 #include "engine/CookieStore.h"
@@ -17,4 +18,10 @@ constexpr size_t kMaxCookieBytes = 4096;
 // becomes the address's default path; no control characters or ';' anywhere, no '=' in the name.
 // Stateless.
 bool MakeCookieRecord(const CAppCookie& cookie, engine::CookieRecord& out, std::string& reason);
+
+// How many of `wanted` the store does not hold with their value: a cookie is known by its name,
+// domain and path, and a later one replaces an earlier one. Cookies that had expired by `now`
+// (seconds since 1970) are not expected: the store drops them.
+size_t CountNotHeld(const std::vector<engine::CookieRecord>& wanted,
+                    const std::vector<engine::CookieRecord>& held, double now);
 }  // namespace tvc

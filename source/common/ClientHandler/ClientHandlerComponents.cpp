@@ -225,6 +225,13 @@ void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
     std::erase(m_subscribedObservers, quitHandler);
 }
 
+void ClientHandler::FinishWorkInFlight(std::function<void()> done) {
+    if (m_pCCookieObserver)
+        m_pCCookieObserver->FinishInFlight(std::move(done));
+    else if (done)
+        done();
+}
+
 void ClientHandler::CleanupRefs() {
     TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-before");
     m_pAutoUpdateHandler.reset();
