@@ -69,6 +69,8 @@ void CCookieManager::Start(Request& request) {
         const bool started = self.SetCookies(
             self.m_records, self.Continue([deleted](CCookieManager& self, bool stored) {
                 TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, stored ? 1u : 0u);
+                // The store holds what it will hold: a quit need not wait for the reading back.
+                self.ReleaseQuitWait();
                 if (deleted && stored)
                     self.VerifyStored();
                 else
@@ -114,13 +116,17 @@ void CCookieManager::FinishInFlight(std::function<void()> done) {
     m_whenIdle = std::move(done);
 }
 
+void CCookieManager::ReleaseQuitWait() {
+    if (auto whenIdle = std::move(m_whenIdle)) whenIdle();
+}
+
 void CCookieManager::Finish(int status) {
     TVC_LOG_WARN("%s: SetCookies(): JSON response status code set to %d\n",
                  "CCookieObserver::OnInterAppMessageRceive", status);
     m_busy = false;
     m_records.clear();
     if (Answer answer = std::move(m_currentAnswer)) answer(status);
-    if (auto whenIdle = std::move(m_whenIdle)) whenIdle();
+    ReleaseQuitWait();
     RunQueue();
 }
 

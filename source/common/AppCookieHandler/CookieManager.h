@@ -32,8 +32,9 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
 
     // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the
-    // store has finished the one it carries out (at once when there is none), so the store is
-    // left with the old cookies or the new ones, never a mix.
+    // store has carried out the changes of the one it works on (at once when there is none), so
+    // the store is left with the old cookies or the new ones, never a mix. The manager may be
+    // released from within `done`.
     void FinishInFlight(std::function<void()> done);
 
   private:
@@ -46,6 +47,7 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     void RunQueue();
     void Start(Request& request);
     void VerifyStored();
+    void ReleaseQuitWait();
     void Finish(int status);
     bool DeleteCookies(Done done);
     bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
