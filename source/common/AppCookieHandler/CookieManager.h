@@ -25,10 +25,9 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     virtual ~CCookieManager();
 
     // 101 once the store has been emptied, every cookie stored, and each one read back from the
-    // store; 501 otherwise. A request without
-    // a list (one that could not be read) or with a cookie the store must not take (see
-    // MakeCookieRecord) changes nothing. An empty list still empties the store, and is answered
-    // 501.
+    // store; 501 otherwise. A request without a list (one that could not be read) or with a
+    // cookie the store must not take (see MakeCookieRecord) changes nothing. An empty list still
+    // empties the store, and is answered 501.
     void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
 
     // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the

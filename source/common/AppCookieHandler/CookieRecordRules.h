@@ -14,7 +14,8 @@ constexpr size_t kMaxCookieBytes = 4096;
 // True with `out` filled when the cookie can be stored as the browser would store one its entry's
 // address set; false with a short reason otherwise. The rules follow RFC 6265: the address is http
 // or https; a domain must domain-match the address's host (an IP address only itself, a name
-// without a dot only itself, and then as a host cookie); a path that does not start with "/"
+// without a dot only itself, and then as a host cookie) and must not be a public suffix
+// ("co.uk", "github.io"); a path that does not start with "/"
 // becomes the address's default path; no control characters or ';' anywhere, no '=' in the name.
 // Stateless.
 bool MakeCookieRecord(const CAppCookie& cookie, engine::CookieRecord& out, std::string& reason);
