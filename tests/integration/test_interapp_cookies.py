@@ -207,50 +207,52 @@ class CookieCommandTest(ProgramCase):
         self.assertEqual({name: lines for name, lines in leaks.items() if lines}, {})
 
 
-class QuitDuringSetCookiesTest(unittest.TestCase):
-    """A quit while the store is being replaced: after a restart the store holds the old cookies or
-    the new ones, each set whole."""
+class CutOffSetCookiesTest(unittest.TestCase):
+    """The program ended while the store is being replaced: after a restart the store holds the old
+    cookies or the new ones, each set whole. A quit lets the request finish; a kill leaves a
+    journal that the next start replays."""
 
-    def test_sigterm_during_six_thousand_cookies_leaves_one_whole_set(self):
+    def test_sigterm_or_sigkill_during_six_thousand_cookies_leaves_one_whole_set(self):
         display = Display()
         self.addCleanup(display.close)
         server = CookieServer()
         self.addCleanup(server.close)
-        home = tempfile.mkdtemp(prefix="tvc-it-")
-        self.addCleanup(shutil.rmtree, home, True)
         origin = server.origin
+        old, new = ["o%d" % i for i in range(200)], ["n%d" % i for i in range(6000)]
+        for sig, exit_code in ((signal.SIGTERM, 0), (signal.SIGKILL, -signal.SIGKILL)):
+            with self.subTest(signal=sig.name):
+                home = tempfile.mkdtemp(prefix="tvc-it-")
+                self.addCleanup(shutil.rmtree, home, True)
 
-        def start():
-            program = InterAppProgram(display, args=QUIET_NET, url=origin + "/interapp.html", home=home)
-            self.addCleanup(program.cleanup)
-            program.start()
-            peer = program.peer()
-            self.addCleanup(peer.drop)
-            return program, peer
+                def start():
+                    program = InterAppProgram(display, args=QUIET_NET, url=origin + "/interapp.html", home=home)
+                    self.addCleanup(program.cleanup)
+                    program.start()
+                    peer = program.peer()
+                    self.addCleanup(peer.drop)
+                    return program, peer
 
-        def names(prefix, count):
-            return ["%s%d" % (prefix, i) for i in range(count)]
+                def request(peer, cookie_names, umid):
+                    # Persistent: only those outlive the program.
+                    peer.send_text(set_cookies([{"url": origin + "/", "cookies": [
+                        cookie(name, "1", expires=4102444800) for name in cookie_names]}], umid))
 
-        def request(peer, cookie_names, umid):
-            # Persistent: only those outlive the program.
-            peer.send_text(set_cookies([{"url": origin + "/", "cookies": [
-                cookie(name, "1", expires=4102444800) for name in cookie_names]}], umid))
+                program, peer = start()
+                request(peer, old, "old")
+                self.assertEqual(json.loads(peer.recv_message(30.0))["message"]["status"], "101")
+                request(peer, new, "new")
+                program.app.wait_log("Number of Cookie objects to be set : %d" % len(new))
+                program.app.proc.send_signal(sig)
+                self.assertEqual(program.app.proc.wait(30), exit_code)
 
-        old, new = names("o", 200), names("n", 6000)
-        program, peer = start()
-        request(peer, old, "old")
-        self.assertEqual(json.loads(peer.recv_message(30.0))["message"]["status"], "101")
-        request(peer, new, "new")
-        program.app.wait_log("Number of Cookie objects to be set : %d" % len(new))
-        program.app.proc.send_signal(signal.SIGTERM)
-        self.assertEqual(program.app.proc.wait(30), 0)
-
-        program, peer = start()
-        peer.send_text(envelope(type_="cookies", payload={"count": False}, umid="after"))
-        reply = json.loads(peer.recv_message(30.0))
-        held = sorted(as_dict(reply["message"]["payload"]["cookie"]))
-        self.assertTrue(held in (sorted(old), sorted(new)), "%d cookies held, %d of them new"
-                        % (len(held), sum(name.startswith("n") for name in held)))
+                program, peer = start()
+                if sig == signal.SIGKILL:
+                    program.app.wait_log("the cut-off replacement ended with 101")
+                peer.send_text(envelope(type_="cookies", payload={"count": False}, umid="after"))
+                reply = json.loads(peer.recv_message(30.0))
+                held = sorted(as_dict(reply["message"]["payload"]["cookie"]))
+                self.assertTrue(held in (sorted(old), sorted(new)), "%d cookies held, %d of them new"
+                                % (len(held), sum(name.startswith("n") for name in held)))
 
 
 class BringWindowToFrontTest(ProgramCase):

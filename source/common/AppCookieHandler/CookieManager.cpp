@@ -1,8 +1,13 @@
 #include "common/AppCookieHandler/CookieManager.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "common/AppCookieHandler/CookieRecordRules.h"
+#include "common/FileUtil.h"
 #include "common/LogHelper.h"
 #include "common/PeerErrorGate.h"
 
@@ -17,8 +22,9 @@ CCookieManager::~CCookieManager() {
     TVC_LOG_WARN("CCookieManager:: DTOR -- \n");
 }
 
-void CCookieManager::ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer) {
-    m_queue.push_back(Request{std::move(cookies), std::move(answer)});
+void CCookieManager::ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer,
+                                       std::string journal) {
+    m_queue.push_back(Request{std::move(cookies), std::move(answer), std::move(journal)});
     RunQueue();
 }
 
@@ -60,6 +66,12 @@ void CCookieManager::Start(Request& request) {
         records.push_back(std::move(record));
     }
     m_records = std::move(records);
+    if (!m_journalPath.empty() && !request.journal.empty()) {
+        m_journalWritten = tvc::WriteFileAtomically(m_journalPath, request.journal);
+        if (!m_journalWritten)
+            TVC_LOG_ERROR("%s: the journal %s could not be written; going on without it\n", fn,
+                          m_journalPath.c_str());
+    }
     DeleteCookies(Continue([](CCookieManager& self, bool deleted) {
         if (deleted)
             TVC_LOG_WARN("%s: DeleteCookies() cookies are deleted\n", fn);
@@ -70,7 +82,7 @@ void CCookieManager::Start(Request& request) {
             self.m_records, self.Continue([deleted](CCookieManager& self, bool stored) {
                 TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, stored ? 1u : 0u);
                 // The store holds what it will hold: a quit need not wait for the reading back.
-                self.ReleaseQuitWait();
+                self.OnStoreSettled();
                 if (deleted && stored)
                     self.VerifyStored();
                 else
@@ -116,7 +128,11 @@ void CCookieManager::FinishInFlight(std::function<void()> done) {
     m_whenIdle = std::move(done);
 }
 
-void CCookieManager::ReleaseQuitWait() {
+void CCookieManager::OnStoreSettled() {
+    if (m_journalWritten && ::unlink(m_journalPath.c_str()) != 0 && errno != ENOENT)
+        TVC_LOG_ERROR("%s: the journal %s could not be removed: %s\n", TVC_FN,
+                      m_journalPath.c_str(), std::strerror(errno));
+    m_journalWritten = false;
     if (auto whenIdle = std::move(m_whenIdle)) whenIdle();
 }
 
@@ -126,7 +142,7 @@ void CCookieManager::Finish(int status) {
     m_busy = false;
     m_records.clear();
     if (Answer answer = std::move(m_currentAnswer)) answer(status);
-    ReleaseQuitWait();
+    OnStoreSettled();
     RunQueue();
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/AppCookieHandler/AppCookie.h"
@@ -28,7 +29,14 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     // store; 501 otherwise. A request without a list (one that could not be read) or with a
     // cookie the store must not take (see MakeCookieRecord) changes nothing. An empty list still
     // empties the store, and is answered 501.
-    void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
+    // `journal`: the request as it came, kept in the journal file while the store is changed.
+    void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer,
+                           std::string journal = {});
+
+    // A request's text is written here before the store is emptied and removed once the store
+    // has made its changes: a file found here at start-up is a replacement that was cut off (a
+    // crash, a kill, a quit past its bound) and is to be made again. Empty: no journal.
+    void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
 
     // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the
     // store has carried out the changes of the one it works on (at once when there is none), so
@@ -41,12 +49,13 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     struct Request {
         std::optional<CAppCookieList> cookies;
         Answer answer;
+        std::string journal;
     };
 
     void RunQueue();
     void Start(Request& request);
     void VerifyStored();
-    void ReleaseQuitWait();
+    void OnStoreSettled();
     void Finish(int status);
     bool DeleteCookies(Done done);
     bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
@@ -58,6 +67,8 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     Answer m_currentAnswer;
     std::vector<tvc::engine::CookieRecord> m_records;  // of the request with the store
     std::function<void()> m_whenIdle;
-    bool m_busy = false;      // a request is with the store
-    bool m_draining = false;  // RunQueue is on the stack
+    std::string m_journalPath;
+    bool m_journalWritten = false;  // for the request with the store
+    bool m_busy = false;            // a request is with the store
+    bool m_draining = false;        // RunQueue is on the stack
 };

@@ -1,12 +1,17 @@
 #include "common/AppCookieHandler/CookieObserver.h"
 
+#include <unistd.h>
+
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/json_parser/detail/read.hpp>
 #include <boost/property_tree/ptree.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 #include "common/AppHelper.h"
+#include "common/FileUtil.h"
 #include "common/JSONHelper.h"
 #include "common/LogHelper.h"
 
@@ -156,10 +161,41 @@ void CCookieObserver::HandleSetCookies(const SInterAppMessage& message) {
     // Weak: an observer released before the store has finished (quit) sends nothing.
     std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
     m_pCookieManager->ReplaceAllCookies(
-        std::move(list), [weak, request = message.text, tree = message.tree](int status) {
+        std::move(list),
+        [weak, request = message.text, tree = message.tree](int status) {
             if (auto self = weak.lock())
                 static_cast<CCookieObserver&>(*self).SendResponse(request, tree.get(), status);
-        });
+        },
+        message.text);
+}
+
+void CCookieObserver::ResumeInterruptedRequest(const std::string& journalPath) {
+    static const char* fn = TVC_FN;
+    m_pCookieManager->SetJournalPath(journalPath);
+    int error = 0;
+    const std::optional<std::string> text =
+        journalPath.empty() ? std::nullopt : tvc::ReadFile(journalPath, &error);
+    if (!text) {
+        if (!journalPath.empty() && error != ENOENT)
+            TVC_LOG_ERROR("%s: the journal %s could not be read: %s", fn, journalPath.c_str(),
+                          std::strerror(error));
+        return;
+    }
+    CAppCookieList cookies;
+    if (!QueryArrayOfCookieObject(*text, cookies)) {
+        TVC_LOG_ERROR("%s: the journal %s cannot be read as a request; removed", fn,
+                      journalPath.c_str());
+        ::unlink(journalPath.c_str());
+        return;
+    }
+    TVC_LOG_WARN("%s: a replacement of the cookies was cut off; it is made again (%zu cookies)", fn,
+                 cookies.size());
+    m_pCookieManager->ReplaceAllCookies(
+        std::move(cookies),
+        [](int status) {
+            TVC_LOG_WARN("%s: the cut-off replacement ended with %d", "CCookieObserver", status);
+        },
+        *text);
 }
 
 void CCookieObserver::SendResponse(const std::string& request, const pt::ptree* parsed,

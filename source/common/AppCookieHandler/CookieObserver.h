@@ -28,6 +28,10 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
     // The response goes out through this handler; it is not kept alive by the observer.
     void SetClientHandler(const std::shared_ptr<tvc::ClientHandler>& handler);
 
+    // Sets the journal (see CCookieManager::SetJournalPath) and makes again the replacement a
+    // journal left there tells of. Once, before the first request.
+    void ResumeInterruptedRequest(const std::string& journalPath);
+
     // See CCookieManager::FinishInFlight.
     void FinishInFlight(std::function<void()> done) {
         m_pCookieManager->FinishInFlight(std::move(done));

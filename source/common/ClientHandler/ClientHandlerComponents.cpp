@@ -77,6 +77,11 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     SubscribeInterAppObserver(m_pNativeMsgObserver);
     m_pCCookieObserver = std::make_shared<CCookieObserver>(GetBrowser(), m_cookieStore);
     m_pCCookieObserver->SetClientHandler(shared_from_this());
+    {
+        std::string cache;
+        if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk && !cache.empty())
+            m_pCCookieObserver->ResumeInterruptedRequest(cache + "PendingCookies.json");
+    }
     SubscribeInterAppObserver(m_pCCookieObserver);
     m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
     m_pCNativeWindowObserver->SetClientHandler(shared_from_this());

@@ -7,6 +7,7 @@
 #include "common/AppCookieHandler/CookieRecordRules.h"
 #include "common/AppHelper.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
+#include "common/FileUtil.h"
 #include "common/NativeMessaging/InterAppMessage.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 
@@ -416,6 +417,40 @@ TEST_F(CookieCommandTest, AQuitLetsTheRequestWithTheStoreEndAndDropsThoseNotBegu
     EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(first, 101)}));
     observer->FinishInFlight([&finished] { ++finished; });  // nothing in flight: at once
     EXPECT_EQ(finished, 2);
+}
+
+TEST_F(CookieCommandTest, AJournalCoversTheStoresChangesAndACutOffOneIsMadeAgain) {
+    const std::string journal = root + "/PendingCookies.json";
+    const std::string cutOff =
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("cut")}) + "]", "cut");
+    ASSERT_TRUE(WriteFileAtomically(journal, cutOff));
+    observer->ResumeInterruptedRequest(journal);
+    EXPECT_EQ(store->calls, (std::vector<std::string>{"delete"}));
+    EXPECT_TRUE(FileExists(journal));  // until the store has made the changes
+    store->ReportAll();
+    store->ReportAll();
+    EXPECT_EQ(store->calls, (std::vector<std::string>{"delete", "set cut"}));
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_TRUE(manager->sent.empty());  // nobody asked: nobody is answered
+
+    // A peer's request is journaled while the store works on it; a refused one never is.
+    const std::string request =
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("next")}) + "]");
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(request));
+    EXPECT_EQ(ReadFile(journal), request);
+    store->ReportAll();
+    store->ReportAll();
+    EXPECT_FALSE(FileExists(journal));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("a;b")}) + "]")));
+    EXPECT_FALSE(FileExists(journal));
+
+    // A journal that is no request is removed and changes nothing.
+    store->calls.clear();
+    ASSERT_TRUE(WriteFileAtomically(journal, "{torn"));
+    observer->ResumeInterruptedRequest(journal);
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_TRUE(store->calls.empty());
 }
 
 TEST(CountNotHeld, KnowsACookieByNameDomainAndPathAndExpectsNoExpiredOne) {
