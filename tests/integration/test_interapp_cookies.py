@@ -246,6 +246,8 @@ class CutOffSetCookiesTest(unittest.TestCase):
                 self.assertEqual(program.app.proc.wait(30), exit_code)
                 # Left only by a request the kill cut off (a fast store may have finished first).
                 cut_off = os.path.exists(os.path.join(program.app.tree, "Cache", "PendingCookies.json"))
+                if sig == signal.SIGTERM:
+                    self.assertFalse(cut_off, "the quit did not let the request finish")
 
                 program, peer = start()
                 if cut_off:
