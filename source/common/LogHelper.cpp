@@ -19,6 +19,7 @@
 
 #include "common/AppInfo.h"
 #include "common/LogWriter.h"
+#include "common/PeerErrorGate.h"
 
 namespace {
 constexpr size_t kFormatBufferSize = 10240;
@@ -47,8 +48,18 @@ struct SWriterHolder {
 } s_writer;
 
 void WriteToLogFile(const char* data, size_t size) {
-    // glog's own file object names, rotates and stops on a full disk as it did line by line.
-    google::base::GetLogger(google::GLOG_INFO)->Write(true, std::time(nullptr), data, size);
+    // glog's own file object names, rotates and stops on a full disk as it did line by line. It
+    // names a new file by the second passed here and refuses a name that exists, dropping lines
+    // until a later try: a flood that fills two files within one second would lose lines. So each
+    // new file is given a later second than the one before.
+    static std::mutex s_lock;  // the writer's thread, or any thread without a writer
+    static std::time_t s_lastFileSecond = 0;
+    std::lock_guard<std::mutex> lock(s_lock);
+    google::base::Logger* logger = google::base::GetLogger(google::GLOG_INFO);
+    const std::time_t second = std::max(std::time(nullptr), s_lastFileSecond + 1);
+    const auto before = logger->LogSize();
+    logger->Write(true, second, data, size);
+    if (before == 0 || logger->LogSize() < before) s_lastFileSecond = second;  // a new file
 }
 
 // glog's line layout ("W20261207 14:35:44.123456 18695 LogHelper.cpp:120] text"), made here:
@@ -135,6 +146,22 @@ void CountWritten(size_t bytes) {
     CLogHelper::CapLogFolder(s_logFolder, CLogHelper::kLogFolderCapBytes);
 }
 
+// A line a peer's input caused goes to standard error only through the gate; the first one after
+// some were held back says how many.
+bool PassesPeerGate(const std::string& text, std::string& note) {
+    static std::mutex s_gateLock;  // any thread may log
+    static CPeerErrorGate s_gate;
+    unsigned heldBack = 0;
+    {
+        std::lock_guard<std::mutex> lock(s_gateLock);
+        if (!s_gate.Admit(text, CPeerErrorGate::Clock::now(), heldBack)) return false;
+    }
+    if (heldBack > 0)
+        note = " (" + std::to_string(heldBack) +
+               " more like this in the last minute are in the log file only)";
+    return true;
+}
+
 // Standard error is for a person watching the program start: once the log file is open only
 // errors go there too; everything else is in the file.
 void Emit(int level, const std::string& text) {
@@ -149,7 +176,12 @@ void Emit(int level, const std::string& text) {
         CountWritten(text.size() + 40);
         if (level < CLogHelper::eError) return;
     }
-    DebugPrint("%s", text.c_str());
+    std::string note;
+    if (CPeerInputLogScope::IsActive() && !PassesPeerGate(text, note)) return;
+    if (note.empty())
+        DebugPrint("%s", text.c_str());
+    else
+        DebugPrint("%s%s", text.substr(0, text.find_last_not_of('\n') + 1).c_str(), note.c_str());
 }
 
 std::string VFormat(size_t cap, const char* format, va_list args) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tvc::engine {
 
@@ -29,5 +30,8 @@ class ICookieStore {
     // Every cookie of every host and domain, session cookies included.
     virtual void DeleteAllCookies(Done done) = 0;
     virtual void SetCookie(const CookieRecord& cookie, Done done) = 0;
+    // Every cookie the store holds now; none when the store could not be read.
+    using Cookies = std::function<void(std::optional<std::vector<CookieRecord>> cookies)>;
+    virtual void GetAllCookies(Cookies done) = 0;
 };
 }  // namespace tvc::engine

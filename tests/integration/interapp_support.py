@@ -212,10 +212,10 @@ class RawPeer:
 class InterAppProgram:
     """The program on its own WebSocket port, showing the inter-app test page."""
 
-    def __init__(self, display, page="interapp.html", args=(), url=None):
+    def __init__(self, display, page="interapp.html", args=(), url=None, home=None):
         self.port = free_port()
         self.start_url = url or page_url(page)
-        self.app = App(display, url=self.start_url, args=["--ws-ports=%d" % self.port] + list(args))
+        self.app = App(display, home=home, url=self.start_url, args=["--ws-ports=%d" % self.port] + list(args))
 
     def start(self, timeout=30.0):
         self.app.start()

@@ -8,7 +8,9 @@ import functools
 import http.server
 import json
 import os
+import shutil
 import signal
+import tempfile
 import threading
 import unittest
 import uuid
@@ -150,6 +152,8 @@ class CookieCommandTest(ProgramCase):
             [{"url": origin + "/", "cookies": [cookie("c", "3;d=4")]}],
             [{"url": origin + "/", "cookies": [cookie("c", "3\r\nX-Injected: 1")]}],
             [{"url": origin + "/", "cookies": [cookie("c", "3", domain="example.org")]}],
+            [{"url": "http://victim.co.uk/", "cookies": [cookie("c", "3", domain=".co.uk")]}],
+            [{"url": origin + "/", "cookies": [cookie(None, 12)]}],
         ]
         for domains in bad:
             self.assertEqual(self.answer(self.request(domains)), "501", domains)
@@ -201,6 +205,58 @@ class CookieCommandTest(ProgramCase):
         leaks = {name: [line[:90] for line in text.splitlines() if secret in line] for name, text in texts.items()}
         self.maxDiff = None
         self.assertEqual({name: lines for name, lines in leaks.items() if lines}, {})
+
+
+class CutOffSetCookiesTest(unittest.TestCase):
+    """The program ended while the store is being replaced: after a restart the store holds the old
+    cookies or the new ones, each set whole. A quit lets the request finish; a kill leaves a
+    journal that the next start replays."""
+
+    def test_sigterm_or_sigkill_during_six_thousand_cookies_leaves_one_whole_set(self):
+        display = Display()
+        self.addCleanup(display.close)
+        server = CookieServer()
+        self.addCleanup(server.close)
+        origin = server.origin
+        old, new = ["o%d" % i for i in range(200)], ["n%d" % i for i in range(6000)]
+        for sig, exit_code in ((signal.SIGTERM, 0), (signal.SIGKILL, -signal.SIGKILL)):
+            with self.subTest(signal=sig.name):
+                home = tempfile.mkdtemp(prefix="tvc-it-")
+                self.addCleanup(shutil.rmtree, home, True)
+
+                def start():
+                    program = InterAppProgram(display, args=QUIET_NET, url=origin + "/interapp.html", home=home)
+                    self.addCleanup(program.cleanup)
+                    program.start()
+                    peer = program.peer()
+                    self.addCleanup(peer.drop)
+                    return program, peer
+
+                def request(peer, cookie_names, umid):
+                    # Persistent: only those outlive the program.
+                    peer.send_text(set_cookies([{"url": origin + "/", "cookies": [
+                        cookie(name, "1", expires=4102444800) for name in cookie_names]}], umid))
+
+                program, peer = start()
+                request(peer, old, "old")
+                self.assertEqual(json.loads(peer.recv_message(30.0))["message"]["status"], "101")
+                request(peer, new, "new")
+                program.app.wait_log("Number of Cookie objects to be set : %d" % len(new))
+                program.app.proc.send_signal(sig)
+                self.assertEqual(program.app.proc.wait(30), exit_code)
+                # Left only by a request the kill cut off (a fast store may have finished first).
+                cut_off = os.path.exists(os.path.join(program.app.tree, "Cache", "PendingCookies.json"))
+                if sig == signal.SIGTERM:
+                    self.assertFalse(cut_off, "the quit did not let the request finish")
+
+                program, peer = start()
+                if cut_off:
+                    program.app.wait_log("the cut-off replacement ended with 101")
+                peer.send_text(envelope(type_="cookies", payload={"count": False}, umid="after"))
+                reply = json.loads(peer.recv_message(30.0))
+                held = sorted(as_dict(reply["message"]["payload"]["cookie"]))
+                self.assertTrue(held in (sorted(old), sorted(new)), "%d cookies held, %d of them new"
+                                % (len(held), sum(name.startswith("n") for name in held)))
 
 
 class BringWindowToFrontTest(ProgramCase):

@@ -190,6 +190,23 @@ class LogsTest(InterAppTestCase):
         self.assert_sequence(self.peer(), "after-two-origins", 3)
 
 
+class PeerErrorsTest(InterAppTestCase):
+    """A run of its own: the flood below fills the log."""
+
+    def test_errors_a_peer_causes_reach_standard_error_once_per_kind_and_the_file_always(self):
+        peer = self.peer()
+        self.assert_sequence(peer, "before-no-message", 2)
+        before = len(self.program.app.stderr())
+        for i in range(5000):
+            peer.send_text('{"source":"browser.extension","target":"tvd.native","umid":"no-message-%d"}' % i)
+        self.assert_sequence(peer, "after-no-message", 2)  # handled in order, so all 5,000 are
+        grown = self.program.app.stderr()[before:]
+        self.assertLess(grown.count("\n"), 20, grown[-3000:])
+        self.program.app.wait_log('"umid":"no-message-4999"')
+        kept = self.program.app.log_text().count("CCookieObserver::OnInterAppMessageRceive Error parsing")
+        self.assertGreaterEqual(kept, 5000)
+
+
 class SlowPeerTest(InterAppTestCase):
     def test_a_peer_that_does_not_read_makes_sends_fail_not_memory_grow(self):
         peer = self.peer()

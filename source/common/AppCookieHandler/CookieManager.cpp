@@ -1,7 +1,15 @@
 #include "common/AppCookieHandler/CookieManager.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
 #include "common/AppCookieHandler/CookieRecordRules.h"
+#include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/PeerErrorGate.h"
 
 CCookieManager::CCookieManager(std::shared_ptr<tvc::engine::ICookieStore> store)
     : m_store(std::move(store)) {
@@ -14,8 +22,9 @@ CCookieManager::~CCookieManager() {
     TVC_LOG_WARN("CCookieManager:: DTOR -- \n");
 }
 
-void CCookieManager::ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer) {
-    m_queue.push_back(Request{std::move(cookies), std::move(answer)});
+void CCookieManager::ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer,
+                                       std::string journal) {
+    m_queue.push_back(Request{std::move(cookies), std::move(answer), std::move(journal)});
     RunQueue();
 }
 
@@ -56,16 +65,28 @@ void CCookieManager::Start(Request& request) {
         }
         records.push_back(std::move(record));
     }
-    DeleteCookies(Continue([records = std::move(records)](CCookieManager& self, bool deleted) {
+    m_records = std::move(records);
+    if (!m_journalPath.empty() && !request.journal.empty()) {
+        m_journalWritten = tvc::WriteFileAtomically(m_journalPath, request.journal);
+        if (!m_journalWritten)
+            TVC_LOG_ERROR("%s: the journal %s could not be written; going on without it\n", fn,
+                          m_journalPath.c_str());
+    }
+    DeleteCookies(Continue([](CCookieManager& self, bool deleted) {
         if (deleted)
             TVC_LOG_WARN("%s: DeleteCookies() cookies are deleted\n", fn);
         else
             TVC_LOG_ERROR("%s: DeleteCookies(): cookie deletion failed\n", fn);
         // A failed deletion does not stop the settings, but the store was not replaced.
-        const bool started =
-            self.SetCookies(records, self.Continue([deleted](CCookieManager& self, bool stored) {
+        const bool started = self.SetCookies(
+            self.m_records, self.Continue([deleted](CCookieManager& self, bool stored) {
                 TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, stored ? 1u : 0u);
-                self.Finish(deleted && stored ? kStatusStored : kStatusFailed);
+                // The store holds what it will hold: a quit need not wait for the reading back.
+                self.OnStoreSettled();
+                if (deleted && stored)
+                    self.VerifyStored();
+                else
+                    self.Finish(kStatusFailed);
             }));
         if (!started) {
             TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, 0u);
@@ -74,17 +95,61 @@ void CCookieManager::Start(Request& request) {
     }));
 }
 
+// The store reports a cookie as added even when it dropped it (a domain it will not serve), so
+// only what it holds afterwards counts.
+void CCookieManager::VerifyStored() {
+    std::weak_ptr<CCookieManager> weak = weak_from_this();
+    m_store->GetAllCookies([weak](std::optional<std::vector<tvc::engine::CookieRecord>> held) {
+        const CPeerInputLogScope peerInput;
+        auto self = weak.lock();
+        if (!self) return;
+        static const char* fn = "CCookieManager::VerifyStored";
+        if (!held) {
+            TVC_LOG_ERROR("%s: the store could not be read back\n", fn);
+            return self->Finish(kStatusFailed);
+        }
+        const size_t missing = tvc::CountNotHeld(self->m_records, *held, std::time(nullptr));
+        if (missing > 0)
+            TVC_LOG_ERROR("%s: %zu of %zu cookies are not in the store after being stored\n", fn,
+                          missing, self->m_records.size());
+        self->Finish(missing == 0 ? kStatusStored : kStatusFailed);
+    });
+}
+
+void CCookieManager::FinishInFlight(std::function<void()> done) {
+    if (!m_queue.empty())
+        TVC_LOG_WARN("%s: %zu cookie requests not begun are dropped\n", TVC_FN, m_queue.size());
+    m_queue.clear();
+    if (!m_busy) {
+        if (done) done();
+        return;
+    }
+    TVC_LOG_WARN("%s: waiting for the cookie request with the store\n", TVC_FN);
+    m_whenIdle = std::move(done);
+}
+
+void CCookieManager::OnStoreSettled() {
+    if (m_journalWritten && ::unlink(m_journalPath.c_str()) != 0 && errno != ENOENT)
+        TVC_LOG_ERROR("%s: the journal %s could not be removed: %s\n", TVC_FN,
+                      m_journalPath.c_str(), std::strerror(errno));
+    m_journalWritten = false;
+    if (auto whenIdle = std::move(m_whenIdle)) whenIdle();
+}
+
 void CCookieManager::Finish(int status) {
     TVC_LOG_WARN("%s: SetCookies(): JSON response status code set to %d\n",
                  "CCookieObserver::OnInterAppMessageRceive", status);
     m_busy = false;
+    m_records.clear();
     if (Answer answer = std::move(m_currentAnswer)) answer(status);
+    OnStoreSettled();
     RunQueue();
 }
 
 CCookieManager::Done CCookieManager::Continue(std::function<void(CCookieManager&, bool)> next) {
     std::weak_ptr<CCookieManager> weak = weak_from_this();
     return [weak, next = std::move(next)](bool succeeded) {
+        const CPeerInputLogScope peerInput;  // the store's report on a peer's request
         if (auto self = weak.lock()) next(*self, succeeded);
     };
 }

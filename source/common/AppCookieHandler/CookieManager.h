@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/AppCookieHandler/AppCookie.h"
@@ -24,21 +25,37 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     explicit CCookieManager(std::shared_ptr<tvc::engine::ICookieStore> store);
     virtual ~CCookieManager();
 
-    // 101 once the store has been emptied and every cookie stored; 501 otherwise. A request without
-    // a list (one that could not be read) or with a cookie the store must not take (see
-    // MakeCookieRecord) changes nothing. An empty list still empties the store, and is answered
-    // 501.
-    void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer);
+    // 101 once the store has been emptied, every cookie stored, and each one read back from the
+    // store; 501 otherwise. A request without a list (one that could not be read) or with a
+    // cookie the store must not take (see MakeCookieRecord) changes nothing. An empty list still
+    // empties the store, and is answered 501.
+    // `journal`: the request as it came, kept in the journal file while the store is changed.
+    void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer,
+                           std::string journal = {});
+
+    // A request's text is written here before the store is emptied and removed once the store
+    // has made its changes: a file found here at start-up is a replacement that was cut off (a
+    // crash, a kill, a quit past its bound) and is to be made again. Empty: no journal.
+    void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
+
+    // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the
+    // store has carried out the changes of the one it works on (at once when there is none), so
+    // the store is left with the old cookies or the new ones, never a mix. The manager may be
+    // released from within `done`.
+    void FinishInFlight(std::function<void()> done);
 
   private:
     using Done = tvc::engine::ICookieStore::Done;
     struct Request {
         std::optional<CAppCookieList> cookies;
         Answer answer;
+        std::string journal;
     };
 
     void RunQueue();
     void Start(Request& request);
+    void VerifyStored();
+    void OnStoreSettled();
     void Finish(int status);
     bool DeleteCookies(Done done);
     bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
@@ -48,6 +65,10 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     const std::shared_ptr<tvc::engine::ICookieStore> m_store;
     std::deque<Request> m_queue;
     Answer m_currentAnswer;
-    bool m_busy = false;      // a request is with the store
-    bool m_draining = false;  // RunQueue is on the stack
+    std::vector<tvc::engine::CookieRecord> m_records;  // of the request with the store
+    std::function<void()> m_whenIdle;
+    std::string m_journalPath;
+    bool m_journalWritten = false;  // for the request with the store
+    bool m_busy = false;            // a request is with the store
+    bool m_draining = false;        // RunQueue is on the stack
 };

@@ -1,10 +1,17 @@
 #include "common/AppCookieHandler/CookieObserver.h"
 
+#include <unistd.h>
+
 #include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/json_parser/detail/read.hpp>
 #include <boost/property_tree/ptree.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unordered_set>
 
 #include "common/AppHelper.h"
+#include "common/FileUtil.h"
 #include "common/JSONHelper.h"
 #include "common/LogHelper.h"
 
@@ -48,6 +55,56 @@ std::string JsonObject(std::initializer_list<std::string> members) {
     for (const auto& member : members)
         if (!member.empty()) out += (out.empty() ? "" : ",") + member;
     return "{" + out + "}";
+}
+
+// Boost's reader keeps every value as text, so null, 12 and "12" read alike. These callbacks also
+// note the values that were no string, by the address of the text their node holds: a node does
+// not move once made.
+class KindNotingCallbacks : public pt::json_parser::detail::standard_callbacks<pt::ptree> {
+    using Base = pt::json_parser::detail::standard_callbacks<pt::ptree>;
+
+  public:
+    std::unordered_set<const std::string*> notStrings;
+
+    void on_null() {
+        Base::on_null();
+        Note();
+    }
+    void on_boolean(bool b) {
+        Base::on_boolean(b);
+        Note();
+    }
+    template <typename Range>
+    void on_number(Range codeUnits) {
+        Base::on_number(codeUnits);
+        Note();
+    }
+    void on_begin_number() {
+        Base::on_begin_number();
+        Note();
+    }
+    void on_begin_array() {
+        Base::on_begin_array();
+        Note();
+    }
+    void on_begin_object() {
+        Base::on_begin_object();
+        Note();
+    }
+
+  private:
+    void Note() { notStrings.insert(&current_value()); }
+};
+
+using NotStrings = std::unordered_set<const std::string*>;
+
+// The member `key` of `node`, which must be a JSON string.
+const std::string& StringMember(const pt::ptree& node, const char* key,
+                                const NotStrings& notStrings) {
+    const pt::ptree& member = node.get_child(key);
+    if (notStrings.count(&member.data()))
+        throw pt::ptree_bad_data(std::string("\"") + key + "\" is not a string", key);
+    return member.data();
 }
 
 // The request's envelope without its payload, for a response that would be too long to send with
@@ -96,17 +153,49 @@ void CCookieObserver::HandleSetCookies(const SInterAppMessage& message) {
     static const char* fn = "CCookieObserver::OnInterAppMessageRceive";
     TVC_LOG_WARN("%s: Payload received from extension: (%zu bytes)\n", fn, message.text.size());
     CAppCookieList cookies;
-    const bool parsed = message.tree && QueryArrayOfCookieObject(*message.tree, cookies);
+    // Read again from the text: the message's own tree no longer tells a string from a number.
+    const bool parsed = message.tree && QueryArrayOfCookieObject(message.text, cookies);
     TVC_LOG_WARN("%s: QueryArrayOfJsonObjects returned %u\n", fn, parsed ? 1u : 0u);
     std::optional<CAppCookieList> list;
     if (parsed) list = std::move(cookies);
     // Weak: an observer released before the store has finished (quit) sends nothing.
     std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
     m_pCookieManager->ReplaceAllCookies(
-        std::move(list), [weak, request = message.text, tree = message.tree](int status) {
+        std::move(list),
+        [weak, request = message.text, tree = message.tree](int status) {
             if (auto self = weak.lock())
                 static_cast<CCookieObserver&>(*self).SendResponse(request, tree.get(), status);
-        });
+        },
+        message.text);
+}
+
+void CCookieObserver::ResumeInterruptedRequest(const std::string& journalPath) {
+    static const char* fn = TVC_FN;
+    m_pCookieManager->SetJournalPath(journalPath);
+    int error = 0;
+    const std::optional<std::string> text =
+        journalPath.empty() ? std::nullopt : tvc::ReadFile(journalPath, &error);
+    if (!text) {
+        if (!journalPath.empty() && error != ENOENT)
+            TVC_LOG_ERROR("%s: the journal %s could not be read: %s", fn, journalPath.c_str(),
+                          std::strerror(error));
+        return;
+    }
+    CAppCookieList cookies;
+    if (!QueryArrayOfCookieObject(*text, cookies)) {
+        TVC_LOG_ERROR("%s: the journal %s cannot be read as a request; removed", fn,
+                      journalPath.c_str());
+        ::unlink(journalPath.c_str());
+        return;
+    }
+    TVC_LOG_WARN("%s: a replacement of the cookies was cut off; it is made again (%zu cookies)", fn,
+                 cookies.size());
+    m_pCookieManager->ReplaceAllCookies(
+        std::move(cookies),
+        [](int status) {
+            TVC_LOG_WARN("%s: the cut-off replacement ended with %d", "CCookieObserver", status);
+        },
+        *text);
 }
 
 void CCookieObserver::SendResponse(const std::string& request, const pt::ptree* parsed,
@@ -142,26 +231,36 @@ bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCook
         TVC_LOG_ERROR("%s: JSON Message is empty, returning false", fn);
         return false;
     }
-    pt::ptree tree;
-    return CJSONHelper::ParseJsonTree(fn, text, tree) && QueryArrayOfCookieObject(tree, out);
-}
-
-bool CCookieObserver::QueryArrayOfCookieObject(const pt::ptree& tree, CAppCookieList& out) {
-    static const char* fn = TVC_FN;
+    if (!CJSONHelper::IsNestingWithinLimit(text, CJSONHelper::kMaxNestingDepth)) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, "nesting deeper than the allowed limit");
+        return false;
+    }
+    KindNotingCallbacks callbacks;
+    try {
+        pt::json_parser::detail::encoding<char> encoding;
+        pt::json_parser::detail::read_json_internal(text.begin(), text.end(), encoding, callbacks,
+                                                    std::string());
+    } catch (const std::exception& e) {
+        TVC_LOG_ERROR("%s :  exception : %s\n", fn, e.what());
+        return false;
+    }
+    const pt::ptree& tree = callbacks.output();
+    const NotStrings& notStrings = callbacks.notStrings;
     TVC_LOG_INFO("%s : starts", fn);
     size_t count = 0;
     try {
         for (const auto& entry : tree.get_child("message.payload.domains")) {
             const pt::ptree& domain = entry.second;
-            const std::string hostURL = domain.get<std::string>("url");
+            const std::string& hostURL = StringMember(domain, "url", notStrings);
             TVC_LOG_INFO("%s: hostURL is %s\n", fn, CLogHelper::Excerpt(hostURL, 256).c_str());
             for (const auto& item : domain.get_child("cookies")) {
                 const pt::ptree& json = item.second;
                 auto cookie = std::make_shared<CAppCookie>();
-                cookie->name = json.get<std::string>("name");
-                cookie->value = json.get<std::string>("value");
-                if (!json.get<bool>("hostOnly")) cookie->domain = json.get<std::string>("domain");
-                cookie->path = json.get<std::string>("path");
+                cookie->name = StringMember(json, "name", notStrings);
+                cookie->value = StringMember(json, "value", notStrings);
+                if (!json.get<bool>("hostOnly"))
+                    cookie->domain = StringMember(json, "domain", notStrings);
+                cookie->path = StringMember(json, "path", notStrings);
                 cookie->secure = json.get<bool>("secure");
                 cookie->httpOnly = json.get<bool>("httpOnly");
                 cookie->session = json.get<bool>("session");

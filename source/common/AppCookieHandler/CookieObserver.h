@@ -3,6 +3,7 @@
 #pragma once
 
 #include <boost/property_tree/ptree_fwd.hpp>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,17 +28,24 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
     // The response goes out through this handler; it is not kept alive by the observer.
     void SetClientHandler(const std::shared_ptr<tvc::ClientHandler>& handler);
 
+    // Sets the journal (see CCookieManager::SetJournalPath) and makes again the replacement a
+    // journal left there tells of. Once, before the first request.
+    void ResumeInterruptedRequest(const std::string& journalPath);
+
+    // See CCookieManager::FinishInFlight.
+    void FinishInFlight(std::function<void()> done) {
+        m_pCookieManager->FinishInFlight(std::move(done));
+    }
+
     void OnInterAppMessageRceive(const SInterAppMessage& message) override;
     void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
 
     // Appends the cookies of "message.payload.domains" in document order. False when the text is
-    // not JSON, a key is missing, a boolean is not true/false/1/0 or a date is not a number;
-    // cookies appended before the failure stay in `out`.
+    // not JSON, a key is missing, an address, name, value, domain or path is not a JSON string, a
+    // boolean is not true/false/1/0 or a date is not a number; cookies appended before the failure
+    // stay in `out`.
     static bool QueryArrayOfCookieObject(const std::string& text, CAppCookieList& out);
-    // The same from a text parsed already.
-    static bool QueryArrayOfCookieObject(const boost::property_tree::ptree& tree,
-                                         CAppCookieList& out);
 
   private:
     void HandleSetCookies(const SInterAppMessage& message);

@@ -1,9 +1,14 @@
 #include "common/AppCookieHandler/CookieRecordRules.h"
 
+#include <libpsl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
 
 #include "common/StringUtil.h"
 
@@ -95,6 +100,17 @@ std::string DefaultPath(const std::string& urlPath) {
     return urlPath.substr(0, last);
 }
 
+// The list the browser's network stack judges by: the system's copy, or libpsl's own when that one
+// is newer. The rule "*" stays off, so a name the list does not know ("localhost") is no suffix.
+bool IsPublicSuffix(const std::string& domain) {
+    struct Free {
+        void operator()(psl_ctx_t* context) const { psl_free(context); }
+    };
+    static const std::unique_ptr<psl_ctx_t, Free> list(psl_latest(nullptr));
+    return list && psl_is_public_suffix2(list.get(), domain.c_str(),
+                                         PSL_TYPE_ANY | PSL_TYPE_NO_STAR_RULE) != 0;
+}
+
 // The record's domain: the host itself for a host-only cookie, "." + domain for a domain cookie.
 bool ResolveDomain(const std::string& given, const std::string& host, std::string& out,
                    std::string& reason) {
@@ -105,6 +121,11 @@ bool ResolveDomain(const std::string& given, const std::string& host, std::strin
         return true;
     }
     const bool ip = IsIpLiteral(host);
+    // The store drops such a cookie without a word; a site must not set one for its neighbours.
+    if (!ip && IsPublicSuffix(domain)) {
+        reason = "its domain is a public suffix";
+        return false;
+    }
     const bool matches =
         domain == host || (!ip && host.size() > domain.size() &&
                            host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
@@ -166,5 +187,27 @@ bool MakeCookieRecord(const CAppCookie& cookie, engine::CookieRecord& out, std::
         record.expires = std::clamp(cookie.expirationDate, kEarliestExpiry, kLatestExpiry);
     out = std::move(record);
     return true;
+}
+
+size_t CountNotHeld(const std::vector<engine::CookieRecord>& wanted,
+                    const std::vector<engine::CookieRecord>& held, double now) {
+    using Key = std::tuple<std::string, std::string, std::string>;
+    std::map<Key, const std::string*> expected;
+    for (const auto& cookie : wanted) {
+        const Key key{cookie.name, cookie.domain, cookie.path};
+        if (cookie.expires && *cookie.expires <= now)
+            expected.erase(key);
+        else
+            expected[key] = &cookie.value;
+    }
+    size_t found = 0;
+    for (const auto& cookie : held) {
+        auto it = expected.find(Key{cookie.name, cookie.domain, cookie.path});
+        if (it != expected.end() && it->second && *it->second == cookie.value) {
+            it->second = nullptr;  // found once
+            ++found;
+        }
+    }
+    return expected.size() - found;
 }
 }  // namespace tvc

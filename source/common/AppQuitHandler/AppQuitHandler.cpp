@@ -93,6 +93,16 @@ bool CAppQuitHandler::StartQuitSequence() {
             client->UnregisterNativeMessageObservers();
             ArmPageAnswerBound();
             asked = true;
+            // No new work can come in now; what is under way is finished while the page answers.
+            {
+                std::lock_guard<std::recursive_mutex> lock(m_stateLock);
+                m_bWorkInFlight = true;
+            }
+            std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
+            client->FinishWorkInFlight([weak] {
+                if (auto self = std::static_pointer_cast<CAppQuitHandler>(weak.lock()))
+                    self->OnWorkInFlightFinished();
+            });
         }
     }
     TVC_LOG_WARN("%s -- retVal=%u QuitState = %s", fn, asked ? 1u : 0u,
@@ -106,22 +116,43 @@ void CAppQuitHandler::ArmPageAnswerBound() {
     m_timer(kPageAnswerBound, [weak] {
         auto self = std::static_pointer_cast<CAppQuitHandler>(weak.lock());
         if (!self || self->GetQuitState() != eQuitHander_State_Waiting_ForTVDJS) return;
-        TVC_LOG_WARN("%s : no answer from the page within %lld ms, quitting without it", TVC_FN,
-                     static_cast<long long>(kPageAnswerBound.count()));
-        self->HandleJSQuitCompletion();
+        TVC_LOG_WARN(
+            "%s : %s within %lld ms, quitting without it", TVC_FN,
+            self->m_bPageDone ? "the work in flight did not finish" : "no answer from the page",
+            static_cast<long long>(kPageAnswerBound.count()));
+        self->CompleteQuitHandling(true);
     });
 }
 
+void CAppQuitHandler::OnWorkInFlightFinished() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_stateLock);
+        m_bWorkInFlight = false;
+        if (!m_bPageDone || m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) return;
+    }
+    TVC_LOG_WARN("%s : the work in flight has finished", TVC_FN);
+    CompleteQuitHandling(false);
+}
+
 bool CAppQuitHandler::HandleJSQuitCompletion() {
-    static const char* fn = TVC_FN;
+    return CompleteQuitHandling(false);
+}
+
+bool CAppQuitHandler::CompleteQuitHandling(bool bound) {
+    static const char* fn = "CAppQuitHandler::HandleJSQuitCompletion";
     TVC_LOG_WARN("%s ++", fn);
     {
-        // Checked and changed in one step: the page's message, its web process's end and the
-        // bound may all arrive, and only the first one goes on.
+        // Checked and changed in one step: the page's message, its web process's end, the end of
+        // the work in flight and the bound may all arrive, and only one of them goes on.
         std::lock_guard<std::recursive_mutex> lock(m_stateLock);
         if (m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) {
             TVC_LOG_WARN("%s : incorrect state %s", fn, GetQuitStateName(m_iQuitState));
             return false;
+        }
+        m_bPageDone = true;
+        if (m_bWorkInFlight && !bound) {
+            TVC_LOG_WARN("%s : the page is done; waiting for the work in flight", fn);
+            return true;
         }
         m_iQuitState = eQuitHander_State_QuitHandlingDone;
     }

@@ -38,6 +38,9 @@ class IAppQuitClient {
     virtual void RetryNativeMessagingListener() = 0;
     // The listener gave up on every port in two consecutive runs, or in a later one of the series.
     virtual void HandleInterAppMessagingModuleFailure() = 0;
+    // Work a peer started that must end whole before the browser closes (a cookie request with the
+    // store): `done` runs once it has, at once when there is none.
+    virtual void FinishWorkInFlight(std::function<void()> done) { done(); }
 };
 
 class CAppQuitHandler : public CInterAppMessageBaseObserver {
@@ -58,7 +61,8 @@ class CAppQuitHandler : public CInterAppMessageBaseObserver {
 
     // On an expected close. True when the page has been asked.
     bool StartQuitSequence();
-    // The page's completion: its message, its web process's end, or the bound running out.
+    // The page's completion: its message, or its web process's end. The quit goes on once the
+    // work in flight has finished too, or when the bound runs out.
     bool HandleJSQuitCompletion();
     bool PerformAfterQuitSequence();
     bool IsQuitInProgress();
@@ -77,10 +81,15 @@ class CAppQuitHandler : public CInterAppMessageBaseObserver {
   private:
     std::shared_ptr<IAppQuitClient> Client();
     void ArmPageAnswerBound();
+    void OnWorkInFlightFinished();
+    // `bound`: the bound ran out, so the quit goes on whatever is still pending.
+    bool CompleteQuitHandling(bool bound);
 
     int m_iQuitState = eQuitHander_State_Initial;
     std::recursive_mutex m_stateLock;  // guards the quit state, the failure count and the client
     std::weak_ptr<IAppQuitClient> m_spClientHandlerReferance;
     unsigned m_listen_failure_count = 0;
+    bool m_bPageDone = false;      // the page's completion has come
+    bool m_bWorkInFlight = false;  // the client's work in flight has not finished yet
     Timer m_timer;
 };

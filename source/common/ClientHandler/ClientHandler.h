@@ -207,6 +207,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
     void UnregisterNativeMessageObservers() override;
     void UnregisterQuitHandlerNativeMessageObserver() override;
+    // The cookie request with the store, if any.
+    void FinishWorkInFlight(std::function<void()> done) override;
     void CleanupRefs() override;
     void HandleInterAppMessagingModuleFailure() override = 0;
 

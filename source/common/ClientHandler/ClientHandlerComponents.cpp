@@ -81,6 +81,11 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     SubscribeInterAppObserver(m_pNativeMsgObserver);
     m_pCCookieObserver = std::make_shared<CCookieObserver>(GetBrowser(), m_cookieStore);
     m_pCCookieObserver->SetClientHandler(shared_from_this());
+    {
+        std::string cache;
+        if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk && !cache.empty())
+            m_pCCookieObserver->ResumeInterruptedRequest(cache + "PendingCookies.json");
+    }
     SubscribeInterAppObserver(m_pCCookieObserver);
     m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
     m_pCNativeWindowObserver->SetClientHandler(shared_from_this());
@@ -227,6 +232,13 @@ void ClientHandler::UnregisterQuitHandlerNativeMessageObserver() {
     const std::shared_ptr<IInterAppMessageObserver> quitHandler = m_pAppQuitHandler;
     m_inter_app_msg_manager->UnSubscribe(quitHandler);
     std::erase(m_subscribedObservers, quitHandler);
+}
+
+void ClientHandler::FinishWorkInFlight(std::function<void()> done) {
+    if (m_pCCookieObserver)
+        m_pCCookieObserver->FinishInFlight(std::move(done));
+    else if (done)
+        done();
 }
 
 void ClientHandler::CleanupRefs() {

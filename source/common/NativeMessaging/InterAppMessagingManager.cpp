@@ -1,6 +1,7 @@
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 
 #include "common/LogHelper.h"
+#include "common/PeerErrorGate.h"
 
 CInterAppMessagingManagerBase::CInterAppMessagingManagerBase() {
     static const char* fn = TVC_FN;
@@ -77,6 +78,7 @@ bool CInterAppMessagingManagerBase::ChangeManagerStateIf(
 }
 
 void CInterAppMessagingManagerBase::NotifyMessageArrival(const std::string& text) {
+    const CPeerInputLogScope peerInput;
     NotifyMessageArrival(ParseInterAppMessage(text));
 }
 

@@ -13,6 +13,7 @@
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/OriginPolicy.h"
 #include "common/NativeMessaging/WebSocketFraming.h"
+#include "common/PeerErrorGate.h"
 
 namespace {
 const char kClassName[] = "CWebSocketsMessagingManager";
@@ -86,6 +87,7 @@ class CWebSocketListenerLoop {
 
 namespace {
 int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len) {
+    const CPeerInputLogScope peerInput;  // every event here is a peer's doing
     lws_context* context = wsi ? lws_get_context(wsi) : nullptr;
     auto* loop =
         context ? static_cast<CWebSocketListenerLoop*>(lws_context_user(context)) : nullptr;

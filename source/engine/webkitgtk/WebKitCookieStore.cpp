@@ -16,7 +16,9 @@ gpointer Pass(Done done) {
 
 void Finish(gpointer data, bool succeeded, const glib::GErrorOut& error, const char* fn) {
     std::unique_ptr<Done> done(static_cast<Done*>(data));
-    if (!succeeded) TVC_LOG_ERROR("%s : the cookie store refused: %s", fn, error.message());
+    // A warning: a request of thousands of cookies must not write thousands of errors; its caller
+    // reports the request's failure.
+    if (!succeeded) TVC_LOG_WARN("%s : the cookie store refused: %s", fn, error.message());
     if (*done) (*done)(succeeded);
 }
 
@@ -32,6 +34,37 @@ void OnCookieAdded(GObject* source, GAsyncResult* result, gpointer data) {
     bool ok =
         webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, error.out());
     Finish(data, ok, error, "CWebKitCookieStore::SetCookie");
+}
+
+void OnAllCookies(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<engine::ICookieStore::Cookies> done(
+        static_cast<engine::ICookieStore::Cookies*>(data));
+    glib::GErrorOut error;
+    GList* list = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(source),
+                                                               result, error.out());
+    if (error) {
+        TVC_LOG_ERROR("%s : the cookie store could not be read: %s",
+                      "CWebKitCookieStore::GetAllCookies", error.message());
+        if (*done) (*done)(std::nullopt);
+        return;
+    }
+    std::vector<engine::CookieRecord> cookies;
+    for (GList* item = list; item; item = item->next) {
+        auto* cookie = static_cast<SoupCookie*>(item->data);
+        engine::CookieRecord record;
+        record.name = soup_cookie_get_name(cookie);
+        record.value = soup_cookie_get_value(cookie);
+        record.domain = soup_cookie_get_domain(cookie);
+        record.path = soup_cookie_get_path(cookie);
+        record.secure = soup_cookie_get_secure(cookie);
+        record.httpOnly = soup_cookie_get_http_only(cookie);
+        if (GDateTime* expires = soup_cookie_get_expires(cookie))
+            record.expires = static_cast<double>(g_date_time_to_unix(expires)) +
+                             g_date_time_get_microsecond(expires) / 1e6;
+        cookies.push_back(std::move(record));
+    }
+    g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+    if (*done) (*done)(std::move(cookies));
 }
 
 struct SoupCookieDeleter {
@@ -76,5 +109,12 @@ void CWebKitCookieStore::SetCookie(const engine::CookieRecord& record, Done done
         webkit_website_data_manager_get_cookie_manager(m_dataManager.get());
     webkit_cookie_manager_add_cookie(manager, cookie.get(), nullptr, OnCookieAdded,
                                      Pass(std::move(done)));
+}
+
+void CWebKitCookieStore::GetAllCookies(Cookies done) {
+    WebKitCookieManager* manager =
+        webkit_website_data_manager_get_cookie_manager(m_dataManager.get());
+    webkit_cookie_manager_get_all_cookies(manager, nullptr, OnAllCookies,
+                                          std::make_unique<Cookies>(std::move(done)).release());
 }
 }  // namespace tvc::webkit

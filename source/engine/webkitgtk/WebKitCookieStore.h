@@ -15,6 +15,7 @@ class CWebKitCookieStore final : public engine::ICookieStore {
 
     void DeleteAllCookies(Done done) override;
     void SetCookie(const engine::CookieRecord& cookie, Done done) override;
+    void GetAllCookies(Cookies done) override;
 
   private:
     glib::GObjectPtr<WebKitWebsiteDataManager> m_dataManager;

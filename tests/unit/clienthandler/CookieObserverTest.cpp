@@ -7,6 +7,7 @@
 #include "common/AppCookieHandler/CookieRecordRules.h"
 #include "common/AppHelper.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
+#include "common/FileUtil.h"
 #include "common/NativeMessaging/InterAppMessage.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 
@@ -92,6 +93,23 @@ TEST(QueryArrayOfCookieObject, AcceptsTheDocumentedFormsAndRefusesMissingKeysAnd
          one({R"({"name":"n","value":"v","hostOnly":true,"path":"/",)"
               R"("secure":"yes","httpOnly":false,"session":true})"}),
          false, 0},
+        {"name null and value a number",
+         one({R"({"name":null,"value":12,"hostOnly":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
+         false, 0},
+        {"value an object",
+         one({R"({"name":"n","value":{},"hostOnly":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
+         false, 0},
+        {"domain true",
+         one({R"({"name":"n","value":"v","hostOnly":false,"domain":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
+         false, 0},
+        {"address a number", SetCookies(R"([{"url":5,"cookies":[]}])"), false, 0},
+        {"strings that read like other kinds",
+         one({R"({"name":"null","value":"12","hostOnly":true,"path":"/",)"
+              R"("secure":false,"httpOnly":false,"session":true})"}),
+         true, 1},
         {"boolean given as 2",
          one({R"({"name":"n","value":"v","hostOnly":2,"path":"/",)"
               R"("secure":false,"httpOnly":false,"session":true})"}),
@@ -165,6 +183,11 @@ TEST(MakeCookieRecord, FollowsTheBrowsersRulesForDomainPathNameAndValue) {
          nullptr, nullptr},
         {"wider than the host's IP", "http://127.0.0.1/", "0.0.1", "/", "n", "v", nullptr, nullptr},
         {"top-level domain", "https://a.example/", "example", "/", "n", "v", nullptr, nullptr},
+        {"public suffix", "http://victim.co.uk/", ".co.uk", "/", "n", "v", nullptr, nullptr},
+        {"suffix of the private list", "https://user.github.io/", "github.io", "/", "n", "v",
+         nullptr, nullptr},
+        {"registrable domain under a suffix", "http://www.victim.co.uk/", "victim.co.uk", "/", "n",
+         "v", ".victim.co.uk", "/"},
         {"not http", "file:///etc/passwd", "", "/", "n", "v", nullptr, nullptr},
         {"no address", "", "", "/", "n", "v", nullptr, nullptr},
         {"no host", "https:///x", "", "/", "n", "v", nullptr, nullptr},
@@ -221,21 +244,27 @@ TEST(MakeCookieRecord, ExpiryOnlyForPersistentCookiesAndWithinTheStoresRange) {
 
 // ---- the command, the store and the answers ----
 // Records the store's calls; reports only when the test says so, as WebKit reports later.
+// Reading the store back reports at once.
 struct FakeCookieStore : engine::ICookieStore {
     std::vector<std::string> calls;
     std::vector<engine::CookieRecord> set;
+    std::vector<engine::CookieRecord> held;
     std::deque<Done> pending;
     std::string failName;  // a cookie of this name is refused
+    std::string dropName;  // a cookie of this name is reported stored but not kept, as WebKit does
     void DeleteAllCookies(Done done) override {
         calls.push_back("delete");
+        held.clear();
         pending.push_back(std::move(done));
     }
     void SetCookie(const engine::CookieRecord& cookie, Done done) override {
         calls.push_back("set " + cookie.name);
         set.push_back(cookie);
         const bool ok = cookie.name != failName;
+        if (ok && cookie.name != dropName) held.push_back(cookie);
         pending.push_back([done = std::move(done), ok](bool) { done(ok); });
     }
+    void GetAllCookies(Cookies done) override { done(held); }
     // Reports what is pending now; work those reports start waits for the next call.
     void ReportAll() {
         std::deque<Done> now;
@@ -344,8 +373,22 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
         {"one cookie refused by the store",
          SetCookies("[" + Entry(url, {CookieJson("a"), CookieJson("refused")}) + "]"),
          {"delete", "set a", "set refused"}},
+        {"one cookie dropped by the store",
+         SetCookies("[" + Entry(url, {CookieJson("a"), CookieJson("dropped")}) + "]"),
+         {"delete", "set a", "set dropped"}},
+        {"name and value not strings",
+         SetCookies("[" +
+                    Entry(url, {CookieJson("a"), R"({"name":null,"value":12,"hostOnly":true,)"
+                                                 R"("path":"/","secure":false,"httpOnly":false,)"
+                                                 R"("session":true})"}) +
+                    "]"),
+         {}},
+        {"public-suffix domain",
+         SetCookies("[" + Entry("http://victim.co.uk/", {CookieJson("a", ".co.uk")}) + "]"),
+         {}},
     };
     store->failName = "refused";
+    store->dropName = "dropped";
     for (const auto& c : cases) {
         store->calls.clear();
         manager->sent.clear();
@@ -355,6 +398,95 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
         EXPECT_EQ(store->calls, c.calls) << c.what;
         EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(c.request, 501)})) << c.what;
     }
+}
+
+TEST_F(CookieCommandTest, AQuitLetsTheRequestWithTheStoreEndAndDropsThoseNotBegun) {
+    const std::string url = "https://a.example/";
+    const std::string first = SetCookies("[" + Entry(url, {CookieJson("one")}) + "]", "1");
+    const std::string second = SetCookies("[" + Entry(url, {CookieJson("two")}) + "]", "2");
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(first));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(second));
+    int finished = 0;
+    observer->FinishInFlight([&finished] { ++finished; });
+    store->ReportAll();  // the deletion
+    EXPECT_EQ(finished, 0);
+    store->ReportAll();  // the cookie
+    EXPECT_EQ(finished, 1);
+    store->ReportAll();
+    EXPECT_EQ(store->calls, (std::vector<std::string>{"delete", "set one"}));
+    EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(first, 101)}));
+    observer->FinishInFlight([&finished] { ++finished; });  // nothing in flight: at once
+    EXPECT_EQ(finished, 2);
+}
+
+TEST_F(CookieCommandTest, AJournalCoversTheStoresChangesAndACutOffOneIsMadeAgain) {
+    const std::string journal = root + "/PendingCookies.json";
+    const std::string cutOff =
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("cut")}) + "]", "cut");
+    ASSERT_TRUE(WriteFileAtomically(journal, cutOff));
+    observer->ResumeInterruptedRequest(journal);
+    EXPECT_EQ(store->calls, (std::vector<std::string>{"delete"}));
+    EXPECT_TRUE(FileExists(journal));  // until the store has made the changes
+    store->ReportAll();
+    store->ReportAll();
+    EXPECT_EQ(store->calls, (std::vector<std::string>{"delete", "set cut"}));
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_TRUE(manager->sent.empty());  // nobody asked: nobody is answered
+
+    // A peer's request is journaled while the store works on it; a refused one never is.
+    const std::string request =
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("next")}) + "]");
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(request));
+    EXPECT_EQ(ReadFile(journal), request);
+    store->ReportAll();
+    store->ReportAll();
+    EXPECT_FALSE(FileExists(journal));
+    observer->OnInterAppMessageRceive(ParseInterAppMessage(
+        SetCookies("[" + Entry("https://a.example/", {CookieJson("a;b")}) + "]")));
+    EXPECT_FALSE(FileExists(journal));
+
+    // A journal that is no request is removed and changes nothing.
+    store->calls.clear();
+    ASSERT_TRUE(WriteFileAtomically(journal, "{torn"));
+    observer->ResumeInterruptedRequest(journal);
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_TRUE(store->calls.empty());
+}
+
+TEST(CountNotHeld, KnowsACookieByNameDomainAndPathAndExpectsNoExpiredOne) {
+    const auto rec = [](std::string name, std::string value, std::string domain = "a.example",
+                        std::optional<double> expires = std::nullopt) {
+        engine::CookieRecord r;
+        r.name = std::move(name);
+        r.value = std::move(value);
+        r.domain = std::move(domain);
+        r.path = "/";
+        r.expires = expires;
+        return r;
+    };
+    using Records = std::vector<engine::CookieRecord>;
+    const struct {
+        const char* what;
+        Records wanted, held;
+        size_t missing;
+    } cases[] = {
+        {"all held", {rec("a", "1"), rec("b", "2")}, {rec("b", "2"), rec("a", "1")}, 0},
+        {"one dropped", {rec("a", "1"), rec("b", "2")}, {rec("a", "1")}, 1},
+        {"another value", {rec("a", "1")}, {rec("a", "x")}, 1},
+        {"another domain", {rec("a", "1")}, {rec("a", "1", ".a.example")}, 1},
+        {"the later of two replaces the earlier",
+         {rec("a", "1"), rec("a", "2")},
+         {rec("a", "2")},
+         0},
+        {"expired already", {rec("a", "1", "a.example", 5.0)}, {}, 0},
+        {"expires later", {rec("a", "1", "a.example", 500.0)}, {}, 1},
+        {"held twice counts once",
+         {rec("a", "1"), rec("b", "2")},
+         {rec("a", "1"), rec("a", "1")},
+         1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CountNotHeld(c.wanted, c.held, 100.0), c.missing) << c.what;
 }
 
 TEST_F(CookieCommandTest, OtherTargetsAndCommandsAreLeftAlone) {

@@ -21,6 +21,7 @@
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
 #include "common/LogWriter.h"
+#include "common/PeerErrorGate.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -217,4 +218,33 @@ TEST(LogFolderCapTest, OldestFilesGoFirstAndWrittenFilesStay) {
     EXPECT_EQ(CLogHelper::CapLogFolder(dir.path, 800), 800u);
     EXPECT_FALSE(std::filesystem::exists(newGone));
     EXPECT_TRUE(std::filesystem::exists(newSelf));
+}
+
+TEST(PeerErrorGateTest, OneLineOfAKindAMinuteAndNoMoreKindsThanTheBound) {
+    using namespace std::chrono_literals;
+    CPeerErrorGate gate;
+    const CPeerErrorGate::Clock::time_point t0{};
+    unsigned heldBack = 99;
+    const struct {
+        const char* line;
+        std::chrono::seconds at;
+        bool admitted;
+        unsigned heldBack;  // checked when admitted
+    } steps[] = {
+        {"A::F : first", 0s, true, 0},
+        {"A::F: same function, other text", 1s, false, 0},
+        {"B::G : another kind", 2s, true, 0},
+        {"A::F : still within the minute", 59s, false, 0},
+        {"A::F : a minute after the first", 60s, true, 2},
+        {"A::F : and quiet again", 61s, false, 0},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(gate.Admit(step.line, t0 + step.at, heldBack), step.admitted) << step.line;
+        if (step.admitted) EXPECT_EQ(heldBack, step.heldBack) << step.line;
+    }
+    // A peer that varies the start of its lines fills the kinds, then shares one.
+    int admitted = 0;
+    for (int i = 0; i < 1000; ++i)
+        admitted += gate.Admit("K" + std::to_string(i) + " : x", t0 + 70s, heldBack) ? 1 : 0;
+    EXPECT_EQ(admitted, static_cast<int>(CPeerErrorGate::kMaxKinds) - 2 + 1);
 }

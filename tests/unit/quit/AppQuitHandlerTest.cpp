@@ -57,6 +57,14 @@ struct FakeClient : IAppQuitClient {
     }
     void RetryNativeMessagingListener() override { calls.push_back("RetryListener"); }
     void HandleInterAppMessagingModuleFailure() override { calls.push_back("ModuleFailure"); }
+    bool workInFlight = false;
+    std::function<void()> workDone;
+    void FinishWorkInFlight(std::function<void()> done) override {
+        if (workInFlight)
+            workDone = std::move(done);
+        else
+            done();
+    }
 };
 
 using Strings = std::vector<std::string>;
@@ -174,6 +182,35 @@ TEST_F(AppQuitHandlerTest, TheBoundIsHarmlessOnceThePageHasAnswered) {
     handler.reset();  // the handler may even be gone when the timer fires
     timers[0].task();
     EXPECT_TRUE(client->calls.empty());
+}
+
+TEST_F(AppQuitHandlerTest, WorkInFlightIsFinishedBeforeTheBrowserClosesWithinTheBound) {
+    for (const bool workEndsFirst : {true, false}) {
+        SetUp();
+        SCOPED_TRACE(workEndsFirst ? "work ends first" : "page answers first");
+        client->workInFlight = true;
+        ASSERT_TRUE(handler->StartQuitSequence());
+        ASSERT_TRUE(client->workDone);
+        client->calls.clear();
+        if (workEndsFirst) client->workDone();
+        EXPECT_TRUE(client->calls.empty());
+        EXPECT_TRUE(handler->HandleJSQuitCompletion());
+        if (!workEndsFirst) {
+            EXPECT_TRUE(client->calls.empty());  // the page is done, the work is not
+            client->workDone();
+        }
+        EXPECT_EQ(client->calls, kAfterCompletion);
+    }
+    // Work that never ends holds the quit only until the bound.
+    SetUp();
+    client->workInFlight = true;
+    ASSERT_TRUE(handler->StartQuitSequence());
+    ASSERT_TRUE(handler->HandleJSQuitCompletion());
+    client->calls.clear();
+    timers[0].task();
+    EXPECT_EQ(client->calls, kAfterCompletion);
+    client->workDone();  // late: changes nothing
+    EXPECT_EQ(client->calls, kAfterCompletion);
 }
 
 TEST_F(AppQuitHandlerTest, AfterTheSequenceTheClientIsReleased) {
