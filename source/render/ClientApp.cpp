@@ -1,5 +1,7 @@
 #include "render/ClientApp.h"
 
+#include <glib.h>
+
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 #include "render/JSConvert.h"
@@ -20,6 +22,17 @@ bool BoolArg(const ProcessMessage& m, size_t i) {
     return i < m.args.size() && m.args[i].GetBool();
 }
 }  // namespace
+
+std::string TrayLaunchAddress(const std::string& webSiteURL) {
+    // The configured address may carry a path, a query or a fragment of its own; the site is
+    // opened at its root whatever they are.
+    g_autoptr(GUri) site = g_uri_parse(webSiteURL.c_str(), G_URI_FLAGS_ENCODED, nullptr);
+    if (!site || !g_uri_get_host(site) || !*g_uri_get_host(site)) return {};
+    g_autofree gchar* url = g_uri_join(
+        G_URI_FLAGS_ENCODED, g_uri_get_scheme(site), g_uri_get_userinfo(site), g_uri_get_host(site),
+        g_uri_get_port(site), "/", "tvb_launched_from_sys_tray=true", nullptr);
+    return url;
+}
 
 ClientApp::ClientApp(RenderEnvRef env)
     : m_env(std::move(env)),
@@ -120,8 +133,11 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
         Fire("OnTrayIconMenuOpenApplication", {});
     } else if (name == msg::kOnTrayIconOpenBrowser) {
         // The web process may not start programs: the browser process opens the site for it.
-        std::string url = m_env->webSiteURL + "/?tvb_launched_from_sys_tray=true";
-        if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
+        const std::string url = TrayLaunchAddress(m_env->webSiteURL);
+        if (url.empty())
+            TVC_LOG_ERROR("%s : %s : the web site address %s is not an absolute URL", TVC_FN,
+                          name.c_str(), m_env->webSiteURL.c_str());
+        else if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
             TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, name.c_str(), url.c_str());
         Fire("OnTrayIconMenuOpenBrowser", {});
     } else if (name == msg::kInterAppSendQueueFull) {

@@ -199,6 +199,20 @@ TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
               std::string(kDefaultWebSiteURL) + "/?tvb_launched_from_sys_tray=true");
 }
 
+TEST(TrayLaunchAddressTest, OpensTheSiteRootWhateverTheConfiguredPath) {
+    const struct {
+        const char* site;
+        const char* opened;
+    } rows[] = {
+        {"https://www.tavisto.example:8443/desk?from=tray#top",
+         "https://www.tavisto.example:8443/?tvb_launched_from_sys_tray=true"},
+        {"http://[::1]:8080/a/", "http://[::1]:8080/?tvb_launched_from_sys_tray=true"},
+        {"www.tavisto.example/desk", ""},
+        {"mailto:someone@tavisto.example", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(TrayLaunchAddress(row.site), row.opened) << row.site;
+}
+
 TEST_F(ClientAppTest, NamedNotificationsGoOnToThePageCallbacks) {
     int calls = 0;
     page.context->Call(
