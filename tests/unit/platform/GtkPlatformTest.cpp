@@ -357,7 +357,7 @@ struct RecordingListener : GUIUtils::IMessageBoxEventsListner {
     void HandleMessageBoxEvent(int eventType) override { events.push_back(eventType); }
 };
 
-TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
+TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATimeProgramTakesItDown) {
     const char* caption = "Tavisto for Web : ports unavailable/blocked.";
     std::vector<std::string> opened;
     CGtkMessageBoxes boxes([&](const std::string& url) {
@@ -393,6 +393,14 @@ TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
     EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
     EXPECT_EQ(listener->events,
               std::vector<int>(2, GUIUtils::IMessageBoxEventsListner::kEventClosed));
+
+    // Taken down by the program: gone, no close reported, room for the next one.
+    ASSERT_TRUE(show());
+    boxes.CloseMessageBox(IMessageBoxes::kTypePortFailure);
+    EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
+    EXPECT_EQ(listener->events.size(), 2u);
+    ASSERT_TRUE(show());
+    EXPECT_EQ(WindowsTitled(caption).size(), 1u);
 }
 
 TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindow) {
