@@ -266,24 +266,14 @@ TEST_F(GtkPlatform, AboutBoxDoesNotBlockAndEscClosesItOnce) {
     EXPECT_EQ(closed, 1);
 }
 
-TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
+TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndKnowsNoShutdownWithoutAWatch) {
     GtkDesktop desktop;
     EXPECT_FALSE(desktop.OpenUrlExternally(""));
     EXPECT_FALSE(desktop.GetWorkAreas().empty());
     EXPECT_GT(desktop.GetMaximizedArea().width, 0);
-
-    const char* old = getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string saved = old ? old : "";
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tvc-test-bus", 1);
     bool inProgress = true;
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(desktop.GetIsSystemShutdownInProgress(inProgress));
     EXPECT_FALSE(inProgress);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
-    if (old)
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
-    else
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 // A bus connection of the test's own; the caller unrefs it.
