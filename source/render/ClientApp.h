@@ -13,10 +13,6 @@
 
 namespace tvc::render {
 
-// The tray's web-site item: the site's root with the launch marker as its only query; empty when
-// `webSiteURL` has no scheme and host.
-std::string TrayLaunchAddress(const std::string& webSiteURL);
-
 class ClientApp : public std::enable_shared_from_this<ClientApp> {
   public:
     explicit ClientApp(RenderEnvRef env);

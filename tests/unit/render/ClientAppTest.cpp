@@ -4,6 +4,7 @@
 #include "FakeScript.h"
 #include "common/ProcessMessages.h"
 #include "render/ClientApp.h"
+#include "render/SiteAddress.h"
 
 namespace tvc::render::test {
 namespace {
