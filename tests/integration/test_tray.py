@@ -181,7 +181,9 @@ class PortFailureTest(TrayTestCase):
     def test_every_port_taken_shows_the_dialog_help_keeps_it_escape_quits(self):
         ports = self.take_ports(2)
         app = App(self.display, url=page_url("events.html"),
-                  args=["--ws-ports=%d,%d" % tuple(ports), "--help-url=https://help.example/ports"])
+                  args=["--ws-ports=%d,%d" % tuple(ports), "--help-url=https://help.example/ports",
+                        # The port list's download fails at once: nothing listens there.
+                        "--config-base-url=http://127.0.0.1:%d/" % free_port()])
         self.apps.append(app)
         record = app.register_url_recorder()
         app.start()
