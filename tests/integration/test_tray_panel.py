@@ -70,6 +70,16 @@ class PanelTrayTest(AppTestCase):
                                "rgb:-"],
                               env=self.display.env(), capture_output=True, check=True).stdout
 
+    def settled_strip(self, top, height):
+        """The strip once two captures in a row agree: nothing is being drawn there any more."""
+        last = [None]
+
+        def same():
+            now = self.strip(top, height)
+            settled, last[0] = now == last[0], now
+            return now if settled else None
+        return wait_for(same, what="the panel drawn")
+
     def changed_box(self, before, after, top):
         """(x, y) of the centre of the pixels that differ between two strips, or None."""
         xs, ys = [], []
@@ -93,11 +103,11 @@ class PanelTrayTest(AppTestCase):
         wait_for(lambda: self.strip(PANEL_HEIGHT, 200) != below, what="the menu under the icon")
 
     def test_icon_shows_click_opens_the_menu_about_and_quit_work(self):
-        empty = self.strip(4, PANEL_HEIGHT - 8)
+        empty = self.settled_strip(4, PANEL_HEIGHT - 8)
         app = self.launch(url=page_url("events.html"), args=["--ws-ports=%d" % free_port()])
         app.wait_console("PAGE ready")
         # The panel's edges change too as the tray grows; the icon lies between them.
-        icon = wait_for(lambda: self.changed_box(empty, self.strip(4, PANEL_HEIGHT - 8), 4),
+        icon = wait_for(lambda: self.changed_box(empty, self.settled_strip(4, PANEL_HEIGHT - 8), 4),
                         what="the icon in the panel")
 
         self.open_menu(icon)
