@@ -7,7 +7,10 @@ exec -> splash's first frame (the program only), -> load finished, -> page ready
 ready event; the floor's page load event). Memory is summed over every process of each (UI, web,
 network): RSS 3 s after the load, and the sum of peak RSS (VmHWM) at that moment.
 
-usage: bench/startup.py [--runs N] [--bin build/bin] [--only small|start]
+With --busy N, N processes that spin on the CPU run beside both for the whole bench, as at a log-in
+where the rest of the desktop starts at the same time.
+
+usage: bench/startup.py [--runs N] [--bin build/bin] [--only small|start] [--busy N]
 """
 import argparse
 import datetime
@@ -134,6 +137,11 @@ def run_floor(display, floor, url):
         subprocess.run(["rm", "-rf", home])
 
 
+def start_busy(count):
+    """`count` processes spinning at the bench's own priority."""
+    return [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(count)]
+
+
 def median(rows, key):
     return statistics.median(r[key] for r in rows)
 
@@ -156,6 +164,8 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--bin", default=os.path.join(HERE, "..", "build", "bin"))
     parser.add_argument("--only", choices=("small", "start"))
+    parser.add_argument("--busy", type=int, default=0, metavar="N",
+                        help="N busy processes beside both programs")
     args = parser.parse_args()
     bin_dir = os.path.abspath(args.bin)
     tvc_harness.EXECUTABLE = os.path.join(bin_dir, "TavistoForWeb")
@@ -165,6 +175,7 @@ def main():
     if args.only:
         pages = {args.only: pages[args.only]}
     display = tvc_harness.Display(window_manager=True)
+    busy = start_busy(args.busy)
     try:
         for name, url in pages.items():
             # One unmeasured run of each warms the file cache.
@@ -174,8 +185,11 @@ def main():
             for _ in range(args.runs):
                 prog.append(run_program(display, url if name == "small" else None))
                 base.append(run_floor(display, floor, url))
-            report(name + " page", prog, base)
+            report(name + " page" + (", %d busy processes" % args.busy if busy else ""), prog, base)
     finally:
+        for proc in busy:
+            proc.kill()
+            proc.wait()
         display.close()
 
 

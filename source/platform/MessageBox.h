@@ -28,5 +28,8 @@ class IMessageBoxes {
     virtual bool ShowMessageBox(const std::string& title, const std::string& message, int type,
                                 const std::string& helpUrl,
                                 std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) = 0;
+    // Takes a box of `type` off the screen, if one is up, without reporting a close: what it
+    // said is no longer true.
+    virtual void CloseMessageBox(int type) = 0;
 };
 }  // namespace tvc::platform

@@ -3,6 +3,7 @@
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 #include "render/JSConvert.h"
+#include "render/SiteAddress.h"
 
 namespace tvc::render {
 using engine::JSContextRef;
@@ -128,8 +129,11 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
         Fire("OnTrayIconMenuOpenApplication", {});
     } else if (name == msg::kOnTrayIconOpenBrowser) {
         // The web process may not start programs: the browser process opens the site for it.
-        std::string url = m_env->webSiteURL + "/?tvb_launched_from_sys_tray=true";
-        if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
+        const std::string url = TrayLaunchAddress(m_env->webSiteURL);
+        if (url.empty())
+            TVC_LOG_ERROR("%s : %s : the web site address %s is not an absolute URL", TVC_FN,
+                          name.c_str(), m_env->webSiteURL.c_str());
+        else if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
             TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, name.c_str(), url.c_str());
         Fire("OnTrayIconMenuOpenBrowser", {});
     } else if (name == msg::kInterAppSendQueueFull) {

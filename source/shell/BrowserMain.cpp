@@ -158,6 +158,10 @@ int BrowserMain(int argc, char** argv) {
     TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s",
                  preferencesPath.c_str());
 
+    // From here on a shutdown waits (within logind's bound) for the quit it starts.
+    auto shutdownWatch = std::make_shared<platform::gtk::CShutdownWatch>(
+        [] { RequestQuit("the system is shutting down"); });
+
     GtkWidget* window = CreateMainWindow(tvc::kDisplayName);
     if (!window) {
         std::fprintf(stderr, "Tavisto for Web: the main window could not be created\n");
@@ -166,6 +170,7 @@ int BrowserMain(int argc, char** argv) {
     auto windowProc = std::make_unique<CMainWindowProc>(
         window, engineLoader, params, settings.multi_threaded_message_loop, &PlaceAutostartEntry);
     g_windowProc = windowProc.get();
+    windowProc->desktop().SetShutdownWatch(shutdownWatch);
     if (windowProc->GetStartFailure() != eExitOk) return windowProc->GetStartFailure();
     std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;
     if (instance.IsOwned())
@@ -174,7 +179,6 @@ int BrowserMain(int argc, char** argv) {
                 if (g_windowProc) g_windowProc->BringToFront();
             });
     if (g_quitPending) PostToMainThread([] { RequestQuit("a quit asked for during start-up"); });
-    platform::gtk::CShutdownWatch shutdownWatch([] { RequestQuit("the system is shutting down"); });
 
     int exitCode = RunMessageLoop();
     if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();
@@ -183,6 +187,8 @@ int BrowserMain(int argc, char** argv) {
     if (windowProc->IsWindowAlive()) gtk_widget_destroy(window);
     windowProc->Shutdown();
     windowProc.reset();
+    // The page has answered and everything is saved: the shutdown need not wait any longer.
+    shutdownWatch->ReleaseDelayLock();
     CLogHelper::DeInitLogger();
     return exitCode;
 }

@@ -1,9 +1,6 @@
 #include "shell/EngineModuleLoader.h"
 
 #include <gmodule.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "glibutil/GraphicsDriver.h"
 #include "glibutil/OwnEnvironment.h"
@@ -12,18 +9,15 @@ namespace tvc::shell {
 
 CEngineModuleLoader::CEngineModuleLoader(std::string path) : m_path(std::move(path)) {
     if (glib::HasGpuRenderNode()) return;
-    m_driverWarmUp = std::thread([] {
-        // Speculative: it takes only what the window's drawing leaves.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
-        glib::LoadGraphicsDriver();
-    });
+    // Speculative: it takes only what the window's drawing leaves, until the engine needs it.
+    m_driverWarmUp = std::make_unique<CBackgroundWork>(&glib::LoadGraphicsDriver);
 }
 
-CEngineModuleLoader::~CEngineModuleLoader() {
-    if (m_driverWarmUp.joinable()) m_driverWarmUp.join();
-}
+CEngineModuleLoader::~CEngineModuleLoader() = default;
 
 const webkit::EngineModuleApi* CEngineModuleLoader::Get(std::string& error) {
+    // Loading the module waits for the loader lock the driver's load may be holding.
+    if (m_driverWarmUp) m_driverWarmUp->Lift();
     if (!m_api) {
         GModule* module = g_module_open(m_path.c_str(), G_MODULE_BIND_LOCAL);
         if (!module) {
@@ -40,8 +34,9 @@ const webkit::EngineModuleApi* CEngineModuleLoader::Get(std::string& error) {
             return nullptr;
         }
     }
-    // The engine's own EGL start is next; it finds the driver in place.
-    if (m_driverWarmUp.joinable()) m_driverWarmUp.join();
+    // The engine's own EGL start is next: it finds the driver in place, once the (lifted) load has
+    // ended.
+    m_driverWarmUp.reset();
     return m_api;
 }
 

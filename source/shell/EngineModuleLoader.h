@@ -5,10 +5,11 @@
 // the loader's lock, which such a load holds for its whole 50 ms.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "engine/webkitgtk/EngineModule.h"
+#include "shell/BackgroundWork.h"
 
 namespace tvc::shell {
 
@@ -26,7 +27,7 @@ class CEngineModuleLoader {
   private:
     const std::string m_path;
     const webkit::EngineModuleApi* m_api = nullptr;
-    std::thread m_driverWarmUp;  // only loads; touches nothing of ours
+    std::unique_ptr<CBackgroundWork> m_driverWarmUp;  // only loads; touches nothing of ours
 };
 
 // Main thread, before gtk_init and before any other thread starts: where there is no GPU, GDK is

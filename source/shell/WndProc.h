@@ -55,6 +55,7 @@ class CMainWindowProc {
     void BringToFront();
 
     const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
+    platform::gtk::GtkDesktop& desktop() const { return *m_desktop; }
     // After the loop: stops the listener and releases the components while logging still works.
     // The quit sequence does this first when it exists; repeating it is harmless.
     void Shutdown();

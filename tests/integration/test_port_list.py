@@ -1,5 +1,6 @@
 """The listener's ports from a configuration file served on loopback (--config-base-url): used at
-the next listener start, with the stored last port first; a file that is no port list is ignored."""
+the next listener start, with the stored last port first; a file that is no port list is ignored;
+the port-failure dialog waits for the list."""
 import http.server
 import json
 import os
@@ -60,7 +61,7 @@ def busy_port():
 
 
 class PortListTest(AppTestCase):
-    def launch_with(self, config_text, stored_port=None):
+    def launch_with(self, config_text, stored_port=None, release=True):
         busy = [busy_port(), busy_port()]
         for s in busy:
             self.addCleanup(s.close)
@@ -78,7 +79,9 @@ class PortListTest(AppTestCase):
         # The first start has only the default list, all of it taken.
         app.wait_log("Couldnt listen to any of the web-socket ports")
         wait_for(lambda: server.requests, what="the configuration download")
-        server.release.set()
+        if release:
+            server.release.set()
+        self.server = server
         return app
 
     def test_downloaded_ports_serve_the_next_start_last_port_first(self):
@@ -96,6 +99,19 @@ class PortListTest(AppTestCase):
         cache = os.path.join(app.tree, "Cache", "1.0.0.0.json")
         with open(cache) as f:
             self.assertEqual(json.load(f)["config"]["websocket"]["helpUrl"], "https://help.example/ports")
+
+    def test_port_failure_dialog_waits_for_the_list_whose_port_then_works(self):
+        port = free_port()
+        config = json.dumps({"config": {"websocket": {"remotePortList": [str(port)]}}})
+        app = self.launch_with(config, release=False)
+        # Both runs of the default list failed while the list was still on its way.
+        app.wait_log("the dialog waits for it")
+        self.server.release.set()
+        app.wait_log("listening on 127.0.0.1:%d" % port)
+        shown = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                                 "--name", "ports unavailable")
+        self.assertEqual(shown.split(), [])
+        self.assertEqual(app.terminate(), 0)
 
     def test_a_file_that_is_no_port_list_leaves_the_list_as_it_was(self):
         app = self.launch_with('{"config": {"websocket": {"remotePortList": "52000"}}}')

@@ -8,7 +8,7 @@ from bridge_support import active_window, screenshot_dir
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
 from tray_support import Watcher
 
-WEB_SITE = "https://www.example.org:8443/desk"
+WEB_SITE = "https://www.example.org:8443/desk?from=tray"
 ARGS = ["--show-on-launch", "--web-site-url=" + WEB_SITE, "--ws-ports=%d" % 1]
 
 
@@ -78,7 +78,8 @@ class TrayItemTest(TrayTestCase):
         app.wait_console("PAGE ready")
         self.watcher.wait_item().click("Open www.example.org")
         opened = wait_for(lambda: app.opened_urls(record), what="the default browser to be asked")
-        self.assertEqual(opened, [WEB_SITE + "/?tvb_launched_from_sys_tray=true"])
+        # The site's root, whatever path and query the configured address has.
+        self.assertEqual(opened, ["https://www.example.org:8443/?tvb_launched_from_sys_tray=true"])
         # Without a GPU the program keeps GDK off GL for itself; the user's browser must not be.
         self.assertNotIn("GDK_GL", app.opener_environment(record))
         app.wait_console("EVENT OnTrayIconMenuOpenBrowser null")
@@ -180,7 +181,9 @@ class PortFailureTest(TrayTestCase):
     def test_every_port_taken_shows_the_dialog_help_keeps_it_escape_quits(self):
         ports = self.take_ports(2)
         app = App(self.display, url=page_url("events.html"),
-                  args=["--ws-ports=%d,%d" % tuple(ports), "--help-url=https://help.example/ports"])
+                  args=["--ws-ports=%d,%d" % tuple(ports), "--help-url=https://help.example/ports",
+                        # The port list's download fails at once: nothing listens there.
+                        "--config-base-url=http://127.0.0.1:%d/" % free_port()])
         self.apps.append(app)
         record = app.register_url_recorder()
         app.start()

@@ -211,6 +211,13 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void FinishWorkInFlight(std::function<void()> done) override;
     void CleanupRefs() override;
     void HandleInterAppMessagingModuleFailure() override = 0;
+    // Main thread: a listener run is under way or may still come (the port list being
+    // downloaded, or a retry due), so a failure so far is not yet the last word.
+    bool IsListenerAttemptPending();
+    // Main thread: a run that was pending will not come after all.
+    virtual void OnListenerAttemptsSettled() {}
+    // Main thread: a listener run has bound a port.
+    virtual void HandleInterAppMessagingListening() {}
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
@@ -351,6 +358,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_bShownOnLaunch = false;
     bool m_bListenerStarted = false;
     bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
+    bool m_portListDownloadPending = false;
+    bool m_listenerRetryPending = false;
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
     CCrashReloadGuard m_crashGuard;

@@ -71,6 +71,10 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
                 browser->SendProcessMessage(engine::ProcessId::Renderer,
                                             {msg::kInterAppSendQueueFull, {bFull}});
         });
+    if (auto ws = std::dynamic_pointer_cast<CWebSocketsMessagingManager>(m_inter_app_msg_manager))
+        ws->SetListeningHandler([weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->HandleInterAppMessagingListening();
+        });
     // Created in the order they are notified (ids ascend): the quit handler first, then the native
     // message, cookie and window observers.
     m_pAppQuitHandler = std::make_shared<CAppQuitHandler>(m_mainThreadTimer);
@@ -141,12 +145,22 @@ void ClientHandler::RetryNativeMessagingListener() {
     TVC_LOG_WARN("%s : no port could be listened on; trying again in %d ms", fn,
                  static_cast<int>(kListenerRetryDelay.count()));
     std::weak_ptr<ClientHandler> weak = weak_from_this();
+    m_listenerRetryPending = true;
     m_mainThreadTimer(kListenerRetryDelay, [weak] {
         auto self = weak.lock();
-        if (!self || self->IsClosing() || !self->m_inter_app_msg_manager) return;
+        if (!self) return;
+        self->m_listenerRetryPending = false;
+        if (self->IsClosing() || !self->m_inter_app_msg_manager) return;
         if (self->m_pAppQuitHandler && self->m_pAppQuitHandler->IsQuitInProgress()) return;
-        self->m_inter_app_msg_manager->Start();
+        if (!self->m_inter_app_msg_manager->Start()) self->OnListenerAttemptsSettled();
     });
+}
+
+bool ClientHandler::IsListenerAttemptPending() {
+    if (m_portListDownloadPending || m_listenerRetryPending) return true;
+    // A manager that is not idle has a run whose end is still to be told (or one that works).
+    auto manager = m_inter_app_msg_manager;
+    return manager && manager->GetManagerState() != eIdle;
 }
 
 void ClientHandler::StopNativeMessagingListener() {

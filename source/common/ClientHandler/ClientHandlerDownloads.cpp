@@ -202,6 +202,7 @@ bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
     }
     TVC_LOG_WARN("%s : Initiating... ", fn);
     IsStarted_OnetimeDownload_WebSocketsTrialPortList = true;
+    m_portListDownloadPending = true;
     browser->GetHost().StartDownload(GetWSConfigFileURL());
     return true;
 }

@@ -117,6 +117,15 @@ bool ClientHandler::SaveActiveWSPort() {
 void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
     static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
+    m_portListDownloadPending = false;
+    // Unless a run with the downloaded ports starts below, none is left to wait for.
+    struct SettleUnlessRunStarts {
+        ClientHandler& handler;
+        bool started = false;
+        ~SettleUnlessRunStarts() {
+            if (!started) handler.OnListenerAttemptsSettled();
+        }
+    } run{*this};
     if (!isSuccess) {
         TVC_LOG_ERROR("%s -- : File download was not sucessful.", fn);
         return;
@@ -137,6 +146,6 @@ void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isS
     }
     manager->Set_Trial_PortList(ports);
     // Refused unless the listener is idle: a running listener only gets the list for its next run.
-    manager->Start();
+    run.started = manager->Start();
 }
 }  // namespace tvc

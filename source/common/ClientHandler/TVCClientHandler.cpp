@@ -72,8 +72,25 @@ void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
     TVC_LOG_WARN("%s : --\n", fn);
 }
 
+void CTVCClientHandler::OnListenerAttemptsSettled() {
+    if (!m_portFailureDeferred || IsListenerAttemptPending()) return;
+    m_portFailureDeferred = false;
+    ShowPortFailureMessageBox();
+}
+
+void CTVCClientHandler::HandleInterAppMessagingListening() {
+    m_portFailureDeferred = false;
+    // Its Close would end a program whose listener now works.
+    if (m_messageBoxes) m_messageBoxes->CloseMessageBox(platform::IMessageBoxes::kTypePortFailure);
+}
+
 void CTVCClientHandler::ShowPortFailureMessageBox() {
     static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
+    if (IsListenerAttemptPending()) {
+        TVC_LOG_WARN("%s : another listener run is still to come; the dialog waits for it", fn);
+        m_portFailureDeferred = true;
+        return;
+    }
     // The port list's help address, else the default; only addresses that may leave the program.
     std::string helpUrl = GetWSHelpUrl();
     if (helpUrl.empty()) helpUrl = GetDefaultHelpURL();

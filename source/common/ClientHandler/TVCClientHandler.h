@@ -27,8 +27,11 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     void OnBeforeClose(engine::BrowserRef browser) override;
     // Where the port-failure dialog is shown.
     void SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes);
-    // Any thread (the listener's reports it): the port-failure dialog, shown on the main thread.
+    // Any thread (the listener's reports it): the port-failure dialog, shown on the main thread
+    // once no listener run is pending; a run that binds a port later takes it down again.
     void HandleInterAppMessagingModuleFailure() override;
+    void OnListenerAttemptsSettled() override;
+    void HandleInterAppMessagingListening() override;
     // From the port-failure dialog: its close quits the application.
     void HandleMessageBoxEvent(int eventType) override;
 
@@ -36,6 +39,7 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     void ShowPortFailureMessageBox();
 
     std::shared_ptr<platform::IMessageBoxes> m_messageBoxes;
-    std::string m_missingStartPage;  // logged once the log file exists
+    bool m_portFailureDeferred = false;  // main thread
+    std::string m_missingStartPage;      // logged once the log file exists
 };
 }  // namespace tvc

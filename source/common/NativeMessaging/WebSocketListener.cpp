@@ -276,6 +276,10 @@ int CWebSocketListenerLoop::Run() {
     m_pContext = context.get();
     m_listener.m_uiActivePort = m_uiPort;
     TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
+    m_listener.PostToSink(
+        [runId = m_listener.m_settings.iRunId](ILibWebSocketsCallbacksHandler& sink) {
+            sink.HandleListening(runId);
+        });
 
     // Set before the stop check: a stop either finds the waker, or was requested before the check.
     m_queue.SetWaker([pContext = m_pContext] { lws_cancel_service(pContext); });

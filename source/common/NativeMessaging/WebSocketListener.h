@@ -25,6 +25,8 @@ class ILibWebSocketsCallbacksHandler {
     virtual void HandleConnectionEstablished() = 0;
     // The active connection came (a peer became the one served) or went.
     virtual void HandleActiveConnectionChanged(bool bConnected) = 0;
+    // Listener `iRunId` has bound one of its ports.
+    virtual void HandleListening(int /*iRunId*/) {}
     // The I/O thread of listener `iRunId` has ended.
     virtual void HandleListenerExit(int iRunId, bool bDidListenSuceed) = 0;
 };

@@ -188,6 +188,15 @@ void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected)
         ChangeManagerStateIf({eConnected}, eListening);
 }
 
+void CWebSocketsMessagingManager::SetListeningHandler(std::function<void()> onListening) {
+    m_onListening = std::move(onListening);
+}
+
+void CWebSocketsMessagingManager::HandleListening(int iRunId) {
+    // A run that Stop has already let go of is no news.
+    if (m_pListener && m_pListener->GetRunId() == iRunId && m_onListening) m_onListening();
+}
+
 // A listener that ended by itself (no port, a failed service) is released here; one that Stop
 // already released only has its end told.
 void CWebSocketsMessagingManager::HandleListenerExit(int iRunId, bool bDidListenSuceed) {

@@ -50,6 +50,10 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // again (false).
     void SetSendQueueStateHandler(std::function<void(bool bFull)> onState);
 
+    // Told (main thread) each time a listener run has bound a port.
+    void SetListeningHandler(std::function<void()> onListening);
+    void HandleListening(int iRunId) override;
+
     // eConnected while a peer is the active connection, eListening otherwise.
     void HandleActiveConnectionChanged(bool bConnected) override;
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
@@ -64,6 +68,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     std::vector<unsigned> m_trialPortList;
     std::function<void(bool)> m_onSendQueueState;
+    std::function<void()> m_onListening;
     std::atomic<bool> m_bDropping{false};
     std::atomic<unsigned> m_uiDropped{0};
     std::vector<std::string> m_webSiteOrigins;

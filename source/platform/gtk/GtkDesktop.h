@@ -1,10 +1,10 @@
-// IDesktop over GDK's monitors, GIO's default handlers and logind. Main thread (the shutdown
-// query waits for a worker thread of its own, with a deadline).
+// IDesktop over GDK's monitors, GIO's default handlers and logind. Main thread.
 #pragma once
 
-#include <chrono>
+#include <memory>
 
 #include "platform/AppWindow.h"
+#include "platform/gtk/ShutdownWatch.h"
 
 namespace tvc::platform::gtk {
 class GtkDesktop final : public IDesktop {
@@ -15,15 +15,15 @@ class GtkDesktop final : public IDesktop {
     std::vector<Rect> GetWorkAreas() const override;
     // Refuses an empty address. Which schemes are allowed is the caller's decision.
     bool OpenUrlExternally(const std::string& url) override;
-    // logind's "PreparingForShutdown"; false (and `inProgress` false) when the system bus or
-    // logind does not answer within the time-out.
+    // What logind last told the shutdown watch; false (and `inProgress` false) without a watch
+    // on the system bus. Never waits.
     bool GetIsSystemShutdownInProgress(bool& inProgress) override;
 
-    void SetShutdownQueryTimeout(std::chrono::milliseconds timeout) {
-        m_shutdownQueryTimeout = timeout;
+    void SetShutdownWatch(std::shared_ptr<const CShutdownWatch> watch) {
+        m_shutdownWatch = std::move(watch);
     }
 
   private:
-    std::chrono::milliseconds m_shutdownQueryTimeout{500};
+    std::shared_ptr<const CShutdownWatch> m_shutdownWatch;
 };
 }  // namespace tvc::platform::gtk

@@ -125,6 +125,15 @@ bool CGtkMessageBoxes::ShowMessageBox(const std::string& title, const std::strin
     return true;
 }
 
+void CGtkMessageBoxes::CloseMessageBox(int type) {
+    auto open = m_openBoxes.find(type);
+    if (open == m_openBoxes.end()) return;
+    TVC_LOG_WARN("%s : taking the box of type %d down", "GUIUtils::CMessageBox::CloseMessageBox",
+                 type);
+    // Destroying emits no response, so the listener hears of no close; the entry leaves with it.
+    gtk_widget_destroy(open->second);
+}
+
 void CGtkMessageBoxes::OnBoxDestroyed(GtkWidget* dialog, gpointer self) {
     auto& boxes = static_cast<CGtkMessageBoxes*>(self)->m_openBoxes;
     for (auto it = boxes.begin(); it != boxes.end(); ++it) {

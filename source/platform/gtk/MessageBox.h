@@ -46,6 +46,7 @@ class CGtkMessageBoxes final : public IMessageBoxes {
     bool ShowMessageBox(const std::string& title, const std::string& message, int type,
                         const std::string& helpUrl,
                         std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) override;
+    void CloseMessageBox(int type) override;
 
   private:
     static void OnBoxDestroyed(GtkWidget* dialog, gpointer self);

@@ -193,6 +193,23 @@ struct FakeManager : IInterAppMessagingManager {
     }
 };
 
+struct FakeMessageBoxes : platform::IMessageBoxes {
+    struct Shown {
+        std::string title, message, helpUrl;
+        int type;
+        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener;
+    };
+    std::vector<Shown> shown;
+    bool ShowMessageBox(const std::string& title, const std::string& message, int type,
+                        const std::string& helpUrl,
+                        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) override {
+        shown.push_back({title, message, helpUrl, type, std::move(listener)});
+        return true;
+    }
+    std::vector<int> closed;
+    void CloseMessageBox(int type) override { closed.push_back(type); }
+};
+
 // Tasks queued as the GLib main context would queue them, run when the test says so.
 struct QueuePoster {
     std::deque<std::function<void()>> tasks;

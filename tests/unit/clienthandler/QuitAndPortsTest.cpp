@@ -166,6 +166,30 @@ TEST_F(QuitRoadTest, DownloadedListReachesTheManagerOnlyWhenUsable) {
     EXPECT_EQ(manager->starts, 2);  // the manager itself refuses while it is listening
 }
 
+TEST_F(QuitRoadTest, PortFailureDialogWaitsForEveryPendingRunAndLeavesWhenOneListens) {
+    auto boxes = std::make_shared<FakeMessageBoxes>();
+    handler->SetMessageBoxes(boxes);
+    Send(msg::kNativeMessageListenerCommandControl, {true});  // the download and the first run
+    auto quit = handler->GetAppQuitHandler();
+    auto fail = [&] {
+        quit->OnInterAppMessagingListenerExit(false);
+        queue.RunAll();
+    };
+    fail();  // a retry is due
+    fail();  // reported; the retry and the download are still to come
+    ASSERT_EQ(timers.size(), 1u);
+    manager->state = eListening;  // the retry's run is under way
+    timers[0]();
+    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+    EXPECT_TRUE(boxes->shown.empty());
+    manager->state = eIdle;
+    fail();  // the last run failed too
+    ASSERT_EQ(boxes->shown.size(), 1u);
+
+    handler->HandleInterAppMessagingListening();
+    EXPECT_EQ(boxes->closed, (std::vector<int>{platform::IMessageBoxes::kTypePortFailure}));
+}
+
 TEST_F(QuitRoadTest, OnlyTheConfigurationFileIsRoutedToTheCache) {
     engine::DownloadItem item;
     item.startedByApp = true;

@@ -153,21 +153,6 @@ TEST_F(WindowOpsTest, MessageBoxCloseEventClosesTheApplication) {
     EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose"}));
 }
 
-struct FakeMessageBoxes : platform::IMessageBoxes {
-    struct Shown {
-        std::string title, message, helpUrl;
-        int type;
-        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener;
-    };
-    std::vector<Shown> shown;
-    bool ShowMessageBox(const std::string& title, const std::string& message, int type,
-                        const std::string& helpUrl,
-                        std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) override {
-        shown.push_back({title, message, helpUrl, type, std::move(listener)});
-        return true;
-    }
-};
-
 TEST_F(WindowOpsTest, PortFailureFromTheListenerThreadShowsTheDialogOnTheMainThread) {
     const struct {
         const char* helpSwitch;

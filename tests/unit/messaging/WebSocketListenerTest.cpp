@@ -32,12 +32,15 @@ TEST(WebSocketListenerTest, NoUsablePortEndsTheListenerWithAFailure) {
         auto observer = std::make_shared<CRecordingObserver>();
         manager->Subscribe(observer);
         manager->Set_Trial_PortList(ports);
+        int listening = 0;
+        manager->SetListeningHandler([&] { ++listening; });
         testing::internal::CaptureStderr();
         ASSERT_TRUE(manager->Start());
         const bool bExited = observer->WaitForListenerExit();
         const std::string log = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(bExited);
         EXPECT_EQ(observer->ListenerExits(), std::vector<bool>{false});
+        EXPECT_EQ(listening, 0);
         EXPECT_NE(log.find("ERROR! Couldnt listen to any of the web-socket ports.!!"),
                   std::string::npos);
         EXPECT_TRUE(WaitUntil([&] { return manager->GetManagerState() == eIdle; }));
@@ -49,11 +52,14 @@ TEST(WebSocketListenerTest, StartStopResultsFollowTheState) {
     auto manager = MakeManager();
     EXPECT_FALSE(manager->Stop());  // in eIdle
     EXPECT_EQ(manager->GetManagerState(), eIdle);
+    int listening = 0;
+    manager->SetListeningHandler([&] { ++listening; });
     manager->Set_Trial_PortList({FindFreePort()});
     ASSERT_TRUE(manager->Start());
     EXPECT_FALSE(manager->Start());  // already running
     unsigned port = 0;
     ASSERT_TRUE(WaitUntil([&] { return manager->GetActivePort(port) && port != 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return listening == 1; }));
 
     // A stop is noticed at once even with a connected, idle peer.
     CBeastPeer peer;

@@ -292,24 +292,14 @@ TEST_F(GtkPlatform, UpdatePromptShowsTheInformationIconAndAnswersOnce) {
     EXPECT_EQ(answers, std::vector<bool>{true});
 }
 
-TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndAnswersFastWithoutASystemBus) {
+TEST_F(GtkPlatform, DesktopRefusesEmptyUrlAndKnowsNoShutdownWithoutAWatch) {
     GtkDesktop desktop;
     EXPECT_FALSE(desktop.OpenUrlExternally(""));
     EXPECT_FALSE(desktop.GetWorkAreas().empty());
     EXPECT_GT(desktop.GetMaximizedArea().width, 0);
-
-    const char* old = getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string saved = old ? old : "";
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tvc-test-bus", 1);
     bool inProgress = true;
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(desktop.GetIsSystemShutdownInProgress(inProgress));
     EXPECT_FALSE(inProgress);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
-    if (old)
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
-    else
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 // A bus connection of the test's own; the caller unrefs it.
@@ -383,7 +373,7 @@ struct RecordingListener : GUIUtils::IMessageBoxEventsListner {
     void HandleMessageBoxEvent(int eventType) override { events.push_back(eventType); }
 };
 
-TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
+TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATimeProgramTakesItDown) {
     const char* caption = "Tavisto for Web : ports unavailable/blocked.";
     std::vector<std::string> opened;
     CGtkMessageBoxes boxes([&](const std::string& url) {
@@ -419,6 +409,14 @@ TEST_F(GtkPlatform, PortFailureBoxHelpKeepsItUpCloseReportsOnceOneBoxAtATime) {
     EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
     EXPECT_EQ(listener->events,
               std::vector<int>(2, GUIUtils::IMessageBoxEventsListner::kEventClosed));
+
+    // Taken down by the program: gone, no close reported, room for the next one.
+    ASSERT_TRUE(show());
+    boxes.CloseMessageBox(IMessageBoxes::kTypePortFailure);
+    EXPECT_TRUE(RunUntil([&] { return WindowsTitled(caption).empty(); }));
+    EXPECT_EQ(listener->events.size(), 2u);
+    ASSERT_TRUE(show());
+    EXPECT_EQ(WindowsTitled(caption).size(), 1u);
 }
 
 TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindow) {

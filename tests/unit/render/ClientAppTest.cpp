@@ -4,6 +4,7 @@
 #include "FakeScript.h"
 #include "common/ProcessMessages.h"
 #include "render/ClientApp.h"
+#include "render/SiteAddress.h"
 
 namespace tvc::render::test {
 namespace {
@@ -197,6 +198,20 @@ TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
     ASSERT_EQ(page.browser->CountSent(msg::kLaunchURL), 1u);
     EXPECT_EQ(page.browser->m_sent[0].args[0].GetString(),
               std::string(kDefaultWebSiteURL) + "/?tvb_launched_from_sys_tray=true");
+}
+
+TEST(TrayLaunchAddressTest, OpensTheSiteRootWhateverTheConfiguredPath) {
+    const struct {
+        const char* site;
+        const char* opened;
+    } rows[] = {
+        {"https://www.tavisto.example:8443/desk?from=tray#top",
+         "https://www.tavisto.example:8443/?tvb_launched_from_sys_tray=true"},
+        {"http://[::1]:8080/a/", "http://[::1]:8080/?tvb_launched_from_sys_tray=true"},
+        {"www.tavisto.example/desk", ""},
+        {"mailto:someone@tavisto.example", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(TrayLaunchAddress(row.site), row.opened) << row.site;
 }
 
 TEST_F(ClientAppTest, NamedNotificationsGoOnToThePageCallbacks) {
