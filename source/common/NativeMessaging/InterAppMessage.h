@@ -18,6 +18,9 @@ struct SInterAppMessage {
     std::string subType;  // "message.sub_type"
     // The parsed form, for payload reads; empty when the text is not JSON.
     std::shared_ptr<const boost::property_tree::ptree> tree;
+    // Counts the text as waiting for the page while it or a copy lives: whoever hands the text on
+    // keeps a copy with it.
+    std::shared_ptr<const void> backlogHold;
 
     // False when "target" could not be read (IsMessageTargetedToNativeModule's failure).
     bool IsTargetRead() const { return bHasTarget; }

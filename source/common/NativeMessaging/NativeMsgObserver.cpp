@@ -44,7 +44,7 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message
             TVC_FN);
     } else if (!message.IsNative()) {
         TVC_LOG_WARN("%s : forwarding the message.\n", TVC_FN);
-        ForwardToPage(message.text);
+        ForwardToPage(message);
     } else {
         TVC_LOG_WARN("%s : processing message.\n", TVC_FN);
         HandleNativeCommand(message);
@@ -71,9 +71,11 @@ void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
     }
 }
 
-void CNativeMsgObserver::ForwardToPage(const std::string& text) {
+void CNativeMsgObserver::ForwardToPage(const SInterAppMessage& inbound) {
     if (!m_pBrowserRef) return;
-    tvc::engine::ProcessMessage message{tvc::msg::kNativeMessageCommandReceived, {text}};
+    // The text counts as waiting for the page until its web process has taken it.
+    tvc::engine::ProcessMessage message{
+        tvc::msg::kNativeMessageCommandReceived, {inbound.text}, inbound.backlogHold};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
         TVC_LOG_WARN(
             "CNativeMsgObserver::OnInterAppMessageRceive : SendProcessMessage is sucess. \n");

@@ -24,7 +24,7 @@ class CNativeMsgObserver : public CInterAppMessageBaseObserver {
     // "navigate" loads http(s) addresses and the start page, nothing else (no file:, no custom
     // schemes).
     bool IsNavigationAllowed(const std::string& url) const;
-    void ForwardToPage(const std::string& text);
+    void ForwardToPage(const SInterAppMessage& message);
     void HandleNativeCommand(const SInterAppMessage& message);
     void Navigate(const std::string& url);
 

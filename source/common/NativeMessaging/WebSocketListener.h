@@ -1,6 +1,7 @@
 // The WebSocket listener: one I/O thread that does sockets and framing only. Complete inbound
 // texts, connection notices and its own end reach the manager on the main thread through the
-// poster; outbound texts come from one locked queue. The library's types stay inside the .cpp.
+// poster; outbound texts come from one locked queue. It reads only while the inbound backlog
+// lets it. The library's types stay inside the .cpp.
 #pragma once
 
 #include <atomic>
@@ -15,13 +16,15 @@
 #include <vector>
 
 #include "common/MainThreadPoster.h"
+#include "common/NativeMessaging/InboundBacklog.h"
 
 // What the listener asks of its owner. Main thread, in the order the I/O thread saw the events.
 class ILibWebSocketsCallbacksHandler {
   public:
     virtual ~ILibWebSocketsCallbacksHandler() = default;
-    // A complete inbound message, checked to be UTF-8.
-    virtual void HandleMessage(const std::string& text) = 0;
+    // A complete inbound message, checked to be UTF-8. It counts in the inbound backlog for as
+    // long as `hold` or a copy of it lives.
+    virtual void HandleMessage(std::string text, CInboundBacklog::Hold hold) = 0;
     virtual void HandleConnectionEstablished() = 0;
     // The active connection came (a peer became the one served) or went.
     virtual void HandleActiveConnectionChanged(bool bConnected) = 0;
@@ -67,10 +70,12 @@ struct SWebSocketListenerSettings {
 };
 
 // Starts its I/O thread on construction; destruction requests a stop and joins the thread.
+// The backlog's owner wakes the thread (through the send queue) when a pause ends.
 class CWebSocketListener {
   public:
     CWebSocketListener(SWebSocketListenerSettings settings,
                        std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                       std::shared_ptr<CInboundBacklog> backlog,
                        std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
                        tvc::MainThreadPoster postToMainThread);
     ~CWebSocketListener();
@@ -110,6 +115,7 @@ class CWebSocketListener {
 
     const SWebSocketListenerSettings m_settings;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::shared_ptr<CInboundBacklog> m_backlog;
     const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
     const tvc::MainThreadPoster m_postToMainThread;
     // Shared with the posted drains, which may run after the listener is gone.

@@ -1,5 +1,9 @@
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <sstream>
@@ -11,8 +15,28 @@
 CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread)
     : m_postToMainThread(std::move(postToMainThread)),
       m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
+      m_backlog(std::make_shared<CInboundBacklog>()),
       m_trialPortList(GetDefaultTrialPortList()),
-      m_webSiteOrigins{kDefaultWebSiteOrigin} {}
+      m_webSiteOrigins{kDefaultWebSiteOrigin} {
+    // A pause ends on the thread that let the page take the text: the I/O thread is woken to read
+    // again. glibc keeps what a flood's texts freed: it is asked to give it back whenever a pause
+    // ends and once the backlog is empty, after the turn that freed it.
+    auto giveBack = [post = m_postToMainThread] {
+        if (post) post(&CWebSocketsMessagingManager::GiveMemoryBack);
+    };
+    m_backlog->SetHandlers(
+        [queue = m_sendQueue, giveBack] {
+            queue->Wake();
+            giveBack();
+        },
+        giveBack);
+}
+
+void CWebSocketsMessagingManager::GiveMemoryBack() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 // The listeners' destructors join their threads.
 CWebSocketsMessagingManager::~CWebSocketsMessagingManager() = default;
@@ -74,7 +98,7 @@ bool CWebSocketsMessagingManager::StartListenTask() {
     m_pListener = std::make_unique<CWebSocketListener>(
         SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins,
                                    m_moreWebSiteOrigins},
-        m_sendQueue, sink, m_postToMainThread);
+        m_sendQueue, m_backlog, sink, m_postToMainThread);
     TVC_LOG_WARN("%s : io thread started.", fn);
     return true;
 }
@@ -173,8 +197,10 @@ void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);
 }
 
-void CWebSocketsMessagingManager::HandleMessage(const std::string& text) {
-    NotifyMessageArrival(text);
+void CWebSocketsMessagingManager::HandleMessage(std::string text, CInboundBacklog::Hold hold) {
+    SInterAppMessage message = ParseInterAppMessage(std::move(text));
+    message.backlogHold = std::move(hold);
+    NotifyMessageArrival(message);
 }
 
 void CWebSocketsMessagingManager::HandleConnectionEstablished() {

@@ -44,7 +44,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     static std::vector<unsigned> GetDefaultTrialPortList();
 
     // ILibWebSocketsCallbacksHandler.
-    void HandleMessage(const std::string& text) override;
+    void HandleMessage(std::string text, CInboundBacklog::Hold hold) override;
     void HandleConnectionEstablished() override;
     // Told (main thread) when the output queue starts refusing texts (true) and when it has room
     // again (false).
@@ -55,6 +55,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
 
   private:
+    static void GiveMemoryBack();
     bool StartListenTask();
     bool StopListenTask();
     bool PerformSend(const std::string& text);
@@ -62,6 +63,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
 
     const tvc::MainThreadPoster m_postToMainThread;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::shared_ptr<CInboundBacklog> m_backlog;
     std::vector<unsigned> m_trialPortList;
     std::function<void(bool)> m_onSendQueueState;
     std::atomic<bool> m_bDropping{false};

@@ -79,9 +79,13 @@ class CRecordingObserver : public CInterAppMessageBaseObserver {
 
     // Runs for every message, after it is recorded.
     void SetOnMessage(std::function<void(const std::string&)> onMessage);
+    // While on, the texts stay in the inbound backlog, as texts the page has not taken do.
+    void HoldTexts(bool bHold);
 
   private:
     std::function<void(const std::string&)> m_onMessage;
+    bool m_bHoldTexts = false;
+    std::vector<std::shared_ptr<const void>> m_holds;
     std::vector<std::string> m_messages;
     int m_connections = 0;
     std::vector<bool> m_exits;
