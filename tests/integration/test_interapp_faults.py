@@ -238,6 +238,17 @@ class FloodTest(InterAppTestCase):
         wait_for(lambda: memory_kb(pid) <= start * 1.1, timeout=10, what="memory given back: " + figures())
 
 
+class TakeoverTest(InterAppTestCase):
+    def test_a_peer_that_takes_over_hears_only_its_own_texts(self):
+        for round_ in range(8):
+            old = self.peer()
+            old.send_text(envelope(type_="burst", payload={"count": 500}, umid="old-%d" % round_))
+            new = self.peer()  # while the page's answers to the other are on their way
+            new.send_text(envelope(type_="burst", payload={"count": 3}, umid="new-%d" % round_))
+            umids = [json.loads(new.recv_message())["umid"] for _ in range(3)]
+            self.assertEqual(umids, ["new-%d" % round_] * 3)
+
+
 class WebProcessCrashTest(InterAppTestCase):
     def test_the_reloaded_page_hears_of_the_peer_and_the_lost_messages_are_counted(self):
         peer = self.peer()

@@ -7,7 +7,8 @@
 #include <string>
 
 struct SInterAppMessage {
-    std::string text;  // the complete text as it arrived, forwarded unchanged
+    std::string text;    // the complete text as it arrived, forwarded unchanged
+    int connection = 0;  // the transport's id of the connection it came on
     bool bIsJson = false;
     // Read as QueryJson reads them: a string's characters, a number's literal, "" for an object.
     bool bHasTarget = false;

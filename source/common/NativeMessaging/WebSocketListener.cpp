@@ -83,6 +83,7 @@ class CWebSocketListenerLoop {
     lws_context* m_pContext = nullptr;
     unsigned m_uiPort = 0;
     lws* m_pActiveWsi = nullptr;
+    int m_iActiveConnection = 0;  // the send queue's id of the active connection
     lws* m_pPausedWsi = nullptr;  // the connection not read from while the backlog is full
     CInboundReassembler m_receive;
     COutboundFragmenter m_send;
@@ -101,18 +102,24 @@ int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in
 
 // ---- CWebSocketSendQueue
 
-bool CWebSocketSendQueue::Push(std::string text) {
+CWebSocketSendQueue::t_enumPushResult CWebSocketSendQueue::Push(std::string text, int connection) {
     std::lock_guard<std::mutex> lock(m_lock);
+    if (connection != m_iConnection) return eOtherConnection;
     if (m_bytes + text.size() > kMaxQueuedBytes) {
         m_bRefused = true;
-        return false;
+        return eFull;
     }
     m_bytes += text.size();
     // Texts already waiting mean the I/O thread was woken for them and writes until none is left.
     const bool bWasEmpty = m_texts.empty();
     m_texts.push_back(std::move(text));
     if (bWasEmpty && m_wake) m_wake();
-    return true;
+    return eQueued;
+}
+
+int CWebSocketSendQueue::BeginConnection() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_iConnection = ++m_iLastConnection;
 }
 
 bool CWebSocketSendQueue::Pop(std::string& text, bool& bMore) {
@@ -392,10 +399,12 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
     }
     if (m_pActiveWsi && m_pActiveWsi != wsi) lws_callback_on_writable(m_pActiveWsi);
     m_pActiveWsi = wsi;
+    m_iActiveConnection = m_queue.BeginConnection();
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink(
-        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(true); });
+    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+        sink.HandleActiveConnectionChanged(true, connection);
+    });
     TVC_LOG_WARN("%s : WebSocket Socket Context Updated.", fn);
     return true;
 }
@@ -408,8 +417,9 @@ void CWebSocketListenerLoop::OnClosed(lws* wsi) {
     m_pActiveWsi = nullptr;
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink(
-        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(false); });
+    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+        sink.HandleActiveConnectionChanged(false, connection);
+    });
 }
 
 int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const char* reason) {
@@ -459,10 +469,11 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                 return CloseWith(wsi, LWS_CLOSE_STATUS_INVALID_PAYLOAD, "invalid UTF-8");
             }
             CInboundBacklog::Hold hold = m_backlog.Add(message.size());
-            m_listener.PostToSink([text = std::move(message), hold = std::move(hold)](
-                                      ILibWebSocketsCallbacksHandler& sink) mutable {
-                sink.HandleMessage(std::move(text), std::move(hold));
-            });
+            m_listener.PostToSink(
+                [text = std::move(message), connection = m_iActiveConnection,
+                 hold = std::move(hold)](ILibWebSocketsCallbacksHandler& sink) mutable {
+                    sink.HandleMessage(std::move(text), connection, std::move(hold));
+                });
             PauseReadingIfBacklogFull(wsi);
             break;
         }

@@ -22,25 +22,32 @@
 class ILibWebSocketsCallbacksHandler {
   public:
     virtual ~ILibWebSocketsCallbacksHandler() = default;
-    // A complete inbound message, checked to be UTF-8. It counts in the inbound backlog for as
-    // long as `hold` or a copy of it lives.
-    virtual void HandleMessage(std::string text, CInboundBacklog::Hold hold) = 0;
+    // A complete inbound message, checked to be UTF-8, from the active connection `connection`.
+    // It counts in the inbound backlog for as long as `hold` or a copy of it lives.
+    virtual void HandleMessage(std::string text, int connection, CInboundBacklog::Hold hold) = 0;
     virtual void HandleConnectionEstablished() = 0;
-    // The active connection came (a peer became the one served) or went.
-    virtual void HandleActiveConnectionChanged(bool bConnected) = 0;
+    // The active connection came (a peer became the one served, under a new `connection` id) or
+    // went.
+    virtual void HandleActiveConnectionChanged(bool bConnected, int connection) = 0;
     // The I/O thread of listener `iRunId` has ended.
     virtual void HandleListenerExit(int iRunId, bool bDidListenSuceed) = 0;
 };
 
-// Outbound texts, oldest first. Any thread pushes; the I/O thread pops. The lock also orders a
-// wake-up against the end of the listening context it wakes.
+// Outbound texts, oldest first, for one connection. Any thread pushes; the I/O thread pops. The
+// lock also orders a wake-up against the end of the listening context it wakes.
 class CWebSocketSendQueue {
   public:
     // A peer that does not read must not make the program hold its texts without end.
     static constexpr size_t kMaxQueuedBytes = 64u * 1024 * 1024;
 
-    // False (nothing queued) when the text would take the queue over kMaxQueuedBytes.
-    bool Push(std::string text);
+    enum t_enumPushResult { eQueued, eFull, eOtherConnection };
+    // eFull (nothing queued) when the text would take the queue over kMaxQueuedBytes;
+    // eOtherConnection (nothing queued) when it was written for a connection that is not the
+    // queue's: a successor never hears what was meant for its predecessor.
+    t_enumPushResult Push(std::string text, int connection);
+    // I/O thread: the texts pushed from now on are for a new connection, whose id this returns.
+    // Those already queued are not; the caller pops them to discard them.
+    int BeginConnection();
     // False when empty; `bMore` tells whether texts remain.
     bool Pop(std::string& text, bool& bMore);
     bool IsEmpty();
@@ -55,6 +62,8 @@ class CWebSocketSendQueue {
     std::mutex m_lock;
     std::deque<std::string> m_texts;
     size_t m_bytes = 0;
+    int m_iConnection = 0;  // 0 until the first; texts for none wait for it, and are discarded
+    int m_iLastConnection = 0;
     bool m_bRefused = false;
     std::function<void()> m_wake;
     std::function<void()> m_onRoom;

@@ -62,7 +62,11 @@ bool CWebSocketsMessagingManager::Stop() {
 }
 
 bool CWebSocketsMessagingManager::Send(const std::string& text) {
-    return PerformSend(text);
+    return PerformSend(text, m_iConnection);
+}
+
+bool CWebSocketsMessagingManager::SendToConnection(int connection, const std::string& text) {
+    return PerformSend(text, connection);
 }
 
 bool CWebSocketsMessagingManager::StartListenTask() {
@@ -127,15 +131,24 @@ bool CWebSocketsMessagingManager::StopListenTask() {
     return true;
 }
 
-bool CWebSocketsMessagingManager::PerformSend(const std::string& text) {
-    return WriteToSendQueue(text);
+bool CWebSocketsMessagingManager::PerformSend(const std::string& text, int connection) {
+    return WriteToSendQueue(text, connection);
 }
 
 // Any thread: the I/O thread is woken and asks for a writeable event itself (asking from here
-// would lose wake-ups).
-bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text) {
+// would lose wake-ups). A text for a peer that is gone is dropped as one queued for it would be.
+bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int connection) {
     if (text.size() > kMaxSendTextLength) return false;
-    if (m_sendQueue->Push(text)) return true;
+    switch (m_sendQueue->Push(text, connection)) {
+        case CWebSocketSendQueue::eQueued:
+            return true;
+        case CWebSocketSendQueue::eOtherConnection:
+            TVC_LOG_WARN("%s : discarding message from old connection : %s \n", TVC_FN,
+                         CLogHelper::MessageExcerpt(text).c_str());
+            return true;
+        case CWebSocketSendQueue::eFull:
+            break;
+    }
     // Logged once per burst: a page sending into a peer that does not read would log each one.
     ++m_uiDropped;
     if (!m_bDropping.exchange(true)) {
@@ -197,8 +210,10 @@ void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);
 }
 
-void CWebSocketsMessagingManager::HandleMessage(std::string text, CInboundBacklog::Hold hold) {
+void CWebSocketsMessagingManager::HandleMessage(std::string text, int connection,
+                                                CInboundBacklog::Hold hold) {
     SInterAppMessage message = ParseInterAppMessage(std::move(text));
+    message.connection = connection;
     message.backlogHold = std::move(hold);
     NotifyMessageArrival(message);
 }
@@ -207,11 +222,14 @@ void CWebSocketsMessagingManager::HandleConnectionEstablished() {
     NotifyOnConnectionEstablished();
 }
 
-void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected) {
-    if (bConnected)
+// A connection that went keeps its id: what is still sent for it is discarded, by the next one.
+void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected, int connection) {
+    if (bConnected) {
+        m_iConnection = connection;
         ChangeManagerStateIf({eListening}, eConnected);
-    else
+    } else {
         ChangeManagerStateIf({eConnected}, eListening);
+    }
 }
 
 // A listener that ended by itself (no port, a failed service) is released here; one that Stop

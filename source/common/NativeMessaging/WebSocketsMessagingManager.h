@@ -29,6 +29,8 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // Waits at most 10 seconds for the I/O thread.
     bool Stop() override;
     bool Send(const std::string& text) override;
+    bool SendToConnection(int connection, const std::string& text) override;
+    int GetActiveConnection() override { return m_iConnection; }
 
     bool Set_Trial_PortList(const std::vector<unsigned>& list) override;
     bool Get_Trial_PortList(std::vector<unsigned>& list);
@@ -44,28 +46,29 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     static std::vector<unsigned> GetDefaultTrialPortList();
 
     // ILibWebSocketsCallbacksHandler.
-    void HandleMessage(std::string text, CInboundBacklog::Hold hold) override;
+    void HandleMessage(std::string text, int connection, CInboundBacklog::Hold hold) override;
     void HandleConnectionEstablished() override;
     // Told (main thread) when the output queue starts refusing texts (true) and when it has room
     // again (false).
     void SetSendQueueStateHandler(std::function<void(bool bFull)> onState);
 
     // eConnected while a peer is the active connection, eListening otherwise.
-    void HandleActiveConnectionChanged(bool bConnected) override;
+    void HandleActiveConnectionChanged(bool bConnected, int connection) override;
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
 
   private:
     static void GiveMemoryBack();
     bool StartListenTask();
     bool StopListenTask();
-    bool PerformSend(const std::string& text);
-    bool WriteToSendQueue(const std::string& text);
+    bool PerformSend(const std::string& text, int connection);
+    bool WriteToSendQueue(const std::string& text, int connection);
 
     const tvc::MainThreadPoster m_postToMainThread;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
     const std::shared_ptr<CInboundBacklog> m_backlog;
     std::vector<unsigned> m_trialPortList;
     std::function<void(bool)> m_onSendQueueState;
+    std::atomic<int> m_iConnection{0};  // set on the main thread, read by senders on any
     std::atomic<bool> m_bDropping{false};
     std::atomic<unsigned> m_uiDropped{0};
     std::vector<std::string> m_webSiteOrigins;

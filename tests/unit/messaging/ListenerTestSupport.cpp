@@ -94,6 +94,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
 
 void CRecordingObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     m_messages.push_back(message.text);
+    m_messageConnections.push_back(message.connection);
     if (m_bHoldTexts) m_holds.push_back(message.backlogHold);
     if (m_onMessage) m_onMessage(message.text);
 }

@@ -74,6 +74,8 @@ class CRecordingObserver : public CInterAppMessageBaseObserver {
     bool WaitForConnections(int count, std::chrono::milliseconds deadline = kDeadline);
     bool WaitForListenerExit(std::chrono::milliseconds deadline = kDeadline);
     std::vector<std::string> Messages() const { return m_messages; }
+    // The connection each message came on.
+    std::vector<int> MessageConnections() const { return m_messageConnections; }
     int Connections() const { return m_connections; }
     std::vector<bool> ListenerExits() const { return m_exits; }
 
@@ -87,6 +89,7 @@ class CRecordingObserver : public CInterAppMessageBaseObserver {
     bool m_bHoldTexts = false;
     std::vector<std::shared_ptr<const void>> m_holds;
     std::vector<std::string> m_messages;
+    std::vector<int> m_messageConnections;
     int m_connections = 0;
     std::vector<bool> m_exits;
 };

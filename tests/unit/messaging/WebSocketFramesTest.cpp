@@ -149,19 +149,19 @@ TEST_F(WebSocketFramesTest, ReadingPausesWhileTheBacklogIsFull) {
         std::string s = std::to_string(i) + ":";
         return s + std::string(kMessage - s.size(), 'b');
     };
-    std::atomic<int> sent{0};
     std::thread writer([&] {
-        for (int i = 0; i < kCount && m_peer.SendFrame(kText, true, text(i)); ++i) ++sent;
+        for (int i = 0; i < kCount && m_peer.SendFrame(kText, true, text(i)); ++i) {
+        }
     });
     constexpr int kHeld = CInboundBacklog::kPauseBytes / kMessage;
     ASSERT_TRUE(observer.WaitForMessages(kHeld));
-    // Nothing more comes while the texts are held, though the peer has more to give.
+    // Nothing more comes while the texts are held, though the peer has more to give (what the
+    // kernel's buffers take of it is not read).
     for (size_t seen = 0; seen != observer.Messages().size();) {
         seen = observer.Messages().size();
         WaitUntil([] { return false; }, 500ms);
     }
     EXPECT_EQ(observer.Messages().size(), static_cast<size_t>(kHeld));
-    EXPECT_LT(sent.load(), kCount);
 
     observer.HoldTexts(false);
     const bool bAll = observer.WaitForMessages(kCount);
