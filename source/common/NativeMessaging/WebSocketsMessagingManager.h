@@ -12,7 +12,7 @@
 #include "common/NativeMessaging/WebSocketListener.h"
 
 // Create with std::make_shared: the listener reaches the manager through a weak reference.
-// Threads: everything on the main thread, whose loop runs the posted tasks, except Send and
+// Threads: everything on the main thread, whose loop runs the posted tasks, except the sends and
 // GetManagerState (any thread). The listener's I/O thread only frames; the state machine, the
 // registry and the observers run here, in the order the I/O thread saw the events.
 class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
