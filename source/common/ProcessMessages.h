@@ -60,7 +60,9 @@ inline constexpr const char* kPluginCrashEvent = "PluginCrashEvent";
 inline constexpr const char* kIsAppActiveStatus = "IsAppActiveStatusMessage";
 inline constexpr const char* kIsWindowMiniaturizedStatus = "IsWindowMiniaturizedStatusMessage";
 
-enum class Arg { Bool, Int, String };
+// Connection: an int the page does not pass; the web process adds the inter-app connection the
+// page heard of last, so that what it sends goes to that peer or nowhere.
+enum class Arg { Bool, Int, String, Connection };
 enum class Direction { ToBrowser, ToRenderer };
 
 // How a page function turns the page's arguments into the message's.
@@ -109,7 +111,7 @@ inline constexpr Entry kCatalogue[] = {
     {"Unsubscribe", nullptr, kOut, {}, false, Read::None, Reply::Local, nullptr},
     {"onTavistoStatusChange", kAppCommandVisibility, kOut, {Arg::Bool}, false,
      Read::None, Reply::Local, nullptr},
-    {"SendInterAppMessage", kNativeMessageFromTvdJs, kOut, {Arg::String}, true,
+    {"SendInterAppMessage", kNativeMessageFromTvdJs, kOut, {Arg::String, Arg::Connection}, true,
      Read::Exact, Reply::SentIfRoom, "JSHandle_SendChromeExtensionNativeMessage"},
     {"SetWindowSize", kSetWindowSize, kOut, {Arg::Int, Arg::Int}, true,
      Read::Typed, Reply::Sent, "SetWindowSize"},
@@ -152,9 +154,10 @@ inline constexpr Entry kCatalogue[] = {
     {nullptr, kFullScreen, kOut, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
     {nullptr, kConsoleMessage, kOut, {Arg::String}, true, Read::None, Reply::None, nullptr},
 
-    {nullptr, kNativeMessageCommandReceived, kIn, {Arg::String}, true,
+    {nullptr, kNativeMessageCommandReceived, kIn, {Arg::String, Arg::Connection}, true,
      Read::None, Reply::None, nullptr},
-    {nullptr, kInterAppConnectionEstablished, kIn, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kInterAppConnectionEstablished, kIn, {Arg::Connection}, true,
+     Read::None, Reply::None, nullptr},
     {nullptr, kInterAppSendQueueFull, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
     {nullptr, kAppBeforeQuitNotification, kIn, {}, false, Read::None, Reply::None, nullptr},
     {nullptr, kFullScreenToggle, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
@@ -198,7 +201,8 @@ inline bool ArgsMatch(const ListValue& args, std::initializer_list<msg::Arg> sch
     size_t i = 0;
     for (auto a : schema) {
         const Value& v = args[i++];
-        if ((a == msg::Arg::Bool && !v.IsBool()) || (a == msg::Arg::Int && !v.IsInt()) ||
+        if ((a == msg::Arg::Bool && !v.IsBool()) ||
+            ((a == msg::Arg::Int || a == msg::Arg::Connection) && !v.IsInt()) ||
             (a == msg::Arg::String && !v.IsString()))
             return false;
     }

@@ -3,6 +3,7 @@
 // each message of a batch on as its own, in order.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,35 @@
 
 namespace tvc::glib {
 inline constexpr const char kMessageBatchName[] = "tvc.message-batch";
+// What one batch carries at most, in bytes of text: a flood crosses as pieces the web process
+// takes and acknowledges one by one, never as one message of hundreds of megabytes.
+inline constexpr size_t kMaxBatchBytes = 4u * 1024 * 1024;
+
+inline size_t TextBytes(const engine::ListValue& args) {
+    size_t bytes = 0;
+    for (const auto& value : args)
+        bytes += value.IsString() ? value.GetString().size()
+                 : value.IsList() ? TextBytes(value.GetList())
+                                  : sizeof(value);
+    return bytes;
+}
+
+// `messages` in order, cut into batches of at most `maxBytes` of text; a larger message goes alone.
+inline std::vector<std::vector<engine::ProcessMessage>> SplitIntoBatches(
+    std::vector<engine::ProcessMessage> messages, size_t maxBytes = kMaxBatchBytes) {
+    std::vector<std::vector<engine::ProcessMessage>> batches;
+    size_t bytes = 0;
+    for (auto& message : messages) {
+        const size_t size = message.name.size() + TextBytes(message.args);
+        if (batches.empty() || bytes + size > maxBytes) {
+            batches.emplace_back();
+            bytes = 0;
+        }
+        batches.back().push_back(std::move(message));
+        bytes += size;
+    }
+    return batches;
+}
 
 inline engine::ProcessMessage PackMessageBatch(std::vector<engine::ProcessMessage> messages) {
     engine::ProcessMessage batch{kMessageBatchName, {}};

@@ -20,6 +20,9 @@ std::string StringArg(const ProcessMessage& m, size_t i) {
 bool BoolArg(const ProcessMessage& m, size_t i) {
     return i < m.args.size() && m.args[i].GetBool();
 }
+int IntArg(const ProcessMessage& m, size_t i) {
+    return i < m.args.size() ? m.args[i].GetInt() : 0;
+}
 }  // namespace
 
 ClientApp::ClientApp(RenderEnvRef env)
@@ -116,6 +119,7 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
                  m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess),
                  name.c_str());
     if (name == msg::kNativeMessageCommandReceived) {
+        m_env->state->iInterAppConnection = IntArg(message, 1);
         if (m_js_binder) m_js_binder->OnNativeMessageRceive(StringArg(message, 0));
     } else if (name == msg::kAppBeforeQuitNotification) {
         HandleQuitNotification(browser);
@@ -139,6 +143,7 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
     } else if (name == msg::kInterAppSendQueueFull) {
         m_env->state->bSendQueueFull = BoolArg(message, 0);
     } else if (name == msg::kInterAppConnectionEstablished) {
+        m_env->state->iInterAppConnection = IntArg(message, 0);
         Fire("HandleInterAppConnectionStatusChange", {1});
     } else if (name == msg::kGetLocalTimeMap) {
         if (m_env->runner->CurrentlyOnRenderThread()) return SetLocalTimeMap(browser, message);

@@ -69,7 +69,8 @@ JSValueRef CJavascriptHandler::SendRow(const msg::Entry& row, const JSContextRef
             msg::Label(row));
         return Bool(ctx, false);
     }
-    std::optional<engine::ListValue> list = ReadPageArguments(row, args);
+    std::optional<engine::ListValue> list =
+        ReadPageArguments(row, args, m_env->state->iInterAppConnection);
     if (!list) return Bool(ctx, false);
     const bool sent = Send({row.name, *list});
     return Bool(ctx, PageAnswer(row, sent, *list, m_env->canKeepAbove));

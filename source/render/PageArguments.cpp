@@ -81,21 +81,28 @@ engine::Value Defaulted(const msg::Entry& row, const JSValueList& args, size_t i
 
 bool PageArgumentCountFits(const msg::Entry& row, const JSValueList& args) {
     if (row.read != Read::Exact && row.read != Read::ExactTerse) return true;
-    if (args.size() == row.args.size()) return true;
+    size_t expected = 0;
+    for (Arg a : row.args) expected += a == Arg::Connection ? 0 : 1;
+    if (args.size() == expected) return true;
     if (row.read == Read::Exact)
         TVC_LOG_ERROR("CJavascriptHandler::%s failed args check : actual : %lu  required: %d \n",
                       msg::Label(row), static_cast<unsigned long>(args.size()),
-                      static_cast<int>(row.args.size()));
+                      static_cast<int>(expected));
     else
         TVC_LOG_ERROR("CJavascriptHandler::%s. Invalid Arguments", msg::Label(row));
     return false;
 }
 
-std::optional<ListValue> ReadPageArguments(const msg::Entry& row, const JSValueList& args) {
+std::optional<ListValue> ReadPageArguments(const msg::Entry& row, const JSValueList& args,
+                                           int connection) {
     ListValue out;
     if (row.read == Read::None) return out;
     size_t i = 0;
     for (Arg a : row.args) {
+        if (a == Arg::Connection) {
+            out.push_back(connection);
+            continue;
+        }
         if (row.read == Read::Defaulted) {
             out.push_back(Defaulted(row, args, i++, a));
             continue;

@@ -26,6 +26,7 @@ struct CRenderProcessState {
     bool bWindowMinimized = false;  // "IsWindowMiniaturizedStatusMessage"
     std::string strMachineId;       // empty until it could be read
     bool bSendQueueFull = false;    // the browser refuses inter-app sends until it has room
+    int iInterAppConnection = 0;    // the peer's connection the page heard of last: it answers it
 };
 
 inline constexpr const char* kDefaultConfigBaseURL = "https://config.tavisto.example/";

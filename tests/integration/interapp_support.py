@@ -313,6 +313,18 @@ def process_tree_cpu_seconds(pid):
     return total / tick
 
 
+def memory_kb(pid, field="VmRSS"):
+    """A memory figure of /proc/<pid>/status, in KiB (VmHWM: the peak resident size)."""
+    with open("/proc/%d/status" % pid) as f:
+        return int(next(line for line in f if line.startswith(field + ":")).split()[1])
+
+
+def reset_peak_memory(pid):
+    """Starts VmHWM again from the current resident size."""
+    with open("/proc/%d/clear_refs" % pid, "w") as f:
+        f.write("5")
+
+
 def sized(size, tag, type_="echo"):
     """An envelope of exactly `size` bytes (UTF-8), padded in its payload."""
     base = envelope(type_=type_, payload={"tag": tag, "pad": ""}, umid=tag)

@@ -4,10 +4,11 @@ import json
 import os
 import signal
 import socket
+import threading
 import unittest
 
 from interapp_support import (OP_BINARY, OP_CONT, OP_TEXT, HandshakeRefused, InterAppTestCase, PeerClosed,
-                              envelope, numbered, round_trips, sized)
+                              envelope, memory_kb, numbered, reset_peak_memory, round_trips, sized)
 from tvc_harness import wait_for
 
 
@@ -222,6 +223,47 @@ class SlowPeerTest(InterAppTestCase):
         with open("/proc/%d/status" % self.program.app.proc.pid) as f:
             rss_kb = int(next(l for l in f if l.startswith("VmRSS:")).split()[1])
         self.assertLess(rss_kb, 400 * 1024)
+
+
+class FloodTest(InterAppTestCase):
+    def test_a_flood_of_one_mebibyte_messages_is_answered_within_bounded_memory(self):
+        peer = self.peer()
+        self.assert_sequence(peer, "before-flood", 2)
+        pid = self.program.app.proc.pid
+        start = memory_kb(pid)
+        reset_peak_memory(pid)
+        count, failures = 100, []
+
+        def send():
+            try:
+                for i in range(count):
+                    peer.send_text(sized(1 << 20, "flood-%d" % i, type_="ack"))
+            except OSError as error:
+                failures.append(error)
+
+        sender = threading.Thread(target=send)
+        sender.start()
+        try:
+            answers = [json.loads(peer.recv_message(30))["umid"] for _ in range(count)]
+        finally:
+            sender.join()
+        self.assertEqual(failures, [])
+        self.assertEqual(answers, ["flood-%d" % i for i in range(count)])
+        peak = memory_kb(pid, "VmHWM")
+        figures = lambda: "start %d MiB, peak %d MiB, now %d MiB" % (start >> 10, peak >> 10, memory_kb(pid) >> 10)
+        self.assertLess(peak - start, 100 << 10, figures())
+        wait_for(lambda: memory_kb(pid) <= start * 1.1, timeout=10, what="memory given back: " + figures())
+
+
+class TakeoverTest(InterAppTestCase):
+    def test_a_peer_that_takes_over_hears_only_its_own_texts(self):
+        for round_ in range(8):
+            old = self.peer()
+            old.send_text(envelope(type_="burst", payload={"count": 500}, umid="old-%d" % round_))
+            new = self.peer()  # while the page's answers to the other are on their way
+            new.send_text(envelope(type_="burst", payload={"count": 3}, umid="new-%d" % round_))
+            umids = [json.loads(new.recv_message())["umid"] for _ in range(3)]
+            self.assertEqual(umids, ["new-%d" % round_] * 3)
 
 
 class WebProcessCrashTest(InterAppTestCase):

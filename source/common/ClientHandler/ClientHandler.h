@@ -200,8 +200,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();
     virtual void TriggerApplicationUpdate();
-    // The manager's Send copies the text into its queue; false without a manager.
-    bool SendStringAsInterAppMessage(const std::string& text);
+    // The manager's Send copies the text into its queue, for `connection` or the active one;
+    // false without a manager.
+    bool SendStringAsInterAppMessage(const std::string& text,
+                                     std::optional<int> connection = std::nullopt);
     // Subscribes an observer to the manager; the quit's start unsubscribes all but the quit
     // handler.
     bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);

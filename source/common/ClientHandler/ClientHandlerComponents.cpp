@@ -81,7 +81,8 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     m_pAppQuitHandler->SetClientHandler(
         std::static_pointer_cast<IAppQuitClient>(shared_from_this()));
     SubscribeInterAppObserver(m_pAppQuitHandler);
-    m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL);
+    m_pNativeMsgObserver =
+        std::make_shared<CNativeMsgObserver>(GetBrowser(), m_StartupURL, m_inter_app_msg_manager);
     SubscribeInterAppObserver(m_pNativeMsgObserver);
     m_pCCookieObserver = std::make_shared<CCookieObserver>(GetBrowser(), m_cookieStore);
     m_pCCookieObserver->SetClientHandler(shared_from_this());
@@ -114,11 +115,14 @@ void ClientHandler::AddInterAppRoutes(CMessageRoutes& routes) {
                    StartNativeMessagingListener();
                    TellPageAfterCrash(browser);
                }});
-    routes.Add(
-        msg::kNativeMessageFromTvdJs,
-        {.act = [this](auto, auto& m) { SendStringAsInterAppMessage(m.args[0].GetString()); },
-         .mismatch = "SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS "
-                     "invalid argument."});
+    routes.Add(msg::kNativeMessageFromTvdJs,
+               {.act =
+                    [this](auto, auto& m) {
+                        // The page's text answers the connection it names, and no peer after it.
+                        SendStringAsInterAppMessage(m.args[0].GetString(), m.args[1].GetInt());
+                    },
+                .mismatch = "SimpleHandler::OnProcessMessageReceived: kNativeMessageFromTVDJS "
+                            "invalid argument."});
 }
 
 void ClientHandler::StartNativeMessagingListener() {
@@ -173,7 +177,8 @@ void ClientHandler::StopNativeMessagingListener() {
     m_inter_app_msg_manager->Stop();
 }
 
-bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
+bool ClientHandler::SendStringAsInterAppMessage(const std::string& text,
+                                                std::optional<int> connection) {
     static const char* fn = TVC_FN;
     // Read once: the quit sequence may release the manager between a check and a use.
     auto manager = m_inter_app_msg_manager;
@@ -181,7 +186,7 @@ bool ClientHandler::SendStringAsInterAppMessage(const std::string& text) {
         TVC_LOG_ERROR("%s -- : error - m_inter_app_msg_manager is NULL!", fn);
         return false;
     }
-    return manager->Send(text);
+    return connection ? manager->SendToConnection(*connection, text) : manager->Send(text);
 }
 
 void ClientHandler::SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory) {

@@ -122,8 +122,9 @@ void ClientHandler::TellPageAfterCrash(engine::BrowserRef browser) {
         return;
     TVC_LOG_WARN("%s : a peer is connected: telling the page that replaced the crashed one",
                  "ClientHandler::TellPageAfterCrash");
-    browser->SendProcessMessage(engine::ProcessId::Renderer,
-                                {msg::kInterAppConnectionEstablished, {}});
+    browser->SendProcessMessage(
+        engine::ProcessId::Renderer,
+        {msg::kInterAppConnectionEstablished, {m_inter_app_msg_manager->GetActiveConnection()}});
 }
 
 void ClientHandler::ShowCrashPage(engine::IFrame& frame) {

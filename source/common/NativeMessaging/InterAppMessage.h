@@ -7,7 +7,8 @@
 #include <string>
 
 struct SInterAppMessage {
-    std::string text;  // the complete text as it arrived, forwarded unchanged
+    std::string text;    // the complete text as it arrived, forwarded unchanged
+    int connection = 0;  // the transport's id of the connection it came on
     bool bIsJson = false;
     // Read as QueryJson reads them: a string's characters, a number's literal, "" for an object.
     bool bHasTarget = false;
@@ -18,6 +19,9 @@ struct SInterAppMessage {
     std::string subType;  // "message.sub_type"
     // The parsed form, for payload reads; empty when the text is not JSON.
     std::shared_ptr<const boost::property_tree::ptree> tree;
+    // Counts the text as waiting for the page while it or a copy lives: whoever hands the text on
+    // keeps a copy with it.
+    std::shared_ptr<const void> backlogHold;
 
     // False when "target" could not be read (IsMessageTargetedToNativeModule's failure).
     bool IsTargetRead() const { return bHasTarget; }

@@ -17,14 +17,19 @@ enum t_enumInterAppMessageManagerState {
     eThreadTerminationPending = 4,
 };
 
-// Threads: every operation runs on the main thread, except Send and GetManagerState, which any
-// thread may call.
+// Threads: every operation runs on the main thread, except the sends and GetManagerState, which
+// any thread may call.
 class IInterAppMessagingManager {
   public:
     virtual bool Start() = 0;
     virtual bool Stop() = 0;
-    // The text is copied.
+    // The text is copied. It is for the active connection as the main thread last heard of it.
     virtual bool Send(const std::string& text) = 0;
+    // For the peer of `connection` (the id its messages came with); never delivered to another
+    // peer that has taken its place.
+    virtual bool SendToConnection(int connection, const std::string& text) { return Send(text); }
+    // Main thread: the connection whose messages and notices the observers hear now; 0 before any.
+    virtual int GetActiveConnection() { return 0; }
     virtual bool Subscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) = 0;
     virtual bool UnSubscribe(const std::shared_ptr<IInterAppMessageObserver>& observer) = 0;
     virtual t_enumInterAppMessageManagerState GetManagerState() = 0;

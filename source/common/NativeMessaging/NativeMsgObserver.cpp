@@ -4,8 +4,11 @@
 #include "common/ProcessMessages.h"
 #include "common/UrlPolicy.h"
 
-CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl)
-    : m_pBrowserRef(std::move(browser)), m_strStartUrl(std::move(startUrl)) {
+CNativeMsgObserver::CNativeMsgObserver(tvc::engine::BrowserRef browser, std::string startUrl,
+                                       std::weak_ptr<IInterAppMessagingManager> manager)
+    : m_pBrowserRef(std::move(browser)),
+      m_strStartUrl(std::move(startUrl)),
+      m_manager(std::move(manager)) {
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR ++ \n");
     TVC_LOG_WARN("CNativeMsgObserver:: CTOR -- \n");
 }
@@ -44,7 +47,7 @@ void CNativeMsgObserver::OnInterAppMessageRceive(const SInterAppMessage& message
             TVC_FN);
     } else if (!message.IsNative()) {
         TVC_LOG_WARN("%s : forwarding the message.\n", TVC_FN);
-        ForwardToPage(message.text);
+        ForwardToPage(message);
     } else {
         TVC_LOG_WARN("%s : processing message.\n", TVC_FN);
         HandleNativeCommand(message);
@@ -71,9 +74,13 @@ void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
     }
 }
 
-void CNativeMsgObserver::ForwardToPage(const std::string& text) {
+void CNativeMsgObserver::ForwardToPage(const SInterAppMessage& inbound) {
     if (!m_pBrowserRef) return;
-    tvc::engine::ProcessMessage message{tvc::msg::kNativeMessageCommandReceived, {text}};
+    // The text counts as waiting for the page until its web process has taken it. The page
+    // answers the connection it came on.
+    tvc::engine::ProcessMessage message{tvc::msg::kNativeMessageCommandReceived,
+                                        {inbound.text, inbound.connection},
+                                        inbound.backlogHold};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
         TVC_LOG_WARN(
             "CNativeMsgObserver::OnInterAppMessageRceive : SendProcessMessage is sucess. \n");
@@ -110,7 +117,9 @@ void CNativeMsgObserver::OnInterAppMessagingConnectionEstablished() {
             TVC_FN);
         return;
     }
-    tvc::engine::ProcessMessage message{tvc::msg::kInterAppConnectionEstablished, {}};
+    const auto manager = m_manager.lock();
+    tvc::engine::ProcessMessage message{tvc::msg::kInterAppConnectionEstablished,
+                                        {manager ? manager->GetActiveConnection() : 0}};
     if (m_pBrowserRef->SendProcessMessage(tvc::engine::ProcessId::Renderer, message))
         TVC_LOG_WARN(
             "%s : SendProcessMessage is "

@@ -1,5 +1,6 @@
 #include "common/NativeMessaging/WebSocketFraming.h"
 
+#include <algorithm>
 #include <utility>
 
 SOutboundFrame COutboundFragmenter::Begin(std::string text) {
@@ -35,11 +36,14 @@ void COutboundFragmenter::Reset() {
 }
 
 CInboundReassembler::t_enumResult CInboundReassembler::Append(const char* data, size_t len,
-                                                              bool bFinal, std::string& message) {
-    if (m_strAccumulator.size() + len > kMaxInboundMessageSize) {
+                                                              bool bFinal, std::string& message,
+                                                              size_t frameRemaining) {
+    const size_t size = m_strAccumulator.size() + len;
+    if (size > kMaxInboundMessageSize) {
         Reset();
         return eTooBig;
     }
+    m_strAccumulator.reserve(std::min(size + frameRemaining, kMaxInboundMessageSize));
     m_strAccumulator.append(data, len);
     if (!bFinal) {
         m_bReceiveInProgress = true;

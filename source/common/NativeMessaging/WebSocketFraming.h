@@ -37,9 +37,12 @@ class CInboundReassembler {
   public:
     enum t_enumResult { eIncomplete, eComplete, eTooBig };
 
-    // bFinal: this piece ends the message (the library's final-fragment test).
+    // bFinal: this piece ends the message (the library's final-fragment test). frameRemaining:
+    // what is still to come of the piece's frame, made room for at once: a large message is not
+    // grown piece by piece, and leaves with no spare capacity.
     // eComplete moves the whole text into message; eTooBig drops what was gathered.
-    t_enumResult Append(const char* data, size_t len, bool bFinal, std::string& message);
+    t_enumResult Append(const char* data, size_t len, bool bFinal, std::string& message,
+                        size_t frameRemaining = 0);
     bool IsReceiveInProgress() const { return m_bReceiveInProgress; }
     // Drops a partial message and gives back a large buffer's memory.
     void Reset();

@@ -59,6 +59,7 @@ class CWebSocketListenerLoop {
     explicit CWebSocketListenerLoop(CWebSocketListener& listener)
         : m_listener(listener),
           m_queue(*listener.m_sendQueue),
+          m_backlog(*listener.m_backlog),
           m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
 
     int Run();
@@ -74,12 +75,17 @@ class CWebSocketListenerLoop {
     bool UpdateActiveConnection(lws* wsi);
     bool HasPendingOutput() { return m_send.IsSendInProgress() || !m_queue.IsEmpty(); }
     int WriteFrame(lws* wsi, const SOutboundFrame& frame);
+    void PauseReadingIfBacklogFull(lws* wsi);
+    void ResumeReadingIfBacklogDrained();
 
     CWebSocketListener& m_listener;
     CWebSocketSendQueue& m_queue;
+    CInboundBacklog& m_backlog;
     lws_context* m_pContext = nullptr;
     unsigned m_uiPort = 0;
     lws* m_pActiveWsi = nullptr;
+    int m_iActiveConnection = 0;  // the send queue's id of the active connection
+    lws* m_pPausedWsi = nullptr;  // the connection not read from while the backlog is full
     CInboundReassembler m_receive;
     COutboundFragmenter m_send;
     std::vector<unsigned char> m_sendBuffer;
@@ -98,18 +104,24 @@ int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in
 
 // ---- CWebSocketSendQueue
 
-bool CWebSocketSendQueue::Push(std::string text) {
+CWebSocketSendQueue::t_enumPushResult CWebSocketSendQueue::Push(std::string text, int connection) {
     std::lock_guard<std::mutex> lock(m_lock);
+    if (connection != m_iConnection) return eOtherConnection;
     if (m_bytes + text.size() > kMaxQueuedBytes) {
         m_bRefused = true;
-        return false;
+        return eFull;
     }
     m_bytes += text.size();
     // Texts already waiting mean the I/O thread was woken for them and writes until none is left.
     const bool bWasEmpty = m_texts.empty();
     m_texts.push_back(std::move(text));
     if (bWasEmpty && m_wake) m_wake();
-    return true;
+    return eQueued;
+}
+
+int CWebSocketSendQueue::BeginConnection() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_iConnection = ++m_iLastConnection;
 }
 
 bool CWebSocketSendQueue::Pop(std::string& text, bool& bMore) {
@@ -154,10 +166,12 @@ void CWebSocketSendQueue::SetWaker(std::function<void()> wake) {
 
 CWebSocketListener::CWebSocketListener(SWebSocketListenerSettings settings,
                                        std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                                       std::shared_ptr<CInboundBacklog> backlog,
                                        std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
                                        tvc::MainThreadPoster postToMainThread)
     : m_settings(std::move(settings)),
       m_sendQueue(std::move(sendQueue)),
+      m_backlog(std::move(backlog)),
       m_sink(std::move(sink)),
       m_postToMainThread(std::move(postToMainThread)),
       m_allowedWebSiteOrigins(
@@ -316,8 +330,10 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
         case LWS_CALLBACK_SERVER_WRITEABLE:
             return OnWriteable(wsi);
         case LWS_CALLBACK_EVENT_WAIT_CANCELLED:
-            // Woken by Send or Stop from another thread: only this thread may ask for writeable.
+            // Woken by Send, Stop or a drained backlog from another thread: only this thread may
+            // ask for writeable or read again.
             if (m_pActiveWsi && HasPendingOutput()) lws_callback_on_writable(m_pActiveWsi);
+            ResumeReadingIfBacklogDrained();
             return 0;
         default:
             return lws_callback_http_dummy(wsi, reason, user, in, len);
@@ -389,10 +405,12 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
     }
     if (m_pActiveWsi && m_pActiveWsi != wsi) lws_callback_on_writable(m_pActiveWsi);
     m_pActiveWsi = wsi;
+    m_iActiveConnection = m_queue.BeginConnection();
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink(
-        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(true); });
+    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+        sink.HandleActiveConnectionChanged(true, connection);
+    });
     TVC_LOG_WARN("%s : WebSocket Socket Context Updated.", fn);
     return true;
 }
@@ -400,12 +418,14 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
 void CWebSocketListenerLoop::OnClosed(lws* wsi) {
     TVC_LOG_WARN("%s : LWS_CALLBACK_CLOSED : wsi=%p%s", kClassName, static_cast<void*>(wsi),
                  wsi == m_pActiveWsi ? " (active)" : "");
+    if (wsi == m_pPausedWsi) m_pPausedWsi = nullptr;
     if (wsi != m_pActiveWsi) return;
     m_pActiveWsi = nullptr;
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink(
-        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleActiveConnectionChanged(false); });
+    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+        sink.HandleActiveConnectionChanged(false, connection);
+    });
 }
 
 int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const char* reason) {
@@ -442,26 +462,48 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                      static_cast<unsigned>(lws_remaining_packet_payload(wsi)));
     }
     std::string message;
-    switch (m_receive.Append(in, len, lws_is_final_fragment(wsi) != 0, message)) {
+    switch (m_receive.Append(in, len, lws_is_final_fragment(wsi) != 0, message,
+                             lws_remaining_packet_payload(wsi))) {
         case CInboundReassembler::eTooBig:
             TVC_LOG_ERROR("%s : message over %u bytes : closing the connection", fn,
                           static_cast<unsigned>(kMaxInboundMessageSize));
             return CloseWith(wsi, LWS_CLOSE_STATUS_MESSAGE_TOO_LARGE, "message too big");
-        case CInboundReassembler::eComplete:
+        case CInboundReassembler::eComplete: {
             // Checked here rather than by the library, which would close without a word in our log.
             if (!IsValidUtf8(message)) {
                 TVC_LOG_ERROR("%s : message is not valid UTF-8 : closing the connection", fn);
                 return CloseWith(wsi, LWS_CLOSE_STATUS_INVALID_PAYLOAD, "invalid UTF-8");
             }
+            CInboundBacklog::Hold hold = m_backlog.Add(message.size());
             m_listener.PostToSink(
-                [text = std::move(message)](ILibWebSocketsCallbacksHandler& sink) {
-                    sink.HandleMessage(text);
+                [text = std::move(message), connection = m_iActiveConnection,
+                 hold = std::move(hold)](ILibWebSocketsCallbacksHandler& sink) mutable {
+                    sink.HandleMessage(std::move(text), connection, std::move(hold));
                 });
+            PauseReadingIfBacklogFull(wsi);
             break;
+        }
         case CInboundReassembler::eIncomplete:
             break;
     }
     return 0;
+}
+
+void CWebSocketListenerLoop::PauseReadingIfBacklogFull(lws* wsi) {
+    if (wsi == m_pPausedWsi || !m_backlog.PauseIfFull()) return;
+    // What the library has read already is kept and handed over once reading resumes.
+    lws_rx_flow_control(wsi, 0);
+    m_pPausedWsi = wsi;
+    TVC_LOG_INFO("%s : %zu bytes wait for the page : reading paused", kClassName,
+                 m_backlog.GetBytes());
+}
+
+void CWebSocketListenerLoop::ResumeReadingIfBacklogDrained() {
+    if (!m_pPausedWsi || m_backlog.IsPaused()) return;
+    lws_rx_flow_control(m_pPausedWsi, 1);
+    m_pPausedWsi = nullptr;
+    TVC_LOG_INFO("%s : %zu bytes wait for the page : reading resumed", kClassName,
+                 m_backlog.GetBytes());
 }
 
 // One frame per writeable event; the next event is asked for only while output is pending.

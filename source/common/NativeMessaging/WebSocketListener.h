@@ -1,6 +1,7 @@
 // The WebSocket listener: one I/O thread that does sockets and framing only. Complete inbound
 // texts, connection notices and its own end reach the manager on the main thread through the
-// poster; outbound texts come from one locked queue. The library's types stay inside the .cpp.
+// poster; outbound texts come from one locked queue. It reads only while the inbound backlog
+// lets it. The library's types stay inside the .cpp.
 #pragma once
 
 #include <atomic>
@@ -15,31 +16,40 @@
 #include <vector>
 
 #include "common/MainThreadPoster.h"
+#include "common/NativeMessaging/InboundBacklog.h"
 
 // What the listener asks of its owner. Main thread, in the order the I/O thread saw the events.
 class ILibWebSocketsCallbacksHandler {
   public:
     virtual ~ILibWebSocketsCallbacksHandler() = default;
-    // A complete inbound message, checked to be UTF-8.
-    virtual void HandleMessage(const std::string& text) = 0;
+    // A complete inbound message, checked to be UTF-8, from the active connection `connection`.
+    // It counts in the inbound backlog for as long as `hold` or a copy of it lives.
+    virtual void HandleMessage(std::string text, int connection, CInboundBacklog::Hold hold) = 0;
     virtual void HandleConnectionEstablished() = 0;
-    // The active connection came (a peer became the one served) or went.
-    virtual void HandleActiveConnectionChanged(bool bConnected) = 0;
+    // The active connection came (a peer became the one served, under a new `connection` id) or
+    // went.
+    virtual void HandleActiveConnectionChanged(bool bConnected, int connection) = 0;
     // Listener `iRunId` has bound one of its ports.
     virtual void HandleListening(int /*iRunId*/) {}
     // The I/O thread of listener `iRunId` has ended.
     virtual void HandleListenerExit(int iRunId, bool bDidListenSuceed) = 0;
 };
 
-// Outbound texts, oldest first. Any thread pushes; the I/O thread pops. The lock also orders a
-// wake-up against the end of the listening context it wakes.
+// Outbound texts, oldest first, for one connection. Any thread pushes; the I/O thread pops. The
+// lock also orders a wake-up against the end of the listening context it wakes.
 class CWebSocketSendQueue {
   public:
     // A peer that does not read must not make the program hold its texts without end.
     static constexpr size_t kMaxQueuedBytes = 64u * 1024 * 1024;
 
-    // False (nothing queued) when the text would take the queue over kMaxQueuedBytes.
-    bool Push(std::string text);
+    enum t_enumPushResult { eQueued, eFull, eOtherConnection };
+    // eFull (nothing queued) when the text would take the queue over kMaxQueuedBytes;
+    // eOtherConnection (nothing queued) when it was written for a connection that is not the
+    // queue's: a successor never hears what was meant for its predecessor.
+    t_enumPushResult Push(std::string text, int connection);
+    // I/O thread: the texts pushed from now on are for a new connection, whose id this returns.
+    // Those already queued are not; the caller pops them to discard them.
+    int BeginConnection();
     // False when empty; `bMore` tells whether texts remain.
     bool Pop(std::string& text, bool& bMore);
     bool IsEmpty();
@@ -54,6 +64,8 @@ class CWebSocketSendQueue {
     std::mutex m_lock;
     std::deque<std::string> m_texts;
     size_t m_bytes = 0;
+    int m_iConnection = 0;  // 0 until the first; texts for none wait for it, and are discarded
+    int m_iLastConnection = 0;
     bool m_bRefused = false;
     std::function<void()> m_wake;
     std::function<void()> m_onRoom;
@@ -69,10 +81,12 @@ struct SWebSocketListenerSettings {
 };
 
 // Starts its I/O thread on construction; destruction requests a stop and joins the thread.
+// The backlog's owner wakes the thread (through the send queue) when a pause ends.
 class CWebSocketListener {
   public:
     CWebSocketListener(SWebSocketListenerSettings settings,
                        std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                       std::shared_ptr<CInboundBacklog> backlog,
                        std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
                        tvc::MainThreadPoster postToMainThread);
     ~CWebSocketListener();
@@ -112,6 +126,7 @@ class CWebSocketListener {
 
     const SWebSocketListenerSettings m_settings;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::shared_ptr<CInboundBacklog> m_backlog;
     const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
     const tvc::MainThreadPoster m_postToMainThread;
     // Shared with the posted drains, which may run after the listener is gone.

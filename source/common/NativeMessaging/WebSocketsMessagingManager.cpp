@@ -1,5 +1,9 @@
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <sstream>
@@ -11,8 +15,28 @@
 CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread)
     : m_postToMainThread(std::move(postToMainThread)),
       m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
+      m_backlog(std::make_shared<CInboundBacklog>()),
       m_trialPortList(GetDefaultTrialPortList()),
-      m_webSiteOrigins{kDefaultWebSiteOrigin} {}
+      m_webSiteOrigins{kDefaultWebSiteOrigin} {
+    // A pause ends on the thread that let the page take the text: the I/O thread is woken to read
+    // again. glibc keeps what a flood's texts freed: it is asked to give it back whenever a pause
+    // ends and once the backlog is empty, after the turn that freed it.
+    auto giveBack = [post = m_postToMainThread] {
+        if (post) post(&CWebSocketsMessagingManager::GiveMemoryBack);
+    };
+    m_backlog->SetHandlers(
+        [queue = m_sendQueue, giveBack] {
+            queue->Wake();
+            giveBack();
+        },
+        giveBack);
+}
+
+void CWebSocketsMessagingManager::GiveMemoryBack() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 // The listeners' destructors join their threads.
 CWebSocketsMessagingManager::~CWebSocketsMessagingManager() = default;
@@ -38,7 +62,11 @@ bool CWebSocketsMessagingManager::Stop() {
 }
 
 bool CWebSocketsMessagingManager::Send(const std::string& text) {
-    return PerformSend(text);
+    return PerformSend(text, m_iConnection);
+}
+
+bool CWebSocketsMessagingManager::SendToConnection(int connection, const std::string& text) {
+    return PerformSend(text, connection);
 }
 
 bool CWebSocketsMessagingManager::StartListenTask() {
@@ -74,7 +102,7 @@ bool CWebSocketsMessagingManager::StartListenTask() {
     m_pListener = std::make_unique<CWebSocketListener>(
         SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins,
                                    m_moreWebSiteOrigins},
-        m_sendQueue, sink, m_postToMainThread);
+        m_sendQueue, m_backlog, sink, m_postToMainThread);
     TVC_LOG_WARN("%s : io thread started.", fn);
     return true;
 }
@@ -103,15 +131,24 @@ bool CWebSocketsMessagingManager::StopListenTask() {
     return true;
 }
 
-bool CWebSocketsMessagingManager::PerformSend(const std::string& text) {
-    return WriteToSendQueue(text);
+bool CWebSocketsMessagingManager::PerformSend(const std::string& text, int connection) {
+    return WriteToSendQueue(text, connection);
 }
 
 // Any thread: the I/O thread is woken and asks for a writeable event itself (asking from here
-// would lose wake-ups).
-bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text) {
+// would lose wake-ups). A text for a peer that is gone is dropped as one queued for it would be.
+bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int connection) {
     if (text.size() > kMaxSendTextLength) return false;
-    if (m_sendQueue->Push(text)) return true;
+    switch (m_sendQueue->Push(text, connection)) {
+        case CWebSocketSendQueue::eQueued:
+            return true;
+        case CWebSocketSendQueue::eOtherConnection:
+            TVC_LOG_WARN("%s : discarding message from old connection : %s \n", TVC_FN,
+                         CLogHelper::MessageExcerpt(text).c_str());
+            return true;
+        case CWebSocketSendQueue::eFull:
+            break;
+    }
     // Logged once per burst: a page sending into a peer that does not read would log each one.
     ++m_uiDropped;
     if (!m_bDropping.exchange(true)) {
@@ -173,19 +210,26 @@ void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);
 }
 
-void CWebSocketsMessagingManager::HandleMessage(const std::string& text) {
-    NotifyMessageArrival(text);
+void CWebSocketsMessagingManager::HandleMessage(std::string text, int connection,
+                                                CInboundBacklog::Hold hold) {
+    SInterAppMessage message = ParseInterAppMessage(std::move(text));
+    message.connection = connection;
+    message.backlogHold = std::move(hold);
+    NotifyMessageArrival(message);
 }
 
 void CWebSocketsMessagingManager::HandleConnectionEstablished() {
     NotifyOnConnectionEstablished();
 }
 
-void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected) {
-    if (bConnected)
+// A connection that went keeps its id: what is still sent for it is discarded, by the next one.
+void CWebSocketsMessagingManager::HandleActiveConnectionChanged(bool bConnected, int connection) {
+    if (bConnected) {
+        m_iConnection = connection;
         ChangeManagerStateIf({eListening}, eConnected);
-    else
+    } else {
         ChangeManagerStateIf({eConnected}, eListening);
+    }
 }
 
 void CWebSocketsMessagingManager::SetListeningHandler(std::function<void()> onListening) {

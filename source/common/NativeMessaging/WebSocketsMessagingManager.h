@@ -12,7 +12,7 @@
 #include "common/NativeMessaging/WebSocketListener.h"
 
 // Create with std::make_shared: the listener reaches the manager through a weak reference.
-// Threads: everything on the main thread, whose loop runs the posted tasks, except Send and
+// Threads: everything on the main thread, whose loop runs the posted tasks, except the sends and
 // GetManagerState (any thread). The listener's I/O thread only frames; the state machine, the
 // registry and the observers run here, in the order the I/O thread saw the events.
 class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
@@ -29,6 +29,8 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     // Waits at most 10 seconds for the I/O thread.
     bool Stop() override;
     bool Send(const std::string& text) override;
+    bool SendToConnection(int connection, const std::string& text) override;
+    int GetActiveConnection() override { return m_iConnection; }
 
     bool Set_Trial_PortList(const std::vector<unsigned>& list) override;
     bool Get_Trial_PortList(std::vector<unsigned>& list);
@@ -44,7 +46,7 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     static std::vector<unsigned> GetDefaultTrialPortList();
 
     // ILibWebSocketsCallbacksHandler.
-    void HandleMessage(const std::string& text) override;
+    void HandleMessage(std::string text, int connection, CInboundBacklog::Hold hold) override;
     void HandleConnectionEstablished() override;
     // Told (main thread) when the output queue starts refusing texts (true) and when it has room
     // again (false).
@@ -55,20 +57,23 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     void HandleListening(int iRunId) override;
 
     // eConnected while a peer is the active connection, eListening otherwise.
-    void HandleActiveConnectionChanged(bool bConnected) override;
+    void HandleActiveConnectionChanged(bool bConnected, int connection) override;
     void HandleListenerExit(int iRunId, bool bDidListenSuceed) override;
 
   private:
+    static void GiveMemoryBack();
     bool StartListenTask();
     bool StopListenTask();
-    bool PerformSend(const std::string& text);
-    bool WriteToSendQueue(const std::string& text);
+    bool PerformSend(const std::string& text, int connection);
+    bool WriteToSendQueue(const std::string& text, int connection);
 
     const tvc::MainThreadPoster m_postToMainThread;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::shared_ptr<CInboundBacklog> m_backlog;
     std::vector<unsigned> m_trialPortList;
     std::function<void(bool)> m_onSendQueueState;
     std::function<void()> m_onListening;
+    std::atomic<int> m_iConnection{0};  // set on the main thread, read by senders on any
     std::atomic<bool> m_bDropping{false};
     std::atomic<unsigned> m_uiDropped{0};
     std::vector<std::string> m_webSiteOrigins;

@@ -104,14 +104,20 @@ void CWebKitBrowser::SendPendingMessages() {
     messages.swap(m_pending);
     WebKitWebView* v = view();
     if (!v) return;  // the page is gone, and with it whoever would have read them
+    for (auto& batch : glib::SplitIntoBatches(std::move(messages))) SendBatch(v, std::move(batch));
+}
+
+void CWebKitBrowser::SendBatch(WebKitWebView* v, std::vector<engine::ProcessMessage> messages) {
     const int count = static_cast<int>(messages.size());
+    auto ack = std::make_unique<Ack>(Ack{weak_from_this(), m_uiGeneration, count, {}});
+    for (auto& message : messages)
+        if (message.keepUntilTaken) ack->holds.push_back(std::move(message.keepUntilTaken));
     const engine::ProcessMessage wire =
         count == 1 ? std::move(messages.front()) : glib::PackMessageBatch(std::move(messages));
     WebKitUserMessage* m = webkit_user_message_new(wire.name.c_str(), glib::ToVariant(wire.args));
     // The web process answers every user message once it has handled it; what is unanswered when
     // it ends was lost with it.
     m_iUnacknowledged += count;
-    auto ack = std::make_unique<Ack>(Ack{weak_from_this(), m_uiGeneration, count});
     webkit_web_view_send_message_to_page(v, m, nullptr, &CWebKitBrowser::OnAcknowledged,
                                          ack.release());
 }

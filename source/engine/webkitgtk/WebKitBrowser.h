@@ -62,8 +62,10 @@ class CWebKitBrowser final : public engine::IBrowser,
     struct Ack {
         std::weak_ptr<CWebKitBrowser> browser;
         unsigned generation;
-        int count;  // messages in the user message
+        int count;                                       // messages in the user message
+        std::vector<std::shared_ptr<const void>> holds;  // theirs, let go once the page has them
     };
+    void SendBatch(WebKitWebView* v, std::vector<engine::ProcessMessage> messages);
     static void OnAcknowledged(GObject* view, GAsyncResult* result, gpointer data);
 
     mutable GWeakRef m_view;

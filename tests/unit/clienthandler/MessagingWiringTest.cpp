@@ -32,7 +32,7 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_EQ(browser->host.downloads.size(), 1u);  // the port-list file, once
     EXPECT_EQ(GetProcessInterAppMessagingManager(), manager);
 
-    Send(msg::kNativeMessageFromTvdJs, {std::string("{\"a\":1}")});
+    Send(msg::kNativeMessageFromTvdJs, {std::string("{\"a\":1}"), 0});
     Send(msg::kNativeMessageFromTvdJs, {1});
     EXPECT_TRUE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(handler, "two"));
     EXPECT_FALSE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(nullptr, "three"));
@@ -109,10 +109,10 @@ TEST_F(NativeMsgObserverTest, ForwardsOtherTargetsUnchangedInArrivalOrder) {
     Receive(*observer, b);
     ASSERT_EQ(browser->sent.size(), 3u);
     EXPECT_EQ(browser->sent[0].name, msg::kNativeMessageCommandReceived);
-    EXPECT_EQ(browser->sent[0].args, (engine::ListValue{a}));
+    EXPECT_EQ(browser->sent[0].args, (engine::ListValue{a, 0}));
     EXPECT_EQ(browser->sent[1].name, msg::kInterAppConnectionEstablished);
-    EXPECT_TRUE(browser->sent[1].args.empty());
-    EXPECT_EQ(browser->sent[2].args, (engine::ListValue{b}));
+    EXPECT_EQ(browser->sent[1].args, (engine::ListValue{0}));
+    EXPECT_EQ(browser->sent[2].args, (engine::ListValue{b, 0}));
 }
 
 TEST_F(NativeMsgObserverTest, NativeCommandsOtherThanNavigateAndBadTextAreNotForwarded) {

@@ -42,7 +42,7 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
 
     window->calls.clear();
     EXPECT_TRUE(Send(msg::kSetWindowSize, {640, 480}));
-    EXPECT_TRUE(Send(msg::kNativeMessageFromTvdJs, {std::string("{}")}));
+    EXPECT_TRUE(Send(msg::kNativeMessageFromTvdJs, {std::string("{}"), 0}));
     EXPECT_TRUE(window->calls.empty());
     EXPECT_TRUE(manager->sent.empty());
 

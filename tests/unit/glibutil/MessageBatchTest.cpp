@@ -28,6 +28,22 @@ TEST(MessageBatchTest, MessagesCrossTheWireWholeAndInOrder) {
     }
 }
 
+// Each batch stays within its bound, a larger message goes alone, and the order holds.
+TEST(MessageBatchTest, SplitKeepsOrderWithinTheBound) {
+    // Counted as the name (1 byte) and the text.
+    auto text = [](char c, size_t n) { return ProcessMessage{"m", {Value(std::string(n, c))}}; };
+    std::vector<ProcessMessage> messages = {text('a', 40), text('b', 50), text('c', 200),
+                                            text('d', 10), text('e', 88), text('f', 10)};
+    const auto batches = tvc::glib::SplitIntoBatches(std::move(messages), 100);
+    std::vector<std::string> seen;
+    for (const auto& batch : batches) {
+        std::string letters;
+        for (const auto& message : batch) letters += message.args[0].GetString()[0];
+        seen.push_back(letters);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"ab", "c", "de", "f"}));
+}
+
 TEST(MessageBatchTest, EntriesThatAreNoMessageAreSkipped) {
     const ListValue args = {
         Value("not a list"),

@@ -94,11 +94,18 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds dead
 
 void CRecordingObserver::OnInterAppMessageRceive(const SInterAppMessage& message) {
     m_messages.push_back(message.text);
+    m_messageConnections.push_back(message.connection);
+    if (m_bHoldTexts) m_holds.push_back(message.backlogHold);
     if (m_onMessage) m_onMessage(message.text);
 }
 
 void CRecordingObserver::SetOnMessage(std::function<void(const std::string&)> onMessage) {
     m_onMessage = std::move(onMessage);
+}
+
+void CRecordingObserver::HoldTexts(bool bHold) {
+    m_bHoldTexts = bHold;
+    if (!bHold) m_holds.clear();
 }
 
 void CRecordingObserver::OnInterAppMessagingListenerExit(bool listenSucceeded) {

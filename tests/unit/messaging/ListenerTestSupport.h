@@ -74,15 +74,22 @@ class CRecordingObserver : public CInterAppMessageBaseObserver {
     bool WaitForConnections(int count, std::chrono::milliseconds deadline = kDeadline);
     bool WaitForListenerExit(std::chrono::milliseconds deadline = kDeadline);
     std::vector<std::string> Messages() const { return m_messages; }
+    // The connection each message came on.
+    std::vector<int> MessageConnections() const { return m_messageConnections; }
     int Connections() const { return m_connections; }
     std::vector<bool> ListenerExits() const { return m_exits; }
 
     // Runs for every message, after it is recorded.
     void SetOnMessage(std::function<void(const std::string&)> onMessage);
+    // While on, the texts stay in the inbound backlog, as texts the page has not taken do.
+    void HoldTexts(bool bHold);
 
   private:
     std::function<void(const std::string&)> m_onMessage;
+    bool m_bHoldTexts = false;
+    std::vector<std::shared_ptr<const void>> m_holds;
     std::vector<std::string> m_messages;
+    std::vector<int> m_messageConnections;
     int m_connections = 0;
     std::vector<bool> m_exits;
 };

@@ -138,6 +138,40 @@ TEST_F(WebSocketFramesTest, RefusedConnectionsDoNotDisturbTheActiveOne) {
               std::vector<std::string>{"first-half/second-half"});
 }
 
+// A page that does not take what it is given stops the reading at the backlog's bound; once it
+// takes it, the rest follows, all of it and in order.
+TEST_F(WebSocketFramesTest, ReadingPausesWhileTheBacklogIsFull) {
+    auto& observer = *m_listener.spObserver;
+    observer.HoldTexts(true);
+    constexpr size_t kMessage = 1024 * 1024;
+    constexpr int kCount = 2 * CInboundBacklog::kPauseBytes / kMessage;
+    auto text = [](int i) {
+        std::string s = std::to_string(i) + ":";
+        return s + std::string(kMessage - s.size(), 'b');
+    };
+    std::thread writer([&] {
+        for (int i = 0; i < kCount && m_peer.SendFrame(kText, true, text(i)); ++i) {
+        }
+    });
+    constexpr int kHeld = CInboundBacklog::kPauseBytes / kMessage;
+    ASSERT_TRUE(observer.WaitForMessages(kHeld));
+    // Nothing more comes while the texts are held, though the peer has more to give (what the
+    // kernel's buffers take of it is not read).
+    for (size_t seen = 0; seen != observer.Messages().size();) {
+        seen = observer.Messages().size();
+        WaitUntil([] { return false; }, 500ms);
+    }
+    EXPECT_EQ(observer.Messages().size(), static_cast<size_t>(kHeld));
+
+    observer.HoldTexts(false);
+    const bool bAll = observer.WaitForMessages(kCount);
+    writer.join();
+    ASSERT_TRUE(bAll);
+    const auto messages = observer.Messages();
+    ASSERT_EQ(messages.size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) EXPECT_TRUE(messages[i] == text(i)) << "message " << i;
+}
+
 // 200 short-lived connections of every kind while the active peer keeps talking: nothing it
 // sends or receives is lost or reordered.
 TEST_F(WebSocketFramesTest, ConnectionStormLeavesTheActivePeerAlone) {

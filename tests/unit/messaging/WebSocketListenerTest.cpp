@@ -127,6 +127,33 @@ TEST(WebSocketListenerTest, OnlyTheLatestBrowserConnectionIsActive) {
     EXPECT_EQ(listener.spObserver->Messages(), (std::vector<std::string>{"one", "two"}));
 }
 
+// What was written for a peer that another has replaced is dropped, never given to the successor.
+TEST(WebSocketListenerTest, ASuccessorNeverHearsItsPredecessorsTexts) {
+    SRunningListener listener;
+    ASSERT_TRUE(listener.Start());
+    auto& manager = *listener.spManager;
+    auto& observer = *listener.spObserver;
+    CBeastPeer first, second;
+    std::string text;
+    ASSERT_TRUE(first.Connect(listener.port, "/browser"));
+    ASSERT_TRUE(first.Write("from-first"));
+    ASSERT_TRUE(observer.WaitForMessages(1));
+    const int firstConnection = observer.MessageConnections()[0];
+    ASSERT_TRUE(manager.SendToConnection(firstConnection, "to-first"));
+    ASSERT_TRUE(first.Read(text));
+    EXPECT_EQ(text, "to-first");
+
+    ASSERT_TRUE(second.Connect(listener.port, "/browser"));
+    ASSERT_TRUE(second.Write("from-second"));
+    ASSERT_TRUE(observer.WaitForMessages(2));
+    const int secondConnection = observer.MessageConnections()[1];
+    EXPECT_NE(secondConnection, firstConnection);
+    EXPECT_TRUE(manager.SendToConnection(firstConnection, "late-for-first"));
+    EXPECT_TRUE(manager.SendToConnection(secondConnection, "to-second"));
+    ASSERT_TRUE(second.Read(text));
+    EXPECT_EQ(text, "to-second");
+}
+
 TEST(WebSocketListenerTest, TextsQueuedBeforeAPeerAreDiscarded) {
     SRunningListener listener;
     ASSERT_TRUE(listener.Start());

@@ -34,7 +34,7 @@ TEST_F(JavascriptHandlerTest, RequestsSendTheirMessagesWithTheirArguments) {
         JSValueList args;
         ProcessMessage expected;
     } cases[] = {
-        {"SendInterAppMessage", {Str("{}")}, {msg::kNativeMessageFromTvdJs, {Value("{}")}}},
+        {"SendInterAppMessage", {Str("{}")}, {msg::kNativeMessageFromTvdJs, {Value("{}"), 0}}},
         {"SetWindowSize", {Int(800), Int(600)}, {msg::kSetWindowSize, {Value(800), Value(600)}}},
         {"SetMinimumWindowSize",
          {Int(400), Int(300)},
