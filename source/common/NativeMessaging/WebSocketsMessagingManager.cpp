@@ -11,6 +11,7 @@
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/OriginPolicy.h"
+#include "common/PeerErrorGate.h"
 
 CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread)
     : m_postToMainThread(std::move(postToMainThread)),
@@ -212,6 +213,7 @@ void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
 
 void CWebSocketsMessagingManager::HandleMessage(std::string text, int connection,
                                                 CInboundBacklog::Hold hold) {
+    const CPeerInputLogScope peerInput;  // what a peer's text makes us log is the peer's doing
     SInterAppMessage message = ParseInterAppMessage(std::move(text));
     message.connection = connection;
     message.backlogHold = std::move(hold);
