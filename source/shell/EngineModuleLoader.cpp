@@ -9,15 +9,14 @@ namespace tvc::shell {
 
 CEngineModuleLoader::CEngineModuleLoader(std::string path) : m_path(std::move(path)) {
     if (glib::HasGpuRenderNode()) return;
-    // Speculative: it takes only what the window's drawing leaves, until the engine needs it.
-    m_driverWarmUp = std::make_unique<CBackgroundWork>(&glib::LoadGraphicsDriver);
+    m_driverWarmUp = std::thread(&glib::LoadGraphicsDriver);
 }
 
-CEngineModuleLoader::~CEngineModuleLoader() = default;
+CEngineModuleLoader::~CEngineModuleLoader() {
+    if (m_driverWarmUp.joinable()) m_driverWarmUp.join();
+}
 
 const webkit::EngineModuleApi* CEngineModuleLoader::Get(std::string& error) {
-    // Loading the module waits for the loader lock the driver's load may be holding.
-    if (m_driverWarmUp) m_driverWarmUp->Lift();
     if (!m_api) {
         GModule* module = g_module_open(m_path.c_str(), G_MODULE_BIND_LOCAL);
         if (!module) {
@@ -34,9 +33,8 @@ const webkit::EngineModuleApi* CEngineModuleLoader::Get(std::string& error) {
             return nullptr;
         }
     }
-    // The engine's own EGL start is next: it finds the driver in place, once the (lifted) load has
-    // ended.
-    m_driverWarmUp.reset();
+    // The engine's own EGL start is next: it finds the driver in place once the load has ended.
+    if (m_driverWarmUp.joinable()) m_driverWarmUp.join();
     return m_api;
 }
 

@@ -3,13 +3,15 @@
 // splash; the module loads on the main thread once the splash is on screen. Loading it on a thread
 // too gains nothing: every dlsym the main thread makes meanwhile (GtkBuilder makes some) waits for
 // the loader's lock, which such a load holds for its whole 50 ms.
+// The driver's thread keeps the main thread's priority: it holds the loader's lock, which the main
+// thread may need at any dlopen or dlsym, and a lowered holder starved by a busy machine held the
+// splash and the page back by seconds.
 #pragma once
 
-#include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/webkitgtk/EngineModule.h"
-#include "shell/BackgroundWork.h"
 
 namespace tvc::shell {
 
@@ -27,7 +29,7 @@ class CEngineModuleLoader {
   private:
     const std::string m_path;
     const webkit::EngineModuleApi* m_api = nullptr;
-    std::unique_ptr<CBackgroundWork> m_driverWarmUp;  // only loads; touches nothing of ours
+    std::thread m_driverWarmUp;  // only loads; touches nothing of ours
 };
 
 // Main thread, before gtk_init and before any other thread starts: where there is no GPU, GDK is
