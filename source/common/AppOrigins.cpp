@@ -3,7 +3,6 @@
 #include <glib.h>
 
 #include <algorithm>
-#include <memory>
 #include <sstream>
 
 #include "common/AppProps.h"
@@ -11,13 +10,6 @@
 
 namespace tvc {
 namespace {
-struct UriUnref {
-    void operator()(GUri* uri) const { g_uri_unref(uri); }
-};
-struct GFree {
-    void operator()(char* text) const { g_free(text); }
-};
-
 int DefaultPort(const std::string& scheme) {
     if (scheme == "http" || scheme == "ws") return 80;
     if (scheme == "https" || scheme == "wss") return 443;
@@ -26,18 +18,18 @@ int DefaultPort(const std::string& scheme) {
 }  // namespace
 
 std::string OriginOfUrl(const std::string& url) {
-    std::unique_ptr<GUri, UriUnref> uri(g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr));
+    g_autoptr(GUri) uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
     if (!uri) return {};
-    const std::string scheme = ToLowerAscii(g_uri_get_scheme(uri.get()));
+    const std::string scheme = ToLowerAscii(g_uri_get_scheme(uri));
     if (scheme == "file") return "file://";
     // Only schemes with a host have an origin that can be named; the rest are opaque.
     if (DefaultPort(scheme) < 0) return {};
-    const char* rawHost = g_uri_get_host(uri.get());
+    const char* rawHost = g_uri_get_host(uri);
     if (!rawHost || !*rawHost) return {};
     // Punycode and lower case, as an engine serializes the host.
-    std::unique_ptr<char, GFree> ascii(g_hostname_to_ascii(rawHost));
+    g_autofree gchar* ascii = g_hostname_to_ascii(rawHost);
     if (!ascii) return {};
-    std::string host = ToLowerAscii(ascii.get());
+    std::string host = ToLowerAscii(ascii);
     // No engine would load such an address: it names no origin.
     if (!std::all_of(host.begin(), host.end(), [](char c) {
             return g_ascii_isalnum(c) || c == '-' || c == '.' || c == '_' || c == ':';
@@ -45,7 +37,7 @@ std::string OriginOfUrl(const std::string& url) {
         return {};
     if (host.find(':') != std::string::npos) host = "[" + host + "]";
     std::string origin = scheme + "://" + host;
-    const int port = g_uri_get_port(uri.get());
+    const int port = g_uri_get_port(uri);
     if (port > 0 && port != DefaultPort(scheme)) origin += ":" + std::to_string(port);
     return origin;
 }
