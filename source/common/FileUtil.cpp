@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <random>
+
+#include "common/PrivateFolder.h"
 
 namespace tvc {
-namespace {
 bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -23,7 +23,6 @@ bool WriteAll(int fd, const std::string& data) {
     }
     return true;
 }
-}  // namespace
 
 bool MakeDirectories(const std::string& path) {
     if (path.empty()) return false;
@@ -69,15 +68,7 @@ std::optional<std::string> ReadFile(const std::string& path, int* error) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents) {
-    std::random_device rd;
-    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(rd());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    return WriteFileAtomicallyAt(AT_FDCWD, path, contents);
 }
 
 bool FileExists(const std::string& path) {

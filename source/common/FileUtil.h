@@ -11,6 +11,8 @@ std::string ReadLink(const std::string& path);
 // Whole file, or nullopt when it cannot be read; then `error` (when given) holds errno
 // (ENOENT for a file that does not exist).
 std::optional<std::string> ReadFile(const std::string& path, int* error = nullptr);
+// Every byte of `data` to `fd`, across short writes and EINTR.
+bool WriteAll(int fd, const std::string& data);
 // Writes a temporary file beside `path`, flushes it and renames it over `path`.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);

@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "common/FileUtil.h"
+
 namespace tvc {
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -24,17 +26,6 @@ std::pair<UniqueFd, std::string> OpenParent(const std::string& path) {
     // The folders above are the user's to arrange, links included.
     return {UniqueFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
             clean.substr(slash + 1)};
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 std::string RandomName(const std::string& prefix) {

@@ -240,7 +240,9 @@ TEST(PeerErrorGateTest, OneLineOfAKindAMinuteAndNoMoreKindsThanTheBound) {
     };
     for (const auto& step : steps) {
         EXPECT_EQ(gate.Admit(step.line, t0 + step.at, heldBack), step.admitted) << step.line;
-        if (step.admitted) EXPECT_EQ(heldBack, step.heldBack) << step.line;
+        if (step.admitted) {
+            EXPECT_EQ(heldBack, step.heldBack) << step.line;
+        }
     }
     // A peer that varies the start of its lines fills the kinds, then shares one.
     int admitted = 0;
