@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -62,9 +63,9 @@ void WriteToLogFile(const char* data, size_t size) {
     if (before == 0 || logger->LogSize() < before) s_lastFileSecond = second;  // a new file
 }
 
-// glog's line layout ("W20261207 14:35:44.123456 18695 LogHelper.cpp:120] text"), made here:
+// glog's line layout ("W20261207 14:35:44.123456 18695 Splash.cpp:120] text"), made here:
 // glog's own stats /etc/localtime for every line. The date and time are kept per thread and second.
-std::string FormatLine(char severity, int line, const std::string& text) {
+std::string FormatLine(char severity, const std::source_location& where, const std::string& text) {
     struct SClock {
         std::time_t second = -1;
         char text[32] = {};
@@ -79,9 +80,12 @@ std::string FormatLine(char severity, int line, const std::string& text) {
         std::strftime(clock.text, sizeof(clock.text), "%Y%m%d %H:%M:%S", &local);
         clock.second = now.tv_sec;
     }
-    char head[96];
-    const int n = std::snprintf(head, sizeof(head), "%c%s.%06ld %5ld LogHelper.cpp:%d] ", severity,
-                                clock.text, now.tv_nsec / 1000, threadId, line);
+    const char* file = where.file_name();
+    if (const char* slash = std::strrchr(file, '/')) file = slash + 1;
+    char head[160];
+    const int n =
+        std::snprintf(head, sizeof(head), "%c%s.%06ld %5ld %.60s:%u] ", severity, clock.text,
+                      now.tv_nsec / 1000, threadId, file, static_cast<unsigned>(where.line()));
     std::string out;
     out.reserve(static_cast<size_t>(n) + text.size() + 1);
     out.append(head, static_cast<size_t>(n)).append(text);
@@ -91,8 +95,8 @@ std::string FormatLine(char severity, int line, const std::string& text) {
 
 // Without a writer (a process that logs little) each line is written at once. With one, an error
 // reaches the file within milliseconds, with everything logged before it.
-void Append(char severity, int line, const std::string& text) {
-    const std::string formatted = FormatLine(severity, line, text);
+void Append(char severity, const std::source_location& where, const std::string& text) {
+    const std::string formatted = FormatLine(severity, where, text);
     if (CBufferedLogWriter* writer = s_pWriter.load())
         writer->Append(formatted, severity == 'E');
     else
@@ -164,15 +168,13 @@ bool PassesPeerGate(const std::string& text, std::string& note) {
 
 // Standard error is for a person watching the program start: once the log file is open only
 // errors go there too; everything else is in the file.
-void Emit(int level, const std::string& text) {
+void Emit(int level, const std::string& text, const std::source_location& where) {
     if (text.empty()) return;  // below the minimum level
     if (s_bIsLogHelperIntialized) {
-        if (level == CLogHelper::eInfo)
-            Append('I', __LINE__, text);
-        else if (level == CLogHelper::eWarning)
-            Append('W', __LINE__, text);
-        else
-            Append('E', __LINE__, text);
+        Append(level == CLogHelper::eInfo      ? 'I'
+               : level == CLogHelper::eWarning ? 'W'
+                                               : 'E',
+               where, text);
         CountWritten(text.size() + 40);
         if (level < CLogHelper::eError) return;
     }
@@ -226,16 +228,16 @@ std::string CLogHelper::GetFormattedString(int level, const char* format, ...) {
 
 // Before the logger is initialised glog would only echo to standard error, which DebugPrint
 // already does, so the text goes to glog only once a file is open.
-void CLogHelper::LogInfo(const std::string& text) {
-    Emit(eInfo, text);
+void CLogHelper::LogInfo(const std::string& text, Where where) {
+    Emit(eInfo, text, where);
 }
 
-void CLogHelper::LogWarning(const std::string& text) {
-    Emit(eWarning, text);
+void CLogHelper::LogWarning(const std::string& text, Where where) {
+    Emit(eWarning, text, where);
 }
 
-void CLogHelper::LogError(const std::string& text) {
-    Emit(eError, text);
+void CLogHelper::LogError(const std::string& text, Where where) {
+    Emit(eError, text, where);
 }
 
 std::string CLogHelper::MessageExcerpt(const std::string& text, size_t maxBytes) {

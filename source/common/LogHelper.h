@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <source_location>
 #include <string>
 
 #include "common/FunctionName.h"
@@ -20,9 +21,11 @@ class CLogHelper {
     // format.
     static std::string GetFormattedString(int level, const char* format, ...) TVC_PRINTF(2, 3);
 
-    static void LogInfo(const std::string& text);
-    static void LogWarning(const std::string& text);
-    static void LogError(const std::string& text);
+    // The line names the caller's file and line.
+    using Where = std::source_location;
+    static void LogInfo(const std::string& text, Where where = Where::current());
+    static void LogWarning(const std::string& text, Where where = Where::current());
+    static void LogError(const std::string& text, Where where = Where::current());
 
     // What a log line shows of a message's text: the whole of a short one, the head of a long one
     // with its size. Messages can be megabytes, and every byte logged costs the hot path.

@@ -80,6 +80,7 @@ TEST(SetupLoggerTest, PurgesOldLogsOpensOneFileAndIsIdempotent) {
     ASSERT_TRUE(SetupLogger(true, "BROWSER_PROCESS_LOG_", true));
     EXPECT_TRUE(CLogHelper::IsLoggerInitialized());
     EXPECT_TRUE(SetupLogger(true, "OTHER_"));
+    const int markerLine = __LINE__ + 1;
     TVC_LOG_WARN("%s : marker %d", "LoggingTest", 42);
     CLogHelper::Flush();
 
@@ -90,10 +91,13 @@ TEST(SetupLoggerTest, PurgesOldLogsOpensOneFileAndIsIdempotent) {
     std::string text = *tvc::ReadFile(files[0].string());
     EXPECT_NE(text.find("PRODUCT VERSION 1.2.8.362"), std::string::npos);
     EXPECT_NE(text.find("LoggingTest : marker 42"), std::string::npos);
-    // glog marks a WARNING line with "W".
+    // glog marks a WARNING line with "W", and the line names where it was logged.
     auto at = text.find("LoggingTest : marker 42");
     auto lineStart = text.rfind('\n', at) + 1;
     EXPECT_EQ(text[lineStart], 'W');
+    EXPECT_NE(text.substr(lineStart, at - lineStart)
+                  .find(" LoggingTest.cpp:" + std::to_string(markerLine) + "] "),
+              std::string::npos);
 
     CLogHelper::DeInitLogger();
     EXPECT_FALSE(CLogHelper::IsLoggerInitialized());
