@@ -1,8 +1,10 @@
 #include "common/JSONHelper.h"
 
+#include <algorithm>
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <sstream>
+#include <string_view>
 
 #include "common/LogHelper.h"
 
@@ -22,7 +24,9 @@ bool CJSONHelper::IsNestingWithinLimit(const std::string& text, int limit) {
     int depth = 0;
     bool inString = false;
     bool escaped = false;
-    for (char c : text) {
+    // The reader takes a leading 0xEF and the two bytes after it for a byte-order mark, unread.
+    const size_t start = !text.empty() && static_cast<unsigned char>(text[0]) == 0xEF ? 3 : 0;
+    for (char c : std::string_view(text).substr(std::min(start, text.size()))) {
         if (inString) {
             if (escaped)
                 escaped = false;

@@ -69,6 +69,8 @@ TEST(QueryArrayOfCookieObject, AcceptsTheDocumentedFormsAndRefusesMissingKeysAnd
         {"empty text", "", false, 0},
         {"not JSON", "{\"target\":", false, 0},
         {"nesting beyond the limit", std::string(100000, '['), false, 0},
+        {"nesting behind what the reader takes for a byte-order mark",
+         "\xefN\"" + std::string(100000, '['), false, 0},
         {"no domains", R"({"target":"tvd.native","message":{"payload":{}}})", false, 0},
         {"entry without url", SetCookies(R"([{"cookies":[]}])"), false, 0},
         {"entry without cookies", SetCookies(R"([{"url":"https://a.example/"}])"), false, 0},

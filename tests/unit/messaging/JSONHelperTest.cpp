@@ -57,6 +57,9 @@ TEST(JSONHelperTest, MalformedOrTooDeepTextFailsWithoutEndingTheProcess) {
     }
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
     EXPECT_FALSE(CJSONHelper::QueryJson(deep, "target", value));
+    // The reader skips the first three bytes after a 0xEF, whatever they are: a quote there must
+    // not hide the brackets behind it from the depth limit.
+    EXPECT_FALSE(CJSONHelper::QueryJson("\xefN\"" + deep, "target", value));
     std::vector<std::string> items;
     EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray(deep, "a", items));
     EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray("{", "a", items));
