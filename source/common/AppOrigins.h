@@ -5,12 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace tvc {
-// The serialized origin of an address: "HTTPS://Example.COM:443/x?y" gives "https://example.com"
-// (scheme and host in lower case, the scheme's default port dropped); every file: address gives
-// "file://". "" for an origin that matches nothing: no scheme, data:, about:, javascript:, "null".
-std::string OriginOfUrl(const std::string& url);
+#include "common/Url.h"
 
+namespace tvc {
 class CAppOrigins {
   public:
     CAppOrigins() = default;

@@ -23,7 +23,9 @@ foreach(probe ${probes})
 endforeach()
 
 # ---- include arrows: each rule is "folder regex@forbidden include regex@why"
-set(toolkit "<(gtk|gdk|gdk-pixbuf|webkit2|jsc|libsoup[^/]*|gio)/|<glib")
+# GLib and GIO (URIs, checksums, the main loop) are plain libraries to deciding code; the toolkit,
+# the engine and its network layer are not.
+set(toolkit "<(gtk|gdk|gdk-pixbuf|webkit2|jsc|libsoup[^/]*)/")
 set(adapters "\"(platform/gtk|engine/webkitgtk|render/webext|glibutil|shell)/")
 set(deciding "^((common|update)/|(engine|platform|render)/[^/]+$)")
 set(rules
@@ -36,11 +38,6 @@ set(rules
     "^common/NativeMessaging/@\"common/ClientHandler/@the messaging transport includes the client handler"
     "^common/[^/]+$@\"(common/ClientHandler|shell)/@a common helper includes the client handler or the shell"
     "^common/App[A-Za-z]*Handler/@\"common/ClientHandler/@a component includes the client handler")
-# Sanctioned exceptions, "file regex@include regex": the render side's machine id uses GLib's HMAC,
-# the origin list and the site address GLib's URI parser (both processes judge origins the same way).
-set(exceptions "^render/MachineId\\.cpp$@<glib" "^common/AppOrigins\\.cpp$@<glib"
-               "^render/SiteAddress\\.cpp$@<glib")
-
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
 set(checked 0)
 foreach(file ${sources})
@@ -56,16 +53,7 @@ foreach(file ${sources})
       set(forbidden "${CMAKE_MATCH_2}")
       set(why "${CMAKE_MATCH_3}")
       if(file MATCHES "${folder}" AND line MATCHES "${forbidden}")
-        set(excused FALSE)
-        foreach(exception ${exceptions})
-          string(REGEX MATCH "^([^@]*)@(.*)$" _ "${exception}")
-          if(file MATCHES "${CMAKE_MATCH_1}" AND line MATCHES "${CMAKE_MATCH_2}")
-            set(excused TRUE)
-          endif()
-        endforeach()
-        if(NOT excused)
-          list(APPEND failures "${file}: ${why}: ${line}")
-        endif()
+        list(APPEND failures "${file}: ${why}: ${line}")
       endif()
     endforeach()
   endforeach()

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "common/StringUtil.h"
+#include "common/Url.h"
 
 namespace tvc {
 namespace {
@@ -49,47 +50,20 @@ struct HttpUrl {
 };
 
 bool ParseHttpUrl(const std::string& url, HttpUrl& out) {
-    const size_t schemeEnd = url.find("://");
-    if (schemeEnd == std::string::npos) return false;
-    const std::string scheme = ToLowerAscii(url.substr(0, schemeEnd));
-    if (scheme != "http" && scheme != "https") return false;
-    const size_t authorityStart = schemeEnd + 3;
-    size_t authorityEnd = url.find_first_of("/?#", authorityStart);
-    if (authorityEnd == std::string::npos) authorityEnd = url.size();
-    std::string authority = url.substr(authorityStart, authorityEnd - authorityStart);
-    if (size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
-    std::string host, port;
-    if (!authority.empty() && authority[0] == '[') {
-        const size_t close = authority.find(']');
-        if (close == std::string::npos) return false;
-        host = authority.substr(1, close - 1);
-        if (close + 1 < authority.size()) {
-            if (authority[close + 1] != ':') return false;
-            port = authority.substr(close + 2);
-        }
-        const bool ipv6Chars = std::all_of(host.begin(), host.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
-        });
-        if (host.empty() || !ipv6Chars) return false;
-    } else {
-        const size_t colon = authority.find(':');
-        host = authority.substr(0, colon);
-        if (colon != std::string::npos) port = authority.substr(colon + 1);
-    }
-    host = ToLowerAscii(host);
-    if (host.empty() ||
-        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    if (host.find(':') == std::string::npos && !std::all_of(host.begin(), host.end(), IsHostChar))
-        return false;
+    const std::optional<SUrl> parts = ParseUrl(url);
+    if (!parts || (parts->scheme != "http" && parts->scheme != "https")) return false;
+    const std::string& host = parts->host;
+    if (host.empty()) return false;
+    const bool valid = host.find(':') != std::string::npos
+                           ? std::all_of(host.begin(), host.end(),
+                                         [](char c) {
+                                             return std::isxdigit(static_cast<unsigned char>(c)) ||
+                                                    c == ':' || c == '.';
+                                         })
+                           : std::all_of(host.begin(), host.end(), IsHostChar);
+    if (!valid) return false;
     out.host = host;
-    if (authorityEnd < url.size() && url[authorityEnd] == '/') {
-        const size_t pathEnd = url.find_first_of("?#", authorityEnd);
-        out.path = url.substr(authorityEnd, pathEnd == std::string::npos ? std::string::npos
-                                                                         : pathEnd - authorityEnd);
-    } else {
-        out.path = "/";
-    }
+    out.path = parts->path.empty() || parts->path[0] != '/' ? "/" : parts->path;
     return true;
 }
 
