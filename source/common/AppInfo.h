@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "common/Version.h"
+
 namespace tvc {
 // The values every process of the product sets at start-up.
 inline constexpr const char* kProductName = "TavistoForWeb";
-inline constexpr const char* kProductVersion = "1.2.8.362";
 inline constexpr const char* kApplicationName = "TavistoForWeb";
 inline constexpr const char* kCompanyFolderName = "CorvaneMedia";
 inline constexpr const char* kLogsFolderName = "Logs";

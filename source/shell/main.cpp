@@ -1,3 +1,4 @@
+#include "common/Version.h"
 #include "shell/BrowserMain.h"
 
 // The file version, in a section of its own: the updater reads it back from the executable file.
