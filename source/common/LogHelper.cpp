@@ -65,7 +65,7 @@ void WriteToLogFile(const char* data, size_t size) {
 
 // glog's line layout ("W20261207 14:35:44.123456 18695 Splash.cpp:120] text"), made here:
 // glog's own stats /etc/localtime for every line. The date and time are kept per thread and second.
-std::string FormatLine(char severity, const std::source_location& where, const std::string& text) {
+std::string FormatLine(char severity, const char* file, int line, const std::string& text) {
     struct SClock {
         std::time_t second = -1;
         char text[32] = {};
@@ -80,12 +80,10 @@ std::string FormatLine(char severity, const std::source_location& where, const s
         std::strftime(clock.text, sizeof(clock.text), "%Y%m%d %H:%M:%S", &local);
         clock.second = now.tv_sec;
     }
-    const char* file = where.file_name();
     if (const char* slash = std::strrchr(file, '/')) file = slash + 1;
     char head[160];
-    const int n =
-        std::snprintf(head, sizeof(head), "%c%s.%06ld %5ld %.60s:%u] ", severity, clock.text,
-                      now.tv_nsec / 1000, threadId, file, static_cast<unsigned>(where.line()));
+    const int n = std::snprintf(head, sizeof(head), "%c%s.%06ld %5ld %.60s:%d] ", severity,
+                                clock.text, now.tv_nsec / 1000, threadId, file, line);
     std::string out;
     out.reserve(static_cast<size_t>(n) + text.size() + 1);
     out.append(head, static_cast<size_t>(n)).append(text);
@@ -95,8 +93,8 @@ std::string FormatLine(char severity, const std::source_location& where, const s
 
 // Without a writer (a process that logs little) each line is written at once. With one, an error
 // reaches the file within milliseconds, with everything logged before it.
-void Append(char severity, const std::source_location& where, const std::string& text) {
-    const std::string formatted = FormatLine(severity, where, text);
+void Append(char severity, const char* file, int line, const std::string& text) {
+    const std::string formatted = FormatLine(severity, file, line, text);
     if (CBufferedLogWriter* writer = s_pWriter.load())
         writer->Append(formatted, severity == 'E');
     else
@@ -168,13 +166,13 @@ bool PassesPeerGate(const std::string& text, std::string& note) {
 
 // Standard error is for a person watching the program start: once the log file is open only
 // errors go there too; everything else is in the file.
-void Emit(int level, const std::string& text, const std::source_location& where) {
+void Emit(int level, const std::string& text, const char* file, int line) {
     if (text.empty()) return;  // below the minimum level
     if (s_bIsLogHelperIntialized) {
-        Append(level == CLogHelper::eInfo      ? 'I'
-               : level == CLogHelper::eWarning ? 'W'
-                                               : 'E',
-               where, text);
+        const char severity = level == CLogHelper::eInfo      ? 'I'
+                              : level == CLogHelper::eWarning ? 'W'
+                                                              : 'E';
+        Append(severity, file, line, text);
         CountWritten(text.size() + 40);
         if (level < CLogHelper::eError) return;
     }
@@ -228,16 +226,16 @@ std::string CLogHelper::GetFormattedString(int level, const char* format, ...) {
 
 // Before the logger is initialised glog would only echo to standard error, which DebugPrint
 // already does, so the text goes to glog only once a file is open.
-void CLogHelper::LogInfo(const std::string& text, Where where) {
-    Emit(eInfo, text, where);
+void CLogHelper::LogInfo(const std::string& text, const char* file, int line) {
+    Emit(eInfo, text, file, line);
 }
 
-void CLogHelper::LogWarning(const std::string& text, Where where) {
-    Emit(eWarning, text, where);
+void CLogHelper::LogWarning(const std::string& text, const char* file, int line) {
+    Emit(eWarning, text, file, line);
 }
 
-void CLogHelper::LogError(const std::string& text, Where where) {
-    Emit(eError, text, where);
+void CLogHelper::LogError(const std::string& text, const char* file, int line) {
+    Emit(eError, text, file, line);
 }
 
 std::string CLogHelper::MessageExcerpt(const std::string& text, size_t maxBytes) {

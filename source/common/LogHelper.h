@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <string>
 
 #include "common/FunctionName.h"
@@ -21,11 +20,13 @@ class CLogHelper {
     // format.
     static std::string GetFormattedString(int level, const char* format, ...) TVC_PRINTF(2, 3);
 
-    // The line names the caller's file and line.
-    using Where = std::source_location;
-    static void LogInfo(const std::string& text, Where where = Where::current());
-    static void LogWarning(const std::string& text, Where where = Where::current());
-    static void LogError(const std::string& text, Where where = Where::current());
+    // The line names the caller's file and line (clang 14 has no std::source_location).
+    static void LogInfo(const std::string& text, const char* file = __builtin_FILE(),
+                        int line = __builtin_LINE());
+    static void LogWarning(const std::string& text, const char* file = __builtin_FILE(),
+                           int line = __builtin_LINE());
+    static void LogError(const std::string& text, const char* file = __builtin_FILE(),
+                         int line = __builtin_LINE());
 
     // What a log line shows of a message's text: the whole of a short one, the head of a long one
     // with its size. Messages can be megabytes, and every byte logged costs the hot path.
