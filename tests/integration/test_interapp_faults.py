@@ -261,7 +261,7 @@ class FloodTest(InterAppTestCase):
         in the socket, to be read, reassembled and answered in order once the loop runs again."""
         peer = self.peer()
         self.assert_sequence(peer, "before-hold", 2)
-        texts = [sized(5000 if i % 7 == 0 else 120, "held-%d" % i) for i in range(600)]
+        texts = [sized(5000 if i % 7 == 0 else 200, "held-%d" % i) for i in range(600)]
         pid = self.program.app.proc.pid
 
         def send():  # on its own thread: should the socket's buffers fill, it waits for the program
