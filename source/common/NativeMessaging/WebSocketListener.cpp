@@ -80,7 +80,7 @@ class CWebSocketListenerLoop {
     void Mute() { m_bMuted = true; }
     bool IsInCallback() const { return m_iCallbackDepth > 0; }
     int GetRunId() const { return m_settings.iRunId; }
-    unsigned GetActivePort() const { return m_pContext ? m_uiPort : 0; }
+    unsigned GetActivePort() const { return m_context ? m_uiPort : 0; }
     void SetAllowedWebSiteOrigins(std::vector<std::string> origins) {
         m_settings.allowedWebSiteOrigins = std::move(origins);
     }
@@ -116,8 +116,7 @@ class CWebSocketListenerLoop {
     const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
     // The library's handle on the default main context; it must outlive the context.
     MainLoopPtr m_mainLoop{g_main_loop_new(nullptr, FALSE)};
-    ContextPtr m_context;
-    lws_context* m_pContext = nullptr;  // set while the context may call back
+    ContextPtr m_context;  // only while listening
     unsigned m_uiPort = 0;
     int m_iCallbackDepth = 0;
     bool m_bMuted = false;
@@ -272,7 +271,6 @@ bool CWebSocketListenerLoop::Listen() {
         TVC_LOG_ERROR("%s", kNoPortError);
         return false;
     }
-    m_pContext = m_context.get();
     TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
     return true;
 }
