@@ -2,6 +2,7 @@
 // CWebSocketsMessagingManager with an observer that echoes through Send. Prints p50/p99 and the
 // manager's idle CPU with a connected peer. Not a test: run it by hand.
 #include <arpa/inet.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@
 
 #include "BareEchoServer.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
-#include "glibutil/MainLoopTask.h"
+#include "common/TaskRunner.h"
 
 namespace {
 namespace beast = boost::beast;
@@ -155,17 +156,13 @@ int main(int argc, char** argv) {
     double idleCpuPercent = 0;
     bool bManagerOk = false;
     {
-        auto spManager = std::make_shared<CWebSocketsMessagingManager>(
-            [](std::function<void()> task) { tvc::glib::PostMainLoopTask(std::move(task)); });
+        auto spManager = std::make_shared<CWebSocketsMessagingManager>();
         spManager->Subscribe(std::make_shared<CEchoObserver>(spManager));
         spManager->Set_Trial_PortList({FindFreePort()});
         GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
         unsigned port = 0;
         spManager->Start();
-        const auto until = Clock::now() + std::chrono::seconds(10);
-        while (!(spManager->GetActivePort(port) && port) && Clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        spManager->GetActivePort(port);  // bound by Start, or never
         std::thread client([&] {
             CClient peer;
             bManagerOk = port && peer.Connect(port);
@@ -179,7 +176,7 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(Clock::now() - wallBefore).count();
                 idleCpuPercent = 100.0 * (ProcessCpuSeconds() - cpuBefore) / wall;
             }
-            tvc::glib::PostMainLoopTask([loop] { g_main_loop_quit(loop); });
+            tvc::runner::Post([loop] { g_main_loop_quit(loop); });
         });
         g_main_loop_run(loop);
         client.join();

@@ -150,14 +150,11 @@ void CountWritten(size_t bytes) {
 
 // A line a peer's input caused goes to standard error only through the gate; the first one after
 // some were held back says how many.
+// Main thread only: a peer's input is handled there alone (CPeerInputLogScope checks it).
 bool PassesPeerGate(const std::string& text, std::string& note) {
-    static std::mutex s_gateLock;  // any thread may log
     static CPeerErrorGate s_gate;
     unsigned heldBack = 0;
-    {
-        std::lock_guard<std::mutex> lock(s_gateLock);
-        if (!s_gate.Admit(text, CPeerErrorGate::Clock::now(), heldBack)) return false;
-    }
+    if (!s_gate.Admit(text, CPeerErrorGate::Clock::now(), heldBack)) return false;
     if (heldBack > 0)
         note = " (" + std::to_string(heldBack) +
                " more like this in the last minute are in the log file only)";

@@ -1,6 +1,9 @@
 #include "common/PeerErrorGate.h"
 
+#include "common/TaskRunner.h"
+
 namespace {
+// Per thread, so that no other thread's lines reach the process's gate, which is unlocked.
 thread_local int t_peerInputDepth = 0;
 
 bool IsNameChar(char c) {
@@ -33,6 +36,7 @@ bool CPeerErrorGate::Admit(const std::string& line, Clock::time_point now, unsig
 }
 
 CPeerInputLogScope::CPeerInputLogScope() {
+    tvc::runner::AssertOnMainThread();
     ++t_peerInputDepth;
 }
 

@@ -30,8 +30,8 @@ class CPeerErrorGate {
     std::map<std::string, SKind> m_kinds;
 };
 
-// While one lives on a thread, what is logged there is caused by a peer's input: its lines pass
-// the process's gate on their way to standard error. Nests.
+// While one lives, what is logged is caused by a peer's input: its lines pass the process's gate
+// on their way to standard error. Nests. Main thread only.
 class CPeerInputLogScope {
   public:
     CPeerInputLogScope();

@@ -7,6 +7,7 @@ import sys
 import unittest
 
 from bridge_support import QUIET_NET
+from interapp_support import RawPeer, envelope, free_port
 from tvc_harness import App, AppTestCase, wait_for
 
 ENTRY = "/usr/share/applications/tavisto-for-web.desktop"
@@ -31,7 +32,8 @@ class InstalledPackageTest(AppTestCase):
         app = App(self.display)
         self.apps.append(app)
         # The entry's command, kept off the network.
-        app.args = shlex.split(entry_value(ENTRY, "Exec")) + QUIET_NET
+        port = free_port()
+        app.args = shlex.split(entry_value(ENTRY, "Exec")) + QUIET_NET + ["--ws-ports=%d" % port]
         self.assertEqual(os.path.realpath(app.args[0]), APP_FOLDER + "TavistoForWeb")
         app.start()
         try:
@@ -44,6 +46,11 @@ class InstalledPackageTest(AppTestCase):
         self.assertIn('"%s"' % entry_value(ENTRY, "StartupWMClass"), app.xprop(wid, "WM_CLASS"))
         app.wait_log("load finished file://%scef_js_app.html" % APP_FOLDER)
         app.wait_log("OnJSAppReadyEvent received")
+        # The WebSocket listener runs on an event-loop plug-in the package must bring along.
+        app.wait_log("listening on 127.0.0.1:%d" % port)
+        with RawPeer(port) as peer:
+            peer.send_text(envelope(umid="installed"))
+        app.wait_log("LWS_CALLBACK_RECEIVE")
         # The autostart entry placed for the user starts the installed program.
         wait_for(lambda: os.path.exists(app.autostart), what="the autostart entry")
         self.assertEqual(shlex.split(entry_value(app.autostart, "Exec")), ["/usr/bin/tavisto-for-web"])

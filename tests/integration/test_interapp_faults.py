@@ -5,6 +5,7 @@ import os
 import signal
 import socket
 import threading
+import time
 import unittest
 
 from interapp_support import (OP_BINARY, OP_CONT, OP_TEXT, HandshakeRefused, InterAppTestCase, PeerClosed,
@@ -253,6 +254,31 @@ class FloodTest(InterAppTestCase):
         figures = lambda: "start %d MiB, peak %d MiB, now %d MiB" % (start >> 10, peak >> 10, memory_kb(pid) >> 10)
         self.assertLess(peak - start, 100 << 10, figures())
         wait_for(lambda: memory_kb(pid) <= start * 1.1, timeout=10, what="memory given back: " + figures())
+
+
+    def test_a_burst_sent_while_the_main_loop_is_held_arrives_whole_and_in_order(self):
+        """The sockets are served by the main loop: a turn that takes half a second leaves the burst
+        in the socket, to be read, reassembled and answered in order once the loop runs again."""
+        peer = self.peer()
+        self.assert_sequence(peer, "before-hold", 2)
+        texts = [sized(5000 if i % 7 == 0 else 200, "held-%d" % i) for i in range(600)]
+        pid = self.program.app.proc.pid
+
+        def send():  # on its own thread: should the socket's buffers fill, it waits for the program
+            for i, text in enumerate(texts):
+                peer.send_text(text, pieces=3 if i % 5 == 0 else 1)
+
+        sender = threading.Thread(target=send)
+        os.kill(pid, signal.SIGSTOP)
+        try:
+            sender.start()
+            time.sleep(0.5)  # the held turn itself, not a wait for an event
+        finally:
+            os.kill(pid, signal.SIGCONT)
+        sender.join()
+        answers = [peer.recv_message(30) for _ in texts]
+        self.assertEqual([json.loads(a)["umid"] for a in answers], ["held-%d" % i for i in range(len(texts))])
+        self.assertEqual(answers, texts)
 
 
 class TakeoverTest(InterAppTestCase):

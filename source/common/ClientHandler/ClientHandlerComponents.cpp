@@ -21,9 +21,8 @@ std::mutex g_processManagerLock;  // guards g_spWebSocketManager
 std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
 
 std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
-    const std::vector<unsigned>& ports, MainThreadPoster postToMainThread,
-    const CAppOrigins& appOrigins) {
-    auto manager = std::make_shared<CWebSocketsMessagingManager>(std::move(postToMainThread));
+    const std::vector<unsigned>& ports, const CAppOrigins& appOrigins) {
+    auto manager = std::make_shared<CWebSocketsMessagingManager>();
     manager->Set_Trial_PortList(ports);
     // The application's own web origins may open the socket, asked at every handshake: the page
     // can change the stored start address while the program runs. A file: page's origin names no
@@ -51,9 +50,8 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     }
     std::vector<unsigned> ports;
     LoadWSTrialPorts(ports, false);
-    m_inter_app_msg_manager =
-        m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
-                         : CreateWebSocketManager(ports, m_postToMainThread, GetAppOrigins());
+    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
+                                               : CreateWebSocketManager(ports, GetAppOrigins());
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;

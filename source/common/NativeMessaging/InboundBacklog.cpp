@@ -14,50 +14,32 @@ struct CInboundBacklog::SHold {
 };
 
 CInboundBacklog::Hold CInboundBacklog::Add(size_t bytes) {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_bytes += bytes;
-        m_peak = std::max(m_peak, m_bytes);
-    }
+    m_bytes += bytes;
+    m_peak = std::max(m_peak, m_bytes);
     return std::make_shared<SHold>(shared_from_this(), bytes);
 }
 
 bool CInboundBacklog::PauseIfFull() {
-    std::lock_guard<std::mutex> lock(m_lock);
     if (m_bytes >= kPauseBytes) m_bPaused = true;
     return m_bPaused;
 }
 
-bool CInboundBacklog::IsPaused() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_bPaused;
-}
-
-size_t CInboundBacklog::GetBytes() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_bytes;
-}
-
 void CInboundBacklog::SetHandlers(std::function<void()> onResume, std::function<void()> onDrained) {
-    std::lock_guard<std::mutex> lock(m_lock);
     m_onResume = std::move(onResume);
     m_onDrained = std::move(onDrained);
 }
 
 void CInboundBacklog::Release(size_t bytes) {
-    std::function<void()> onResume, onDrained;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_bytes -= std::min(bytes, m_bytes);
-        if (m_bPaused && m_bytes <= kResumeBytes) {
-            m_bPaused = false;
-            onResume = m_onResume;
-        }
-        if (m_bytes == 0) {
-            if (m_peak >= kDrainedReportBytes) onDrained = m_onDrained;
-            m_peak = 0;
-        }
+    m_bytes -= std::min(bytes, m_bytes);
+    bool bResumed = false, bDrained = false;
+    if (m_bPaused && m_bytes <= kResumeBytes) {
+        m_bPaused = false;
+        bResumed = true;
     }
-    if (onResume) onResume();
-    if (onDrained) onDrained();
+    if (m_bytes == 0) {
+        bDrained = m_peak >= kDrainedReportBytes;
+        m_peak = 0;
+    }
+    if (bResumed && m_onResume) m_onResume();
+    if (bDrained && m_onDrained) m_onDrained();
 }

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class CInboundBacklog : public std::enable_shared_from_this<CInboundBacklog> {
   public:
@@ -23,20 +22,17 @@ class CInboundBacklog : public std::enable_shared_from_this<CInboundBacklog> {
     // Reader: true when reading must stop now. From then on IsPaused() holds until the backlog
     // is down to kResumeBytes.
     bool PauseIfFull();
-    bool IsPaused();
-    size_t GetBytes();
+    bool IsPaused() const { return m_bPaused; }
+    size_t GetBytes() const { return m_bytes; }
 
-    // `onResume` (a pause ended: wake the reader) and `onDrained` (the backlog is empty after
-    // holding at least kDrainedReportBytes) run on the thread that let go of the last hold,
-    // outside the lock.
+    // `onResume` (a pause ended: the reader may read again) and `onDrained` (the backlog is empty
+    // after holding at least kDrainedReportBytes) run where the hold that allowed it ends.
     void SetHandlers(std::function<void()> onResume, std::function<void()> onDrained);
 
   private:
     struct SHold;
     void Release(size_t bytes);
 
-    // The reader's thread adds and pauses; holds end on any thread (the main thread, mostly).
-    std::mutex m_lock;
     size_t m_bytes = 0;
     size_t m_peak = 0;  // since the backlog was last empty
     bool m_bPaused = false;

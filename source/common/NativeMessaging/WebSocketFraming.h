@@ -1,5 +1,5 @@
 // How texts are cut into outbound frames and how inbound pieces become whole messages.
-// Plain state machines without any library types; the listener drives them on its I/O thread.
+// Plain state machines without any library types; the listener drives them.
 #pragma once
 
 #include <cstddef>

@@ -1,10 +1,10 @@
-// The one file that talks to libwebsockets. The loop runs on the listener's I/O thread; the send
-// queue and the listener's stop and origin are shared with the main thread.
+// The one file that talks to libwebsockets. Its GLib event library adds the context's sockets and
+// timers to the default main context, so every callback here runs on the main thread.
 #include "common/NativeMessaging/WebSocketListener.h"
 
+#include <glib.h>
 #include <libwebsockets.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,6 +14,7 @@
 #include "common/NativeMessaging/OriginPolicy.h"
 #include "common/NativeMessaging/WebSocketFraming.h"
 #include "common/PeerErrorGate.h"
+#include "common/TaskRunner.h"
 
 namespace {
 const char kClassName[] = "CWebSocketsMessagingManager";
@@ -52,20 +53,51 @@ struct SContextDeleter {
     void operator()(lws_context* context) const { lws_context_destroy(context); }
 };
 using ContextPtr = std::unique_ptr<lws_context, SContextDeleter>;
+
+struct SMainLoopDeleter {
+    void operator()(GMainLoop* loop) const { g_main_loop_unref(loop); }
+};
+using MainLoopPtr = std::unique_ptr<GMainLoop, SMainLoopDeleter>;
 }  // namespace
 
 class CWebSocketListenerLoop {
   public:
-    explicit CWebSocketListenerLoop(CWebSocketListener& listener)
-        : m_listener(listener),
-          m_queue(*listener.m_sendQueue),
-          m_backlog(*listener.m_backlog),
+    CWebSocketListenerLoop(SWebSocketListenerSettings settings,
+                           std::shared_ptr<CWebSocketSendQueue> sendQueue,
+                           std::shared_ptr<CInboundBacklog> backlog,
+                           std::weak_ptr<ILibWebSocketsCallbacksHandler> sink)
+        : m_settings(std::move(settings)),
+          m_sendQueue(std::move(sendQueue)),
+          m_backlog(std::move(backlog)),
+          m_sink(std::move(sink)),
           m_sendBuffer(LWS_PRE + kWebSocketFrameSize) {}
+    // Closes every connection and the port.
+    ~CWebSocketListenerLoop();
 
-    int Run();
+    // Binds the first trial port it can; false when none.
+    bool Listen();
+    // The owner hears of nothing from then on, and nothing is written.
+    void Mute() { m_bMuted = true; }
+    bool IsInCallback() const { return m_iCallbackDepth > 0; }
+    int GetRunId() const { return m_settings.iRunId; }
+    unsigned GetActivePort() const { return m_context ? m_uiPort : 0; }
+    void SetAllowedWebSiteOrigins(std::vector<std::string> origins) {
+        m_settings.allowedWebSiteOrigins = std::move(origins);
+    }
+    void ResumeReadingIfBacklogDrained();
+    void RequestWrite() {
+        if (m_pActiveWsi && !m_bMuted) lws_callback_on_writable(m_pActiveWsi);
+    }
+
     int OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in, size_t len);
 
   private:
+    // Runs `tell` on the owner, unless it is gone or the listener is closing.
+    template <typename Tell>
+    void TellSink(Tell&& tell) {
+        if (m_bMuted) return;
+        if (auto sink = m_sink.lock()) tell(*sink);
+    }
     bool OnFilterConnection(lws* wsi);
     void OnEstablished(lws* wsi);
     void OnClosed(lws* wsi);
@@ -73,16 +105,21 @@ class CWebSocketListenerLoop {
     int OnWriteable(lws* wsi);
     int CloseWith(lws* wsi, lws_close_status status, const char* reason);
     bool UpdateActiveConnection(lws* wsi);
-    bool HasPendingOutput() { return m_send.IsSendInProgress() || !m_queue.IsEmpty(); }
+    bool HasPendingOutput() const { return m_send.IsSendInProgress() || !m_sendQueue->IsEmpty(); }
     int WriteFrame(lws* wsi, const SOutboundFrame& frame);
     void PauseReadingIfBacklogFull(lws* wsi);
-    void ResumeReadingIfBacklogDrained();
+    std::vector<std::string> AllowedWebSiteOrigins() const;
 
-    CWebSocketListener& m_listener;
-    CWebSocketSendQueue& m_queue;
-    CInboundBacklog& m_backlog;
-    lws_context* m_pContext = nullptr;
+    SWebSocketListenerSettings m_settings;
+    const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
+    const std::shared_ptr<CInboundBacklog> m_backlog;
+    const std::weak_ptr<ILibWebSocketsCallbacksHandler> m_sink;
+    // The library's handle on the default main context; it must outlive the context.
+    MainLoopPtr m_mainLoop{g_main_loop_new(nullptr, FALSE)};
+    ContextPtr m_context;  // only while listening
     unsigned m_uiPort = 0;
+    int m_iCallbackDepth = 0;
+    bool m_bMuted = false;
     lws* m_pActiveWsi = nullptr;
     int m_iActiveConnection = 0;  // the send queue's id of the active connection
     lws* m_pPausedWsi = nullptr;  // the connection not read from while the backlog is full
@@ -105,14 +142,13 @@ int ListenerCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in
 // ---- CWebSocketSendQueue
 
 CWebSocketSendQueue::t_enumPushResult CWebSocketSendQueue::Push(std::string text, int connection) {
-    std::lock_guard<std::mutex> lock(m_lock);
     if (connection != m_iConnection) return eOtherConnection;
     if (m_bytes + text.size() > kMaxQueuedBytes) {
         m_bRefused = true;
         return eFull;
     }
     m_bytes += text.size();
-    // Texts already waiting mean the I/O thread was woken for them and writes until none is left.
+    // Texts already waiting mean a write was asked for, and writing goes on until none is left.
     const bool bWasEmpty = m_texts.empty();
     m_texts.push_back(std::move(text));
     if (bWasEmpty && m_wake) m_wake();
@@ -120,45 +156,27 @@ CWebSocketSendQueue::t_enumPushResult CWebSocketSendQueue::Push(std::string text
 }
 
 int CWebSocketSendQueue::BeginConnection() {
-    std::lock_guard<std::mutex> lock(m_lock);
     return m_iConnection = ++m_iLastConnection;
 }
 
 bool CWebSocketSendQueue::Pop(std::string& text, bool& bMore) {
-    std::function<void()> onRoom;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_texts.empty()) return bMore = false;
-        text = std::move(m_texts.front());
-        m_texts.pop_front();
-        m_bytes -= text.size();
-        bMore = !m_texts.empty();
-        if (m_bRefused && m_bytes <= kMaxQueuedBytes / 2) {
-            m_bRefused = false;
-            onRoom = m_onRoom;
-        }
+    if (m_texts.empty()) return bMore = false;
+    text = std::move(m_texts.front());
+    m_texts.pop_front();
+    m_bytes -= text.size();
+    bMore = !m_texts.empty();
+    if (m_bRefused && m_bytes <= kMaxQueuedBytes / 2) {
+        m_bRefused = false;
+        if (m_onRoom) m_onRoom();
     }
-    if (onRoom) onRoom();
     return true;
 }
 
 void CWebSocketSendQueue::SetRoomHandler(std::function<void()> onRoom) {
-    std::lock_guard<std::mutex> lock(m_lock);
     m_onRoom = std::move(onRoom);
 }
 
-bool CWebSocketSendQueue::IsEmpty() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_texts.empty();
-}
-
-void CWebSocketSendQueue::Wake() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_wake) m_wake();
-}
-
 void CWebSocketSendQueue::SetWaker(std::function<void()> wake) {
-    std::lock_guard<std::mutex> lock(m_lock);
     m_wake = std::move(wake);
 }
 
@@ -167,155 +185,129 @@ void CWebSocketSendQueue::SetWaker(std::function<void()> wake) {
 CWebSocketListener::CWebSocketListener(SWebSocketListenerSettings settings,
                                        std::shared_ptr<CWebSocketSendQueue> sendQueue,
                                        std::shared_ptr<CInboundBacklog> backlog,
-                                       std::weak_ptr<ILibWebSocketsCallbacksHandler> sink,
-                                       tvc::MainThreadPoster postToMainThread)
-    : m_settings(std::move(settings)),
-      m_sendQueue(std::move(sendQueue)),
-      m_backlog(std::move(backlog)),
-      m_sink(std::move(sink)),
-      m_postToMainThread(std::move(postToMainThread)),
-      m_allowedWebSiteOrigins(
-          std::make_shared<const std::vector<std::string>>(m_settings.allowedWebSiteOrigins)),
-      m_endedFuture(m_ended.get_future().share()),
-      m_thread([this] { ThreadEntry(); }) {}
+                                       std::weak_ptr<ILibWebSocketsCallbacksHandler> sink)
+    : m_loop(std::make_shared<CWebSocketListenerLoop>(std::move(settings), std::move(sendQueue),
+                                                      std::move(backlog), sink)) {
+    // Told on a later turn, so that the owner has finished starting the listener.
+    const int runId = m_loop->GetRunId();
+    const bool bListening = m_loop->Listen();
+    tvc::runner::Post([sink, runId, bListening] {
+        auto target = sink.lock();
+        if (!target) return;
+        if (bListening)
+            target->HandleListening(runId);
+        else
+            target->HandleListenerExit(runId, false);
+    });
+}
 
+// The library may not destroy its context from inside one of its callbacks: an owner that lets
+// go of the listener there (an observer stopping the messaging) leaves it to a later turn.
 CWebSocketListener::~CWebSocketListener() {
-    RequestStop();
-    m_thread.join();
+    if (!m_loop->IsInCallback()) return;
+    m_loop->Mute();
+    tvc::runner::Post([loop = m_loop] {});
 }
 
-void CWebSocketListener::RequestStop() {
-    m_bStopRequested = true;
-    m_sendQueue->Wake();
+int CWebSocketListener::GetRunId() const {
+    return m_loop->GetRunId();
 }
 
-bool CWebSocketListener::WaitForEnd(std::chrono::milliseconds timeout) {
-    return m_endedFuture.wait_for(timeout) == std::future_status::ready;
+unsigned CWebSocketListener::GetActivePort() const {
+    return m_loop->GetActivePort();
 }
 
 void CWebSocketListener::SetAllowedWebSiteOrigins(std::vector<std::string> origins) {
-    m_allowedWebSiteOrigins.store(
-        std::make_shared<const std::vector<std::string>>(std::move(origins)));
+    m_loop->SetAllowedWebSiteOrigins(std::move(origins));
 }
 
-std::vector<std::string> CWebSocketListener::GetAllowedWebSiteOrigins() {
-    std::vector<std::string> origins = *m_allowedWebSiteOrigins.load();
+void CWebSocketListener::ResumeReadingIfBacklogDrained() {
+    m_loop->ResumeReadingIfBacklogDrained();
+}
+
+void CWebSocketListener::RequestWrite() {
+    m_loop->RequestWrite();
+}
+
+// ---- CWebSocketListenerLoop
+
+// One context on the main loop, and a server tried on each port in turn: a context that fails
+// to create leaves its idle source behind on the main loop (this library version), which would
+// then call into freed memory.
+bool CWebSocketListenerLoop::Listen() {
+    static const char* fn = "websocket_core_task";
+    lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, EmitLibraryLog);
+    void* foreignLoops[] = {m_mainLoop.get()};
+    lws_context_creation_info info;
+    std::memset(&info, 0, sizeof(info));
+    info.port = CONTEXT_PORT_NO_LISTEN;
+    info.gid = -1;
+    info.uid = -1;
+    info.options =
+        LWS_SERVER_OPTION_EXPLICIT_VHOSTS | LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_GLIB;
+    info.foreign_loops = foreignLoops;
+    info.user = this;
+    m_context.reset(lws_create_context(&info));
+    if (!m_context) TVC_LOG_ERROR("%s : the WebSocket context could not be created", fn);
+    bool bListening = false;
+    for (unsigned port : m_context ? m_settings.trialPorts : std::vector<unsigned>{}) {
+        if (port == 0 || port > 65535) {
+            TVC_LOG_WARN("%s : skipping invalid trial port %u", fn, port);
+            continue;
+        }
+        std::memset(&info, 0, sizeof(info));
+        info.port = static_cast<int>(port);
+        info.iface = "127.0.0.1";
+        info.protocols = kProtocols;
+        // Without DISABLE_IPV6 this version listens on every interface despite iface.
+        info.options = LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_FAIL_UPON_UNABLE_TO_BIND;
+        m_uiPort = port;
+        if ((bListening = lws_create_vhost(m_context.get(), &info) != nullptr)) break;
+        TVC_LOG_WARN("%s : could not listen on port %u", fn, port);
+    }
+    if (!bListening) {
+        m_context.reset();
+        lwsl_err("%s", kNoPortError);
+        TVC_LOG_ERROR("%s", kNoPortError);
+        return false;
+    }
+    TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
+    return true;
+}
+
+CWebSocketListenerLoop::~CWebSocketListenerLoop() {
+    m_bMuted = true;
+    if (!m_context) return;
+    TVC_LOG_WARN("%s : closing the listener on port %u", kClassName, m_uiPort);
+    m_context.reset();  // closes every connection; their CLOSED callbacks still find this object
+}
+
+std::vector<std::string> CWebSocketListenerLoop::AllowedWebSiteOrigins() const {
+    std::vector<std::string> origins = m_settings.allowedWebSiteOrigins;
     if (m_settings.moreWebSiteOrigins)
         for (auto& origin : m_settings.moreWebSiteOrigins()) origins.push_back(std::move(origin));
     return origins;
 }
 
-// I/O thread. A drain is posted only when none is pending: one already posted takes this work too.
-void CWebSocketListener::PostToSink(SinkWork work) {
-    {
-        std::lock_guard<std::mutex> lock(m_inbox->lock);
-        m_inbox->work.push_back(std::move(work));
-        if (m_inbox->bDrainPosted) return;
-        m_inbox->bDrainPosted = true;
-    }
-    m_postToMainThread(
-        [inbox = m_inbox, sink = m_sink, post = m_postToMainThread] { Drain(inbox, sink, post); });
-}
-
-// The sink is held weakly: a manager released meanwhile makes the rest of the batch a no-op. A
-// batch is bounded so that a flood does not keep the main loop from drawing or from WebKit.
-void CWebSocketListener::Drain(const std::shared_ptr<SInbox>& inbox,
-                               const std::weak_ptr<ILibWebSocketsCallbacksHandler>& sink,
-                               const tvc::MainThreadPoster& post) {
-    constexpr size_t kMaxBatch = 256;
-    std::vector<SinkWork> batch;
-    bool bMore = false;
-    {
-        std::lock_guard<std::mutex> lock(inbox->lock);
-        const size_t count = std::min(inbox->work.size(), kMaxBatch);
-        batch.reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            batch.push_back(std::move(inbox->work.front()));
-            inbox->work.pop_front();
-        }
-        bMore = !inbox->work.empty();
-        inbox->bDrainPosted = bMore;
-    }
-    // Posted before this batch runs, so that work after it keeps its place behind it.
-    if (bMore) post([inbox, sink, post] { Drain(inbox, sink, post); });
-    for (auto& work : batch) {
-        if (auto target = sink.lock()) work(*target);
-    }
-}
-
-void CWebSocketListener::ThreadEntry() {
-    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry ++ \n");
-    const int result = CWebSocketListenerLoop(*this).Run();
-    PostToSink([runId = m_settings.iRunId, ok = result == 0](ILibWebSocketsCallbacksHandler& sink) {
-        sink.HandleListenerExit(runId, ok);
-    });
-    TVC_LOG_WARN("CInterAppMessagingManagerBase:ThreadEntry -- \n");
-    m_ended.set_value();
-}
-
-// ---- CWebSocketListenerLoop: I/O thread
-
-int CWebSocketListenerLoop::Run() {
-    static const char* fn = "websocket_core_task";
-    lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, EmitLibraryLog);
-    m_pActiveWsi = nullptr;
-
-    ContextPtr context;
-    for (unsigned port : m_listener.m_settings.trialPorts) {
-        if (m_listener.IsStopRequested()) return 0;
-        if (port == 0 || port > 65535) {
-            TVC_LOG_WARN("%s : skipping invalid trial port %u", fn, port);
-            continue;
-        }
-        lws_context_creation_info info;
-        std::memset(&info, 0, sizeof(info));
-        info.port = static_cast<int>(port);
-        info.iface = "127.0.0.1";
-        info.protocols = kProtocols;
-        info.gid = -1;
-        info.uid = -1;
-        // Without DISABLE_IPV6 this version listens on every interface despite iface.
-        info.options = LWS_SERVER_OPTION_DISABLE_IPV6 | LWS_SERVER_OPTION_FAIL_UPON_UNABLE_TO_BIND;
-        info.user = this;
-        m_uiPort = port;
-        context.reset(lws_create_context(&info));
-        if (context) break;
-        TVC_LOG_WARN("%s : could not listen on port %u", fn, port);
-    }
-    if (!context) {
-        lwsl_err("%s", kNoPortError);
-        TVC_LOG_ERROR("%s", kNoPortError);
-        return -1;
-    }
-    m_pContext = context.get();
-    m_listener.m_uiActivePort = m_uiPort;
-    TVC_LOG_WARN("%s : listening on 127.0.0.1:%u", fn, m_uiPort);
-    m_listener.PostToSink(
-        [runId = m_listener.m_settings.iRunId](ILibWebSocketsCallbacksHandler& sink) {
-            sink.HandleListening(runId);
-        });
-
-    // Set before the stop check: a stop either finds the waker, or was requested before the check.
-    m_queue.SetWaker([pContext = m_pContext] { lws_cancel_service(pContext); });
-    int result = 0;
-    while (true) {
-        if (m_listener.IsStopRequested()) {
-            TVC_LOG_WARN("%s : eThreadTerminationPending state detected - breaking listen.\n", fn);
-            break;
-        }
-        // The timeout is ignored by this library version: it sleeps until an event or a wake.
-        result = lws_service(m_pContext, 0);
-        if (result < 0) break;
-    }
-    m_queue.SetWaker(nullptr);  // no wake-up may reach the context once it is gone
-    context.reset();  // closes every connection; their CLOSED callbacks still find this object
-    m_pContext = nullptr;
-    m_listener.m_uiActivePort = 0;
-    return result < 0 ? -1 : 0;
-}
-
 int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in,
                                        size_t len) {
+    struct SDepth {
+        int& depth;
+        explicit SDepth(int& d) : depth(++d) {}
+        ~SDepth() { --depth; }
+    } depth(m_iCallbackDepth);
+    if (m_bMuted) {
+        // Released by its owner during an event: the context goes on a later turn.
+        switch (reason) {
+            case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
+                return 1;
+            case LWS_CALLBACK_RECEIVE:
+            case LWS_CALLBACK_SERVER_WRITEABLE:
+                return CloseWith(wsi, LWS_CLOSE_STATUS_GOINGAWAY, "the listener is stopping");
+            default:
+                return lws_callback_http_dummy(wsi, reason, user, in, len);
+        }
+    }
     switch (reason) {
         case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
             return OnFilterConnection(wsi) ? 0 : 1;
@@ -329,12 +321,6 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
             return OnReceive(wsi, static_cast<const char*>(in), len);
         case LWS_CALLBACK_SERVER_WRITEABLE:
             return OnWriteable(wsi);
-        case LWS_CALLBACK_EVENT_WAIT_CANCELLED:
-            // Woken by Send, Stop or a drained backlog from another thread: only this thread may
-            // ask for writeable or read again.
-            if (m_pActiveWsi && HasPendingOutput()) lws_callback_on_writable(m_pActiveWsi);
-            ResumeReadingIfBacklogDrained();
-            return 0;
         default:
             return lws_callback_http_dummy(wsi, reason, user, in, len);
     }
@@ -347,9 +333,8 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const bool bOneOrigin = lws_hdr_fragment_length(wsi, WSI_TOKEN_ORIGIN, 1) <= 0 &&
                             origin.find(',') == std::string::npos;
     const bool bOriginAllowed =
-        bOneOrigin &&
-        (origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                        : IsWebSocketOriginAllowed(origin, m_listener.GetAllowedWebSiteOrigins()));
+        bOneOrigin && (origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
+                                      : IsWebSocketOriginAllowed(origin, AllowedWebSiteOrigins()));
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
     TVC_LOG_WARN("%s : refusing handshake : Origin=%s%s, Host=%s", kClassName, origin.c_str(),
                  bOneOrigin ? "" : " (more than one Origin header)", host.c_str());
@@ -375,13 +360,12 @@ void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
     if (UpdateActiveConnection(wsi)) {
         // Texts queued for an earlier connection (or none) are not this peer's.
         bool bMore = false;
-        for (std::string text; m_queue.Pop(text, bMore);) {
+        for (std::string text; m_sendQueue->Pop(text, bMore);) {
             TVC_LOG_WARN("%s : discarding message from old connection : %s \n", fn,
                          CLogHelper::MessageExcerpt(text).c_str());
         }
     }
-    m_listener.PostToSink(
-        [](ILibWebSocketsCallbacksHandler& sink) { sink.HandleConnectionEstablished(); });
+    TellSink([](ILibWebSocketsCallbacksHandler& sink) { sink.HandleConnectionEstablished(); });
     // A connection that is not active is closed at this event; the active one waits for output.
     if (wsi != m_pActiveWsi || HasPendingOutput()) lws_callback_on_writable(wsi);
 }
@@ -405,10 +389,10 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
     }
     if (m_pActiveWsi && m_pActiveWsi != wsi) lws_callback_on_writable(m_pActiveWsi);
     m_pActiveWsi = wsi;
-    m_iActiveConnection = m_queue.BeginConnection();
+    m_iActiveConnection = m_sendQueue->BeginConnection();
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+    TellSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
         sink.HandleActiveConnectionChanged(true, connection);
     });
     TVC_LOG_WARN("%s : WebSocket Socket Context Updated.", fn);
@@ -423,7 +407,7 @@ void CWebSocketListenerLoop::OnClosed(lws* wsi) {
     m_pActiveWsi = nullptr;
     m_receive.Reset();
     m_send.Reset();
-    m_listener.PostToSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
+    TellSink([connection = m_iActiveConnection](ILibWebSocketsCallbacksHandler& sink) {
         sink.HandleActiveConnectionChanged(false, connection);
     });
 }
@@ -474,12 +458,11 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
                 TVC_LOG_ERROR("%s : message is not valid UTF-8 : closing the connection", fn);
                 return CloseWith(wsi, LWS_CLOSE_STATUS_INVALID_PAYLOAD, "invalid UTF-8");
             }
-            CInboundBacklog::Hold hold = m_backlog.Add(message.size());
-            m_listener.PostToSink(
-                [text = std::move(message), connection = m_iActiveConnection,
-                 hold = std::move(hold)](ILibWebSocketsCallbacksHandler& sink) mutable {
-                    sink.HandleMessage(std::move(text), connection, std::move(hold));
-                });
+            CInboundBacklog::Hold hold = m_backlog->Add(message.size());
+            TellSink([text = std::move(message), connection = m_iActiveConnection,
+                      hold = std::move(hold)](ILibWebSocketsCallbacksHandler& sink) mutable {
+                sink.HandleMessage(std::move(text), connection, std::move(hold));
+            });
             PauseReadingIfBacklogFull(wsi);
             break;
         }
@@ -490,20 +473,20 @@ int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
 }
 
 void CWebSocketListenerLoop::PauseReadingIfBacklogFull(lws* wsi) {
-    if (wsi == m_pPausedWsi || !m_backlog.PauseIfFull()) return;
+    if (wsi == m_pPausedWsi || !m_backlog->PauseIfFull()) return;
     // What the library has read already is kept and handed over once reading resumes.
     lws_rx_flow_control(wsi, 0);
     m_pPausedWsi = wsi;
     TVC_LOG_INFO("%s : %zu bytes wait for the page : reading paused", kClassName,
-                 m_backlog.GetBytes());
+                 m_backlog->GetBytes());
 }
 
 void CWebSocketListenerLoop::ResumeReadingIfBacklogDrained() {
-    if (!m_pPausedWsi || m_backlog.IsPaused()) return;
+    if (!m_pPausedWsi || m_backlog->IsPaused()) return;
     lws_rx_flow_control(m_pPausedWsi, 1);
     m_pPausedWsi = nullptr;
     TVC_LOG_INFO("%s : %zu bytes wait for the page : reading resumed", kClassName,
-                 m_backlog.GetBytes());
+                 m_backlog->GetBytes());
 }
 
 // One frame per writeable event; the next event is asked for only while output is pending.
@@ -517,8 +500,8 @@ int CWebSocketListenerLoop::OnWriteable(lws* wsi) {
     bool bMore = false;
     if (m_send.IsSendInProgress()) {
         if (WriteFrame(wsi, m_send.Next()) < 0) return -1;
-        bMore = m_send.IsSendInProgress() || !m_queue.IsEmpty();
-    } else if (m_queue.Pop(text, bMore)) {
+        bMore = m_send.IsSendInProgress() || !m_sendQueue->IsEmpty();
+    } else if (m_sendQueue->Pop(text, bMore)) {
         if (WriteFrame(wsi, m_send.Begin(std::move(text))) < 0) return -1;
         bMore = bMore || m_send.IsSendInProgress();
     }

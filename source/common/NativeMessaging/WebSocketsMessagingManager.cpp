@@ -5,32 +5,33 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <sstream>
+#include <utility>
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/OriginPolicy.h"
 #include "common/PeerErrorGate.h"
+#include "common/TaskRunner.h"
 
-CWebSocketsMessagingManager::CWebSocketsMessagingManager(tvc::MainThreadPoster postToMainThread)
-    : m_postToMainThread(std::move(postToMainThread)),
-      m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
+CWebSocketsMessagingManager::CWebSocketsMessagingManager()
+    : m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
       m_backlog(std::make_shared<CInboundBacklog>()),
       m_trialPortList(GetDefaultTrialPortList()),
       m_webSiteOrigins{kDefaultWebSiteOrigin} {
-    // A pause ends on the thread that let the page take the text: the I/O thread is woken to read
-    // again. glibc keeps what a flood's texts freed: it is asked to give it back whenever a pause
-    // ends and once the backlog is empty, after the turn that freed it.
-    auto giveBack = [post = m_postToMainThread] {
-        if (post) post(&CWebSocketsMessagingManager::GiveMemoryBack);
-    };
+    // The queue and the backlog outlive listener runs; they reach whichever listener runs now.
+    // glibc keeps what a flood's texts freed: it is asked to give it back whenever a pause ends
+    // and once the backlog is empty, after the turn that freed it.
     m_backlog->SetHandlers(
-        [queue = m_sendQueue, giveBack] {
-            queue->Wake();
-            giveBack();
+        [this] {
+            if (m_pListener) m_pListener->ResumeReadingIfBacklogDrained();
+            tvc::runner::Post(&CWebSocketsMessagingManager::GiveMemoryBack);
         },
-        giveBack);
+        [] { tvc::runner::Post(&CWebSocketsMessagingManager::GiveMemoryBack); });
+    m_sendQueue->SetWaker([this] {
+        if (m_pListener) m_pListener->RequestWrite();
+    });
+    m_sendQueue->SetRoomHandler([this] { OnSendQueueRoom(); });
 }
 
 void CWebSocketsMessagingManager::GiveMemoryBack() {
@@ -39,8 +40,12 @@ void CWebSocketsMessagingManager::GiveMemoryBack() {
 #endif
 }
 
-// The listeners' destructors join their threads.
-CWebSocketsMessagingManager::~CWebSocketsMessagingManager() = default;
+// Holds, and a listener released during its own event, may outlive the manager.
+CWebSocketsMessagingManager::~CWebSocketsMessagingManager() {
+    m_backlog->SetHandlers({}, {});
+    m_sendQueue->SetWaker({});
+    m_sendQueue->SetRoomHandler({});
+}
 
 std::vector<unsigned> CWebSocketsMessagingManager::GetDefaultTrialPortList() {
     std::vector<unsigned> ports;
@@ -63,11 +68,11 @@ bool CWebSocketsMessagingManager::Stop() {
 }
 
 bool CWebSocketsMessagingManager::Send(const std::string& text) {
-    return PerformSend(text, m_iConnection);
+    return WriteToSendQueue(text, m_iConnection);
 }
 
 bool CWebSocketsMessagingManager::SendToConnection(int connection, const std::string& text) {
-    return PerformSend(text, connection);
+    return WriteToSendQueue(text, connection);
 }
 
 bool CWebSocketsMessagingManager::StartListenTask() {
@@ -81,34 +86,20 @@ bool CWebSocketsMessagingManager::StartListenTask() {
         return false;
     }
     auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak_from_this().lock());
-    if (!self || !m_postToMainThread) {
-        TVC_LOG_ERROR("%s : needs a shared owner and a main-thread poster\n", fn);
+    if (!self) {
+        TVC_LOG_ERROR("%s : needs a shared owner\n", fn);
         return false;
     }
     SetManagerState(eListening);
-    // Room again: told on the main thread, with how many texts were refused meanwhile.
-    std::weak_ptr<CWebSocketsMessagingManager> weakSelf = self;
-    m_sendQueue->SetRoomHandler([weakSelf, post = m_postToMainThread] {
-        post([weakSelf] {
-            auto manager = weakSelf.lock();
-            if (!manager || !manager->m_bDropping.exchange(false)) return;
-            TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused",
-                         "CWebSocketsMessagingManager::SendQueueRoom",
-                         manager->m_uiDropped.exchange(0));
-            if (manager->m_onSendQueueState) manager->m_onSendQueueState(false);
-        });
-    });
     std::weak_ptr<ILibWebSocketsCallbacksHandler> sink =
         std::static_pointer_cast<ILibWebSocketsCallbacksHandler>(self);
     m_pListener = std::make_unique<CWebSocketListener>(
         SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins,
                                    m_moreWebSiteOrigins},
-        m_sendQueue, m_backlog, sink, m_postToMainThread);
-    TVC_LOG_WARN("%s : io thread started.", fn);
+        m_sendQueue, m_backlog, sink);
     return true;
 }
-
-// The observers hear of the thread's end through its posted exit, after every message it posted.
+// The observers hear of the end on a later turn, as they would of a listener that found no port.
 bool CWebSocketsMessagingManager::StopListenTask() {
     static const char* fn = TVC_FN;
     if (!ChangeManagerStateIf({eListening, eConnected}, eThreadTerminationPending)) {
@@ -116,28 +107,19 @@ bool CWebSocketsMessagingManager::StopListenTask() {
         return false;
     }
     if (m_pListener) {
-        m_pListener->RequestStop();
-        TVC_LOG_WARN("%s - begin\n", fn);
-        const bool bEnded = m_pListener->WaitForEnd(std::chrono::seconds(10));
-        TVC_LOG_WARN("%s - join-thread - end\n", fn);
-        if (!bEnded) {
-            TVC_LOG_ERROR("%s : the I/O thread did not end within 10 s; it is joined when it does",
-                          fn);
-            m_stoppingListeners.push_back(std::move(m_pListener));
-            return true;
-        }
+        const int runId = m_pListener->GetRunId();
         m_pListener.reset();
+        std::weak_ptr<CInterAppMessagingManagerBase> weak = weak_from_this();
+        tvc::runner::Post([weak, runId] {
+            if (auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak.lock()))
+                self->HandleListenerExit(runId, true);
+        });
     }
     SetManagerState(eIdle);
     return true;
 }
 
-bool CWebSocketsMessagingManager::PerformSend(const std::string& text, int connection) {
-    return WriteToSendQueue(text, connection);
-}
-
-// Any thread: the I/O thread is woken and asks for a writeable event itself (asking from here
-// would lose wake-ups). A text for a peer that is gone is dropped as one queued for it would be.
+// A text for a peer that is gone is dropped as one queued for it would be.
 bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int connection) {
     if (text.size() > kMaxSendTextLength) return false;
     switch (m_sendQueue->Push(text, connection)) {
@@ -152,19 +134,23 @@ bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int 
     }
     // Logged once per burst: a page sending into a peer that does not read would log each one.
     ++m_uiDropped;
-    if (!m_bDropping.exchange(true)) {
+    if (!m_bDropping) {
+        m_bDropping = true;
         TVC_LOG_ERROR(
             "%s : the peer is not reading; the output queue holds %zu MiB : refusing "
             "messages until it has room",
             TVC_FN, CWebSocketSendQueue::kMaxQueuedBytes / (1024 * 1024));
-        std::weak_ptr<CInterAppMessagingManagerBase> weak = weak_from_this();
-        if (m_postToMainThread)
-            m_postToMainThread([weak] {
-                auto self = std::static_pointer_cast<CWebSocketsMessagingManager>(weak.lock());
-                if (self && self->m_onSendQueueState) self->m_onSendQueueState(true);
-            });
+        if (m_onSendQueueState) m_onSendQueueState(true);
     }
     return false;
+}
+
+void CWebSocketsMessagingManager::OnSendQueueRoom() {
+    if (!m_bDropping) return;
+    m_bDropping = false;
+    TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused",
+                 "CWebSocketsMessagingManager::SendQueueRoom", std::exchange(m_uiDropped, 0u));
+    if (m_onSendQueueState) m_onSendQueueState(false);
 }
 
 void CWebSocketsMessagingManager::SetSendQueueStateHandler(std::function<void(bool)> onState) {
@@ -243,20 +229,12 @@ void CWebSocketsMessagingManager::HandleListening(int iRunId) {
     if (m_pListener && m_pListener->GetRunId() == iRunId && m_onListening) m_onListening();
 }
 
-// A listener that ended by itself (no port, a failed service) is released here; one that Stop
-// already released only has its end told.
+// A run that found no port is released here; one that Stop already released only has its end
+// told.
 void CWebSocketsMessagingManager::HandleListenerExit(int iRunId, bool bDidListenSuceed) {
     if (m_pListener && m_pListener->GetRunId() == iRunId) {
         m_pListener.reset();
         SetManagerState(eIdle);
-    } else {
-        auto& stopping = m_stoppingListeners;
-        const auto it = std::find_if(stopping.begin(), stopping.end(),
-                                     [iRunId](const auto& p) { return p->GetRunId() == iRunId; });
-        if (it != stopping.end()) {
-            stopping.erase(it);
-            if (!m_pListener) SetManagerState(eIdle);
-        }
     }
     NotifyListenerExit(bDidListenSuceed);
 }

@@ -1,6 +1,7 @@
 #include "ListenerTestSupport.h"
 
 #include <arpa/inet.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,6 +16,8 @@
 #include <optional>
 #include <random>
 #include <thread>
+
+#include "common/TaskRunner.h"
 
 namespace tvtest {
 namespace {
@@ -48,44 +51,30 @@ CPortBlocker::~CPortBlocker() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-tvc::MainThreadPoster CTestMainLoop::Poster() {
-    return [queue = m_pQueue](std::function<void()> task) {
-        {
-            std::lock_guard<std::mutex> lock(queue->lock);
-            queue->tasks.push_back(std::move(task));
-        }
-        queue->posted.notify_one();
-    };
-}
-
-void CTestMainLoop::RunPending(std::chrono::milliseconds wait) {
-    if (std::this_thread::get_id() != m_owner) {
+void RunPending(std::chrono::milliseconds wait) {
+    if (!tvc::runner::OnMainThread()) {
         std::this_thread::sleep_for(wait);
         return;
     }
-    std::deque<std::function<void()>> tasks;
-    {
-        std::unique_lock<std::mutex> lock(m_pQueue->lock);
-        m_pQueue->posted.wait_for(lock, wait, [&] { return !m_pQueue->tasks.empty(); });
-        tasks.swap(m_pQueue->tasks);
+    GMainContext* context = g_main_context_default();
+    if (wait.count() > 0 && !g_main_context_pending(context)) {
+        const auto timer = tvc::runner::PostDelayed(wait, [] {});
+        g_main_context_iteration(context, TRUE);
     }
-    for (auto& task : tasks) task();
-}
-
-CTestMainLoop& TestMainLoop() {
-    static CTestMainLoop loop;
-    return loop;
+    // Bounded: a source that is always ready must not hold the test here.
+    for (int i = 0; i < 1000 && g_main_context_iteration(context, FALSE); ++i) {
+    }
 }
 
 std::shared_ptr<CWebSocketsMessagingManager> MakeManager() {
-    return std::make_shared<CWebSocketsMessagingManager>(TestMainLoop().Poster());
+    return std::make_shared<CWebSocketsMessagingManager>();
 }
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds deadline) {
     const auto until = std::chrono::steady_clock::now() + deadline;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > until) return false;
-        TestMainLoop().RunPending(2ms);
+        RunPending(2ms);
     }
     return true;
 }
@@ -166,7 +155,7 @@ struct CBeastPeer::SImpl {
         while (!done && std::chrono::steady_clock::now() < until) {
             ioc.run_one_for(std::min<std::chrono::steady_clock::duration>(
                 1ms, until - std::chrono::steady_clock::now()));
-            TestMainLoop().RunPending();
+            RunPending();
         }
         if (!done) {
             beast::get_lowest_layer(*ws).cancel();
@@ -286,7 +275,7 @@ bool CRawPeer::ReadMore(std::chrono::steady_clock::time_point until) {
         if (std::chrono::steady_clock::now() >= until) return false;
         ready = ::poll(&pfd, 1, 1);
         if (ready < 0) return false;
-        TestMainLoop().RunPending();
+        RunPending();
     }
     char chunk[65536];
     const ssize_t n = ::recv(m_fd, chunk, sizeof(chunk), 0);

@@ -2,13 +2,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/NativeMessaging/InterAppMessageObserver.h"
@@ -24,26 +20,11 @@ constexpr auto kDeadline = 60s;
 constexpr auto kDeadline = 10s;
 #endif
 
-// The tests' main loop: the test thread runs what the listener posts whenever it waits (for an
-// observer, a peer's answer or a state), as the program's GLib loop would between its events.
-class CTestMainLoop {
-  public:
-    tvc::MainThreadPoster Poster();
-    // Waits up to `wait` for a task, then runs every queued one. Only on the thread that made
-    // the loop (peers on other threads wait without running anything).
-    void RunPending(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
-
-  private:
-    struct SQueue {
-        std::mutex lock;
-        std::condition_variable posted;
-        std::deque<std::function<void()>> tasks;
-    };
-    std::shared_ptr<SQueue> m_pQueue = std::make_shared<SQueue>();
-    const std::thread::id m_owner = std::this_thread::get_id();
-};
-CTestMainLoop& TestMainLoop();
-// A manager whose posted work runs on the test thread.
+// The listener runs on the default GLib main context: the test thread runs it whenever it waits
+// (for an observer, a peer's answer or a state), as the program's loop would between its events.
+// Waits up to `wait` for an event, then runs every pending one. Only on the main thread (peers
+// on other threads wait without running anything).
+void RunPending(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
 std::shared_ptr<CWebSocketsMessagingManager> MakeManager();
 
 // A port that was free a moment ago (bound to 127.0.0.1:0, then released).

@@ -211,6 +211,8 @@ TEST_F(WebSocketFramesTest, ConnectionStormLeavesTheActivePeerAlone) {
         ASSERT_EQ(frame.strPayload, "re:m" + std::to_string(received));
         ++received;
     }
+    // The storm's peers need the main loop to be answered.
+    WaitUntil([&] { return opened == 200; }, 60s);
     storm.join();
     EXPECT_EQ(received, kMessages);
     EXPECT_EQ(opened.load(), 200);
