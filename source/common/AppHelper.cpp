@@ -1,12 +1,11 @@
 #include "common/AppHelper.h"
 
-#include <atomic>
 #include <sstream>
 
 #include "common/LogHelper.h"
 
 namespace {
-std::atomic<bool> s_bIsApplicationWindowCloseExpected{false};
+bool s_bIsApplicationWindowCloseExpected = false;  // main thread
 }
 
 bool CAppHelper::CreateInterAppResponceMessage(const std::string& subType,

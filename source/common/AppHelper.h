@@ -18,7 +18,7 @@ class CAppHelper {
                                               const std::string& request, int status,
                                               std::string& out);
 
-    // Set once a real quit is under way; nothing resets it. Any thread.
+    // Set once a real quit is under way; nothing resets it. Main thread.
     static void SetIsApplicationWindowCloseExpected();
     static bool GetIsApplicationWindowCloseExpected();
 

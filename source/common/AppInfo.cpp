@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
 
 #include "common/FileUtil.h"
@@ -29,10 +28,6 @@ struct PathsState {
 PathsState& Paths() {
     static PathsState s;
     return s;
-}
-std::mutex& PathsMutex() {
-    static std::mutex m;
-    return m;
 }
 
 std::string WithSlash(std::string p) {
@@ -102,7 +97,6 @@ const std::string& CAppInfo::GetResourcesFolderName() {
 }
 
 int CAppPaths::Initialize(const std::vector<std::string>& names) {
-    std::lock_guard<std::mutex> lock(PathsMutex());
     auto& p = Paths();
     if (p.initialized) return eAlreadyInitialized;
     if (names.size() < 5) return eTooFewNames;
@@ -123,7 +117,6 @@ int CAppPaths::Initialize(const std::vector<std::string>& names) {
 }
 
 bool CAppPaths::IsInitialized() {
-    std::lock_guard<std::mutex> lock(PathsMutex());
     return Paths().initialized;
 }
 
@@ -134,7 +127,6 @@ int CAppPaths::GetPath(int kind, std::string& path) {
     std::string result;
     bool create = false;
     {
-        std::lock_guard<std::mutex> lock(PathsMutex());
         const auto& p = Paths();
         if (!p.initialized) return eFailed;
         switch (kind) {
@@ -163,11 +155,9 @@ int CAppPaths::GetPath(int kind, std::string& path) {
 }
 
 void CAppPaths::SetApplicationFolderOverride(const std::string& folder) {
-    std::lock_guard<std::mutex> lock(PathsMutex());
     Paths().appFolderOverride = WithSlash(folder);
 }
 
 void CAppPaths::ResetForTesting() {
-    std::lock_guard<std::mutex> lock(PathsMutex());
     Paths() = PathsState{};
 }

@@ -2,14 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 
 #include "common/FileUtil.h"
 #include "common/IniFile.h"
 #include "common/LogHelper.h"
 
 namespace {
-std::mutex g_pathMutex;  // guards g_path only; file access is guarded by the file lock
+// Set at start-up, before any other thread exists; the file itself is guarded by its file lock.
 std::string g_path;
 
 bool HasLineBreakOrNul(const std::string& s) {
@@ -18,12 +17,10 @@ bool HasLineBreakOrNul(const std::string& s) {
 }  // namespace
 
 void CAppProps::SetFilePath(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_pathMutex);
     g_path = path;
 }
 
 std::string CAppProps::GetFilePath() {
-    std::lock_guard<std::mutex> lock(g_pathMutex);
     return g_path;
 }
 

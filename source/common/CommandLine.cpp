@@ -1,13 +1,11 @@
 #include "common/CommandLine.h"
 
 #include <charconv>
-#include <mutex>
 
 #include "common/StringUtil.h"
 
 namespace {
-std::mutex g_commandLineMutex;
-std::shared_ptr<const CCommandLine> g_commandLine;
+std::shared_ptr<const CCommandLine> g_commandLine;  // main thread
 
 using tvc::ToLowerAscii;
 }  // namespace
@@ -47,13 +45,10 @@ std::string CCommandLine::GetSwitchValue(const std::string& name) const {
 
 void InitCommandLine(int argc, const char* const* argv) {
     std::vector<std::string> words(argv, argv + argc);
-    auto cl = std::make_shared<const CCommandLine>(words);
-    std::lock_guard<std::mutex> lock(g_commandLineMutex);
-    g_commandLine = std::move(cl);
+    g_commandLine = std::make_shared<const CCommandLine>(words);
 }
 
 std::shared_ptr<const CCommandLine> GetGlobalCommandLine() {
-    std::lock_guard<std::mutex> lock(g_commandLineMutex);
     if (!g_commandLine) g_commandLine = std::make_shared<const CCommandLine>();
     return g_commandLine;
 }

@@ -24,7 +24,7 @@ class CCommandLine {
     std::vector<std::string> m_arguments;
 };
 
-// The process-wide command line, built once by the entry point. Main thread writes, anyone reads.
+// The process-wide command line, built once by the entry point. Main thread.
 void InitCommandLine(int argc, const char* const* argv);
 std::shared_ptr<const CCommandLine> GetGlobalCommandLine();
 

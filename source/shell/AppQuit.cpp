@@ -10,11 +10,13 @@
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 
 namespace {
-// Owned by the main thread while its loop runs; the watchdog taking it means the loop has ended.
+// Where the main thread and the watchdog thread meet: the main thread holds it while its loop
+// runs, so the watchdog taking it within its time means the loop has ended.
 std::timed_mutex ghMessageLoopDetactionMutex;
-bool g_loopMutexAcquired = false;
+bool g_loopMutexAcquired = false;  // main thread
 std::chrono::milliseconds g_watchdogTimeout{10000};
 // Joined after the loop (it returns at once then), so it never outlives main's statics.
 std::thread g_watchdog;
@@ -23,9 +25,8 @@ std::thread g_watchdog;
 bool g_quitLoopRequested = false;
 
 // The own message loop's "message window": a command queued on the main loop.
-gboolean OnMessageWindowCommand(gpointer data) {
-    if (GPOINTER_TO_INT(data) == tvc::shell::CMD_QUIT_MESSAGE_LOOP) gtk_main_quit();
-    return G_SOURCE_REMOVE;
+void OnMessageWindowCommand(int command) {
+    if (command == tvc::shell::CMD_QUIT_MESSAGE_LOOP) gtk_main_quit();
 }
 }  // namespace
 
@@ -82,6 +83,7 @@ void SpawnThreadFunction_WaitAndKillProcess() {
 }
 
 void AppQuitMessageLoop() {
+    tvc::runner::AssertOnMainThread();
     if (g_quitLoopRequested) {
         TVC_LOG_WARN("%s : the loop is already ending", "AppQuitMessageLoop");
         return;
@@ -95,7 +97,7 @@ void AppQuitMessageLoop() {
     SpawnThreadFunction_WaitAndKillProcess();
     if (commandLine->HasSwitch("multi-threaded-message-loop")) {
         TVC_LOG_INFO("%s : posting CMD_QUIT_MESSAGE_LOOP", "AppQuitMessageLoop");
-        g_idle_add(OnMessageWindowCommand, GINT_TO_POINTER(tvc::shell::CMD_QUIT_MESSAGE_LOOP));
+        tvc::runner::Post([] { OnMessageWindowCommand(tvc::shell::CMD_QUIT_MESSAGE_LOOP); });
         TVC_LOG_INFO("%s : posted CMD_QUIT_MESSAGE_LOOP", "AppQuitMessageLoop");
     } else {
         TVC_LOG_INFO("%s : calling gtk_main_quit", "AppQuitMessageLoop");

@@ -12,6 +12,7 @@
 #include "common/CommandLine.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 #include "engine/webkitgtk/EngineStartParams.h"
 #include "platform/SingleInstance.h"
 #include "platform/gtk/GtkAppWindow.h"
@@ -20,7 +21,6 @@
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
 #include "shell/EngineModuleLoader.h"
-#include "shell/MainThread.h"
 #include "shell/MainWindow.h"
 #include "shell/Usage.h"
 #include "shell/WndProc.h"
@@ -178,7 +178,7 @@ int BrowserMain(int argc, char** argv) {
             tvc::platform::GetInstanceActivationSocketPath(instance), [] {
                 if (g_windowProc) g_windowProc->BringToFront();
             });
-    if (g_quitPending) PostToMainThread([] { RequestQuit("a quit asked for during start-up"); });
+    if (g_quitPending) runner::Post([] { RequestQuit("a quit asked for during start-up"); });
 
     int exitCode = RunMessageLoop();
     if (windowProc->GetStartFailure() != eExitOk) exitCode = windowProc->GetStartFailure();

@@ -10,14 +10,14 @@
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 #include "glibutil/GObjectPtr.h"
-#include "glibutil/MainLoopTask.h"
 #include "platform/gtk/AboutBox.h"
 #include "platform/gtk/GtkUpdateUi.h"
 #include "platform/gtk/PageNotRespondingDialog.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
-#include "shell/MainThread.h"
+#include "shell/MainWindow.h"
 #include "shell/TrayControl.h"
 #include "shell/WindowPlacement.h"
 #include "update/AutoUpdateHandler.h"
@@ -37,15 +37,12 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
     g_handler->SetDesktop(m_desktop);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
-    g_handler->SetMainThreadPoster(&PostToMainThread);
-    g_handler->SetMainThreadTimer(&PostToMainThreadAfter);
+    g_handler->SetMainThreadPoster(&runner::Post);
+    g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
     g_handler->SetAutoUpdateHandlerFactory([] {
         return std::make_shared<CAutoUpdateHandler>(
             update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL),
-            [](std::function<void()> task, int delayMs) {
-                glib::PostMainLoopTask(std::move(task), delayMs);
-            },
             std::make_shared<platform::gtk::GtkUpdateUi>());
     });
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
@@ -97,7 +94,9 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
         m_appWindow->Show();
         m_appWindow->Raise();
         g_handler->ShowOnLaunch(true);
-        PostAfterNextFrame(m_window, [this] { CreateBrowser(); });
+        RunAfterNextFrame(m_window, [self = Weak()] {
+            if (auto proc = self.lock()) (*proc)->CreateBrowser();
+        });
     } else {
         CreateBrowser();
     }
@@ -265,7 +264,9 @@ gboolean CMainWindowProc::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer se
 }
 
 void CMainWindowProc::PostCommand(int commandId) {
-    PostToMainThread([this, commandId] { HandleCommand(commandId); });
+    runner::Post([self = Weak(), commandId] {
+        if (auto proc = self.lock()) (*proc)->HandleCommand(commandId);
+    });
 }
 
 bool CMainWindowProc::RequestQuit() {

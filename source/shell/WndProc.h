@@ -76,6 +76,8 @@ class CMainWindowProc {
     // Tells the handler whether the window has the focus and whether it is minimised.
     void ReportWindowState(GdkWindowState state);
 
+    // What tasks posted for this object hold: it is gone once they cannot lock it.
+    std::weak_ptr<CMainWindowProc*> Weak() const { return m_self; }
     void CreateBrowser();
     void StartLoad();
     void RunDeferredStartWork();
@@ -85,6 +87,7 @@ class CMainWindowProc {
     void ShowAbout(bool fromTray);
     void SendToPage(const char* name);
 
+    const std::shared_ptr<CMainWindowProc*> m_self = std::make_shared<CMainWindowProc*>(this);
     GtkWidget* m_window;
     GtkWidget* m_overlay = nullptr;
     GtkWidget* m_webView = nullptr;

@@ -1,18 +1,18 @@
 // The update check: the appcast, the running version and the decision what to do next.
 #include "update/AutoUpdateHandler.h"
 
-#include <atomic>
+#include <chrono>
+#include <utility>
 
 #include "common/FileUtil.h"
-#include "common/JSONHelper.h"
 #include "common/LogHelper.h"
 #include "common/PrivateFolder.h"
 #include "common/StringUtil.h"
 #include "update/ExecutableVersion.h"
 
 namespace {
-// The first installer download of a process waits; the flag is never cleared.
-std::atomic<bool> g_downloadDelayUsed{false};
+// The first installer download of a process waits; the flag is never cleared. Main thread.
+bool g_downloadDelayUsed = false;
 
 bool IsWebAddress(const std::string& url) {
     const std::string lower = tvc::ToLowerAscii(url);
@@ -21,11 +21,10 @@ bool IsWebAddress(const std::string& url) {
 }
 }  // namespace
 
-CAutoUpdateHandler::CAutoUpdateHandler(Settings settings, DelayedPoster poster,
+CAutoUpdateHandler::CAutoUpdateHandler(Settings settings,
                                        std::shared_ptr<tvc::platform::IUpdateInstallerUi> ui)
     : m_pChecksumValidator(std::make_shared<CChecksumValidator>()),
       m_settings(std::move(settings)),
-      m_post(std::move(poster)),
       m_ui(std::move(ui)) {
     m_bKeyPinned = !m_settings.pinnedPublicKey.empty();
     if (m_bKeyPinned && !m_signatureVerifier.SetPublicKey(m_settings.pinnedPublicKey)) {
@@ -39,17 +38,11 @@ CAutoUpdateHandler::CAutoUpdateHandler(Settings settings, DelayedPoster poster,
 
 CAutoUpdateHandler::~CAutoUpdateHandler() = default;
 
-void CAutoUpdateHandler::ResetDownloadDelayForTesting() {
-    g_downloadDelayUsed = false;
-}
-
 int CAutoUpdateHandler::GetState() {
-    std::lock_guard<std::mutex> lock(m_stateLock);
     return m_state;
 }
 
 void CAutoUpdateHandler::SetState(int state) {
-    std::lock_guard<std::mutex> lock(m_stateLock);
     m_state = state;
 }
 
@@ -77,6 +70,7 @@ void CAutoUpdateHandler::FailUpdate(const char* why) {
 
 void CAutoUpdateHandler::InitiateAutoUpdate() {
     static const char* fn = TVC_FN;
+    tvc::runner::AssertOnMainThread();
     const int state = GetState();
     TVC_LOG_WARN(
         "*[AUTOUPDATER]* %s : Current-State=%u : "
@@ -102,6 +96,7 @@ void CAutoUpdateHandler::InitiateAutoUpdate() {
 
 void CAutoUpdateHandler::SetDownloadParameters(int outcome, const std::string& path) {
     static const char* fn = TVC_FN;
+    tvc::runner::AssertOnMainThread();
     if (outcome == kDownloadFailed) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Download failed. Invalid state", fn);
         PerformUpdateDirectoryCleanup();
@@ -160,33 +155,19 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
     const std::string appcast = GetStringFromFile(m_strAppcastPath);
     TVC_LOG_WARN("*[AUTOUPDATER]* - %s - ****AppCast String****\n - %s", fn,
                  CLogHelper::Excerpt(appcast).c_str());
-    struct Member {
-        const char* key;
-        std::string* field;
-    };
-    const Member members[] = {{"Title", &m_strTitle},
-                              {"ReleaseNotes", &m_strReleaseNotes},
-                              {"Downloadpath", &m_strDownloadPath},
-                              {"Version", &m_strVersion},
-                              {"Checksum", &m_strChecksum}};
-    bool complete = !appcast.empty();
-    for (const Member& m : members) {
-        if (!complete) break;
-        complete = CJSONHelper::QueryJson(appcast, m.key, *m.field);
-    }
-    if (!complete) {
+    std::optional<tvc::update::Appcast> parsed = tvc::update::ParseAppcast(appcast);
+    m_appcast = parsed.value_or(tvc::update::Appcast{});
+    if (!parsed) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Could Not Parse Json File. Cleaning up Directory!", fn);
         PerformUpdateDirectoryCleanup();
         return false;
     }
-    m_strSignature.clear();
-    CJSONHelper::QueryJson(appcast, "Signature", m_strSignature);
-    if (!IsWebAddress(m_strDownloadPath)) {
+    if (!IsWebAddress(m_appcast.downloadPath)) {
         // The installer is a program we run: only a web address may supply it.
         TVC_LOG_ERROR(
             "*[AUTOUPDATER]* %s - Downloadpath %s is not an http(s) address. Cleaning up "
             "Directory!",
-            fn, m_strDownloadPath.c_str());
+            fn, m_appcast.downloadPath.c_str());
         PerformUpdateDirectoryCleanup();
         return false;
     }
@@ -194,11 +175,11 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
         SetState(e_AppUpToDate);
         return true;
     }
-    if (m_strVersion == m_strLaunchFailedVersion) {
+    if (m_appcast.version == m_strLaunchFailedVersion) {
         FailUpdate("this version's installer could not be started in this run; not fetched again");
         return true;
     }
-    if (m_bKeyPinned && m_strSignature.empty()) {
+    if (m_bKeyPinned && m_appcast.signature.empty()) {
         FailUpdate("the appcast carries no Signature and this build requires signed installers");
         return true;
     }
@@ -226,9 +207,9 @@ bool CAutoUpdateHandler::GetCurrentAppVersion(std::string& version) {
 
 bool CAutoUpdateHandler::IsUpdateRequired(const std::string& currentVersion) {
     static const char* fn = TVC_FN;
-    if (CompareVersions(currentVersion, m_strVersion) < 0) {
+    if (CompareVersions(currentVersion, m_appcast.version) < 0) {
         TVC_LOG_WARN("*[AUTOUPDATER]* - %s - App Version is %s, Newer Version %s Available!", fn,
-                     currentVersion.c_str(), m_strVersion.c_str());
+                     currentVersion.c_str(), m_appcast.version.c_str());
         return true;
     }
     TVC_LOG_WARN("*[AUTOUPDATER]* - %s - App is Up-to-Date or is at Newer Version", fn);
@@ -238,21 +219,20 @@ bool CAutoUpdateHandler::IsUpdateRequired(const std::string& currentVersion) {
 
 void CAutoUpdateHandler::DownloadUpdate() {
     static const char* fn = TVC_FN;
-    if (!g_downloadDelayUsed.exchange(true)) {
+    if (!std::exchange(g_downloadDelayUsed, true)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Delaying the Download", fn);
-        m_post(
-            [weak = Weak()] {
+        m_delayedDownload = tvc::runner::PostDelayed(
+            std::chrono::milliseconds(m_settings.downloadDelayMs), [weak = Weak()] {
                 if (auto self = weak.lock()) self->DownloadUpdate();
-            },
-            m_settings.downloadDelayMs);
+            });
         return;
     }
     TVC_LOG_WARN("*[AUTOUPDATER]* %s Starting Download", fn);
-    if (m_strDownloadPath.empty()) return;
+    if (m_appcast.downloadPath.empty()) return;
     if (!m_browserObject) {
         FailUpdate("no browser to download the installer with");
         return;
     }
     SetState(e_UpdateDownloadInProgress);
-    m_browserObject->GetHost().StartDownload(m_strDownloadPath);
+    m_browserObject->GetHost().StartDownload(m_appcast.downloadPath);
 }

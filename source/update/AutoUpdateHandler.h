@@ -4,20 +4,20 @@
 // the user's consent starts the installer and closes the application through the quit road.
 //
 // Threads: the browser process's main thread only. Downloads end there (the window's commands
-// 32001/32002 call SetDownloadParameters) and delayed work is posted there. The state lock keeps
-// the state readable from anywhere.
+// 32001/32002 call SetDownloadParameters) and the delayed download runs there.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/PrivateFolder.h"
+#include "common/TaskRunner.h"
 #include "engine/Browser.h"
 #include "platform/UpdatePrompt.h"
+#include "update/Appcast.h"
 #include "update/ChecksumValidator.h"
 #include "update/SignatureVerifier.h"
 
@@ -50,11 +50,7 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
         std::string pinnedPublicKey;
         std::string executablePath = "/proc/self/exe";
     };
-    // Runs a task on the main thread after `delayMs`.
-    using DelayedPoster = std::function<void(std::function<void()> task, int delayMs)>;
-
-    CAutoUpdateHandler(Settings settings, DelayedPoster poster,
-                       std::shared_ptr<tvc::platform::IUpdateInstallerUi> ui);
+    CAutoUpdateHandler(Settings settings, std::shared_ptr<tvc::platform::IUpdateInstallerUi> ui);
     ~CAutoUpdateHandler();
     CAutoUpdateHandler(const CAutoUpdateHandler&) = delete;
     CAutoUpdateHandler& operator=(const CAutoUpdateHandler&) = delete;
@@ -90,9 +86,6 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     int GetState();
     void SetState(int state);
 
-    // The first download of a process waits; tests start each case as a fresh process would.
-    static void ResetDownloadDelayForTesting();
-
   private:
     void HandleDownloadedInstaller(int outcome, const std::string& path);
     // The installer in the update folder, opened without following a link; invalid unless it is a
@@ -110,13 +103,8 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     void OnPromptAnswered(bool accepted);
     std::weak_ptr<CAutoUpdateHandler> Weak() { return weak_from_this(); }
 
-    // Appcast members.
-    std::string m_strDownloadPath;
-    std::string m_strVersion;
-    std::string m_strReleaseNotes;
-    std::string m_strTitle;
-    std::string m_strChecksum;
-    std::string m_strSignature;
+    // The last appcast read, whole; empty when it could not be read.
+    tvc::update::Appcast m_appcast;
 
     std::string m_strUpdateDirectoryPath;
     std::string m_strAppcastPath;
@@ -127,7 +115,6 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     std::string m_strLaunchFailedVersion;
     tvc::engine::BrowserRef m_browserObject;
 
-    std::mutex m_stateLock;  // guards m_state
     int m_state = e_NoState;
 
     std::shared_ptr<CChecksumValidator> m_pChecksumValidator;
@@ -137,7 +124,7 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     bool m_bKeyUsable = true;
 
     Settings m_settings;
-    DelayedPoster m_post;
+    tvc::runner::DelayedTask m_delayedDownload;
     std::shared_ptr<tvc::platform::IUpdateInstallerUi> m_ui;
     std::function<void()> m_closeApplication;
 };

@@ -82,13 +82,13 @@ bool CAutoUpdateHandler::ValidateChecksum(int fd) {
             TVC_LOG_ERROR("%s: GenerateChecksumOfDownloaedFile failed", fn);
     }
     TVC_LOG_WARN("%s: Generated Checksum is %s", fn, generated.c_str());
-    if (m_strChecksum.empty() || result != CChecksumValidator::eChecksumGenerated) {
+    if (m_appcast.checksum.empty() || result != CChecksumValidator::eChecksumGenerated) {
         TVC_LOG_ERROR("%s: no checksum to compare (appcast checksum empty or generation failed)",
                       fn);
         return false;
     }
-    TVC_LOG_WARN("%s: Checksum saved in the Appcast File is %s", fn, m_strChecksum.c_str());
-    if (m_pChecksumValidator->CheckForChecksumEqality(generated, m_strChecksum)) {
+    TVC_LOG_WARN("%s: Checksum saved in the Appcast File is %s", fn, m_appcast.checksum.c_str());
+    if (m_pChecksumValidator->CheckForChecksumEqality(generated, m_appcast.checksum)) {
         TVC_LOG_WARN("%s: Checksum matches", fn);
         return true;
     }
@@ -101,7 +101,7 @@ bool CAutoUpdateHandler::ValidateSignature(int fd) {
     if (!m_bKeyPinned) return true;
     std::string why = "the pinned key is unusable";
     if (m_bKeyUsable &&
-        m_signatureVerifier.VerifyDescriptor(fd, kMaxInstallerSize, m_strSignature, why)) {
+        m_signatureVerifier.VerifyDescriptor(fd, kMaxInstallerSize, m_appcast.signature, why)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s: the installer's signature is valid", fn);
         return true;
     }
@@ -113,7 +113,7 @@ void CAutoUpdateHandler::SaveUpdateParams() {
     static const char* fn = TVC_FN;
     if (m_strUpdateDirectoryPath.empty()) return;
     try {
-        const UpdateStateHandle state(m_strInstallerPath, m_strVersion, GetState());
+        const UpdateStateHandle state(m_strInstallerPath, m_appcast.version, GetState());
         // A new file takes the old one's place whole, or not at all; a link there is replaced.
         tvc::UniqueFd folder = tvc::OpenFolderNoFollow(m_strUpdateDirectoryPath);
         if (!folder || !tvc::WriteFileAtomicallyAt(folder.get(), kStateFileName,
@@ -169,8 +169,8 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
     m_strDownloadedVersion = saved.m_strVersion;
     SetState(saved.m_iState);
     TVC_LOG_WARN("U*[AUTOUPDATER]* Version of Downloaded File= %s, Version on Appcast = %s",
-                 m_strDownloadedVersion.c_str(), m_strVersion.c_str());
-    if (CompareVersions(m_strDownloadedVersion, m_strVersion) < 0) {
+                 m_strDownloadedVersion.c_str(), m_appcast.version.c_str());
+    if (CompareVersions(m_strDownloadedVersion, m_appcast.version) < 0) {
         TVC_LOG_WARN(
             "*[AUTOUPDATER]* %s - A newer Version is available in Appcast. Flusing this update",
             fn);
@@ -205,8 +205,8 @@ bool CAutoUpdateHandler::LaunchInstaller() {
         DownloadUpdate();
         return false;
     }
-    const std::string text = "A Tavisto for Web update is available (v" + m_strVersion + ").\n" +
-                             "\nPlease hit OK to Update";
+    const std::string text = "A Tavisto for Web update is available (v" + m_appcast.version +
+                             ").\n" + "\nPlease hit OK to Update";
     SetState(e_AppInstallationTriggered);
     // The box does not wait: the page and the inter-app messages go on while the user decides.
     const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, m_settings.promptCaption,
@@ -253,10 +253,10 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
     }
     // A verified file that does not start stays a failure of this version for the whole run, so
     // the user is told once.
-    m_strLaunchFailedVersion = m_strVersion;
+    m_strLaunchFailedVersion = m_appcast.version;
     FailUpdate(("the installer could not be started: " + why).c_str());
     if (m_ui)
-        m_ui->ShowUpdateFailure("The Tavisto for Web update (v" + m_strVersion +
+        m_ui->ShowUpdateFailure("The Tavisto for Web update (v" + m_appcast.version +
                                     ") could not be started.\n\nTavisto for Web stays open.",
                                 m_settings.promptCaption);
 }

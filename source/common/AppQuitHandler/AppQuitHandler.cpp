@@ -7,7 +7,8 @@ namespace {
 constexpr const char* kSourceFile = "AppQuitHandler.cpp";
 }
 
-CAppQuitHandler::CAppQuitHandler(Timer timer) : m_timer(std::move(timer)) {
+CAppQuitHandler::CAppQuitHandler(std::chrono::milliseconds pageAnswerBound)
+    : m_pageAnswerBound(pageAnswerBound) {
     TVC_LOG_WARN("%s ++", TVC_FN);
 }
 
@@ -16,22 +17,18 @@ CAppQuitHandler::~CAppQuitHandler() {
 }
 
 void CAppQuitHandler::SetClientHandler(std::weak_ptr<IAppQuitClient> client) {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     m_spClientHandlerReferance = std::move(client);
 }
 
 std::shared_ptr<IAppQuitClient> CAppQuitHandler::Client() {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     return m_spClientHandlerReferance.lock();
 }
 
 int CAppQuitHandler::GetQuitState() {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     return m_iQuitState;
 }
 
 void CAppQuitHandler::SetQuitState(int state) {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     m_iQuitState = state;
 }
 
@@ -51,7 +48,6 @@ const char* CAppQuitHandler::GetQuitStateName(int state) {
 }
 
 unsigned CAppQuitHandler::GetListenFailureCount() {
-    std::lock_guard<std::recursive_mutex> lock(m_stateLock);
     return m_listen_failure_count;
 }
 
@@ -65,6 +61,7 @@ bool CAppQuitHandler::IsQuitInProgress() {
 
 bool CAppQuitHandler::StartQuitSequence() {
     static const char* fn = TVC_FN;
+    tvc::runner::AssertOnMainThread();
     auto client = Client();
     if (!client) {
         TVC_LOG_ERROR("%s : m_spClientHandlerReferance is NULL", fn);
@@ -94,10 +91,7 @@ bool CAppQuitHandler::StartQuitSequence() {
             ArmPageAnswerBound();
             asked = true;
             // No new work can come in now; what is under way is finished while the page answers.
-            {
-                std::lock_guard<std::recursive_mutex> lock(m_stateLock);
-                m_bWorkInFlight = true;
-            }
+            m_bWorkInFlight = true;
             std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
             client->FinishWorkInFlight([weak] {
                 if (auto self = std::static_pointer_cast<CAppQuitHandler>(weak.lock()))
@@ -111,25 +105,21 @@ bool CAppQuitHandler::StartQuitSequence() {
 }
 
 void CAppQuitHandler::ArmPageAnswerBound() {
-    if (!m_timer) return;
     std::weak_ptr<CInterAppMessageBaseObserver> weak = weak_from_this();
-    m_timer(kPageAnswerBound, [weak] {
+    m_pageAnswerTimer = tvc::runner::PostDelayed(m_pageAnswerBound, [weak] {
         auto self = std::static_pointer_cast<CAppQuitHandler>(weak.lock());
         if (!self || self->GetQuitState() != eQuitHander_State_Waiting_ForTVDJS) return;
         TVC_LOG_WARN(
             "%s : %s within %lld ms, quitting without it", TVC_FN,
             self->m_bPageDone ? "the work in flight did not finish" : "no answer from the page",
-            static_cast<long long>(kPageAnswerBound.count()));
+            static_cast<long long>(self->m_pageAnswerBound.count()));
         self->CompleteQuitHandling(true);
     });
 }
 
 void CAppQuitHandler::OnWorkInFlightFinished() {
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_stateLock);
-        m_bWorkInFlight = false;
-        if (!m_bPageDone || m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) return;
-    }
+    m_bWorkInFlight = false;
+    if (!m_bPageDone || m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) return;
     TVC_LOG_WARN("%s : the work in flight has finished", TVC_FN);
     CompleteQuitHandling(false);
 }
@@ -141,21 +131,19 @@ bool CAppQuitHandler::HandleJSQuitCompletion() {
 bool CAppQuitHandler::CompleteQuitHandling(bool bound) {
     static const char* fn = "CAppQuitHandler::HandleJSQuitCompletion";
     TVC_LOG_WARN("%s ++", fn);
-    {
-        // Checked and changed in one step: the page's message, its web process's end, the end of
-        // the work in flight and the bound may all arrive, and only one of them goes on.
-        std::lock_guard<std::recursive_mutex> lock(m_stateLock);
-        if (m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) {
-            TVC_LOG_WARN("%s : incorrect state %s", fn, GetQuitStateName(m_iQuitState));
-            return false;
-        }
-        m_bPageDone = true;
-        if (m_bWorkInFlight && !bound) {
-            TVC_LOG_WARN("%s : the page is done; waiting for the work in flight", fn);
-            return true;
-        }
-        m_iQuitState = eQuitHander_State_QuitHandlingDone;
+    // The page's message, its web process's end, the end of the work in flight and the bound may
+    // all arrive: the first that finds both the page and the work done goes on, alone.
+    if (m_iQuitState != eQuitHander_State_Waiting_ForTVDJS) {
+        TVC_LOG_WARN("%s : incorrect state %s", fn, GetQuitStateName(m_iQuitState));
+        return false;
     }
+    m_bPageDone = true;
+    if (m_bWorkInFlight && !bound) {
+        TVC_LOG_WARN("%s : the page is done; waiting for the work in flight", fn);
+        return true;
+    }
+    m_iQuitState = eQuitHander_State_QuitHandlingDone;
+    m_pageAnswerTimer.Cancel();
     if (auto client = Client())
         client->StopNativeMessagingListener();
     else
@@ -224,12 +212,8 @@ void CAppQuitHandler::OnInterAppMessageRceive(const SInterAppMessage& message) {
 void CAppQuitHandler::OnInterAppMessagingListenerExit(bool listenSucceeded) {
     static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s %s with is-suceeded=%u ++", kSourceFile, fn, listenSucceeded ? 1u : 0u);
-    unsigned count = 0;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_stateLock);
-        m_listen_failure_count = listenSucceeded ? 0 : m_listen_failure_count + 1;
-        count = m_listen_failure_count;
-    }
+    m_listen_failure_count = listenSucceeded ? 0 : m_listen_failure_count + 1;
+    const unsigned count = m_listen_failure_count;
     TVC_LOG_WARN("%s %s : %u is listen count", kSourceFile, fn, count);
     if (count < kListenFailuresBeforeReport) {
         TVC_LOG_WARN("%s %s  : m_listen_failure_count is less that max-attempt.", kSourceFile, fn);

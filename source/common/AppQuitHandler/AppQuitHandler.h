@@ -2,17 +2,16 @@
 // The quit handler keeps its state, and as the first inter-app observer it also counts failed
 // listener runs and reports a messaging module that keeps failing.
 //
-// Threads: main thread, like the client handler and the observer notifications. The quit state is
-// still read and written under its lock only.
+// Threads: main thread only, like the client handler and the observer notifications.
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "common/NativeMessaging/InterAppMessageObserver.h"
+#include "common/TaskRunner.h"
 #include "engine/Browser.h"
 
 enum t_enumQuitHandlerState {
@@ -45,13 +44,11 @@ class IAppQuitClient {
 
 class CAppQuitHandler : public CInterAppMessageBaseObserver {
   public:
-    // Runs a task on the main thread after a delay. Without one the page's answer is unbounded.
-    using Timer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
     // The page has 6 s to answer and its web process is quick to send; past this the quit goes on.
     static constexpr std::chrono::milliseconds kPageAnswerBound{10000};
     static constexpr unsigned kListenFailuresBeforeReport = 2;
 
-    explicit CAppQuitHandler(Timer timer = {});
+    explicit CAppQuitHandler(std::chrono::milliseconds pageAnswerBound = kPageAnswerBound);
     ~CAppQuitHandler() override;
     CAppQuitHandler(const CAppQuitHandler&) = delete;
     CAppQuitHandler& operator=(const CAppQuitHandler&) = delete;
@@ -86,10 +83,10 @@ class CAppQuitHandler : public CInterAppMessageBaseObserver {
     bool CompleteQuitHandling(bool bound);
 
     int m_iQuitState = eQuitHander_State_Initial;
-    std::recursive_mutex m_stateLock;  // guards the quit state, the failure count and the client
     std::weak_ptr<IAppQuitClient> m_spClientHandlerReferance;
     unsigned m_listen_failure_count = 0;
     bool m_bPageDone = false;      // the page's completion has come
     bool m_bWorkInFlight = false;  // the client's work in flight has not finished yet
-    Timer m_timer;
+    const std::chrono::milliseconds m_pageAnswerBound;
+    tvc::runner::DelayedTask m_pageAnswerTimer;
 };

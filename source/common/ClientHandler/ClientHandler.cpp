@@ -54,7 +54,7 @@ void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) 
 void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) {
     m_postToMainThread = std::move(poster);
 }
-void ClientHandler::SetMainThreadTimer(CAppQuitHandler::Timer timer) {
+void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
     m_mainThreadTimer = std::move(timer);
 }
 void ClientHandler::RunOnMainLoop(std::function<void()> task) {

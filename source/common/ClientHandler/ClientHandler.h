@@ -97,8 +97,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
     // How work from other threads (the messaging listener) reaches the main thread.
     void SetMainThreadPoster(MainThreadPoster poster);
-    // Delayed main-thread tasks (the bound on the page's quit answer).
-    void SetMainThreadTimer(CAppQuitHandler::Timer timer);
+    // Delayed main-thread tasks (the listener's retry, the page's recovery).
+    using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+    void SetMainThreadTimer(MainThreadTimer timer);
     // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
     // downloads.
     void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
@@ -381,7 +382,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     MainThreadPoster m_postToMainThread;
-    CAppQuitHandler::Timer m_mainThreadTimer;
+    MainThreadTimer m_mainThreadTimer;
     std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
     UpdateHandlerFactory m_updateHandlerFactory;

@@ -75,7 +75,7 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
         });
     // Created in the order they are notified (ids ascend): the quit handler first, then the native
     // message, cookie and window observers.
-    m_pAppQuitHandler = std::make_shared<CAppQuitHandler>(m_mainThreadTimer);
+    m_pAppQuitHandler = std::make_shared<CAppQuitHandler>();
     m_pAppQuitHandler->SetClientHandler(
         std::static_pointer_cast<IAppQuitClient>(shared_from_this()));
     SubscribeInterAppObserver(m_pAppQuitHandler);

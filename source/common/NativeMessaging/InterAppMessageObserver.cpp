@@ -1,12 +1,10 @@
 #include "common/NativeMessaging/InterAppMessageObserver.h"
 
-#include <atomic>
-
 #include "common/LogHelper.h"
 
 namespace {
-// Atomic although observers are made on one thread: tests create them from several.
-std::atomic<int> s_iObserverIdCounter{0};
+// Observers are made on the main thread.
+int s_iObserverIdCounter = 0;
 
 void LogNotImplemented(const char* fn) {
     TVC_LOG_WARN("%s ++ : Not Implemented.", fn);

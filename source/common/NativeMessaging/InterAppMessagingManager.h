@@ -1,7 +1,6 @@
 // The transport-independent half of the inter-app messaging manager: observer registry and state.
 #pragma once
 
-#include <atomic>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -17,8 +16,8 @@ enum t_enumInterAppMessageManagerState {
     eThreadTerminationPending = 4,
 };
 
-// Threads: every operation runs on the main thread, except the sends and GetManagerState, which
-// any thread may call.
+// Threads: the registry, the state and the notifications are the main thread's; a transport says
+// which of its sends another thread may call.
 class IInterAppMessagingManager {
   public:
     virtual bool Start() = 0;
@@ -71,5 +70,5 @@ class CInterAppMessagingManagerBase
 
   private:
     std::map<int, std::shared_ptr<IInterAppMessageObserver>> m_observers;
-    std::atomic<t_enumInterAppMessageManagerState> m_eState{eIdle};
+    t_enumInterAppMessageManagerState m_eState = eIdle;
 };

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 #include "glibutil/GObjectPtr.h"
-#include "glibutil/MainLoopTask.h"
 #include "glibutil/MessageBatch.h"
 #include "glibutil/VariantConvert.h"
 
@@ -88,7 +88,7 @@ bool CWebKitBrowser::SendProcessMessage(engine::ProcessId target,
     if (!m_bTurnPending) {
         m_bTurnPending = true;
         SendPendingMessages();
-        glib::PostMainLoopTask([weak = weak_from_this()] {
+        runner::Post([weak = weak_from_this()] {
             if (auto self = weak.lock()) {
                 self->SendPendingMessages();
                 self->m_bTurnPending = false;

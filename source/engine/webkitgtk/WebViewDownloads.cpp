@@ -135,14 +135,7 @@ struct CWebViewDownloads::Signals {
         g_signal_connect(download, "received-data", G_CALLBACK(OnReceivedData), self);
         g_signal_connect(download, "failed", G_CALLBACK(OnFailed), self);
         g_signal_connect(download, "finished", G_CALLBACK(OnFinished), self);
-        if (!downloads.m_stallTimer)
-            downloads.m_stallTimer = g_timeout_add(
-                kStallCheckMs,
-                [](gpointer data) -> gboolean {
-                    Of(data).CheckStalls();
-                    return G_SOURCE_CONTINUE;
-                },
-                self);
+        if (!downloads.m_stallCheck.Pending()) downloads.ArmStallCheck();
     }
 };
 
@@ -156,7 +149,6 @@ CWebViewDownloads::CWebViewDownloads(WebKitWebContext* context,
                                           G_CALLBACK(Signals::OnDownloadStarted), this)) {}
 
 CWebViewDownloads::~CWebViewDownloads() {
-    if (m_stallTimer) g_source_remove(m_stallTimer);
     for (auto& [download, flight] : m_inFlight)
         g_signal_handlers_disconnect_by_data(download, this);
 }
@@ -191,12 +183,16 @@ void CWebViewDownloads::CheckStalls() {
         if (Flight* flight = Find(download)) Refuse(download, *flight, Verdict::kStalled);
 }
 
+void CWebViewDownloads::ArmStallCheck() {
+    m_stallCheck = runner::PostDelayed(std::chrono::milliseconds(kStallCheckMs), [this] {
+        CheckStalls();
+        if (!m_inFlight.empty()) ArmStallCheck();
+    });
+}
+
 void CWebViewDownloads::Forget(WebKitDownload* download) {
     g_signal_handlers_disconnect_by_data(download, this);
     m_inFlight.erase(download);
-    if (m_inFlight.empty() && m_stallTimer) {
-        g_source_remove(m_stallTimer);
-        m_stallTimer = 0;
-    }
+    if (m_inFlight.empty()) m_stallCheck.Cancel();
 }
 }  // namespace tvc::webkit

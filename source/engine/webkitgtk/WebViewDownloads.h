@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/TaskRunner.h"
 #include "engine/Client.h"
 #include "engine/DownloadLimits.h"
 #include "engine/webkitgtk/WebKitBrowser.h"
@@ -40,6 +41,8 @@ class CWebViewDownloads {
     void Refuse(WebKitDownload* download, Flight& flight, engine::DownloadWatch::Verdict verdict);
     // Cancels the downloads that waited too long for data.
     void CheckStalls();
+    // The next check, and those after it while a download is in flight.
+    void ArmStallCheck();
     void Forget(WebKitDownload* download);
 
     std::shared_ptr<engine::IDownloadClient> m_client;
@@ -48,6 +51,6 @@ class CWebViewDownloads {
     glib::ScopedSignal m_started;
     // Held until "finished", the last signal of every download.
     std::map<WebKitDownload*, Flight> m_inFlight;
-    guint m_stallTimer = 0;  // runs while a download is in flight
+    runner::DelayedTask m_stallCheck;  // pending while a download is in flight
 };
 }  // namespace tvc::webkit

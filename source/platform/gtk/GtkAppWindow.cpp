@@ -44,8 +44,6 @@ GtkAppWindow::GtkAppWindow(GtkWindow* window, std::function<void()> onPostedClos
 }
 
 GtkAppWindow::~GtkAppWindow() {
-    if (m_postedSource) g_source_remove(m_postedSource);
-    DropPendingIconify();
     Forget();
 }
 
@@ -255,19 +253,14 @@ void GtkAppWindow::ShowMinimized() {
     // Wayland lets a client minimise but never restore: a minimise that a restore undoes in the
     // same main-loop turn (the bring-to-front sequence) is dropped instead of stranding the window.
     Show();
-    if (!m_pendingIconify) m_pendingIconify = g_idle_add(RunPendingIconify, this);
-}
-
-gboolean GtkAppWindow::RunPendingIconify(gpointer data) {
-    auto* self = static_cast<GtkAppWindow*>(data);
-    self->m_pendingIconify = 0;
-    if (self->m_window) gtk_window_iconify(self->m_window);
-    return G_SOURCE_REMOVE;
+    if (!m_pendingIconify.Pending())
+        m_pendingIconify = runner::PostDelayed(std::chrono::milliseconds(0), [this] {
+            if (m_window) gtk_window_iconify(m_window);
+        });
 }
 
 void GtkAppWindow::DropPendingIconify() {
-    if (m_pendingIconify) g_source_remove(m_pendingIconify);
-    m_pendingIconify = 0;
+    m_pendingIconify.Cancel();
 }
 
 void GtkAppWindow::Unmaximize() {
@@ -338,39 +331,30 @@ std::uint32_t GtkAppWindow::GetMinimumSizePacked() const {
     return m_window ? GetWindowMinimumSizeData(GTK_WIDGET(m_window)) : 0;
 }
 
-bool GtkAppWindow::Post(std::function<void()> task) {
+// Posted work runs in arrival order, each task in a main-loop turn of its own, and only while
+// this object lives: a task may destroy it.
+bool GtkAppWindow::PostClose() {
     if (!m_window) return false;
-    m_posted.push_back(std::move(task));
-    // Default priority, as a posted message: ahead of redraws and idle work.
-    if (!m_postedSource)
-        m_postedSource = g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, this, nullptr);
+    runner::Post([self = std::weak_ptr(m_self)] {
+        if (auto window = self.lock()) (*window)->CloseAsPosted();
+    });
     return true;
 }
 
-gboolean GtkAppWindow::RunPosted(gpointer data) {
-    // One task per dispatch, in arrival order. A task may destroy this object: its destructor
-    // removes this source, and nothing here touches `self` after the task has run.
-    auto* self = static_cast<GtkAppWindow*>(data);
-    auto task = std::move(self->m_posted.front());
-    self->m_posted.pop_front();
-    const bool more = !self->m_posted.empty();
-    if (!more) self->m_postedSource = 0;
-    task();
-    return more ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-}
-
-bool GtkAppWindow::PostClose() {
-    return Post([this] {
-        if (!m_window) return;
-        if (m_onPostedClose)
-            m_onPostedClose();
-        else
-            gtk_window_close(m_window);
-    });
-}
-
 bool GtkAppWindow::PostFocus() {
-    return Post([this] { FocusContent(); });
+    if (!m_window) return false;
+    runner::Post([self = std::weak_ptr(m_self)] {
+        if (auto window = self.lock()) (*window)->FocusContent();
+    });
+    return true;
+}
+
+void GtkAppWindow::CloseAsPosted() {
+    if (!m_window) return;
+    if (m_onPostedClose)
+        m_onPostedClose();
+    else
+        gtk_window_close(m_window);
 }
 
 void GtkAppWindow::FocusContent() {

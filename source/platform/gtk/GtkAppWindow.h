@@ -3,11 +3,12 @@
 
 #include <gtk/gtk.h>
 
-#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "common/TaskRunner.h"
 #include "platform/AppWindow.h"
 
 namespace tvc::platform::gtk {
@@ -66,8 +67,6 @@ class GtkAppWindow final : public IAppWindow {
     static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
     static gboolean OnMapEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
-    static gboolean RunPosted(gpointer self);
-    static gboolean RunPendingIconify(gpointer self);
     void DropPendingIconify();
 
     void Forget();
@@ -77,7 +76,7 @@ class GtkAppWindow final : public IAppWindow {
     void UpdateInsets();
     void ApplyRect(const Rect& rect);
     void ShowPlaced();
-    bool Post(std::function<void()> task);
+    void CloseAsPosted();
     void FocusContent();
     void MoveToCurrentDesktop();
 
@@ -101,8 +100,8 @@ class GtkAppWindow final : public IAppWindow {
     };
     static constexpr gint64 kRequestSettleUs = 1000 * 1000;
     std::optional<Request> m_requested;
-    std::deque<std::function<void()>> m_posted;
-    guint m_postedSource = 0;
-    guint m_pendingIconify = 0;  // Wayland: a minimise not yet sent
+    runner::DelayedTask m_pendingIconify;  // Wayland: a minimise not yet sent
+    // What posted work holds: this object is gone once it cannot lock it.
+    const std::shared_ptr<GtkAppWindow*> m_self = std::make_shared<GtkAppWindow*>(this);
 };
 }  // namespace tvc::platform::gtk

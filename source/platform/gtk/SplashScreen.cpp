@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 #include "glibutil/GObjectPtr.h"
 #include "platform/SplashLayout.h"
 #include "platform/gtk/ResourceImages.h"
@@ -39,7 +40,9 @@ class GtkSplashScreen final : public ISplashScreen {
         }
         gtk_widget_show(m_area);
         gtk_widget_queue_draw(m_area);
-        if (timeoutMs > 0) m_timer = g_timeout_add(static_cast<guint>(timeoutMs), OnTimeout, this);
+        if (timeoutMs > 0)
+            m_timer = runner::PostDelayed(std::chrono::milliseconds(timeoutMs),
+                                          [this] { HideSplashScreen(); });
     }
 
     void HideSplashScreen() override {
@@ -75,16 +78,7 @@ class GtkSplashScreen final : public ISplashScreen {
         m_pictureScale = scale;
     }
 
-    void CancelTimer() {
-        if (m_timer) g_source_remove(std::exchange(m_timer, 0));
-    }
-
-    static gboolean OnTimeout(gpointer data) {
-        auto* self = static_cast<GtkSplashScreen*>(data);
-        self->m_timer = 0;
-        self->HideSplashScreen();
-        return G_SOURCE_REMOVE;
-    }
+    void CancelTimer() { m_timer.Cancel(); }
 
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
         auto* self = static_cast<GtkSplashScreen*>(data);
@@ -116,7 +110,7 @@ class GtkSplashScreen final : public ISplashScreen {
     GtkWidget* m_area = nullptr;      // weak: the overlay owns it
     ScaledPicture m_picture;
     int m_pictureScale = 0;
-    guint m_timer = 0;
+    runner::DelayedTask m_timer;
     bool m_firstFrameDrawn = false;
 };
 }  // namespace

@@ -57,11 +57,9 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
     // Closed without asking the page again, popups first.
     EXPECT_EQ(popup->host.calls, std::vector<std::string>{"Close(force)"});
     EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
-    // A late second completion or the bound changes nothing.
+    // A late second completion changes nothing.
     Send(msg::kTvdQuitCompletion);
     queue.RunAll();
-    ASSERT_EQ(timers.size(), 1u);
-    timers[0]();
     EXPECT_EQ(manager->stops, 1);
 }
 
