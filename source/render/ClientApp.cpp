@@ -1,7 +1,6 @@
 #include "render/ClientApp.h"
 
-#include <algorithm>
-#include <iterator>
+#include <string_view>
 
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
@@ -15,8 +14,6 @@ using engine::RenderBrowserRef;
 using engine::RenderFrameRef;
 
 namespace {
-constexpr int kBindRetryDelayMs = 250;
-
 std::string StringArg(const ProcessMessage& m, size_t i) {
     return i < m.args.size() ? m.args[i].GetString() : "";
 }
@@ -83,18 +80,6 @@ void ClientApp::CheckBinderIntegrity() {
 
 bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFrameRef& frame,
                                  const JSContextRef& context) {
-    if (!m_env->runner->CurrentlyOnRenderThread()) {
-        // Thread crossing: any thread -> render thread, 250 ms later.
-        std::weak_ptr<ClientApp> weak = weak_from_this();
-        bool posted = m_env->runner->PostTask(
-            [weak, browser, frame, context] {
-                if (auto self = weak.lock()) self->BindToJavascript(browser, frame, context);
-            },
-            kBindRetryDelayMs);
-        TVC_LOG_WARN("ClientHandler::BindToJavascript :NewCefRunnableMethod result :  %d\n",
-                     posted ? 1 : 0);
-        return posted;
-    }
     CheckBinderIntegrity();
     if (!m_js_binder) {
         TVC_LOG_ERROR("ClientHandler::BindToJavascript: m_js_binder null-ref\n");
@@ -123,11 +108,14 @@ const ClientApp::PageBoundAct ClientApp::kPageBoundActs[] = {
     {msg::kIsWindowMiniaturizedStatus, &ClientApp::SetWindowMinimized},
 };
 
-bool ClientApp::Dispatches(const msg::Entry& row) {
-    if (row.direction != msg::Direction::ToRenderer) return false;
+ClientApp::Act ClientApp::FindAct(std::string_view name) {
     for (const auto& act : kPageBoundActs)
-        if (std::string_view(act.name) == row.name) return true;
-    return row.event != nullptr;
+        if (name == act.name) return act.act;
+    return nullptr;
+}
+
+bool ClientApp::Dispatches(const msg::Entry& row) {
+    return row.direction == msg::Direction::ToRenderer && (FindAct(row.name) || row.event);
 }
 
 bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
@@ -138,10 +126,8 @@ bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
     const msg::Entry* row = msg::Find(message.name, msg::Direction::ToRenderer);
     if (!row) return DispatchToMessageCallback(browser, message);
     bool answer = true;
-    const auto act = std::find_if(std::begin(kPageBoundActs), std::end(kPageBoundActs),
-                                  [&](const auto& a) { return message.name == a.name; });
-    if (act != std::end(kPageBoundActs))
-        answer = (this->*act->act)(browser, message);
+    if (const Act act = FindAct(row->name))
+        answer = (this->*act)(browser, message);
     else
         FireRowEvent(*row, message);
     return row->answered ? answer : DispatchToMessageCallback(browser, message);

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/FirstSight.h"
 #include "common/ProcessMessages.h"
@@ -15,7 +16,7 @@
 
 namespace tvc::render {
 
-class ClientApp : public std::enable_shared_from_this<ClientApp> {
+class ClientApp {
   public:
     explicit ClientApp(RenderEnvRef env);
     virtual ~ClientApp() = default;
@@ -40,13 +41,11 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
     bool IsOwnOrigin(const std::string& origin);
 
     void CheckBinderIntegrity();
-    // Any thread: off the render thread it re-posts itself there (250 ms later).
     bool BindToJavascript(const engine::RenderBrowserRef& browser,
                           const engine::RenderFrameRef& frame, const engine::JSContextRef& context);
 
     const std::shared_ptr<CJavascriptBinder>& GetBinder() const { return m_js_binder; }
     const MessageCallbackMap& GetMessageCallbacks() const { return *m_callbacks; }
-    const RenderEnvRef& GetEnv() const { return m_env; }
 
     // True when the web process acts on the browser-to-page `row`.
     static bool Dispatches(const msg::Entry& row);
@@ -65,6 +64,7 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
         Act act;
     };
     static const PageBoundAct kPageBoundActs[];
+    static Act FindAct(std::string_view name);
     bool ReceiveInterAppText(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
     bool HandleQuitNotification(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
     bool OpenWebSiteFromTray(const engine::RenderBrowserRef&, const engine::ProcessMessage&);

@@ -154,17 +154,6 @@ TEST_F(ClientAppTest, EveryContextAsksForTheListenerAndSharesOneHandler) {
     EXPECT_EQ(mainFn->m_handler.get(), app->GetBinder()->GetHandler().get());
 }
 
-TEST_F(ClientAppTest, BindingOffTheRenderThreadIsRepostedLater) {
-    auto sub = page.AddFrame(2, false);
-    page.runner->m_bOnRenderThread = false;
-    EXPECT_TRUE(app->BindToJavascript(page.browser, page.frames[1], sub));
-    EXPECT_FALSE(sub->Tvd()->IsObject());
-    ASSERT_EQ(page.runner->m_tasks.size(), 1u);
-    EXPECT_EQ(page.runner->m_tasks[0].delayMs, 250);
-    page.runner->RunAll();
-    EXPECT_TRUE(sub->Tvd()->IsObject());
-}
-
 TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
     auto connection = Record("HandleInterAppConnectionStatusChange");
     auto interApp = Record("HandleInterAppMessage");
