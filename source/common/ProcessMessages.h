@@ -170,7 +170,7 @@ inline constexpr Entry kCatalogue[] = {
     {nullptr, kFullScreen, kOut, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
     {nullptr, kConsoleMessage, kOut, {Arg::String}, true, Read::None, Reply::None, nullptr},
 
-    // The web process tests these in this order, before the page's `app` callbacks.
+    // Acted on by the web process before the page's `app` callbacks hear of them.
     {nullptr, kNativeMessageCommandReceived, kIn, {Arg::String, Arg::Connection}, true,
      Read::None, Reply::None, nullptr, "HandleInterAppMessage"},
     {nullptr, kAppBeforeQuitNotification, kIn, {}, false, Read::None, Reply::None, nullptr,
