@@ -1,9 +1,11 @@
-// The bridge between the page and the browser process: every `window.tvd` member and every
-// message between the browser process and the web process, with its arguments and the page's
-// answer. Both processes include this one list; names are compared exactly.
+// The bridge between the page and the browser process: every `window.tvd` member, every message
+// between the browser process and the web process, and every event the page can subscribe to,
+// with its arguments and the page's answer. Both processes dispatch from this one list; names are
+// compared exactly.
 #pragma once
 
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 
 #include "engine/ProcessMessage.h"
@@ -63,7 +65,12 @@ inline constexpr const char* kIsWindowMiniaturizedStatus = "IsWindowMiniaturized
 // Connection: an int the page does not pass; the web process adds the inter-app connection the
 // page heard of last, so that what it sends goes to that peer or nowhere.
 enum class Arg { Bool, Int, String, Connection };
-enum class Direction { ToBrowser, ToRenderer };
+// ToPage: an event the web process fires to the page's `tvd.Subscribe` callbacks.
+enum class Direction { ToBrowser, ToRenderer, ToPage };
+
+// A row that has a receiver but no sender in this system, or the other way round, says so and why;
+// every other row has both.
+enum class Half { Both, ReceivedOnly, SentOnly };
 
 // How a page function turns the page's arguments into the message's.
 enum class Read {
@@ -85,9 +92,9 @@ enum class Reply {
     SentIfRoom,        // sent, and refused (false) while the output queue to the peer is full
 };
 
-// One row of the bridge: a `window.tvd` member and the process message it sends, or a message
-// alone. `checked` is false where the receiver takes any list (the argument is not read).
-// `label` names the member's native operation in the web process's log lines.
+// One row of the bridge: a `window.tvd` member and the process message it sends, a message alone,
+// or a page event. `checked` is false where the receiver takes any list (the argument is not
+// read). `label` names the member's native operation in the web process's log lines.
 struct Entry {
     const char* page;
     const char* name;
@@ -97,12 +104,19 @@ struct Entry {
     Read read;
     Reply reply;
     const char* label;
+    // Browser-to-page messages: the page event the web process fires for it, and whether the web
+    // process answers the message itself rather than passing it on to the page's `app` callbacks.
+    const char* event = nullptr;
+    bool answered = false;
+    Half half = Half::Both;
+    const char* why = nullptr;  // why a half-wired row has one side only
 };
 
 // The members come first, in the order `window.tvd` shows them. Columns: page member, message,
 // direction, arguments, checked by the receiver, read rule, reply, label.
 inline constexpr Direction kOut = Direction::ToBrowser;
 inline constexpr Direction kIn = Direction::ToRenderer;
+inline constexpr Direction kEvent = Direction::ToPage;
 // clang-format off
 inline constexpr Entry kCatalogue[] = {
     {"available", nullptr, kOut, {}, false, Read::None, Reply::Value, nullptr},
@@ -148,37 +162,82 @@ inline constexpr Entry kCatalogue[] = {
     {"LaunchURL", kLaunchURL, kOut, {Arg::String}, true, Read::Typed, Reply::Sent, nullptr},
 
     {nullptr, kTvdQuitCompletion, kOut, {}, false, Read::None, Reply::None, nullptr},
-    {nullptr, kJavascriptBinderCommandBind, kOut, {}, false, Read::None, Reply::None, nullptr},
+    {nullptr, kJavascriptBinderCommandBind, kOut, {}, false, Read::None, Reply::None, nullptr,
+     nullptr, false, Half::ReceivedOnly,
+     "the browser recognises the name and does nothing; no process of this system sends it"},
     {nullptr, kNativeMessageListenerCommandControl, kOut, {Arg::Bool}, false,
      Read::None, Reply::None, nullptr},
     {nullptr, kFullScreen, kOut, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
     {nullptr, kConsoleMessage, kOut, {Arg::String}, true, Read::None, Reply::None, nullptr},
 
+    // Acted on by the web process before the page's `app` callbacks hear of them.
     {nullptr, kNativeMessageCommandReceived, kIn, {Arg::String, Arg::Connection}, true,
-     Read::None, Reply::None, nullptr},
-    {nullptr, kInterAppConnectionEstablished, kIn, {Arg::Connection}, true,
-     Read::None, Reply::None, nullptr},
-    {nullptr, kInterAppSendQueueFull, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
-    {nullptr, kAppBeforeQuitNotification, kIn, {}, false, Read::None, Reply::None, nullptr},
-    {nullptr, kFullScreenToggle, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
-    {nullptr, kStreamStopForAppUpdate, kIn, {}, false, Read::None, Reply::None, nullptr},
+     Read::None, Reply::None, nullptr, "HandleInterAppMessage"},
+    {nullptr, kAppBeforeQuitNotification, kIn, {}, false, Read::None, Reply::None, nullptr,
+     "OnBeforeAppQuit"},
+    {nullptr, kFullScreenToggle, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr,
+     "OnFullScreenToggle"},
+    {nullptr, kStreamStopForAppUpdate, kIn, {}, false, Read::None, Reply::None, nullptr,
+     "OnNativeAppUpdate"},
     {nullptr, kNotificationOnNativeApplicationHide, kIn, {}, false,
-     Read::None, Reply::None, nullptr},
-    {nullptr, kOnTrayIconOpenApplicationSelect, kIn, {}, false, Read::None, Reply::None, nullptr},
-    {nullptr, kOnTrayIconOpenBrowser, kIn, {}, false, Read::None, Reply::None, nullptr},
-    {nullptr, kGetLocalTimeMap, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr},
-    {nullptr, kPluginCrashEvent, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr},
-    {nullptr, kIsAppActiveStatus, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+     Read::None, Reply::None, nullptr, "OnNativeAppHide"},
+    {nullptr, kOnTrayIconOpenApplicationSelect, kIn, {}, false, Read::None, Reply::None, nullptr,
+     "OnTrayIconMenuOpenApplication", false, Half::ReceivedOnly,
+     "the tray's open item brings the window forward in the browser process and tells the page "
+     "nothing"},
+    {nullptr, kOnTrayIconOpenBrowser, kIn, {}, false, Read::None, Reply::None, nullptr,
+     "OnTrayIconMenuOpenBrowser"},
+    {nullptr, kInterAppSendQueueFull, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, kInterAppConnectionEstablished, kIn, {Arg::Connection}, true,
+     Read::None, Reply::None, nullptr, "HandleInterAppConnectionStatusChange"},
+    {nullptr, kGetLocalTimeMap, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr,
+     nullptr, true},
+    {nullptr, kPluginCrashEvent, kIn, {Arg::String}, true, Read::None, Reply::None, nullptr,
+     "pluginCrashCallback", true, Half::ReceivedOnly,
+     "WebKitGTK has no plug-ins, so no plug-in crash is ever reported"},
+    {nullptr, kIsAppActiveStatus, kIn, {Arg::Bool}, true, Read::None, Reply::None, nullptr,
+     nullptr, true},
     {nullptr, kIsWindowMiniaturizedStatus, kIn, {Arg::Bool}, true,
+     Read::None, Reply::None, nullptr, nullptr, true},
+
+    // What a page callback subscribed under the event's name is called with.
+    {nullptr, "HandleInterAppMessage", kEvent, {Arg::String}, true, Read::None, Reply::None,
+     nullptr},
+    {nullptr, "OnBeforeAppQuit", kEvent, {}, true, Read::None, Reply::None, nullptr},
+    {nullptr, "OnFullScreenToggle", kEvent, {Arg::Bool}, true, Read::None, Reply::None, nullptr},
+    {nullptr, "OnNativeAppUpdate", kEvent, {}, true, Read::None, Reply::None, nullptr},
+    {nullptr, "OnNativeAppHide", kEvent, {}, true, Read::None, Reply::None, nullptr},
+    {nullptr, "OnTrayIconMenuOpenApplication", kEvent, {}, true, Read::None, Reply::None,
+     nullptr},
+    {nullptr, "OnTrayIconMenuOpenBrowser", kEvent, {}, true, Read::None, Reply::None, nullptr},
+    // Always 1: the page is told that a peer is there, not which.
+    {nullptr, "HandleInterAppConnectionStatusChange", kEvent, {Arg::Int}, true,
      Read::None, Reply::None, nullptr},
+    {nullptr, "pluginCrashCallback", kEvent, {Arg::String}, true, Read::None, Reply::None,
+     nullptr},
 };
 // clang-format on
+
+// A name is one row: looking a name up finds the row every process acts on.
+constexpr bool NamesAreUnique() {
+    for (const Entry& a : kCatalogue)
+        for (const Entry* b = &a + 1; b != std::end(kCatalogue); ++b)
+            if (a.name && b->name && std::string_view(a.name) == b->name) return false;
+    return true;
+}
+static_assert(NamesAreUnique(), "two rows of the bridge table share a name");
 
 // The catalogue row of `name`, or null for a name that is not in it.
 inline const Entry* Find(std::string_view name) {
     for (const auto& e : kCatalogue)
         if (e.name && name == e.name) return &e;
     return nullptr;
+}
+
+// The row of `name` going the `direction` way, or null.
+inline const Entry* Find(std::string_view name, Direction direction) {
+    const Entry* e = Find(name);
+    return e && e->direction == direction ? e : nullptr;
 }
 
 // The row of the `window.tvd` member `page`, or null.
@@ -207,12 +266,5 @@ inline bool ArgsMatch(const ListValue& args, std::initializer_list<msg::Arg> sch
             return false;
     }
     return true;
-}
-
-// True when the message carries what its catalogue row asks for (unchecked rows always do).
-inline bool MatchesCatalogue(const ProcessMessage& message) {
-    const msg::Entry* e = msg::Find(message.name);
-    if (!e) return false;
-    return !e->checked || ArgsMatch(message.args, e->args);
 }
 }  // namespace tvc::engine

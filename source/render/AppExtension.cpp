@@ -1,6 +1,7 @@
 #include "render/AppExtension.h"
 
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
 #include "render/JSConvert.h"
 
 namespace tvc::render {
@@ -31,7 +32,12 @@ bool ClientAppExtensionHandler::Execute(const std::string& name,
                     "%s sendMessage : %s : the "
                     "arguments are too deep or too large",
                     TVC_FN, message.name.c_str());
-            if (!message.name.empty() && argsFit) {
+            // The channel carries the bridge's own requests, nothing the browser would not know.
+            const bool known = msg::Find(message.name, msg::Direction::ToBrowser) != nullptr;
+            if (!known)
+                TVC_LOG_ERROR("%s sendMessage : %s is not a message the browser takes", TVC_FN,
+                              CLogHelper::MessageExcerpt(message.name).c_str());
+            if (known && argsFit) {
                 if (!browser || !browser->SendProcessMessage(message))
                     TVC_LOG_ERROR("%s sendMessage : %s was not sent", TVC_FN, message.name.c_str());
                 return true;

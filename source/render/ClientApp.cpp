@@ -1,5 +1,7 @@
 #include "render/ClientApp.h"
 
+#include <string_view>
+
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 #include "render/JSConvert.h"
@@ -12,8 +14,6 @@ using engine::RenderBrowserRef;
 using engine::RenderFrameRef;
 
 namespace {
-constexpr int kBindRetryDelayMs = 250;
-
 std::string StringArg(const ProcessMessage& m, size_t i) {
     return i < m.args.size() ? m.args[i].GetString() : "";
 }
@@ -80,18 +80,6 @@ void ClientApp::CheckBinderIntegrity() {
 
 bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFrameRef& frame,
                                  const JSContextRef& context) {
-    if (!m_env->runner->CurrentlyOnRenderThread()) {
-        // Thread crossing: any thread -> render thread, 250 ms later.
-        std::weak_ptr<ClientApp> weak = weak_from_this();
-        bool posted = m_env->runner->PostTask(
-            [weak, browser, frame, context] {
-                if (auto self = weak.lock()) self->BindToJavascript(browser, frame, context);
-            },
-            kBindRetryDelayMs);
-        TVC_LOG_WARN("ClientHandler::BindToJavascript :NewCefRunnableMethod result :  %d\n",
-                     posted ? 1 : 0);
-        return posted;
-    }
     CheckBinderIntegrity();
     if (!m_js_binder) {
         TVC_LOG_ERROR("ClientHandler::BindToJavascript: m_js_binder null-ref\n");
@@ -107,66 +95,124 @@ bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFr
     return true;
 }
 
-void ClientApp::Fire(const char* event, const engine::ListValue& arguments) {
-    if (m_js_binder) m_js_binder->FireEventOnJavaScript(event, arguments);
+// The web process's own part of a browser-to-page row. A row without one fires its event with the
+// message's arguments; an answered row answers true.
+const ClientApp::PageBoundAct ClientApp::kPageBoundActs[] = {
+    {msg::kNativeMessageCommandReceived, &ClientApp::ReceiveInterAppText},
+    {msg::kAppBeforeQuitNotification, &ClientApp::HandleQuitNotification},
+    {msg::kOnTrayIconOpenBrowser, &ClientApp::OpenWebSiteFromTray},
+    {msg::kInterAppSendQueueFull, &ClientApp::SetSendQueueFull},
+    {msg::kInterAppConnectionEstablished, &ClientApp::TellConnectionEstablished},
+    {msg::kGetLocalTimeMap, &ClientApp::SetLocalTimeMap},
+    {msg::kIsAppActiveStatus, &ClientApp::SetAppActive},
+    {msg::kIsWindowMiniaturizedStatus, &ClientApp::SetWindowMinimized},
+};
+
+ClientApp::Act ClientApp::FindAct(std::string_view name) {
+    for (const auto& act : kPageBoundActs)
+        if (name == act.name) return act.act;
+    return nullptr;
+}
+
+bool ClientApp::Dispatches(const msg::Entry& row) {
+    return row.direction == msg::Direction::ToRenderer && (FindAct(row.name) || row.event);
 }
 
 bool ClientApp::OnProcessMessageReceived(const RenderBrowserRef& browser,
                                          engine::ProcessId sourceProcess,
                                          const ProcessMessage& message) {
-    const std::string& name = message.name;
-    TVC_LOG_WARN("%s : render thread %d, source process %d, message %s", TVC_FN,
-                 m_env->runner->CurrentlyOnRenderThread() ? 1 : 0, static_cast<int>(sourceProcess),
-                 name.c_str());
-    if (name == msg::kNativeMessageCommandReceived) {
-        m_env->state->iInterAppConnection = IntArg(message, 1);
-        if (m_js_binder) m_js_binder->OnNativeMessageRceive(StringArg(message, 0));
-    } else if (name == msg::kAppBeforeQuitNotification) {
-        HandleQuitNotification(browser);
-    } else if (name == msg::kFullScreenToggle) {
-        Fire("OnFullScreenToggle", {BoolArg(message, 0)});
-    } else if (name == msg::kStreamStopForAppUpdate) {
-        Fire("OnNativeAppUpdate", {});
-    } else if (name == msg::kNotificationOnNativeApplicationHide) {
-        Fire("OnNativeAppHide", {});
-    } else if (name == msg::kOnTrayIconOpenApplicationSelect) {
-        Fire("OnTrayIconMenuOpenApplication", {});
-    } else if (name == msg::kOnTrayIconOpenBrowser) {
-        // The web process may not start programs: the browser process opens the site for it.
-        const std::string url = TrayLaunchAddress(m_env->webSiteURL);
-        if (url.empty())
-            TVC_LOG_ERROR("%s : %s : the web site address %s is not an absolute URL", TVC_FN,
-                          name.c_str(), m_env->webSiteURL.c_str());
-        else if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
-            TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, name.c_str(), url.c_str());
-        Fire("OnTrayIconMenuOpenBrowser", {});
-    } else if (name == msg::kInterAppSendQueueFull) {
-        m_env->state->bSendQueueFull = BoolArg(message, 0);
-    } else if (name == msg::kInterAppConnectionEstablished) {
-        m_env->state->iInterAppConnection = IntArg(message, 0);
-        Fire("HandleInterAppConnectionStatusChange", {1});
-    } else if (name == msg::kGetLocalTimeMap) {
-        if (m_env->runner->CurrentlyOnRenderThread()) return SetLocalTimeMap(browser, message);
-    } else if (name == msg::kPluginCrashEvent) {
-        Fire("pluginCrashCallback", {StringArg(message, 0)});
-        return true;
-    } else if (name == msg::kIsAppActiveStatus) {
-        if (message.args.empty()) return false;
-        m_env->state->bAppActive = BoolArg(message, 0);
-        TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", TVC_FN,
-                     m_env->state->bAppActive ? 1u : 0u);
-        return true;
-    } else if (name == msg::kIsWindowMiniaturizedStatus) {
-        if (message.args.empty()) return false;
-        m_env->state->bWindowMinimized = BoolArg(message, 0);
-        TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n", TVC_FN,
-                     m_env->state->bWindowMinimized ? 1u : 0u);
-        return true;
-    }
-    return DispatchToMessageCallback(browser, message);
+    TVC_LOG_WARN("%s : source process %d, message %s", TVC_FN, static_cast<int>(sourceProcess),
+                 message.name.c_str());
+    const msg::Entry* row = msg::Find(message.name, msg::Direction::ToRenderer);
+    if (!row) return DispatchToMessageCallback(browser, message);
+    bool answer = true;
+    if (const Act act = FindAct(row->name))
+        answer = (this->*act)(browser, message);
+    else
+        FireRowEvent(*row, message);
+    return row->answered ? answer : DispatchToMessageCallback(browser, message);
 }
 
-void ClientApp::HandleQuitNotification(const RenderBrowserRef& browser) {
+void ClientApp::FireRowEvent(const msg::Entry& row, const ProcessMessage& message) {
+    const msg::Entry* event = row.event ? msg::Find(row.event, msg::Direction::ToPage) : nullptr;
+    if (!event) {
+        TVC_LOG_ERROR("%s : %s names no page event", TVC_FN, row.name);
+        return;
+    }
+    // The event's shape from the message's leading arguments; a missing one reads as empty.
+    engine::ListValue arguments;
+    size_t i = 0;
+    for (msg::Arg arg : event->args) {
+        const bool has = i < message.args.size();
+        switch (arg) {
+            case msg::Arg::Bool:
+                arguments.emplace_back(has && message.args[i].GetBool());
+                break;
+            case msg::Arg::String:
+                arguments.emplace_back(has ? message.args[i].GetString() : std::string());
+                break;
+            default:
+                arguments.emplace_back(has ? message.args[i].GetInt() : 0);
+                break;
+        }
+        ++i;
+    }
+    Fire(event->name, arguments);
+}
+
+void ClientApp::Fire(const char* event, const engine::ListValue& arguments) {
+    if (m_js_binder) m_js_binder->FireEventOnJavaScript(event, arguments);
+}
+
+bool ClientApp::ReceiveInterAppText(const RenderBrowserRef&, const ProcessMessage& message) {
+    m_env->state->iInterAppConnection = IntArg(message, 1);
+    if (m_js_binder) m_js_binder->OnNativeMessageRceive(StringArg(message, 0));
+    return true;
+}
+
+bool ClientApp::OpenWebSiteFromTray(const RenderBrowserRef& browser,
+                                    const ProcessMessage& message) {
+    // The web process may not start programs: the browser process opens the site for it.
+    const std::string url = TrayLaunchAddress(m_env->webSiteURL);
+    if (url.empty())
+        TVC_LOG_ERROR("%s : %s : the web site address %s is not an absolute URL", TVC_FN,
+                      message.name.c_str(), m_env->webSiteURL.c_str());
+    else if (!browser || !browser->SendProcessMessage({msg::kLaunchURL, {url}}))
+        TVC_LOG_ERROR("%s : %s : could not ask to open %s", TVC_FN, message.name.c_str(),
+                      url.c_str());
+    FireRowEvent(*msg::Find(message.name), message);
+    return true;
+}
+
+bool ClientApp::SetSendQueueFull(const RenderBrowserRef&, const ProcessMessage& message) {
+    m_env->state->bSendQueueFull = BoolArg(message, 0);
+    return true;
+}
+
+bool ClientApp::TellConnectionEstablished(const RenderBrowserRef&, const ProcessMessage& message) {
+    m_env->state->iInterAppConnection = IntArg(message, 0);
+    // The page hears that a peer is there, not which one.
+    Fire(msg::Find(message.name)->event, {1});
+    return true;
+}
+
+bool ClientApp::SetAppActive(const RenderBrowserRef&, const ProcessMessage& message) {
+    if (message.args.empty()) return false;
+    m_env->state->bAppActive = BoolArg(message, 0);
+    TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", "ClientApp::OnProcessMessageReceived",
+                 m_env->state->bAppActive ? 1u : 0u);
+    return true;
+}
+
+bool ClientApp::SetWindowMinimized(const RenderBrowserRef&, const ProcessMessage& message) {
+    if (message.args.empty()) return false;
+    m_env->state->bWindowMinimized = BoolArg(message, 0);
+    TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n",
+                 "ClientApp::OnProcessMessageReceived", m_env->state->bWindowMinimized ? 1u : 0u);
+    return true;
+}
+
+bool ClientApp::HandleQuitNotification(const RenderBrowserRef& browser, const ProcessMessage&) {
     const char* fn = "ClientApp::OnProcessMessageReceived";
     // Exactly one completion per notification, whatever the page did, once its turn is over.
     auto complete = [fn, browser](bool result) {
@@ -184,11 +230,12 @@ void ClientApp::HandleQuitNotification(const RenderBrowserRef& browser) {
     };
     if (m_js_binder) {
         m_js_binder->HandleWebAppQuit(browser, complete);
-        return;
+        return true;
     }
     TVC_LOG_ERROR("%s: Error! m_js_binder is NULL, so not calling HandleWebAppQuit on browser.",
                   fn);
     complete(false);
+    return true;
 }
 
 bool ClientApp::SetLocalTimeMap(const RenderBrowserRef& browser, const ProcessMessage& message) {

@@ -5,8 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/FirstSight.h"
+#include "common/ProcessMessages.h"
 #include "engine/JSValue.h"
 #include "render/AppExtension.h"
 #include "render/JavascriptBinder.h"
@@ -14,7 +16,7 @@
 
 namespace tvc::render {
 
-class ClientApp : public std::enable_shared_from_this<ClientApp> {
+class ClientApp {
   public:
     explicit ClientApp(RenderEnvRef env);
     virtual ~ClientApp() = default;
@@ -39,23 +41,38 @@ class ClientApp : public std::enable_shared_from_this<ClientApp> {
     bool IsOwnOrigin(const std::string& origin);
 
     void CheckBinderIntegrity();
-    // Any thread: off the render thread it re-posts itself there (250 ms later).
     bool BindToJavascript(const engine::RenderBrowserRef& browser,
                           const engine::RenderFrameRef& frame, const engine::JSContextRef& context);
 
     const std::shared_ptr<CJavascriptBinder>& GetBinder() const { return m_js_binder; }
     const MessageCallbackMap& GetMessageCallbacks() const { return *m_callbacks; }
-    const RenderEnvRef& GetEnv() const { return m_env; }
+
+    // True when the web process acts on the browser-to-page `row`.
+    static bool Dispatches(const msg::Entry& row);
 
   private:
     // The callback registered by page script for this message name and page.
     bool DispatchToMessageCallback(const engine::RenderBrowserRef& browser,
                                    const engine::ProcessMessage& message);
-    void HandleQuitNotification(const engine::RenderBrowserRef& browser);
-    bool SetLocalTimeMap(const engine::RenderBrowserRef& browser,
-                         const engine::ProcessMessage& message);
     // Fires `event` when there is a binder.
     void Fire(const char* event, const engine::ListValue& arguments);
+    void FireRowEvent(const msg::Entry& row, const engine::ProcessMessage& message);
+
+    using Act = bool (ClientApp::*)(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    struct PageBoundAct {
+        const char* name;
+        Act act;
+    };
+    static const PageBoundAct kPageBoundActs[];
+    static Act FindAct(std::string_view name);
+    bool ReceiveInterAppText(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool HandleQuitNotification(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool OpenWebSiteFromTray(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool SetSendQueueFull(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool TellConnectionEstablished(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool SetLocalTimeMap(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool SetAppActive(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
+    bool SetWindowMinimized(const engine::RenderBrowserRef&, const engine::ProcessMessage&);
 
     RenderEnvRef m_env;
     std::shared_ptr<MessageCallbackMap> m_callbacks;

@@ -96,6 +96,12 @@ bool CJavascriptBinder::FireEventOnJavaScript(const std::string& event,
         TVC_LOG_ERROR("%s : pHandler = NULL", TVC_FN);
         return false;
     }
+    // The page is promised the events of the bridge table, each with its own arguments.
+    const msg::Entry* row = msg::Find(event, msg::Direction::ToPage);
+    if (!row || !engine::ArgsMatch(arguments, row->args)) {
+        TVC_LOG_ERROR("%s : %s is not a page event with these arguments", TVC_FN, event.c_str());
+        return false;
+    }
     return m_js_handler->JSFireMethods(event, arguments);
 }
 

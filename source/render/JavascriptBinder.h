@@ -45,9 +45,6 @@ class CJavascriptBinder : public std::enable_shared_from_this<CJavascriptBinder>
     bool HandleWebAppQuit(const engine::RenderBrowserRef& browser, QuitDone onDone);
 
     const std::shared_ptr<CJavascriptHandler>& GetHandler() const { return m_js_handler; }
-    const std::shared_ptr<FullScreenAccessor>& GetFullScreenAccessor() const {
-        return m_pFullScreenAccessor;
-    }
     bool GetWebAppExitFlag() const { return m_bWebAppExitFlag; }
 
   private:

@@ -199,18 +199,6 @@ bool CJavascriptHandler::JSFireMethods(const std::string& name,
         TVC_LOG_ERROR("CJavascriptHandler::JSFireMethod_NativeMessageReceive empty message\n");
         return false;
     }
-    if (!m_env->runner->CurrentlyOnRenderThread()) {
-        // Thread crossing: any thread -> render thread; the handler outlives the task or the task
-        // does nothing.
-        std::weak_ptr<CJavascriptHandler> weak = weak_from_this();
-        bool posted = m_env->runner->PostTask(
-            [weak, name, arguments] {
-                if (auto self = weak.lock()) self->JSFireMethods(name, arguments);
-            },
-            0);
-        TVC_LOG_WARN("%s NewCefRunnableFunction : %d\n", TVC_FN, posted ? 1 : 0);
-        return false;
-    }
     // Subscribers may subscribe or unsubscribe while they are called: fire over a copy, and skip
     // entries removed meanwhile; subscriptions added meanwhile wait for the next event.
     std::vector<CallbackCtxType> matched = m_registry.Snapshot(name);

@@ -11,8 +11,7 @@
 
 namespace tvc::render {
 
-class CJavascriptHandler : public engine::IJSHandler,
-                           public std::enable_shared_from_this<CJavascriptHandler> {
+class CJavascriptHandler : public engine::IJSHandler {
   public:
     // Every message goes out through `browser`, the page of the first script context.
     CJavascriptHandler(engine::RenderBrowserRef browser, RenderEnvRef env);

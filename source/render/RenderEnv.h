@@ -11,12 +11,12 @@
 
 namespace tvc::render {
 
-// The web process's main thread (CEF's render thread), where all page work runs.
+// Later work on the web process's main loop. The web process is single-threaded: everything of the
+// bridge runs on that loop's thread, so nothing here crosses threads.
 class IRenderTaskRunner {
   public:
     virtual ~IRenderTaskRunner() = default;
-    virtual bool CurrentlyOnRenderThread() const = 0;
-    // Any thread. Runs `task` on the render thread after `delayMs`; false when it cannot be queued.
+    // Runs `task` after `delayMs`; false when it cannot be queued.
     virtual bool PostTask(std::function<void()> task, int delayMs) = 0;
 };
 

@@ -163,6 +163,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                           const std::string& source, int line) override;
     bool OnProcessMessageReceived(engine::BrowserRef browser, engine::ProcessId source,
                                   const engine::ProcessMessage& message) override;
+    // The page's requests this handler acts on, by their row of the bridge table.
+    const CMessageRoutes& GetRoutes() const { return m_routes; }
     void OnBeforeContextMenu(engine::BrowserRef browser, const engine::ContextMenuParams& params,
                              engine::IContextMenuModel& model) override;
     bool OnContextMenuCommand(engine::BrowserRef browser, const engine::ContextMenuParams& params,

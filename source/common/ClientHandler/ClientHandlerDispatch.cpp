@@ -8,7 +8,6 @@
 #include "common/ProcessMessages.h"
 
 namespace tvc {
-using engine::MatchesCatalogue;
 using engine::ProcessMessage;
 
 void ClientHandler::AddRoutes() {
@@ -22,14 +21,7 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
                                              const ProcessMessage& message) {
     // Console lines are the page's log, not requests: they are kept during the quit too, which is
     // when they matter most, and are not logged again as messages.
-    if (message.name == msg::kConsoleMessage) {
-        if (MatchesCatalogue(message))
-            OnConsoleMessage(browser, message.args[0].GetString(), "", 0);
-        else
-            TVC_LOG_ERROR("ClientHandler::OnProcessMessageReceived: %s invalid argument.",
-                          msg::kConsoleMessage);
-        return true;
-    }
+    if (message.name == msg::kConsoleMessage) return m_routes.Dispatch(browser, message);
     TVC_LOG_INFO("%s on-browser-thrd: %d on-render-thrd: %d\n", TVC_FN,
                  std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
     TVC_LOG_INFO("%s message: %s source_pid : %d\n", TVC_FN, message.name.c_str(),
@@ -81,6 +73,16 @@ void ClientHandler::CompleteQuitFromPage(const char* cause) {
 }
 
 void ClientHandler::AddPageRoutes(CMessageRoutes& routes) {
+    routes.Add(msg::kConsoleMessage,
+               {.act = [this](auto browser,
+                              auto& m) { OnConsoleMessage(browser, m.args[0].GetString(), "", 0); },
+                .mismatch = "ClientHandler::OnProcessMessageReceived: tvc.console-message invalid "
+                            "argument."});
+    // Recognised and left alone: the page's status and the binder's bind need no answer, and the
+    // page's quit answer counts only while the quit runs (the quit-time filter hears it then).
+    for (const char* name :
+         {msg::kAppCommandVisibility, msg::kJavascriptBinderCommandBind, msg::kTvdQuitCompletion})
+        routes.Add(name, {});
     routes.Add(msg::kShowSplashScreen, {.act = [this](auto, auto&) { DisplaySplashScreen(true); }});
     routes.Add(msg::kHideSplashScreen,
                {.act = [this](auto, auto&) { DisplaySplashScreen(false); }});

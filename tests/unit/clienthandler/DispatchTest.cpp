@@ -50,6 +50,21 @@ TEST_F(DispatchTest, WindowRowsActOnlyWithTheirArgumentShape) {
     EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose", "PostFocus"}));
 }
 
+TEST_F(DispatchTest, EveryBrowserBoundRowHasARouteAndNothingElseDoes) {
+    for (const msg::Entry& row : msg::kCatalogue) {
+        if (!row.name) continue;
+        const bool takes = row.direction == msg::Direction::ToBrowser;
+        EXPECT_EQ(handler->GetRoutes().Receives(row), takes && row.half != msg::Half::SentOnly)
+            << row.name;
+        if (row.half != msg::Half::Both) {
+            EXPECT_TRUE(row.why && *row.why) << row.name;
+        }
+    }
+    CMessageRoutes routes;
+    EXPECT_FALSE(routes.Add("no.such.message", {}));
+    EXPECT_FALSE(routes.Add(msg::kFullScreenToggle, {}));  // the browser sends it
+}
+
 TEST_F(DispatchTest, SplashAndPageReady) {
     Send(msg::kShowSplashScreen);
     Send(msg::kHideSplashScreen);

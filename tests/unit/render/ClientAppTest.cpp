@@ -1,6 +1,9 @@
 // The application object: the `app` channel, contexts, and browser-to-page messages.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string_view>
+
 #include "FakeScript.h"
 #include "common/ProcessMessages.h"
 #include "render/ClientApp.h"
@@ -38,23 +41,23 @@ class ClientAppTest : public ::testing::Test {
 TEST_F(ClientAppTest, SendMessageConvertsEverySupportedEntryAndNullsTheRest) {
     auto& ctx = *page.context;
     ctx.Call("app", "sendMessage",
-             {Str("m"),
+             {Str(msg::kAppCommandVisibility),
               ctx.Array({Int(1), Dbl(2.5), Str("s"), Boolean(true), ctx.Array({Int(3)}), Null()})});
     ASSERT_EQ(page.browser->m_sent.size(), 1u);
     const auto& m = page.browser->m_sent[0];
-    EXPECT_EQ(m.name, "m");
+    EXPECT_EQ(m.name, msg::kAppCommandVisibility);
     ListValue expected{Value(1), Value(2.5), Value("s"), Value(true), Value(ListValue{Value(3)}),
                        Value()};
     EXPECT_EQ(m.args, expected);
     // An object or a function in the array travels as null, index kept.
-    ctx.Call("app", "sendMessage", {Str("o"), ctx.Array({ctx.NewObject(), Int(2)})});
+    ctx.Call("app", "sendMessage", {Str(msg::kHideApp), ctx.Array({ctx.NewObject(), Int(2)})});
     EXPECT_EQ(page.browser->m_sent[1].args, (ListValue{Value(), Value(2)}));
 }
 
 TEST_F(ClientAppTest, SendMessageWithoutAnArrayOrWithABadNameSendsNoArguments) {
     auto& ctx = *page.context;
-    ctx.Call("app", "sendMessage", {Str("x")});
-    ctx.Call("app", "sendMessage", {Str("x"), Int(5)});
+    ctx.Call("app", "sendMessage", {Str(msg::kHideApp)});
+    ctx.Call("app", "sendMessage", {Str(msg::kHideApp), Int(5)});
     ASSERT_EQ(page.browser->m_sent.size(), 2u);
     EXPECT_TRUE(page.browser->m_sent[0].args.empty());
     EXPECT_TRUE(page.browser->m_sent[1].args.empty());
@@ -151,17 +154,6 @@ TEST_F(ClientAppTest, EveryContextAsksForTheListenerAndSharesOneHandler) {
     EXPECT_EQ(mainFn->m_handler.get(), app->GetBinder()->GetHandler().get());
 }
 
-TEST_F(ClientAppTest, BindingOffTheRenderThreadIsRepostedLater) {
-    auto sub = page.AddFrame(2, false);
-    page.runner->m_bOnRenderThread = false;
-    EXPECT_TRUE(app->BindToJavascript(page.browser, page.frames[1], sub));
-    EXPECT_FALSE(sub->Tvd()->IsObject());
-    ASSERT_EQ(page.runner->m_tasks.size(), 1u);
-    EXPECT_EQ(page.runner->m_tasks[0].delayMs, 250);
-    page.runner->RunAll();
-    EXPECT_TRUE(sub->Tvd()->IsObject());
-}
-
 TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
     auto connection = Record("HandleInterAppConnectionStatusChange");
     auto interApp = Record("HandleInterAppMessage");
@@ -198,6 +190,74 @@ TEST_F(ClientAppTest, BrowserMessagesBecomeTheirPageEvents) {
     ASSERT_EQ(page.browser->CountSent(msg::kLaunchURL), 1u);
     EXPECT_EQ(page.browser->m_sent[0].args[0].GetString(),
               std::string(kDefaultWebSiteURL) + "/?tvb_launched_from_sys_tray=true");
+}
+
+// Arguments of the row's shape; the connection is the web process's to add.
+ListValue Shaped(std::initializer_list<msg::Arg> shape) {
+    ListValue args;
+    for (msg::Arg a : shape)
+        args.push_back(a == msg::Arg::Bool ? Value(true) : a == msg::Arg::String ? Value("x") : 1);
+    return args;
+}
+JSValueList ShapedForPage(std::initializer_list<msg::Arg> shape) {
+    JSValueList args;
+    for (msg::Arg a : shape)
+        if (a != msg::Arg::Connection)
+            args.push_back(a == msg::Arg::Bool     ? Boolean(true)
+                           : a == msg::Arg::String ? Str("x")
+                                                   : Int(1));
+    return args;
+}
+
+TEST_F(ClientAppTest, EveryPageBoundRowIsActedOnAndEveryPageEventIsFired) {
+    std::map<std::string, std::shared_ptr<std::vector<JSValueList>>> heard;
+    for (const msg::Entry& row : msg::kCatalogue)
+        if (row.direction == msg::Direction::ToPage) heard[row.name] = Record(row.name);
+    page.context->Tvd()->SetValue("quitApp", Boolean(true));
+    for (const msg::Entry& row : msg::kCatalogue) {
+        if (row.direction != msg::Direction::ToRenderer) continue;
+        EXPECT_TRUE(ClientApp::Dispatches(row)) << row.name;
+        EXPECT_TRUE(row.half != msg::Half::SentOnly && (row.half == msg::Half::Both || row.why))
+            << row.name;
+        Receive(row.name, Shaped(row.args));
+        if (row.event) {
+            EXPECT_TRUE(heard.count(row.event) && !heard[row.event]->empty()) << row.name;
+        }
+    }
+    for (const auto& [event, calls] : heard) {
+        ASSERT_FALSE(calls->empty()) << event << " is fired by no row";
+        EXPECT_EQ(calls->front().size(), msg::Find(event)->args.size()) << event;
+    }
+}
+
+TEST_F(ClientAppTest, EveryBrowserBoundRowIsSentByTheWebProcess) {
+    auto& ctx = *page.context;
+    app->OnContextCreated(page.browser, page.frames[0], page.context);
+    for (const msg::Entry& row : msg::kCatalogue) {
+        if (row.direction != msg::Direction::ToBrowser || !row.page || !row.name) continue;
+        // The status listener takes the page's two names and its state.
+        const bool status = row.reply == msg::Reply::Local;
+        ctx.Call("tvd", row.page,
+                 status ? JSValueList{Str("a"), Str("b"), Int(2)} : ShapedForPage(row.args));
+    }
+    ctx.m_global->GetValue("fullscreenhandler")->SetValue("fullscreen", Boolean(true));
+    Receive(msg::kAppBeforeQuitNotification);
+    for (const msg::Entry& row : msg::kCatalogue) {
+        // The console bridge of the extension sends the page's console lines.
+        if (row.direction != msg::Direction::ToBrowser || !row.name ||
+            row.name == std::string_view(msg::kConsoleMessage))
+            continue;
+        EXPECT_EQ(page.browser->CountSent(row.name) != 0, row.half != msg::Half::ReceivedOnly)
+            << row.name;
+    }
+}
+
+TEST_F(ClientAppTest, TheAppChannelSendsOnlyWhatTheBrowserTakes) {
+    auto& ctx = *page.context;
+    ctx.Call("app", "sendMessage", {Str("unknown.name"), ctx.Array({Int(1)})});
+    EXPECT_EQ(ctx.m_lastException, "Invalid method arguments");
+    ctx.Call("app", "sendMessage", {Str(msg::kFullScreenToggle)});  // goes the other way
+    EXPECT_TRUE(page.browser->m_sent.empty());
 }
 
 TEST(TrayLaunchAddressTest, OpensTheSiteRootWhateverTheConfiguredPath) {

@@ -168,12 +168,9 @@ size_t FakeBrowser::CountSent(const std::string& name) const {
 }
 
 void FakeRunner::RunAll() {
-    bool was = m_bOnRenderThread;
-    m_bOnRenderThread = true;
     auto tasks = std::move(m_tasks);
     m_tasks.clear();
     for (auto& t : tasks) t.task();
-    m_bOnRenderThread = was;
 }
 
 void FakeRunner::RunUntilIdle() {
@@ -181,10 +178,7 @@ void FakeRunner::RunUntilIdle() {
         auto posted = std::move(m_tasks.front());
         m_tasks.erase(m_tasks.begin());
         m_ranDelays.push_back(posted.delayMs);
-        bool was = m_bOnRenderThread;
-        m_bOnRenderThread = true;
         posted.task();
-        m_bOnRenderThread = was;
     }
 }
 

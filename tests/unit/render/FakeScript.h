@@ -137,18 +137,16 @@ class FakeBrowser : public IRenderBrowser {
 
 class FakeRunner : public IRenderTaskRunner {
   public:
-    bool CurrentlyOnRenderThread() const override { return m_bOnRenderThread; }
     bool PostTask(std::function<void()> task, int delayMs) override {
         m_tasks.push_back({std::move(task), delayMs});
         return true;
     }
-    // Runs the queued tasks as the render thread would.
+    // Runs the queued tasks as the main loop would.
     void RunAll();
     // Runs tasks, those they post included, until none is left; `m_ranDelays` records each one's
     // delay.
     void RunUntilIdle();
     std::vector<int> m_ranDelays;
-    bool m_bOnRenderThread = true;
     struct Posted {
         std::function<void()> task;
         int delayMs;

@@ -228,22 +228,5 @@ TEST_F(JavascriptHandlerTest, SubscribersMayChangeTheRegistryAndThrowWhileFired)
     EXPECT_EQ(log, std::vector<std::string>{"x"});
 }
 
-TEST_F(JavascriptHandlerTest, FiringOffTheRenderThreadIsRepostedWithItsArguments) {
-    std::vector<std::string> got;
-    Call("Subscribe",
-         {Str("HandleInterAppMessage"), page.context->Function([&](const JSValueList& a) {
-              got.push_back(a.at(0)->GetStringValue());
-              return nullptr;
-          })});
-    page.runner->m_bOnRenderThread = false;
-    EXPECT_FALSE(binder->GetHandler()->JSFireMethod_NativeMessageReceive("{\"a\":1}"));
-    EXPECT_TRUE(got.empty());
-    ASSERT_EQ(page.runner->m_tasks.size(), 1u);
-    EXPECT_EQ(page.runner->m_tasks[0].delayMs, 0);
-    page.runner->RunAll();
-    EXPECT_EQ(got, std::vector<std::string>{"{\"a\":1}"});
-    page.runner->m_bOnRenderThread = true;
-    EXPECT_FALSE(binder->GetHandler()->JSFireMethod_NativeMessageReceive(""));
-}
 }  // namespace
 }  // namespace tvc::render::test
