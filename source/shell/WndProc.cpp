@@ -33,11 +33,12 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
       m_engineParams(std::move(engineParams)),
       m_ownMessageLoop(ownMessageLoop),
       m_deferredStartWork(std::move(deferredStartWork)) {
-    g_handler = std::make_shared<CTVCClientHandler>();
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
-    g_handler->SetDesktop(m_desktop);
+    m_windowOps = std::make_shared<CWindowOperations>(CTVCClientHandler::kMinimumWindowWidth,
+                                                      CTVCClientHandler::kMinimumWindowHeight);
+    m_windowOps->SetDesktop(m_desktop);
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
-    g_handler->SetMainThreadPoster(&PostToMainThread);
     g_handler->SetMainThreadTimer(&PostToMainThreadAfter);
     g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
     g_handler->SetAutoUpdateHandlerFactory([] {

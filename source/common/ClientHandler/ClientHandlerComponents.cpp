@@ -1,6 +1,5 @@
 // Creation, start and release of the long-lived native components the handler owns.
 #include <algorithm>
-#include <mutex>
 
 #include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
@@ -12,14 +11,12 @@
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 #include "common/UrlPolicy.h"
 #include "update/AutoUpdateHandler.h"
 
 namespace tvc {
 namespace {
-std::mutex g_processManagerLock;  // guards g_spWebSocketManager
-std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
-
 std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
     const std::vector<unsigned>& ports, MainThreadPoster postToMainThread,
     const CAppOrigins& appOrigins) {
@@ -37,11 +34,6 @@ std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
 }
 }  // namespace
 
-std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager() {
-    std::lock_guard<std::mutex> lock(g_processManagerLock);
-    return g_spWebSocketManager;
-}
-
 void ClientHandler::CheckNativeMessageListenerIntegrity() {
     static const char* fn = TVC_FN;
     if (m_inter_app_msg_manager) {
@@ -51,16 +43,12 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     }
     std::vector<unsigned> ports;
     LoadWSTrialPorts(ports, false);
-    m_inter_app_msg_manager =
-        m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
-                         : CreateWebSocketManager(ports, m_postToMainThread, GetAppOrigins());
+    m_inter_app_msg_manager = m_managerFactory
+                                  ? m_managerFactory(ports, &runner::Post)
+                                  : CreateWebSocketManager(ports, &runner::Post, GetAppOrigins());
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(g_processManagerLock);
-        g_spWebSocketManager = m_inter_app_msg_manager;
     }
     // The page learns when its sends are refused and when they are taken again.
     if (auto ws = std::dynamic_pointer_cast<CWebSocketsMessagingManager>(m_inter_app_msg_manager))
@@ -92,8 +80,7 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
             m_pCCookieObserver->ResumeInterruptedRequest(cache + "PendingCookies.json");
     }
     SubscribeInterAppObserver(m_pCCookieObserver);
-    m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
-    m_pCNativeWindowObserver->SetClientHandler(shared_from_this());
+    m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(m_windowOps);
     SubscribeInterAppObserver(m_pCNativeWindowObserver);
     TVC_LOG_WARN(
         "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "

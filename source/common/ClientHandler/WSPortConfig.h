@@ -14,6 +14,9 @@ inline constexpr std::size_t kMaxWSConfigFileSize = 64 * 1024;
 // is not a port (outside 1..65535).
 unsigned ParseWSPort(const std::string& text);
 
+// The cache folder's copy of the configuration file; "" without a cache folder.
+std::string GetWSConfigFilePath();
+
 struct CWSPortConfig {
     std::vector<std::string> remotePorts;  // "config.websocket.remotePortList", in file order
     std::string helpUrl;                   // "config.websocket.helpUrl"
