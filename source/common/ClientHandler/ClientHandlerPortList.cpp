@@ -53,12 +53,9 @@ bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
         return false;
     }
     m_strWSHelpUrl = config.helpUrl;
-    for (const auto& item : config.remotePorts) {
-        if (unsigned port = ParseWSPort(item))
-            ports.push_back(port);
-        else
-            TVC_LOG_WARN("%s : skipping %s, not a port", fn, CLogHelper::Excerpt(item).c_str());
-    }
+    for (const auto& item : config.skipped)
+        TVC_LOG_WARN("%s : skipping %s, not a port", fn, CLogHelper::Excerpt(item).c_str());
+    ports.insert(ports.end(), config.remotePorts.begin(), config.remotePorts.end());
     return true;
 }
 

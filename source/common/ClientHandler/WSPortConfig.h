@@ -18,8 +18,9 @@ unsigned ParseWSPort(const std::string& text);
 std::string GetWSConfigFilePath();
 
 struct CWSPortConfig {
-    std::vector<std::string> remotePorts;  // "config.websocket.remotePortList", in file order
-    std::string helpUrl;                   // "config.websocket.helpUrl"
+    std::vector<unsigned> remotePorts;  // "config.websocket.remotePortList", in file order
+    std::vector<std::string> skipped;   // its entries that are not ports
+    std::string helpUrl;                // "config.websocket.helpUrl"
 };
 
 // False with `error` set when the text is not a JSON object, or when the list or the help address
