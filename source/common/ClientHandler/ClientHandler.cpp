@@ -16,8 +16,10 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }
 }  // namespace
 
-ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps)
+ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
+                             std::shared_ptr<CUpdateFlow> updates)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
+      m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));
@@ -47,9 +49,6 @@ void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) 
 
 void ClientHandler::SetMainThreadTimer(CAppQuitHandler::Timer timer) {
     m_mainThreadTimer = std::move(timer);
-}
-void ClientHandler::SetDownloadNotificationCallback(std::function<void(int)> notify) {
-    m_notifyDownload = std::move(notify);
 }
 void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
     m_managerFactory = std::move(factory);

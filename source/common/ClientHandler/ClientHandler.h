@@ -22,6 +22,7 @@
 #include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
@@ -64,11 +65,11 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
-    using UpdateHandlerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
 
-    // The window's operations belong to the shell, which shares them with the window observer;
-    // without them the handler makes its own.
-    explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr);
+    // The window's operations and the update flow belong to the shell, which shares the window's
+    // with the window observer; without them the handler makes its own.
+    explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
+                           std::shared_ptr<CUpdateFlow> updates = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
@@ -82,13 +83,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // Delayed main-thread tasks (the bound on the page's quit answer, the listener's retry, the
     // page's recovery); the task runner's unless tests replace it.
     void SetMainThreadTimer(CAppQuitHandler::Timer timer);
-    // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
-    // downloads.
-    void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
     void SetInterAppMessagingManagerFactory(ManagerFactory factory);
-    // Builds the update controller with its platform parts; without one there is no updater.
-    void SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory);
     // The browser's cookie store, which the extension's "setCookies" replaces.
     void SetCookieStore(std::shared_ptr<engine::ICookieStore> store);
 
@@ -106,9 +102,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     engine::BrowserRef GetBrowser() override;
     bool IsClosing() const { return m_bIsClosing; }
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
-    const std::string& GetLastDownloadPath() const { return m_lastDownloadPath; }
+    const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
     const std::string& GetWSHelpUrl() const { return m_strWSHelpUrl; }
-    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_pAutoUpdateHandler; }
+    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
     std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
     std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
         return m_inter_app_msg_manager;
@@ -173,7 +169,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // Saves the active port, then stops the listener.
     void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();
-    virtual void TriggerApplicationUpdate();
+    virtual void TriggerApplicationUpdate() { m_updates->Trigger(); }
     // The manager's Send copies the text into its queue, for `connection` or the active one;
     // false without a manager.
     bool SendStringAsInterAppMessage(const std::string& text,
@@ -286,13 +282,13 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
+    const std::shared_ptr<CUpdateFlow> m_updates;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
     std::list<engine::BrowserRef> m_PopupBrowsers;
     CMessageRoutes m_routes;
     std::string m_consoleLogPath;
-    std::string m_lastDownloadPath;
     struct StagedDownload {
         std::string folder;  // ending in "/"
         bool privateFolder = false;
@@ -312,7 +308,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<CNativeMsgObserver> m_pNativeMsgObserver;
     std::shared_ptr<CCookieObserver> m_pCCookieObserver;
     std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
-    std::shared_ptr<CAutoUpdateHandler> m_pAutoUpdateHandler;
     std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
 
     bool m_bMouseCursorChangeDisabled = false;
@@ -339,9 +334,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     CAppQuitHandler::Timer m_mainThreadTimer;
-    std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
-    UpdateHandlerFactory m_updateHandlerFactory;
     std::shared_ptr<engine::ICookieStore> m_cookieStore;
 };
 }  // namespace tvc

@@ -176,42 +176,22 @@ bool ClientHandler::SendStringAsInterAppMessage(const std::string& text,
     return connection ? manager->SendToConnection(*connection, text) : manager->Send(text);
 }
 
-void ClientHandler::SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory) {
-    m_updateHandlerFactory = std::move(factory);
-}
-
 void ClientHandler::CheckUpdateHandlerIntegrity() {
-    static const char* fn = TVC_FN;
-    if (m_pAutoUpdateHandler) return;
-    if (!m_updateHandlerFactory || !(m_pAutoUpdateHandler = m_updateHandlerFactory())) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : no update controller could be created", fn);
-        return;
-    }
-    m_pAutoUpdateHandler->SetCefBrowserReferance(GetBrowser());
     std::string userData;
-    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) == CAppPaths::eOk &&
-        !userData.empty())
-        m_pAutoUpdateHandler->SetUpdateDirectoryPath(userData + GetUpdateDirectoryPath());
+    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) != CAppPaths::eOk)
+        userData.clear();
     // The installer runs: the application leaves through the ordinary quit, with the window
     // brought up first so the user sees what is going on.
-    m_pAutoUpdateHandler->SetApplicationCloser([weak = weak_from_this()] {
-        auto self = weak.lock();
-        auto window = self ? self->GetMainHwnd() : nullptr;
-        if (!window) return;
-        window->Show();
-        window->Raise();
-        CAppWindowUtil::PerformUserWindowClose(window);
-    });
-}
-
-void ClientHandler::TriggerApplicationUpdate() {
-    // Read once: the quit sequence may release the controller.
-    auto updater = m_pAutoUpdateHandler;
-    if (!updater) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n", TVC_FN);
-        return;
-    }
-    updater->InitiateAutoUpdate();
+    m_updates->EnsureController(GetBrowser(),
+                                userData.empty() ? "" : userData + GetUpdateDirectoryPath(),
+                                [weak = weak_from_this()] {
+                                    auto self = weak.lock();
+                                    auto window = self ? self->GetMainHwnd() : nullptr;
+                                    if (!window) return;
+                                    window->Show();
+                                    window->Raise();
+                                    CAppWindowUtil::PerformUserWindowClose(window);
+                                });
 }
 
 void ClientHandler::UnregisterNativeMessageObservers() {
@@ -249,7 +229,7 @@ void ClientHandler::FinishWorkInFlight(std::function<void()> done) {
 
 void ClientHandler::CleanupRefs() {
     TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-before");
-    m_pAutoUpdateHandler.reset();
+    m_updates->Release();
     TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-after");
     TVC_LOG_WARN("releasing: m_pCNativeWindowObserver-before");
     m_pCNativeWindowObserver.reset();

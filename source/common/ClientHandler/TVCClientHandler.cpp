@@ -10,10 +10,12 @@
 
 namespace tvc {
 
-CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps)
+CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
+                                     std::shared_ptr<CUpdateFlow> updates)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
-                                                                    kMinimumWindowHeight)) {
+                                                                    kMinimumWindowHeight),
+                    std::move(updates)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.

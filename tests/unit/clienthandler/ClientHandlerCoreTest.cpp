@@ -368,10 +368,10 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
 }
 
 TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
-    MakeHandler();
-    auto browser = MakeMainBrowser();
     std::vector<int> notifications;
-    handler->SetDownloadNotificationCallback([&](int id) { notifications.push_back(id); });
+    MakeHandler(
+        std::make_shared<CUpdateFlow>(nullptr, [&](int id) { notifications.push_back(id); }));
+    auto browser = MakeMainBrowser();
 
     // The one-time port-list download, started once.
     EXPECT_TRUE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));

@@ -220,6 +220,7 @@ inline void RunPostedTasks() {
 // Counts update checks, which the real handler only logs until the updater exists.
 class TestHandler : public CTVCClientHandler {
   public:
+    using CTVCClientHandler::CTVCClientHandler;
     int updateTriggers = 0;
     void TriggerApplicationUpdate() override {
         ++updateTriggers;
@@ -254,8 +255,8 @@ class HandlerTest : public ::testing::Test {
         InitCommandLine(static_cast<int>(argv.size()), argv.data());
     }
     // Builds the handler with every fake wired, as the shell does.
-    void MakeHandler() {
-        handler = std::make_shared<TestHandler>();
+    void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
+        handler = std::make_shared<TestHandler>(nullptr, std::move(updates));
         handler->WindowOps().SetDesktop(desktop);
         handler->SetSplashScreen(splash);
         handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
