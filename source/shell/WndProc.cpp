@@ -33,18 +33,20 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
       m_engineParams(std::move(engineParams)),
       m_ownMessageLoop(ownMessageLoop),
       m_deferredStartWork(std::move(deferredStartWork)) {
-    g_handler = std::make_shared<CTVCClientHandler>();
     m_desktop = std::make_shared<platform::gtk::GtkDesktop>();
-    g_handler->SetDesktop(m_desktop);
+    m_windowOps = std::make_shared<CWindowOperations>(CTVCClientHandler::kMinimumWindowWidth,
+                                                      CTVCClientHandler::kMinimumWindowHeight);
+    m_windowOps->SetDesktop(m_desktop);
+    m_updates = std::make_shared<CUpdateFlow>(
+        [] {
+            return std::make_shared<CAutoUpdateHandler>(
+                update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL),
+                std::make_shared<platform::gtk::GtkUpdateUi>());
+        },
+        [this](int id) { PostCommand(id); });
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
-    g_handler->SetMainThreadPoster(&runner::Post);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
-    g_handler->SetDownloadNotificationCallback([this](int id) { PostCommand(id); });
-    g_handler->SetAutoUpdateHandlerFactory([] {
-        return std::make_shared<CAutoUpdateHandler>(
-            update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL),
-            std::make_shared<platform::gtk::GtkUpdateUi>());
-    });
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
     m_messageBoxes = std::make_shared<platform::gtk::CGtkMessageBoxes>(
         [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](const std::string& url) {

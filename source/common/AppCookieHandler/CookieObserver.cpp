@@ -290,10 +290,6 @@ bool CCookieObserver::QueryArrayOfCookieObject(const std::string& text, CAppCook
     return true;
 }
 
-void CCookieObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("%s json: (%zu bytes)\n", TVC_FN, text.size());
-}
-
 void CCookieObserver::OnInterAppMessagingListenerExit(bool) {
     TVC_LOG_WARN("%s %s ++ --", __FILE__, TVC_FN);
 }

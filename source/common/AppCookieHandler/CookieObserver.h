@@ -38,7 +38,6 @@ class CCookieObserver : public CInterAppMessageBaseObserver {
     }
 
     void OnInterAppMessageRceive(const SInterAppMessage& message) override;
-    void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
 
     // Appends the cookies of "message.payload.domains" in document order. False when the text is

@@ -4,27 +4,6 @@
 #include "common/LogHelper.h"
 
 namespace tvc {
-void CAppWindowUtil::SetClientHandler(std::shared_ptr<IAppWindowClient> handler) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_spClientHandler = handler;
-}
-
-bool CAppWindowUtil::BringWindowToFrontTask(bool bDontPerformForegroundCheck) {
-    std::shared_ptr<IAppWindowClient> handler;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        handler = m_spClientHandler.lock();
-    }
-    if (!handler) {
-        TVC_LOG_ERROR("CAppWindowUtil::BringWindowToFrontTask: client handler is NULL");
-        return false;
-    }
-    TVC_LOG_WARN("CAppWindowUtil::BringWindowToFrontTask: BringWindowToFront() before");
-    handler->BringWindowToFront(bDontPerformForegroundCheck);
-    TVC_LOG_WARN("CAppWindowUtil::BringWindowToFrontTask: BringWindowToFront() after");
-    return true;
-}
-
 bool CAppWindowUtil::PerformUserWindowClose(const std::shared_ptr<platform::IAppWindow>& window) {
     static const char* fn = TVC_FN;
     if (!window || !window->IsValid()) {

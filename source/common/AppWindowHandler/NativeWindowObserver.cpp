@@ -2,9 +2,8 @@
 
 #include "common/LogHelper.h"
 
-CNativeWindowObserver::CNativeWindowObserver(tvc::engine::BrowserRef browser)
-    : m_pBrowserRef(std::move(browser)),
-      m_pCAppWindowUtil(std::make_unique<tvc::CAppWindowUtil>()) {
+CNativeWindowObserver::CNativeWindowObserver(std::weak_ptr<tvc::CWindowOperations> window)
+    : m_window(std::move(window)) {
     TVC_LOG_WARN("%s CTOR ++ \n", TVC_FN);
     TVC_LOG_WARN("%s CTOR -- \n", TVC_FN);
 }
@@ -12,14 +11,6 @@ CNativeWindowObserver::CNativeWindowObserver(tvc::engine::BrowserRef browser)
 CNativeWindowObserver::~CNativeWindowObserver() {
     TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver DTOR ++ \n");
     TVC_LOG_WARN("CNativeWindowObserver::CNativeWindowObserver DTOR -- \n");
-}
-
-void CNativeWindowObserver::SetClientHandler(std::shared_ptr<tvc::IAppWindowClient> handler) {
-    if (!m_pCAppWindowUtil) {
-        TVC_LOG_ERROR("%s : m_pCAppWindowUtil is NULL!!", TVC_FN);
-        return;
-    }
-    m_pCAppWindowUtil->SetClientHandler(std::move(handler));
 }
 
 // Messages are logged by size: a "setCookies" request passes here too, and its values stay out of
@@ -33,8 +24,8 @@ void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& mess
                           CLogHelper::Excerpt(*command, 128).c_str());
         } else {
             TVC_LOG_WARN("%s BringWindowToFront request from extension\n", fn);
-            if (m_pCAppWindowUtil) {
-                m_pCAppWindowUtil->BringWindowToFrontTask(false);
+            if (auto window = m_window.lock()) {
+                window->BringWindowToFront(false);
                 TVC_LOG_WARN("%s: BringWindowToFront success\n", fn);
             } else {
                 TVC_LOG_ERROR("%s: BringWindowToFront failed, g_handler not valid", fn);
@@ -43,10 +34,6 @@ void CNativeWindowObserver::OnInterAppMessageRceive(const SInterAppMessage& mess
         }
     }
     TVC_LOG_INFO("%s -- json: (%zu bytes)\n", fn, message.text.size());
-}
-
-void CNativeWindowObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("%s json: (%zu bytes)\n", TVC_FN, text.size());
 }
 
 void CNativeWindowObserver::OnInterAppMessagingListenerExit(bool) {

@@ -1,15 +1,14 @@
 #include "common/ClientHandler/AppUrls.h"
 
-#include <mutex>
 #include <optional>
 
 #include "common/AppInfo.h"
 #include "common/CommandLine.h"
+#include "common/TaskRunner.h"
 
 namespace tvc {
 namespace {
-std::mutex g_appcastLock;  // guards g_appcastDirectory
-std::optional<std::string> g_appcastDirectory;
+std::optional<std::string> g_appcastDirectory;  // main thread
 
 std::string FolderSwitchOr(const char* name, const char* fallback) {
     std::string value = GetGlobalCommandLine()->GetSwitchValue(name);
@@ -24,13 +23,13 @@ std::string GetDefaultAppcastDirectoryURL() {
 }
 
 std::string GetAppcastDirectoryURL() {
-    std::lock_guard<std::mutex> lock(g_appcastLock);
+    runner::AssertOnMainThread();
     if (!g_appcastDirectory) g_appcastDirectory = GetDefaultAppcastDirectoryURL();
     return *g_appcastDirectory;
 }
 
 void SetAppcastDirectoryURL(const std::string& url) {
-    std::lock_guard<std::mutex> lock(g_appcastLock);
+    runner::AssertOnMainThread();
     g_appcastDirectory = url;
 }
 
@@ -54,7 +53,6 @@ std::string GetDefaultHelpURL() {
 }
 
 void ResetAppUrlsForTesting() {
-    std::lock_guard<std::mutex> lock(g_appcastLock);
     g_appcastDirectory.reset();
 }
 }  // namespace tvc

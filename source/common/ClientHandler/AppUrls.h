@@ -1,6 +1,7 @@
 // Process-wide addresses the browser side uses: the appcast folder, the start-address prefix and
 // the port-list configuration file. Defaults come from the switches, then from the compiled-in
-// values. Any thread.
+// values. Any thread, but the appcast folder: the page sets it and the updater reads it on the
+// main thread.
 #pragma once
 
 #include <string>

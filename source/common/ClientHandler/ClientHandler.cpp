@@ -4,6 +4,7 @@
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 
 namespace tvc {
 namespace {
@@ -15,9 +16,14 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }
 }  // namespace
 
-ClientHandler::ClientHandler()
-    : m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
-      m_mainThreadId(std::this_thread::get_id()) {
+ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
+                             std::shared_ptr<CUpdateFlow> updates)
+    : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
+      m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
+      m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
+      m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
+          runner::PostDelayedDetached(delay, std::move(task));
+      }) {
     auto commandLine = GetGlobalCommandLine();
     if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
     ReportSwitch(*commandLine, "automated-testing");
@@ -31,16 +37,6 @@ ClientHandler::ClientHandler()
 
 ClientHandler::~ClientHandler() = default;
 
-void ClientHandler::SetDesktop(std::shared_ptr<platform::IDesktop> desktop) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_desktop = std::move(desktop);
-}
-
-std::shared_ptr<platform::IDesktop> ClientHandler::GetDesktop() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_desktop;
-}
-
 void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) {
     m_splash = std::move(splash);
 }
@@ -51,65 +47,28 @@ void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) 
     m_cookieStore = std::move(store);
 }
 
-void ClientHandler::SetMainThreadPoster(MainThreadPoster poster) {
-    m_postToMainThread = std::move(poster);
-}
 void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
     m_mainThreadTimer = std::move(timer);
 }
-void ClientHandler::RunOnMainLoop(std::function<void()> task) {
-    if (m_postToMainThread)
-        m_postToMainThread(std::move(task));
-    else
-        task();
-}
-void ClientHandler::SetDownloadNotificationCallback(std::function<void(int)> notify) {
-    m_notifyDownload = std::move(notify);
-}
 void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
     m_managerFactory = std::move(factory);
-}
-void ClientHandler::AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate) {
-    if (delegate) m_processMessageDelegates.push_back(std::move(delegate));
 }
 void ClientHandler::SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now) {
     m_crashGuard = CCrashReloadGuard(std::move(now));
 }
 
 void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_MainHwnd = window;
+    runner::AssertOnMainThread();
+    m_windowOps->SetWindow(window);
     m_pFullScreenHandler->SetWindowHandle(std::move(window));
-}
-
-std::shared_ptr<platform::IAppWindow> ClientHandler::GetMainHwnd() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_MainHwnd;
+    // However the window is brought up (page, tray, peer), an update check goes with it.
+    m_windowOps->SetBroughtToFrontHook([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->TriggerApplicationUpdate();
+    });
 }
 
 engine::BrowserRef ClientHandler::GetBrowser() {
-    std::lock_guard<std::mutex> lock(m_lock);
     return m_Browser;
-}
-
-bool ClientHandler::IsClosing() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_bIsClosing;
-}
-
-std::string ClientHandler::GetPopupDomainList() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_popupDomainList;
-}
-
-std::string ClientHandler::GetLastDownloadPath() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_lastDownloadPath;
-}
-
-std::string ClientHandler::GetWSHelpUrl() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_strWSHelpUrl;
 }
 
 void ClientHandler::ShowOnLaunch(bool shownByCaller) {
@@ -125,14 +84,11 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
         return;
     }
     if (m_bMouseCursorChangeDisabled) browser->GetHost().SetMouseCursorChangeDisabled(true);
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_Browser) {
-            m_Browser = browser;
-            m_BrowserId = browser->GetIdentifier();
-        } else if (browser->IsPopup()) {
-            m_PopupBrowsers.push_back(browser);
-        }
+    if (!m_Browser) {
+        m_Browser = browser;
+        m_BrowserId = browser->GetIdentifier();
+    } else if (browser->IsPopup()) {
+        m_PopupBrowsers.push_back(browser);
     }
     if (m_bShowOnLaunch) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
@@ -144,19 +100,15 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
 }
 
 bool ClientHandler::DoClose(engine::BrowserRef browser) {
-    std::shared_ptr<platform::IAppWindow> window;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (!browser) {
-            m_bIsClosing = true;
-            TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
-            return false;
-        }
-        if (browser->GetIdentifier() != m_BrowserId) return false;
+    if (!browser) {
         m_bIsClosing = true;
-        TVC_LOG_WARN("%s closing: true\n", TVC_FN);
-        window = m_MainHwnd;
+        TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
+        return false;
     }
+    if (browser->GetIdentifier() != m_BrowserId) return false;
+    m_bIsClosing = true;
+    TVC_LOG_WARN("%s closing: true\n", TVC_FN);
+    const auto window = GetMainHwnd();
     // The main browser goes with its window: the window is sent its close once more, which is
     // now allowed, saves the placement and takes the browser with it. Posted, so neither a modal
     // dialog's grab nor the engine's callback stands in its way.
@@ -168,15 +120,12 @@ void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
     if (!browser) return;
     // No plug-ins exist under this engine, so there is no plug-in table to release here.
     std::list<engine::BrowserRef> orphans;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_Browser && m_Browser->IsSame(*browser)) {
-            m_Browser.reset();
-            orphans = m_PopupBrowsers;
-        } else if (browser->IsPopup()) {
-            m_PopupBrowsers.remove_if(
-                [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
-        }
+    if (m_Browser && m_Browser->IsSame(*browser)) {
+        m_Browser.reset();
+        orphans = m_PopupBrowsers;
+    } else if (browser->IsPopup()) {
+        m_PopupBrowsers.remove_if(
+            [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
     }
     // Popups live only as long as the main browser: none of them may keep the program running
     // once the main window has gone.
@@ -205,15 +154,9 @@ void ClientHandler::ReleaseLiveBrowser() {
 }
 
 void ClientHandler::CloseAllBrowsers(bool forceClose) {
-    std::list<engine::BrowserRef> popups;
-    engine::BrowserRef main;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        popups = m_PopupBrowsers;
-        main = m_Browser;
-    }
-    // The engine may call OnBeforeClose from inside CloseBrowser, which takes the lock: call
-    // unlocked.
+    // Copies: the engine may call OnBeforeClose, which changes both, from inside CloseBrowser.
+    const std::list<engine::BrowserRef> popups = m_PopupBrowsers;
+    const engine::BrowserRef main = m_Browser;
     for (auto& popup : popups)
         if (popup) popup->GetHost().CloseBrowser(forceClose);
     if (main) main->GetHost().CloseBrowser(forceClose);

@@ -2,11 +2,8 @@
 // turns the page's process messages into window operations and settings, and owns the long-lived
 // native components (messaging manager and observers, quit handler, update controller).
 //
-// Threads: every operation runs on the browser process's main thread (the GLib main context),
-// unless its comment says otherwise. The handler lock `m_lock` guards the window, the browser
-// references, the closing flag, the popup domain list and the path strings; it is never held while
-// calling out (window, desktop, browser, splash, file system), so callbacks may re-enter the
-// handler.
+// Threads: every operation runs on the browser process's main thread (the GLib main context), the
+// messaging manager's notifications included; nothing here is locked.
 #pragma once
 
 #include <chrono>
@@ -14,19 +11,18 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/AppOrigins.h"
 #include "common/AppQuitHandler/AppQuitHandler.h"
-#include "common/AppWindowHandler/AppWindowUtil.h"
+#include "common/AppWindowHandler/WindowOperations.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
 #include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
@@ -47,20 +43,8 @@ class CNativeWindowObserver;
 class CAutoUpdateHandler;
 
 namespace tvc {
-class ClientHandler;
-
-// Offered every process message the built-in handling did not consume, in registration order.
-class IProcessMessageDelegate {
-  public:
-    virtual ~IProcessMessageDelegate() = default;
-    virtual bool OnProcessMessageReceived(ClientHandler& handler, engine::BrowserRef browser,
-                                          engine::ProcessId source,
-                                          const engine::ProcessMessage& message) = 0;
-};
-
 class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                       public engine::IClient,
-                      public IAppWindowClient,
                       public IAppQuitClient {
   public:
     // Engine error codes as the adapter reports them.
@@ -81,38 +65,34 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
-    using UpdateHandlerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
 
-    ClientHandler();
+    // The window's operations and the update flow belong to the shell, which shares the window's
+    // with the window observer; without them the handler makes its own.
+    explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
+                           std::shared_ptr<CUpdateFlow> updates = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
 
     // ---- wiring by the shell (before the browser exists) ----
-    void SetDesktop(std::shared_ptr<platform::IDesktop> desktop);
-    std::shared_ptr<platform::IDesktop> GetDesktop();
+    CWindowOperations& WindowOps() { return *m_windowOps; }
     void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
     void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
     // Called once, when the last live browser has closed.
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
-    // How work from other threads (the messaging listener) reaches the main thread.
-    void SetMainThreadPoster(MainThreadPoster poster);
-    // Delayed main-thread tasks (the listener's retry, the page's recovery).
+    // Delayed main-thread tasks (the listener's retry, the page's recovery); the task runner's
+    // unless tests replace it.
     using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
     void SetMainThreadTimer(MainThreadTimer timer);
-    // Called with kCmdNotifyDownloadComplete / kCmdNotifyDownloadFailed for the updater's
-    // downloads.
-    void SetDownloadNotificationCallback(std::function<void(int commandId)> notify);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
     void SetInterAppMessagingManagerFactory(ManagerFactory factory);
-    // Builds the update controller with its platform parts; without one there is no updater.
-    void SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory);
     // The browser's cookie store, which the extension's "setCookies" replaces.
     void SetCookieStore(std::shared_ptr<engine::ICookieStore> store);
-    void AddProcessMessageDelegate(std::shared_ptr<IProcessMessageDelegate> delegate);
 
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
-    std::shared_ptr<platform::IAppWindow> GetMainHwnd();
+    const std::shared_ptr<platform::IAppWindow>& GetMainHwnd() const {
+        return m_windowOps->Window();
+    }
     // The main window gained or lost the focus, or was minimised or restored: the page's
     // IsAppActive and IsAppMinimized follow. Main thread.
     void OnMainWindowStateChanged(bool active, bool minimized);
@@ -121,26 +101,16 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // the page stored): the origins trusted with the bridge, permissions and the WebSocket.
     const CAppOrigins& GetAppOrigins();
     engine::BrowserRef GetBrowser() override;
-    bool IsClosing();
+    bool IsClosing() const { return m_bIsClosing; }
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
-    std::string GetPopupDomainList();
-    std::string GetLastDownloadPath();
-    std::string GetWSHelpUrl();
-    int GetMinimumWindowWidth() const { return m_minimumWindowWidth; }
-    int GetMinimumWindowHeight() const { return m_minimumWindowHeight; }
-    std::shared_ptr<IFullScreenHandler> GetFullScreenHandler() const {
-        return m_pFullScreenHandler;
-    }
-    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_pAutoUpdateHandler; }
+    const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
+    const std::string& GetWSHelpUrl() const { return m_strWSHelpUrl; }
+    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
     std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
     std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
         return m_inter_app_msg_manager;
     }
-    std::shared_ptr<CNativeMsgObserver> GetNativeMsgObserver() { return m_pNativeMsgObserver; }
     std::shared_ptr<CCookieObserver> GetCookieObserver() { return m_pCCookieObserver; }
-    std::shared_ptr<CNativeWindowObserver> GetNativeWindowObserver() {
-        return m_pCNativeWindowObserver;
-    }
 
     // ---- engine callbacks, fed by the adapter ----
     void OnAfterCreated(engine::BrowserRef browser) override;
@@ -196,20 +166,17 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
     void StartNativeMessagingListener();
-    // Any thread: a run that found no port is started again after kListenerRetryDelay, unless the
+    // A run that found no port is started again after kListenerRetryDelay, unless the
     // application is quitting by then.
     void RetryNativeMessagingListener() override;
     // Saves the active port, then stops the listener.
     void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();
-    virtual void TriggerApplicationUpdate();
+    virtual void TriggerApplicationUpdate() { m_updates->Trigger(); }
     // The manager's Send copies the text into its queue, for `connection` or the active one;
     // false without a manager.
     bool SendStringAsInterAppMessage(const std::string& text,
                                      std::optional<int> connection = std::nullopt);
-    // Subscribes an observer to the manager; the quit's start unsubscribes all but the quit
-    // handler.
-    bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
     void UnregisterNativeMessageObservers() override;
     void UnregisterQuitHandlerNativeMessageObserver() override;
     // The cookie request with the store, if any.
@@ -235,8 +202,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
 
     // ---- the listener's trial ports ----
-    // The cache folder's copy of the configuration file; "" without a cache folder.
-    static std::string GetWSConfigFilePath();
     // Appends the downloaded ports; false (nothing appended) when the file is unreadable or not a
     // port list. Keeps its help address for the port-failure dialog.
     bool LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports);
@@ -247,24 +212,21 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool SaveActiveWSPort();
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
     static std::string GetUpdateDirectoryPath();
-    // The user's download folder: XDG_DOWNLOAD_DIR, then user-dirs.dirs, then ~/Downloads.
-    static std::string GetUserDownloadFolder();
 
     // ---- dispatch and window operations ----
     bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
                                                            const engine::ProcessMessage& message);
-    void StickWindowOnTop(bool sticky);
-    void ShowMaximizedWindow();
-    void ShowMinimizedWindow();
-    void BringWindowToFront(bool bDontPerformForegroundCheck) override;
-    void OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x, int& y);
-    void SetWindowSize(int width, int height);
-    void SetMinimumWindowSize(int width, int height);
-    bool SetFocusWindow(const std::shared_ptr<platform::IAppWindow>& window);
-    bool HideApp(const std::shared_ptr<platform::IAppWindow>& window);
-    bool GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInProgress);
+    // The window's own operations are WindowOps(); these are the ones the handler's callers use.
+    void BringWindowToFront(bool bDontPerformForegroundCheck) {
+        m_windowOps->BringWindowToFront(bDontPerformForegroundCheck);
+    }
+    bool GetIsSystemShutdownInProgress(bool& inProgress) {
+        return m_windowOps->GetIsSystemShutdownInProgress(inProgress);
+    }
     // Hands an http, https, mailto or "spotify:" address to the desktop; refuses and logs the rest.
-    bool OpenUrlExternally(const std::string& url) override;
+    bool OpenUrlExternally(const std::string& url) override {
+        return m_windowOps->OpenUrlExternally(url);
+    }
 
     // ---- settings the page sets ----
     // Without an address (the page's arguments did not fit) the default folder is used.
@@ -280,10 +242,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
     // Counts a closed browser; ends the loop exactly once when none is left.
     void ReleaseLiveBrowser();
-    const MainThreadPoster& GetMainThreadPoster() const { return m_postToMainThread; }
-
-    int m_minimumWindowWidth = 0;
-    int m_minimumWindowHeight = 0;
 
   private:
     // Every new document starts in step with the window (a new web process knows nothing yet).
@@ -297,8 +255,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // False (logged, bounded) when `browser` shows a page of another origin than the
     // application's: its messages are not acted on.
     bool IsShowingOwnOrigin(engine::BrowserRef browser, const std::string& what);
-    // Posted when there is a poster, so a close never runs inside the engine's own callback.
-    void RunOnMainLoop(std::function<void()> task);
+    bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
+    std::string GetPopupDomainList() const { return m_popupDomainList; }
     // The page's completion, whatever brought it (message, web process end).
     void CompleteQuitFromPage(const char* cause);
     void HandleFullScreenRequest(engine::BrowserRef browser, bool on);
@@ -326,16 +284,14 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool UnstageDownload(std::uint32_t id, bool complete, std::string& finalPath);
     void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
-    std::mutex m_lock;  // the handler lock; see the file comment
+    const std::shared_ptr<CWindowOperations> m_windowOps;
+    const std::shared_ptr<CUpdateFlow> m_updates;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
     std::list<engine::BrowserRef> m_PopupBrowsers;
-    std::shared_ptr<platform::IAppWindow> m_MainHwnd;
     CMessageRoutes m_routes;
-    std::vector<std::shared_ptr<IProcessMessageDelegate>> m_processMessageDelegates;
     std::string m_consoleLogPath;
-    std::string m_lastDownloadPath;
     struct StagedDownload {
         std::string folder;  // ending in "/"
         bool privateFolder = false;
@@ -355,7 +311,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<CNativeMsgObserver> m_pNativeMsgObserver;
     std::shared_ptr<CCookieObserver> m_pCCookieObserver;
     std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
-    std::shared_ptr<CAutoUpdateHandler> m_pAutoUpdateHandler;
     std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
 
     bool m_bMouseCursorChangeDisabled = false;
@@ -377,21 +332,12 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_bSplashHiddenByLoadError = false;
     bool m_bPageUnresponsive = false;
     unsigned m_hangTicket = 0;  // names the current wait; a wait overtaken does nothing
-    std::thread::id m_mainThreadId;
 
-    std::shared_ptr<platform::IDesktop> m_desktop;
     std::shared_ptr<platform::ISplashScreen> m_splash;
     std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
-    MainThreadPoster m_postToMainThread;
     MainThreadTimer m_mainThreadTimer;
-    std::function<void(int)> m_notifyDownload;
     ManagerFactory m_managerFactory;
-    UpdateHandlerFactory m_updateHandlerFactory;
     std::shared_ptr<engine::ICookieStore> m_cookieStore;
 };
-
-// The manager the client handler created, for the parts of the program that do not hold the
-// handler.
-std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager();
 }  // namespace tvc

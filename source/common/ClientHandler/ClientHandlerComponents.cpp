@@ -1,6 +1,5 @@
 // Creation, start and release of the long-lived native components the handler owns.
 #include <algorithm>
-#include <mutex>
 
 #include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
@@ -12,14 +11,12 @@
 #include "common/NativeMessaging/NativeMsgObserver.h"
 #include "common/NativeMessaging/WebSocketsMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 #include "common/UrlPolicy.h"
 #include "update/AutoUpdateHandler.h"
 
 namespace tvc {
 namespace {
-std::mutex g_processManagerLock;  // guards g_spWebSocketManager
-std::shared_ptr<IInterAppMessagingManager> g_spWebSocketManager;
-
 std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
     const std::vector<unsigned>& ports, const CAppOrigins& appOrigins) {
     auto manager = std::make_shared<CWebSocketsMessagingManager>();
@@ -36,11 +33,6 @@ std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
 }
 }  // namespace
 
-std::shared_ptr<IInterAppMessagingManager> GetProcessInterAppMessagingManager() {
-    std::lock_guard<std::mutex> lock(g_processManagerLock);
-    return g_spWebSocketManager;
-}
-
 void ClientHandler::CheckNativeMessageListenerIntegrity() {
     static const char* fn = TVC_FN;
     if (m_inter_app_msg_manager) {
@@ -50,15 +42,11 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
     }
     std::vector<unsigned> ports;
     LoadWSTrialPorts(ports, false);
-    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, m_postToMainThread)
+    m_inter_app_msg_manager = m_managerFactory ? m_managerFactory(ports, &runner::Post)
                                                : CreateWebSocketManager(ports, GetAppOrigins());
     if (!m_inter_app_msg_manager) {
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(g_processManagerLock);
-        g_spWebSocketManager = m_inter_app_msg_manager;
     }
     // The page learns when its sends are refused and when they are taken again.
     if (auto ws = std::dynamic_pointer_cast<CWebSocketsMessagingManager>(m_inter_app_msg_manager))
@@ -90,8 +78,7 @@ void ClientHandler::CheckNativeMessageListenerIntegrity() {
             m_pCCookieObserver->ResumeInterruptedRequest(cache + "PendingCookies.json");
     }
     SubscribeInterAppObserver(m_pCCookieObserver);
-    m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(GetBrowser());
-    m_pCNativeWindowObserver->SetClientHandler(shared_from_this());
+    m_pCNativeWindowObserver = std::make_shared<CNativeWindowObserver>(m_windowOps);
     SubscribeInterAppObserver(m_pCNativeWindowObserver);
     TVC_LOG_WARN(
         "ClientHandler::CheckNativeMessageListenerIntegrity: subscription to "
@@ -187,42 +174,22 @@ bool ClientHandler::SendStringAsInterAppMessage(const std::string& text,
     return connection ? manager->SendToConnection(*connection, text) : manager->Send(text);
 }
 
-void ClientHandler::SetAutoUpdateHandlerFactory(UpdateHandlerFactory factory) {
-    m_updateHandlerFactory = std::move(factory);
-}
-
 void ClientHandler::CheckUpdateHandlerIntegrity() {
-    static const char* fn = TVC_FN;
-    if (m_pAutoUpdateHandler) return;
-    if (!m_updateHandlerFactory || !(m_pAutoUpdateHandler = m_updateHandlerFactory())) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : no update controller could be created", fn);
-        return;
-    }
-    m_pAutoUpdateHandler->SetCefBrowserReferance(GetBrowser());
     std::string userData;
-    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) == CAppPaths::eOk &&
-        !userData.empty())
-        m_pAutoUpdateHandler->SetUpdateDirectoryPath(userData + GetUpdateDirectoryPath());
+    if (CAppPaths::GetPath(CAppPaths::eUserAppDataFolder, userData) != CAppPaths::eOk)
+        userData.clear();
     // The installer runs: the application leaves through the ordinary quit, with the window
     // brought up first so the user sees what is going on.
-    m_pAutoUpdateHandler->SetApplicationCloser([weak = weak_from_this()] {
-        auto self = weak.lock();
-        auto window = self ? self->GetMainHwnd() : nullptr;
-        if (!window) return;
-        window->Show();
-        window->Raise();
-        CAppWindowUtil::PerformUserWindowClose(window);
-    });
-}
-
-void ClientHandler::TriggerApplicationUpdate() {
-    // Read once: the quit sequence may release the controller.
-    auto updater = m_pAutoUpdateHandler;
-    if (!updater) {
-        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : m_pAutoUpdateHandler is NULL. \n", TVC_FN);
-        return;
-    }
-    updater->InitiateAutoUpdate();
+    m_updates->EnsureController(GetBrowser(),
+                                userData.empty() ? "" : userData + GetUpdateDirectoryPath(),
+                                [weak = weak_from_this()] {
+                                    auto self = weak.lock();
+                                    auto window = self ? self->GetMainHwnd() : nullptr;
+                                    if (!window) return;
+                                    window->Show();
+                                    window->Raise();
+                                    CAppWindowUtil::PerformUserWindowClose(window);
+                                });
 }
 
 void ClientHandler::UnregisterNativeMessageObservers() {
@@ -260,7 +227,7 @@ void ClientHandler::FinishWorkInFlight(std::function<void()> done) {
 
 void ClientHandler::CleanupRefs() {
     TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-before");
-    m_pAutoUpdateHandler.reset();
+    m_updates->Release();
     TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-after");
     TVC_LOG_WARN("releasing: m_pCNativeWindowObserver-before");
     m_pCNativeWindowObserver.reset();

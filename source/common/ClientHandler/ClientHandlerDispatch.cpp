@@ -1,11 +1,10 @@
 // The page's process messages: the console lines, the quit-time filter, then the routes each
-// component registered, then the delegates. Main thread.
-#include <thread>
-
+// component registered. Main thread.
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 
 namespace tvc {
 using engine::ProcessMessage;
@@ -23,7 +22,7 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
     // when they matter most, and are not logged again as messages.
     if (message.name == msg::kConsoleMessage) return m_routes.Dispatch(browser, message);
     TVC_LOG_INFO("%s on-browser-thrd: %d on-render-thrd: %d\n", TVC_FN,
-                 std::this_thread::get_id() == m_mainThreadId ? 1 : 0, 0);
+                 runner::OnMainThread() ? 1 : 0, 0);
     TVC_LOG_INFO("%s message: %s source_pid : %d\n", TVC_FN, message.name.c_str(),
                  static_cast<int>(source));
 
@@ -38,10 +37,8 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
     // A page of another origin has no bridge; a message claiming to come from it is consumed.
     if (!IsShowingOwnOrigin(browser, message.name)) return true;
 
-    // The built-in routes leave the result to the delegates, as the original handler did.
+    // The built-in routes leave the message unconsumed, as the original handler did.
     m_routes.Dispatch(browser, message);
-    for (auto& delegate : m_processMessageDelegates)
-        if (delegate->OnProcessMessageReceived(*this, browser, source, message)) return true;
     return false;
 }
 
@@ -67,7 +64,7 @@ void ClientHandler::CompleteQuitFromPage(const char* cause) {
     TVC_LOG_WARN("%s : %s completes the page's turn", TVC_FN, cause);
     // Outside the engine's callback: completing the quit closes the browser that called us.
     std::weak_ptr<CAppQuitHandler> weak = m_pAppQuitHandler;
-    RunOnMainLoop([weak] {
+    runner::Post([weak] {
         if (auto handler = weak.lock()) handler->HandleJSQuitCompletion();
     });
 }

@@ -154,7 +154,8 @@ std::string ClientHandler::GetUpdateDirectoryPath() {
     return std::string(kCompanyFolderName) + "/" + kProductName + "/Update/";
 }
 
-std::string ClientHandler::GetUserDownloadFolder() {
+// The user's download folder: XDG_DOWNLOAD_DIR, then user-dirs.dirs, then ~/Downloads.
+static std::string GetUserDownloadFolder() {
     const char* env = std::getenv("XDG_DOWNLOAD_DIR");
     if (env && env[0] == '/') return WithSlash(env);
     const char* home = std::getenv("HOME");
@@ -299,7 +300,7 @@ engine::DownloadTarget ClientHandler::OnBeforeDownload(engine::BrowserRef,
                       folder.c_str());
         return {};
     }
-    auto updater = m_pAutoUpdateHandler;
+    const auto updater = m_updates->Controller();
     if (updater) updater->SetUpdateDirectoryPath(folder);
     target.path =
         StageDownload(item.id, folder, true,
@@ -338,11 +339,7 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
     std::string finalPath = item.fullPath;
     if (item.isComplete && UnstageDownload(item.id, true, finalPath)) {
         TVC_LOG_WARN("*[AUTOUPDATER]* - Download Complete");
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_lastDownloadPath = finalPath;
-        }
-        if (m_notifyDownload) m_notifyDownload(kCmdNotifyDownloadComplete);
+        m_updates->DownloadEnded(finalPath, kCmdNotifyDownloadComplete);
         return;
     }
     if (failed || item.isComplete) {
@@ -350,11 +347,7 @@ void ClientHandler::OnDownloadUpdated(engine::BrowserRef, const engine::Download
         // Every failed update download is reported, so the update state can end in failure.
         TVC_LOG_ERROR("*[AUTOUPDATER]* - Download failed: %s: %s", item.url.c_str(),
                       item.error.c_str());
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_lastDownloadPath = finalPath;
-        }
-        if (m_notifyDownload) m_notifyDownload(kCmdNotifyDownloadFailed);
+        m_updates->DownloadEnded(finalPath, kCmdNotifyDownloadFailed);
         return;
     }
     TVC_LOG_WARN("*[AUTOUPDATER]* - Downloading..... %.2f KB",

@@ -147,7 +147,6 @@ bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& mess
     std::string path;
     {
         // The lock guards the path only; the file is written after it is released.
-        std::lock_guard<std::mutex> lock(m_lock);
         if (m_consoleLogPath.empty()) {
             std::string logs;
             if (CAppPaths::GetPath(CAppPaths::eLogsFolder, logs) == CAppPaths::eOk && !logs.empty())

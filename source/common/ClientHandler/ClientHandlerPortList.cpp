@@ -21,7 +21,7 @@ constexpr const char* kPortSection = "websockets";
 constexpr const char* kLastPortKey = "lastListenedWSPort";
 }  // namespace
 
-std::string ClientHandler::GetWSConfigFilePath() {
+std::string GetWSConfigFilePath() {
     std::string cache;
     if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) != CAppPaths::eOk || cache.empty())
         return {};
@@ -52,16 +52,10 @@ bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
         TVC_LOG_ERROR("%s : the file is not a port list (%s), ignored", fn, error.c_str());
         return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_strWSHelpUrl = config.helpUrl;
-    }
-    for (const auto& item : config.remotePorts) {
-        if (unsigned port = ParseWSPort(item))
-            ports.push_back(port);
-        else
-            TVC_LOG_WARN("%s : skipping %s, not a port", fn, CLogHelper::Excerpt(item).c_str());
-    }
+    m_strWSHelpUrl = config.helpUrl;
+    for (const auto& item : config.skipped)
+        TVC_LOG_WARN("%s : skipping %s, not a port", fn, CLogHelper::Excerpt(item).c_str());
+    ports.insert(ports.end(), config.remotePorts.begin(), config.remotePorts.end());
     return true;
 }
 

@@ -14,7 +14,6 @@ void ClientHandler::SetPageNotRespondingDialog(
 }
 
 bool ClientHandler::IsMainBrowser(const engine::BrowserRef& browser) {
-    std::lock_guard<std::mutex> lock(m_lock);
     return browser && m_Browser && browser->IsSame(*m_Browser);
 }
 

@@ -1,5 +1,4 @@
-// Values the page sets at run time (appcast folder, locale, popup domains) and the road out to the
-// desktop's default handler. Main thread.
+// Values the page sets at run time (appcast folder, locale, popup domains). Main thread.
 #include <algorithm>
 
 #include "common/AppProps.h"
@@ -91,29 +90,6 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const std::strin
 
 void ClientHandler::HandleSetPopupDomain(const std::string& domains) {
     if (domains.empty()) TVC_LOG_WARN("%s. Domain String is Empty", TVC_FN);
-    std::lock_guard<std::mutex> lock(m_lock);
     m_popupDomainList = domains;
-}
-
-bool ClientHandler::OpenUrlExternally(const std::string& url) {
-    static const char* fn = TVC_FN;
-    if (url.empty()) return false;
-    if (!IsExternallyOpenableUrl(url)) {
-        TVC_LOG_ERROR(
-            "%s : refused to open %s: only http, https, mailto and spotify: addresses leave the "
-            "program",
-            fn, url.c_str());
-        return false;
-    }
-    auto desktop = GetDesktop();
-    if (!desktop) {
-        TVC_LOG_ERROR("%s : no desktop to open %s", fn, url.c_str());
-        return false;
-    }
-    if (!desktop->OpenUrlExternally(url)) {
-        TVC_LOG_ERROR("%s : the desktop could not open %s", fn, url.c_str());
-        return false;
-    }
-    return true;
 }
 }  // namespace tvc

@@ -5,13 +5,17 @@
 #include "common/ClientHandler/AppUrls.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
 #include "common/UrlPolicy.h"
 
 namespace tvc {
 
-CTVCClientHandler::CTVCClientHandler() {
-    m_minimumWindowWidth = kMinimumWindowWidth;
-    m_minimumWindowHeight = kMinimumWindowHeight;
+CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
+                                     std::shared_ptr<CUpdateFlow> updates)
+    : ClientHandler(windowOps ? std::move(windowOps)
+                              : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
+                                                                    kMinimumWindowHeight),
+                    std::move(updates)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.
@@ -59,16 +63,11 @@ void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes>
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
     static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s : ++\n", fn);
-    const auto& post = GetMainThreadPoster();
-    std::weak_ptr<ClientHandler> weak = weak_from_this();
-    auto show = [weak] {
+    // Shown from a task of its own: the listener's report comes from inside its notification.
+    runner::Post([weak = weak_from_this()] {
         if (auto self = weak.lock())
             static_cast<CTVCClientHandler&>(*self).ShowPortFailureMessageBox();
-    };
-    if (post)
-        post(std::move(show));
-    else
-        TVC_LOG_ERROR("%s : no main-thread poster, the dialog cannot be shown", fn);
+    });
     TVC_LOG_WARN("%s : --\n", fn);
 }
 

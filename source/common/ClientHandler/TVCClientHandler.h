@@ -20,15 +20,18 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
         "                                    "
         "Please ensure that port # 51001 is available and relaunch the application.";
 
-    CTVCClientHandler();
+    // The shell's window operations, made with kMinimumWindowWidth/Height; the handler makes them
+    // when none are given.
+    explicit CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
+                               std::shared_ptr<CUpdateFlow> updates = nullptr);
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;
     void OnBeforeClose(engine::BrowserRef browser) override;
     // Where the port-failure dialog is shown.
     void SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes);
-    // Any thread (the listener's reports it): the port-failure dialog, shown on the main thread
-    // once no listener run is pending; a run that binds a port later takes it down again.
+    // The port-failure dialog, shown from a task of its own once no listener run is pending; a run
+    // that binds a port later takes it down again.
     void HandleInterAppMessagingModuleFailure() override;
     void OnListenerAttemptsSettled() override;
     void HandleInterAppMessagingListening() override;

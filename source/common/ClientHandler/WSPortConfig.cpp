@@ -68,7 +68,10 @@ bool ParseWSPortConfig(const std::string& text, CWSPortConfig& out, std::string&
                 error = "config.websocket.remotePortList holds something other than strings";
                 return false;
             }
-            out.remotePorts.push_back(item.second.data());
+            if (unsigned port = ParseWSPort(item.second.data()))
+                out.remotePorts.push_back(port);
+            else
+                out.skipped.push_back(item.second.data());
         }
     }
     if (auto help =

@@ -14,9 +14,13 @@ inline constexpr std::size_t kMaxWSConfigFileSize = 64 * 1024;
 // is not a port (outside 1..65535).
 unsigned ParseWSPort(const std::string& text);
 
+// The cache folder's copy of the configuration file; "" without a cache folder.
+std::string GetWSConfigFilePath();
+
 struct CWSPortConfig {
-    std::vector<std::string> remotePorts;  // "config.websocket.remotePortList", in file order
-    std::string helpUrl;                   // "config.websocket.helpUrl"
+    std::vector<unsigned> remotePorts;  // "config.websocket.remotePortList", in file order
+    std::vector<std::string> skipped;   // its entries that are not ports
+    std::string helpUrl;                // "config.websocket.helpUrl"
 };
 
 // False with `error` set when the text is not a JSON object, or when the list or the help address

@@ -19,10 +19,6 @@ void CInterAppMessageBaseObserver::OnInterAppMessageRceive(const SInterAppMessag
     LogNotImplemented(TVC_FN);
 }
 
-void CInterAppMessageBaseObserver::OnInterAppMessageDespatch(const std::string&) {
-    LogNotImplemented(TVC_FN);
-}
-
 void CInterAppMessageBaseObserver::OnInterAppMessagingListenerExit(bool) {
     LogNotImplemented(TVC_FN);
 }

@@ -13,7 +13,6 @@ class IInterAppMessageObserver {
     virtual ~IInterAppMessageObserver() = default;
     // An inbound message, parsed once for all observers.
     virtual void OnInterAppMessageRceive(const SInterAppMessage& message) = 0;
-    virtual void OnInterAppMessageDespatch(const std::string& text) = 0;
     // The transport's thread ended; true after a requested stop, false after a failure.
     virtual void OnInterAppMessagingListenerExit(bool listenSucceeded) = 0;
     virtual void OnInterAppMessagingConnectionEstablished() = 0;
@@ -30,7 +29,6 @@ class CInterAppMessageBaseObserver
     ~CInterAppMessageBaseObserver() override = default;
 
     void OnInterAppMessageRceive(const SInterAppMessage& message) override;
-    void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;
     int GetObserverId() override { return m_iObserverId; }

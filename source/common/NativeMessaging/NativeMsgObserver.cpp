@@ -100,11 +100,6 @@ void CNativeMsgObserver::Navigate(const std::string& url) {
     frame->LoadURL(url);
 }
 
-void CNativeMsgObserver::OnInterAppMessageDespatch(const std::string& text) {
-    TVC_LOG_INFO("%s ++ json: %s\n", TVC_FN, CLogHelper::MessageExcerpt(text).c_str());
-    TVC_LOG_INFO("%s -- json: %s\n", TVC_FN, CLogHelper::MessageExcerpt(text).c_str());
-}
-
 void CNativeMsgObserver::OnInterAppMessagingListenerExit(bool) {
     TVC_LOG_WARN("%s %s ++ --", __FILE__, TVC_FN);
 }

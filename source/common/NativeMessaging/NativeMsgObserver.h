@@ -19,7 +19,6 @@ class CNativeMsgObserver : public CInterAppMessageBaseObserver {
     ~CNativeMsgObserver() override;
 
     void OnInterAppMessageRceive(const SInterAppMessage& message) override;
-    void OnInterAppMessageDespatch(const std::string& text) override;
     void OnInterAppMessagingListenerExit(bool listenSucceeded) override;
     void OnInterAppMessagingConnectionEstablished() override;
 

@@ -16,8 +16,8 @@ TEST_F(HandlerTest, StartUrlDefaultsToTheStartPageBesideTheExecutableAsFileUri) 
     std::string folder;
     CAppPaths::GetPath(CAppPaths::eApplicationFolder, folder);
     EXPECT_EQ(handler->GetStartupURL(), "file://" + folder + "cef_js_app.html");
-    EXPECT_EQ(handler->GetMinimumWindowWidth(), 400);
-    EXPECT_EQ(handler->GetMinimumWindowHeight(), 300);
+    EXPECT_EQ(handler->WindowOps().MinimumWidth(), 400);
+    EXPECT_EQ(handler->WindowOps().MinimumHeight(), 300);
     // SetMainHwnd shows the splash without a time-out.
     EXPECT_EQ(splash->calls, (std::vector<std::string>{"Show 0"}));
 
@@ -360,16 +360,18 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
     fs::create_directories(root + "/config");
     std::ofstream(root + "/config/user-dirs.dirs")
         << "XDG_DOWNLOAD_DIR=\"$HOME/Telechargements\"\n";
-    EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Telechargements/");
+    item.url = "https://x.example/a.txt";
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "a.txt").path,
+              root + "/Telechargements/a.txt");
     fs::remove(root + "/config/user-dirs.dirs");
-    EXPECT_EQ(ClientHandler::GetUserDownloadFolder(), root + "/Downloads/");
+    EXPECT_EQ(handler->OnBeforeDownload(browser, item, "a.txt").path, root + "/Downloads/a.txt");
 }
 
 TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
-    MakeHandler();
-    auto browser = MakeMainBrowser();
     std::vector<int> notifications;
-    handler->SetDownloadNotificationCallback([&](int id) { notifications.push_back(id); });
+    MakeHandler(
+        std::make_shared<CUpdateFlow>(nullptr, [&](int id) { notifications.push_back(id); }));
+    auto browser = MakeMainBrowser();
 
     // The one-time port-list download, started once.
     EXPECT_TRUE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));

@@ -542,8 +542,8 @@ class WindowCommandTest : public HandlerTest {
     void SetUp() override {
         HandlerTest::SetUp();
         MakeHandler();
-        observer = std::make_shared<CNativeWindowObserver>(nullptr);
-        observer->SetClientHandler(handler);
+        observer = std::make_shared<CNativeWindowObserver>(
+            std::shared_ptr<CWindowOperations>(handler, &handler->WindowOps()));
         window->calls.clear();
     }
     void TearDown() override {

@@ -37,7 +37,7 @@ TEST_F(DispatchTest, WindowRowsActOnlyWithTheirArgumentShape) {
     Send(msg::kSetWindowSize, {800, 600});
     EXPECT_EQ(window->rect, (platform::Rect{100, 100, 800, 600}));
     Send(msg::kSetMinimumWindowSize, {900, 650});
-    EXPECT_EQ(handler->GetMinimumWindowWidth(), 900);
+    EXPECT_EQ(handler->WindowOps().MinimumWidth(), 900);
     Send(msg::kStickWindowOnTop, {true});
     EXPECT_TRUE(window->keepAbove);
     Send(msg::kMaximizeWindow);
@@ -89,7 +89,7 @@ TEST_F(DispatchTest, FullScreenSameValueTwiceTogglesOnceButEchoesTwice) {
     Send(msg::kFullScreen, {1});  // not a bool: no toggle, no echo
     Send(msg::kFullScreen, {});
     EXPECT_EQ(browser->sent.size(), 2u);
-    EXPECT_TRUE(handler->GetFullScreenHandler()->IsFullScreen());
+    EXPECT_EQ(window->calls, (std::vector<std::string>{"Fullscreen"}));
 }
 
 TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
@@ -109,31 +109,6 @@ TEST_F(DispatchTest, QuitTimeFilterLetsEverythingThroughWithoutAQuitHandler) {
     EXPECT_FALSE(Send(msg::kTvdQuitCompletion));
     Send(msg::kSetWindowSize, {640, 480});
     EXPECT_EQ(window->rect.width, 640);
-}
-
-TEST_F(DispatchTest, UnknownMessagesGoToDelegatesInOrder) {
-    struct Delegate : IProcessMessageDelegate {
-        std::string wants;
-        std::vector<std::string>* seen;
-        bool OnProcessMessageReceived(ClientHandler&, engine::BrowserRef, ProcessId,
-                                      const engine::ProcessMessage& m) override {
-            seen->push_back(wants + ":" + m.name);
-            return m.name == wants;
-        }
-    };
-    std::vector<std::string> seen;
-    auto a = std::make_shared<Delegate>();
-    a->wants = "x";
-    a->seen = &seen;
-    auto b = std::make_shared<Delegate>();
-    b->wants = "y";
-    b->seen = &seen;
-    handler->AddProcessMessageDelegate(a);
-    handler->AddProcessMessageDelegate(b);
-    EXPECT_TRUE(Send("x"));
-    EXPECT_TRUE(Send("y"));
-    EXPECT_FALSE(Send("z"));
-    EXPECT_EQ(seen, (std::vector<std::string>{"x:x", "x:y", "y:y", "x:z", "y:z"}));
 }
 
 // ---- settings ----
@@ -200,8 +175,8 @@ TEST_F(DispatchTest, LocalePrefixSwitchAndRefusedValues) {
 TEST_F(DispatchTest, PopupDomainReplacedOnlyByOneString) {
     Send(msg::kSetPopupDomain, {std::string("a.example,b.example")});
     Send(msg::kSetPopupDomain, {std::string("x"), std::string("y")});
-    EXPECT_EQ(handler->GetPopupDomainList(), "a.example,b.example");
+    EXPECT_FALSE(handler->OnBeforePopup(browser, nullptr, "https://b.example/x"));
     Send(msg::kSetPopupDomain, {std::string("")});
-    EXPECT_EQ(handler->GetPopupDomainList(), "");
+    EXPECT_TRUE(handler->OnBeforePopup(browser, nullptr, "https://b.example/x"));
 }
 }  // namespace tvc::test

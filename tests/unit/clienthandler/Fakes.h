@@ -1,6 +1,7 @@
 // Recording fakes of the engine, window, desktop and splash interfaces, and a per-test sandbox.
 #pragma once
 
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -210,24 +211,16 @@ struct FakeMessageBoxes : platform::IMessageBoxes {
     void CloseMessageBox(int type) override { closed.push_back(type); }
 };
 
-// Tasks queued as the GLib main context would queue them, run when the test says so.
-struct QueuePoster {
-    std::deque<std::function<void()>> tasks;
-    MainThreadPoster Poster() {
-        return [this](std::function<void()> t) { tasks.push_back(std::move(t)); };
+// Runs what was posted to the main loop (the test's thread is the main thread).
+inline void RunPostedTasks() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
     }
-    void RunAll() {
-        while (!tasks.empty()) {
-            auto t = std::move(tasks.front());
-            tasks.pop_front();
-            t();
-        }
-    }
-};
+}
 
 // Counts update checks, which the real handler only logs until the updater exists.
 class TestHandler : public CTVCClientHandler {
   public:
+    using CTVCClientHandler::CTVCClientHandler;
     int updateTriggers = 0;
     void TriggerApplicationUpdate() override {
         ++updateTriggers;
@@ -262,9 +255,9 @@ class HandlerTest : public ::testing::Test {
         InitCommandLine(static_cast<int>(argv.size()), argv.data());
     }
     // Builds the handler with every fake wired, as the shell does.
-    void MakeHandler() {
-        handler = std::make_shared<TestHandler>();
-        handler->SetDesktop(desktop);
+    void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
+        handler = std::make_shared<TestHandler>(nullptr, std::move(updates));
+        handler->WindowOps().SetDesktop(desktop);
         handler->SetSplashScreen(splash);
         handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
         handler->SetMainHwnd(window);

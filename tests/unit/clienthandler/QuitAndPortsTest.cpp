@@ -4,6 +4,7 @@
 
 #include "Fakes.h"
 #include "common/AppProps.h"
+#include "common/ClientHandler/WSPortConfig.h"
 
 namespace tvc::test {
 using engine::ProcessId;
@@ -11,7 +12,6 @@ using engine::ProcessId;
 class QuitRoadTest : public PageMessagingTest {
   protected:
     void WireMainThread() override {
-        handler->SetMainThreadPoster(queue.Poster());
         handler->SetMainThreadTimer([this](std::chrono::milliseconds, std::function<void()> t) {
             timers.push_back(std::move(t));
         });
@@ -26,7 +26,6 @@ class QuitRoadTest : public PageMessagingTest {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << text;
     }
-    QueuePoster queue;
     std::vector<std::function<void()>> timers;
 };
 
@@ -49,7 +48,7 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
     // The completion is acted on from the main loop, outside the engine's callback.
     EXPECT_TRUE(Send(msg::kTvdQuitCompletion));
     EXPECT_EQ(manager->stops, 0);
-    queue.RunAll();
+    RunPostedTasks();
     EXPECT_EQ(quit->GetQuitState(), eQuitHander_State_QuitHandlingDone);
     EXPECT_EQ(manager->stops, 1);
     EXPECT_EQ(manager->cleanups, 1);
@@ -59,7 +58,7 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
     EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
     // A late second completion changes nothing.
     Send(msg::kTvdQuitCompletion);
-    queue.RunAll();
+    RunPostedTasks();
     EXPECT_EQ(manager->stops, 1);
 }
 
@@ -67,14 +66,14 @@ TEST_F(QuitRoadTest, WebProcessEndingDuringTheWaitCompletesTheQuitWithoutAReload
     StartListening();
     ASSERT_TRUE(handler->GetAppQuitHandler()->StartQuitSequence());
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
-    queue.RunAll();
+    RunPostedTasks();
     EXPECT_EQ(handler->GetAppQuitHandler()->GetQuitState(), eQuitHander_State_QuitHandlingDone);
     EXPECT_EQ(browser->reloads, 0);
     EXPECT_TRUE(browser->frame->loads.empty());
     EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
     // A further end (a popup's process) neither reloads nor completes again.
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
-    queue.RunAll();
+    RunPostedTasks();
     EXPECT_EQ(browser->reloads, 0);
     EXPECT_EQ(manager->stops, 1);
 }
@@ -104,7 +103,7 @@ TEST_F(QuitRoadTest, ListenerStopKeepsTheStoredPortWhenThereIsNoActiveOne) {
 }
 
 TEST_F(QuitRoadTest, TrialPortsFromDefaultsDownloadAndLastPort) {
-    const std::string file = ClientHandler::GetWSConfigFilePath();
+    const std::string file = GetWSConfigFilePath();
     const std::string extra =
         R"({"config":{"websocket":{"remotePortList":["52000","abc","70000","0"],"helpUrl":"https://help.example/ws"}}})";
     const std::vector<unsigned> defaults{51001, 51002, 51003, 51004, 51005};
@@ -151,7 +150,7 @@ TEST_F(QuitRoadTest, TrialPortsFromDefaultsDownloadAndLastPort) {
 
 TEST_F(QuitRoadTest, DownloadedListReachesTheManagerOnlyWhenUsable) {
     StartListening();
-    const std::string file = ClientHandler::GetWSConfigFilePath();
+    const std::string file = GetWSConfigFilePath();
     WriteFile(file, "{\"config\": ");
     handler->HandleWebsocketsConfigFileDownloadProcessCompletion(true);
     EXPECT_EQ(manager->ports.size(), 5u);
@@ -171,7 +170,7 @@ TEST_F(QuitRoadTest, PortFailureDialogWaitsForEveryPendingRunAndLeavesWhenOneLis
     auto quit = handler->GetAppQuitHandler();
     auto fail = [&] {
         quit->OnInterAppMessagingListenerExit(false);
-        queue.RunAll();
+        RunPostedTasks();
     };
     fail();  // a retry is due
     fail();  // reported; the retry and the download are still to come
@@ -201,7 +200,7 @@ TEST_F(QuitRoadTest, OnlyTheConfigurationFileIsRoutedToTheCache) {
     handler->HandleCEFDownloadStatus(false, item, handled, path);
     EXPECT_TRUE(handled);
     // Written in a fresh folder beside its place, and moved there once complete.
-    const std::filesystem::path place = ClientHandler::GetWSConfigFilePath();
+    const std::filesystem::path place = GetWSConfigFilePath();
     EXPECT_EQ(std::filesystem::path(path).filename(), place.filename());
     EXPECT_EQ(std::filesystem::path(path).parent_path().parent_path(), place.parent_path());
 }

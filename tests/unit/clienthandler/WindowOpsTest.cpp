@@ -1,7 +1,4 @@
-// Window operations, full screen and the window façade.
-#include <mutex>
-#include <thread>
-
+// Window operations, full screen and the user's close.
 #include "Fakes.h"
 #include "common/AppHelper.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
@@ -20,38 +17,39 @@ class WindowOpsTest : public HandlerTest {
 
 TEST_F(WindowOpsTest, SetWindowSizeClampsToTheWorkAreaAndPullsBack) {
     window->rect = {1500, 900, 800, 600};
-    handler->SetWindowSize(300, 200);  // below the minimum: logged, still applied
+    handler->WindowOps().SetWindowSize(300, 200);  // below the minimum: logged, still applied
     EXPECT_EQ(window->rect, (Rect{1500, 850, 300, 200}));
 
-    handler->SetWindowSize(5000, 4000);  // larger than the screen: maximised size at the origin
+    handler->WindowOps().SetWindowSize(
+        5000, 4000);  // larger than the screen: maximised size at the origin
     EXPECT_EQ(window->rect, (Rect{0, 0, 1920, 1050}));
 
     window->rect = {1500, 900, 800, 600};
-    handler->SetWindowSize(800, 600);  // pulled back inside
+    handler->WindowOps().SetWindowSize(800, 600);  // pulled back inside
     EXPECT_EQ(window->rect, (Rect{1120, 450, 800, 600}));
 
     window->rect = {-200, -50, 800, 600};
-    handler->SetWindowSize(800, 600);
+    handler->WindowOps().SetWindowSize(800, 600);
     EXPECT_EQ(window->rect, (Rect{0, 0, 800, 600}));
 }
 
 TEST_F(WindowOpsTest, ClampRespectsAWorkAreaThatDoesNotStartAtTheOrigin) {
     desktop->area = {0, 32, 1920, 1048};  // a top panel
     int w = 1000, h = 2000, x = 100, y = 0;
-    handler->OverrideWindowCoordinatesToWithinScreen(w, h, x, y);
+    handler->WindowOps().OverrideWindowCoordinatesToWithinScreen(w, h, x, y);
     EXPECT_EQ((Rect{x, y, w, h}), (Rect{100, 32, 1000, 1048}));
 }
 
 TEST_F(WindowOpsTest, MinimumSizeGrowsASmallerWindowOnly) {
     window->rect = {100, 100, 400, 300};
-    handler->SetMinimumWindowSize(500, 400);
+    handler->WindowOps().SetMinimumWindowSize(500, 400);
     EXPECT_EQ(window->rect, (Rect{100, 100, 500, 400}));
     EXPECT_EQ(window->packed, (500u << 16) | 400u);
-    EXPECT_EQ(handler->GetMinimumWindowWidth(), 500);
+    EXPECT_EQ(handler->WindowOps().MinimumWidth(), 500);
 
     window->calls.clear();
     window->rect = {100, 100, 1220, 700};
-    handler->SetMinimumWindowSize(500, 400);
+    handler->WindowOps().SetMinimumWindowSize(500, 400);
     EXPECT_TRUE(window->calls.empty());
     EXPECT_EQ(window->rect, (Rect{100, 100, 1220, 700}));
 }
@@ -82,24 +80,24 @@ TEST_F(WindowOpsTest, BringToFrontSkipsAVisibleForegroundWindowUnlessForced) {
 
 TEST_F(WindowOpsTest, StickOnTopOnlyForAVisibleWindow) {
     window->visible = false;
-    handler->StickWindowOnTop(true);
+    handler->WindowOps().StickWindowOnTop(true);
     EXPECT_FALSE(window->keepAbove);
     window->visible = true;
-    handler->StickWindowOnTop(true);
+    handler->WindowOps().StickWindowOnTop(true);
     EXPECT_TRUE(window->keepAbove);
-    handler->StickWindowOnTop(false);
+    handler->WindowOps().StickWindowOnTop(false);
     EXPECT_FALSE(window->keepAbove);
 }
 
 TEST_F(WindowOpsTest, OperationsWithoutAWindowDoNothing) {
     handler->SetMainHwnd(nullptr);
-    handler->SetWindowSize(800, 600);
-    handler->SetMinimumWindowSize(500, 400);
-    handler->ShowMaximizedWindow();
-    handler->ShowMinimizedWindow();
+    handler->WindowOps().SetWindowSize(800, 600);
+    handler->WindowOps().SetMinimumWindowSize(500, 400);
+    handler->WindowOps().ShowMaximizedWindow();
+    handler->WindowOps().ShowMinimizedWindow();
     handler->BringWindowToFront(true);
-    EXPECT_FALSE(handler->HideApp(nullptr));
-    EXPECT_FALSE(handler->SetFocusWindow(nullptr));
+    EXPECT_FALSE(handler->WindowOps().HideApp());
+    EXPECT_FALSE(handler->WindowOps().SetFocusWindow());
     EXPECT_TRUE(window->calls.empty());
     EXPECT_EQ(handler->updateTriggers, 0);
 }
@@ -130,13 +128,7 @@ TEST_F(WindowOpsTest, FullScreenRestoresTheMaximisedWindowAndItsRectangle) {
     EXPECT_EQ(window->rect, (Rect{50, 60, 800, 600}));
 }
 
-TEST_F(WindowOpsTest, WindowUtilClosesAndBringsToFront) {
-    CAppWindowUtil util;
-    EXPECT_FALSE(util.BringWindowToFrontTask(true));
-    util.SetClientHandler(handler);
-    EXPECT_TRUE(util.BringWindowToFrontTask(true));
-    EXPECT_EQ(handler->updateTriggers, 1);
-
+TEST_F(WindowOpsTest, UserCloseIsExpectedAndQueuedOnlyOnAWindow) {
     EXPECT_FALSE(CAppWindowUtil::PerformUserWindowClose(nullptr));
     window->postSucceeds = false;
     EXPECT_FALSE(CAppWindowUtil::PerformUserWindowClose(window));  // nothing will close it
@@ -153,7 +145,7 @@ TEST_F(WindowOpsTest, MessageBoxCloseEventClosesTheApplication) {
     EXPECT_EQ(window->calls, (std::vector<std::string>{"PostClose"}));
 }
 
-TEST_F(WindowOpsTest, PortFailureFromTheListenerThreadShowsTheDialogOnTheMainThread) {
+TEST_F(WindowOpsTest, PortFailureShowsTheDialogFromATaskOfItsOwn) {
     const struct {
         const char* helpSwitch;
         const char* offered;
@@ -169,16 +161,9 @@ TEST_F(WindowOpsTest, PortFailureFromTheListenerThreadShowsTheDialogOnTheMainThr
         MakeHandler();
         auto boxes = std::make_shared<FakeMessageBoxes>();
         handler->SetMessageBoxes(boxes);
-        std::mutex lock;
-        std::vector<std::function<void()>> posted;
-        handler->SetMainThreadPoster([&](std::function<void()> task) {
-            std::lock_guard<std::mutex> guard(lock);
-            posted.push_back(std::move(task));
-        });
-        std::thread([this] { handler->HandleInterAppMessagingModuleFailure(); }).join();
+        handler->HandleInterAppMessagingModuleFailure();
         ASSERT_TRUE(boxes->shown.empty());
-        ASSERT_EQ(posted.size(), 1u);
-        posted[0]();
+        RunPostedTasks();
         ASSERT_EQ(boxes->shown.size(), 1u);
         const auto& box = boxes->shown[0];
         EXPECT_EQ(box.title, "Tavisto for Web : ports unavailable/blocked.");
@@ -200,12 +185,9 @@ TEST_F(WindowOpsTest, PortFailureFromTheListenerThreadShowsTheDialogOnTheMainThr
 TEST_F(WindowOpsTest, PortFailureReportedAsTheHandlerGoesAwayShowsNothing) {
     auto boxes = std::make_shared<FakeMessageBoxes>();
     handler->SetMessageBoxes(boxes);
-    std::vector<std::function<void()>> posted;
-    handler->SetMainThreadPoster([&](std::function<void()> task) { posted.push_back(task); });
     handler->HandleInterAppMessagingModuleFailure();
     handler.reset();
-    ASSERT_EQ(posted.size(), 1u);
-    posted[0]();
+    RunPostedTasks();
     EXPECT_TRUE(boxes->shown.empty());
 }
 }  // namespace tvc::test
