@@ -45,7 +45,7 @@ install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install-time.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavisto-for-web)
-set(CPACK_PACKAGE_VERSION ${TVC_PRODUCT_VERSION})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Corvane Media")
 set(CPACK_PACKAGE_CONTACT "Corvane Media <support@tavisto.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tavisto web application in a desktop window")

@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "common/AppProps.h"
-#include "common/StringUtil.h"
 #include "common/Url.h"
 
 namespace tvc {

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "common/Url.h"
-
 namespace tvc {
 class CAppOrigins {
   public:

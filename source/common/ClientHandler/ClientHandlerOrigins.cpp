@@ -3,6 +3,7 @@
 #include "common/ClientHandler/AppUrls.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
+#include "common/Url.h"
 
 namespace tvc {
 namespace {

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "common/AppOrigins.h"
 #include "common/AppProps.h"
+#include "common/Url.h"
 
 namespace {
 using tvc::CAppOrigins;
