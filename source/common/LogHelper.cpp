@@ -27,11 +27,13 @@ constexpr size_t kFormatBufferSize = 10240;
 constexpr size_t kDebugBufferSize = 0x100000;
 
 std::atomic<bool> s_bIsLogHelperIntialized{false};
-std::mutex s_initMutex;  // guards InitLogger / DeInitLogger against each other
+// Lines come from the main thread, the quit watchdog and the GL warm-up; the main thread starts
+// and ends the logger, and the atexit flush may run on any of them.
+std::mutex s_initMutex;  // guards InitLogger / DeInitLogger / Flush against each other
 
 // The folder of this process's file, and how much was written since the folder was last capped.
 constexpr std::uintmax_t kCapCheckEveryBytes = 1024 * 1024;
-std::mutex s_folderLock;  // guards s_logFolder; try-locked by the cap check
+std::mutex s_folderLock;  // s_logFolder: set by the main thread, read by whichever thread logs
 std::string s_logFolder;
 std::atomic<std::uintmax_t> s_bytesSinceCap{0};
 
