@@ -148,8 +148,8 @@ bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int 
 void CWebSocketsMessagingManager::OnSendQueueRoom() {
     if (!m_bDropping) return;
     m_bDropping = false;
-    TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused",
-                 "CWebSocketsMessagingManager::SendQueueRoom", std::exchange(m_uiDropped, 0u));
+    TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused", TVC_FN,
+                 std::exchange(m_uiDropped, 0u));
     if (m_onSendQueueState) m_onSendQueueState(false);
 }
 
