@@ -10,9 +10,9 @@
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
-#include "common/NativeMessaging/OriginPolicy.h"
 #include "common/PeerErrorGate.h"
 #include "common/TaskRunner.h"
+#include "common/Url.h"
 
 CWebSocketsMessagingManager::CWebSocketsMessagingManager()
     : m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
@@ -191,7 +191,7 @@ void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
     const std::vector<std::string>& sites, std::function<std::vector<std::string>()> more) {
     m_webSiteOrigins.clear();
     for (const auto& site : sites)
-        if (std::string origin = WebOriginOfUrl(site); !origin.empty())
+        if (std::string origin = tvc::OriginOfUrl(site); !origin.empty())
             m_webSiteOrigins.push_back(origin);
     m_moreWebSiteOrigins = std::move(more);
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);

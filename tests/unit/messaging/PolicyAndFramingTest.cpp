@@ -38,13 +38,6 @@ TEST(OriginPolicyTest, HostMustBeLoopbackWithTheListeningPort) {
     }
 }
 
-TEST(OriginPolicyTest, WebOriginOfUrl) {
-    EXPECT_EQ(WebOriginOfUrl("https://WWW.Tavisto.example/path?q#f"),
-              "https://www.tavisto.example");
-    EXPECT_EQ(WebOriginOfUrl("http://host:8080"), "http://host:8080");
-    EXPECT_EQ(WebOriginOfUrl("no scheme"), "");
-}
-
 std::vector<SOutboundFrame> Fragment(size_t size) {
     COutboundFragmenter fragmenter;
     std::vector<SOutboundFrame> frames{fragmenter.Begin(std::string(size, 'a'))};
