@@ -4,7 +4,6 @@
 #include <malloc.h>
 #endif
 
-#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -165,11 +164,6 @@ bool CWebSocketsMessagingManager::Set_Trial_PortList(const std::vector<unsigned>
     return true;
 }
 
-bool CWebSocketsMessagingManager::Get_Trial_PortList(std::vector<unsigned>& list) {
-    list = m_trialPortList;
-    return true;
-}
-
 bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
     static const char* fn = TVC_FN;
     port = 0;
@@ -181,10 +175,6 @@ bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
     if (m_pListener) port = m_pListener->GetActivePort();
     TVC_LOG_INFO("%s -- : port=%u, retVal=%u", fn, port, 1u);
     return true;
-}
-
-void CWebSocketsMessagingManager::SetAllowedWebSiteOrigin(const std::string& originOrUrl) {
-    SetAllowedWebSiteOrigins({originOrUrl});
 }
 
 void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
