@@ -14,6 +14,9 @@ TEST(OriginPolicyTest, AllowsNoOriginExtensionsAndTheWebSite) {
     EXPECT_TRUE(IsWebSocketOriginAllowed("HTTPS://WWW.Tavisto.example", site));
     EXPECT_TRUE(IsWebSocketOriginAllowed("https://app.other.example",
                                          "https://app.other.example/start?x=1"));
+    // A browser never names the default port in an Origin.
+    EXPECT_TRUE(IsWebSocketOriginAllowed("https://app.other.example",
+                                         "HTTPS://user@App.Other.example:443/start"));
 }
 
 TEST(OriginPolicyTest, RefusesEveryOtherPage) {
