@@ -2,7 +2,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "FuzzSupport.h"
 #include "common/JSONHelper.h"
@@ -29,8 +28,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool bRead = IsMessageTargetedToNativeModule(text, bNative);
     FUZZ_CHECK(bRead == message.IsTargetRead());
     FUZZ_CHECK(!bRead || bNative == message.IsNative());
-
-    std::vector<std::string> items;
-    CJSONHelper::LoadFromStringArray_FromJSONArray(text, "message.payload.items", items);
     return 0;
 }

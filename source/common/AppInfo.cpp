@@ -83,18 +83,6 @@ const std::string& CAppInfo::GetVersion() {
 const std::string& CAppInfo::GetAppName() {
     return Info().values[2];
 }
-const std::string& CAppInfo::GetCompanyFolderName() {
-    return Info().values[3];
-}
-const std::string& CAppInfo::GetLogsFolderName() {
-    return Info().values[4];
-}
-const std::string& CAppInfo::GetCacheFolderName() {
-    return Info().values[5];
-}
-const std::string& CAppInfo::GetResourcesFolderName() {
-    return Info().values[6];
-}
 
 int CAppPaths::Initialize(const std::vector<std::string>& names) {
     auto& p = Paths();

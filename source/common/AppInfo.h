@@ -34,10 +34,6 @@ class CAppInfo {
     static const std::string& GetProductName();
     static const std::string& GetVersion();
     static const std::string& GetAppName();
-    static const std::string& GetCompanyFolderName();
-    static const std::string& GetLogsFolderName();
-    static const std::string& GetCacheFolderName();
-    static const std::string& GetResourcesFolderName();
 };
 
 class CAppPaths {

@@ -52,8 +52,7 @@ int CAppProps::WriteProperty(const std::string& section, const std::string& key,
 
 int CAppProps::WriteProperties(const std::string& section,
                                const std::vector<std::pair<std::string, std::string>>& values) {
-    // The log lines keep the name they have always had.
-    static const char* fn = "CAppProps::WriteProperty";
+    static const char* fn = TVC_FN;
     for (const auto& [key, value] : values) {
         if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
             section.find(']') != std::string::npos || key.find('=') != std::string::npos ||

@@ -12,7 +12,6 @@ using tvc::ToLowerAscii;
 
 CCommandLine::CCommandLine(const std::vector<std::string>& argv) {
     if (argv.empty()) return;
-    m_program = argv[0];
     bool switchesEnded = false;
     for (size_t i = 1; i < argv.size(); ++i) {
         const std::string& word = argv[i];

@@ -14,12 +14,9 @@ class CCommandLine {
     bool HasSwitch(const std::string& name) const;
     // "" when the switch is absent or has no value.
     std::string GetSwitchValue(const std::string& name) const;
-    const std::map<std::string, std::string>& GetSwitches() const { return m_switches; }
     const std::vector<std::string>& GetArguments() const { return m_arguments; }
-    const std::string& GetProgram() const { return m_program; }
 
   private:
-    std::string m_program;
     std::map<std::string, std::string> m_switches;  // names lower-cased, as Chromium does
     std::vector<std::string> m_arguments;
 };

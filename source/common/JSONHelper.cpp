@@ -89,36 +89,6 @@ bool CJSONHelper::QueryJson(const std::string& aJsonMessage, const std::string& 
     return bRetVal;
 }
 
-bool CJSONHelper::LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
-                                                    const std::string& valuePathWhereArrayResides,
-                                                    std::vector<std::string>& out) {
-    static const char* fn = TVC_FN;
-    TVC_LOG_INFO("%s ++\n", fn);
-    bool bRetVal = false;
-    pt::ptree tree;
-    if (ParseJsonTree(fn, aJsonMessage, tree)) {
-        TVC_LOG_INFO("%s : Json Read complete....\n", fn);
-        try {
-            const pt::ptree& node = tree.get_child(
-                pt::ptree::path_type(NormalisePath(valuePathWhereArrayResides), '.'));
-            for (const auto& child : node) {
-                TVC_LOG_INFO("%s: looping...\n", fn);
-                const std::string& value = child.second.data();
-                TVC_LOG_INFO("%s: loading string : %s", fn,
-                             CLogHelper::MessageExcerpt(value, 128).c_str());
-                out.push_back(value);
-            }
-            bRetVal = true;
-        } catch (const pt::ptree_bad_path&) {
-            TVC_LOG_ERROR("%s : ptree_bad_path exception!!\n", fn);
-        } catch (const pt::ptree_bad_data&) {
-            TVC_LOG_ERROR("%s : ptree_bad_data exception!!\n", fn);
-        }
-    }
-    TVC_LOG_INFO("%s -- with bRetVal=%u\n", fn, bRetVal ? 1u : 0u);
-    return bRetVal;
-}
-
 bool IsMessageTargetedToNativeModule(const std::string& message, bool& bIsNative) {
     bIsNative = false;
     std::string target;

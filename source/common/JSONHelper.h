@@ -1,9 +1,8 @@
-// Reading inter-app JSON texts: one dotted path, or the string items of an array.
+// Reading inter-app JSON texts by one dotted path.
 #pragma once
 
 #include <boost/property_tree/ptree_fwd.hpp>
 #include <string>
-#include <vector>
 
 // Stateless: any thread may call these. Each call parses the whole text again.
 class CJSONHelper {
@@ -18,11 +17,6 @@ class CJSONHelper {
     // Every value reads as text: a number as its literal, an object or array as "".
     static bool QueryJson(const std::string& aJsonMessage, const std::string& valuePath,
                           std::string& valOut);
-
-    // Appends the text of every child of the node at the path, in document order.
-    static bool LoadFromStringArray_FromJSONArray(const std::string& aJsonMessage,
-                                                  const std::string& valuePathWhereArrayResides,
-                                                  std::vector<std::string>& out);
 
     // The two halves of QueryJson, for a reader that parses a text once and reads it many times.
     // Each logs as QueryJson does, under `fn`; neither logs the text itself.

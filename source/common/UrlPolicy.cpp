@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string_view>
+
+#include "common/Url.h"
 
 namespace tvc {
 namespace {
@@ -13,33 +16,24 @@ bool HasControlOrSpace(const std::string& url) {
                        [](unsigned char c) { return c <= 0x20 || c == 0x7F; });
 }
 
-std::string SchemeOf(const std::string& url) {
-    auto colon = url.find(':');
-    if (colon == std::string::npos || colon == 0) return {};
-    for (size_t i = 0; i < colon; ++i) {
-        unsigned char c = url[i];
-        bool ok =
-            std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
-        if (!ok) return {};
-    }
-    return ToLowerAscii(url.substr(0, colon));
+// The parts of an address we would pass on; nullopt for anything else.
+std::optional<SUrl> PassableUrl(const std::string& url) {
+    if (HasControlOrSpace(url)) return std::nullopt;
+    return ParseUrl(url);
 }
 }  // namespace
 
 bool IsWebUrl(const std::string& url) {
-    if (HasControlOrSpace(url)) return false;
-    const std::string scheme = SchemeOf(url);
-    if (scheme != "http" && scheme != "https") return false;
-    // A host must follow: "http:foo" or "https:///x" are not addresses of a web page.
-    const size_t rest = scheme.size() + 1;
-    return url.compare(rest, 2, "//") == 0 && url.size() > rest + 2 && url[rest + 2] != '/';
+    const std::optional<SUrl> parts = PassableUrl(url);
+    // A host must be named: "http:foo" or "https:///x" are not addresses of a web page.
+    return parts && (parts->scheme == "http" || parts->scheme == "https") && !parts->host.empty();
 }
 
 bool IsExternallyOpenableUrl(const std::string& url) {
     if (IsWebUrl(url)) return true;
-    if (HasControlOrSpace(url)) return false;
-    const std::string scheme = SchemeOf(url);
-    return (scheme == "mailto" || scheme == "spotify") && url.size() > scheme.size() + 1;
+    const std::optional<SUrl> parts = PassableUrl(url);
+    return parts && (parts->scheme == "mailto" || parts->scheme == "spotify") &&
+           url.size() > parts->scheme.size() + 1;
 }
 
 std::string HtmlEscape(const std::string& text) {

@@ -86,7 +86,7 @@ bool ClientApp::BindToJavascript(const RenderBrowserRef& browser, const RenderFr
         return false;
     }
     if (frame)
-        TVC_LOG_INFO("ClientApp::BindToJavascript: browser %d, frame %lld (%s), context %p",
+        TVC_LOG_INFO("%s: browser %d, frame %lld (%s), context %p", TVC_FN,
                      browser ? browser->GetIdentifier() : -1, frame->GetIdentifier(),
                      frame->IsMain() ? "main" : "sub", static_cast<void*>(context.get()));
     else
@@ -199,21 +199,20 @@ bool ClientApp::TellConnectionEstablished(const RenderBrowserRef&, const Process
 bool ClientApp::SetAppActive(const RenderBrowserRef&, const ProcessMessage& message) {
     if (message.args.empty()) return false;
     m_env->state->bAppActive = BoolArg(message, 0);
-    TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", "ClientApp::OnProcessMessageReceived",
-                 m_env->state->bAppActive ? 1u : 0u);
+    TVC_LOG_WARN("%s kIsAppActiveStatusMessage %u \n", TVC_FN, m_env->state->bAppActive ? 1u : 0u);
     return true;
 }
 
 bool ClientApp::SetWindowMinimized(const RenderBrowserRef&, const ProcessMessage& message) {
     if (message.args.empty()) return false;
     m_env->state->bWindowMinimized = BoolArg(message, 0);
-    TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n",
-                 "ClientApp::OnProcessMessageReceived", m_env->state->bWindowMinimized ? 1u : 0u);
+    TVC_LOG_WARN("%s kIsWindowMiniaturizedStatusMessage %u \n", TVC_FN,
+                 m_env->state->bWindowMinimized ? 1u : 0u);
     return true;
 }
 
 bool ClientApp::HandleQuitNotification(const RenderBrowserRef& browser, const ProcessMessage&) {
-    const char* fn = "ClientApp::OnProcessMessageReceived";
+    const char* fn = TVC_FN;
     // Exactly one completion per notification, whatever the page did, once its turn is over.
     auto complete = [fn, browser](bool result) {
         TVC_LOG_WARN("%s: HandleWebAppQuit : completed with result = %u (0 is fail)", fn,
@@ -245,8 +244,7 @@ bool ClientApp::SetLocalTimeMap(const RenderBrowserRef& browser, const ProcessMe
     if (!m_js_binder || !m_js_binder->HasBridge(context)) context = nullptr;
     engine::JSValueRef window = context && context->IsValid() ? context->GetGlobal() : nullptr;
     if (!window || !window->IsObject()) {
-        TVC_LOG_ERROR("ClientApp::OnProcessMessageReceived : %s : no main-frame window object",
-                      msg::kGetLocalTimeMap);
+        TVC_LOG_ERROR("%s : %s : no main-frame window object", TVC_FN, msg::kGetLocalTimeMap);
         return false;
     }
     window->SetValue("propLocalTimeMap", context->NewString(StringArg(message, 0)));

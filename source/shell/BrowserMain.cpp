@@ -46,9 +46,10 @@ void PlaceAutostartEntry() {
                       ("cannot create the autostart folder " + startupFolder).c_str());
         return;
     }
+    // Placed by an earlier start (and perhaps edited by the user since): the usual case, no fault.
     if (tvc::FileExists(target)) {
-        TVC_LOG_ERROR("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
-                      ("file exists: " + target).c_str());
+        TVC_LOG_INFO("std-exception - %s :  filesystem::copy_file exception : %s\n", "wWinMain",
+                     ("file exists: " + target).c_str());
         return;
     }
     std::string reason = tvc::CopyFileNoOverwrite(appFolder + kAutostartFileName, target);

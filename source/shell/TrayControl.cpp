@@ -1,13 +1,13 @@
 #include "shell/TrayControl.h"
 
-#include <glib.h>
-
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/AppInfo.h"
 #include "common/ClientHandler/AppUrls.h"
 #include "common/LogHelper.h"
+#include "common/Url.h"
 #include "platform/gtk/TrayControlImpl.h"
 #include "shell/WndProc.h"
 
@@ -21,12 +21,8 @@ std::unique_ptr<platform::gtk::CTrayControlImpl> g_ptrTrayControlImpl;
 
 std::string WebSiteHost() {
     const std::string url = GetWebSiteURL();
-    std::string host;
-    if (GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr)) {
-        if (const char* h = g_uri_get_host(uri)) host = h;
-        g_uri_unref(uri);
-    }
-    return host.empty() ? url : host;
+    const std::optional<SUrl> parts = ParseUrl(url);
+    return parts && !parts->host.empty() ? parts->host : url;
 }
 }  // namespace
 

@@ -7,18 +7,12 @@
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
 #include "common/PrivateFolder.h"
-#include "common/StringUtil.h"
+#include "common/UrlPolicy.h"
 #include "update/ExecutableVersion.h"
 
 namespace {
 // The first installer download of a process waits; the flag is never cleared. Main thread.
 bool g_downloadDelayUsed = false;
-
-bool IsWebAddress(const std::string& url) {
-    const std::string lower = tvc::ToLowerAscii(url);
-    return (tvc::StartsWith(lower, "https://") && lower.size() > 8) ||
-           (tvc::StartsWith(lower, "http://") && lower.size() > 7);
-}
 }  // namespace
 
 CAutoUpdateHandler::CAutoUpdateHandler(Settings settings,
@@ -162,7 +156,7 @@ bool CAutoUpdateHandler::GetVersionInfoFromAppcast() {
         PerformUpdateDirectoryCleanup();
         return false;
     }
-    if (!IsWebAddress(m_appcast.downloadPath)) {
+    if (!tvc::IsWebUrl(m_appcast.downloadPath)) {
         // The installer is a program we run: only a web address may supply it.
         TVC_LOG_ERROR(
             "*[AUTOUPDATER]* %s - Downloadpath %s is not an http(s) address. Cleaning up "

@@ -222,7 +222,7 @@ bool CAutoUpdateHandler::LaunchInstaller() {
 }
 
 void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
-    static const char* fn = "CAutoUpdateHandler::LaunchInstaller";
+    static const char* fn = TVC_FN;
     if (!accepted) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Skipping Installer Launch", fn);
         return;

@@ -115,7 +115,7 @@ class AutostartTest(AppTestCase):
         self.apps.append(again)
         again.start()
         # The entry is looked at once the page is loading.
-        wait_for(lambda: "filesystem::copy_file exception" in again.stderr(), what="the refused copy")
+        wait_for(lambda: "filesystem::copy_file exception" in again.log_text() + again.stderr(), what="the refused copy")
         with open(app.autostart) as f:
             self.assertTrue(f.read().endswith("Hidden=true\n"))
 

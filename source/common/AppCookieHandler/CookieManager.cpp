@@ -103,7 +103,7 @@ void CCookieManager::VerifyStored() {
         const CPeerInputLogScope peerInput;
         auto self = weak.lock();
         if (!self) return;
-        static const char* fn = "CCookieManager::VerifyStored";
+        static const char* fn = TVC_FN;
         if (!held) {
             TVC_LOG_ERROR("%s: the store could not be read back\n", fn);
             return self->Finish(kStatusFailed);

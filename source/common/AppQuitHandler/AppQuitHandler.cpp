@@ -129,7 +129,7 @@ bool CAppQuitHandler::HandleJSQuitCompletion() {
 }
 
 bool CAppQuitHandler::CompleteQuitHandling(bool bound) {
-    static const char* fn = "CAppQuitHandler::HandleJSQuitCompletion";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++", fn);
     // The page's message, its web process's end, the end of the work in flight and the bound may
     // all arrive: the first that finds both the page and the work done goes on, alone.

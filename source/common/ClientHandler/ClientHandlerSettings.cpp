@@ -6,6 +6,7 @@
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
+#include "common/Url.h"
 #include "common/UrlPolicy.h"
 
 namespace tvc {
@@ -48,17 +49,19 @@ void ClientHandler::HandleSetAppcastURL(std::optional<std::string> asked) {
             TVC_LOG_WARN("%s - Empty String got. Default Appcast URL is %s", fn, url.c_str());
         }
         url.erase(std::remove(url.begin(), url.end(), ' '), url.end());
-        const auto slash = url.rfind('/');
-        const std::string fileName = slash == std::string::npos ? url : url.substr(slash + 1);
-        // The appcast names the installer we run: only a web address may supply it.
-        if (fileName != kAppcastFileName || !IsWebUrl(url)) {
-            url = defaultUrl;
+        // The appcast names the installer we run: only a web address may supply it, and it must
+        // end in the appcast file, in its path and in its text alike.
+        const std::string file = std::string("/") + kAppcastFileName;
+        const std::optional<SUrl> parts = IsWebUrl(url) ? ParseUrl(url) : std::nullopt;
+        if (parts && parts->path.ends_with(file) && url.ends_with(file)) {
+            result = url.substr(0, url.size() - file.size() + 1);
+        } else {
             TVC_LOG_WARN(
                 "SimpleHandler::OnProcessMessageReceived: SetAppcastURL is invalid , hence "
                 "assinged to default "
                 "appcast url");
+            result = defaultUrl.substr(0, defaultUrl.rfind('/') + 1);
         }
-        result = url.substr(0, url.rfind('/') + 1);
     }
     CheckUpdateHandlerIntegrity();
     SetAppcastDirectoryURL(result);

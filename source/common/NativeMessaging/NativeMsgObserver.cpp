@@ -67,8 +67,7 @@ void CNativeMsgObserver::HandleNativeCommand(const SInterAppMessage& message) {
     } else if (!message.Query("message.payload.url", url)) {
         TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive URL Parse error!!!!!!!");
     } else if (!IsNavigationAllowed(url)) {
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive navigate refused for %s",
-                      url.c_str());
+        TVC_LOG_ERROR("%s navigate refused for %s", TVC_FN, url.c_str());
     } else {
         Navigate(url);
     }
@@ -93,8 +92,7 @@ void CNativeMsgObserver::ForwardToPage(const SInterAppMessage& inbound) {
 void CNativeMsgObserver::Navigate(const std::string& url) {
     auto frame = m_pBrowserRef ? m_pBrowserRef->GetMainFrame() : nullptr;
     if (!frame) {
-        TVC_LOG_ERROR("CNativeMsgObserver::OnInterAppMessageRceive : no main frame to load %s",
-                      url.c_str());
+        TVC_LOG_ERROR("%s : no main frame to load %s", TVC_FN, url.c_str());
         return;
     }
     frame->LoadURL(url);

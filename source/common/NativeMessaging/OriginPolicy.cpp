@@ -1,6 +1,7 @@
 #include "common/NativeMessaging/OriginPolicy.h"
 
 #include "common/StringUtil.h"
+#include "common/Url.h"
 
 namespace {
 using tvc::ToLowerAscii;
@@ -13,18 +14,11 @@ bool IsExtensionOrigin(const std::string& lowered) {
 }
 }  // namespace
 
-std::string WebOriginOfUrl(const std::string& url) {
-    const size_t schemeEnd = url.find("://");
-    if (schemeEnd == std::string::npos || schemeEnd == 0) return {};
-    const size_t authorityEnd = url.find_first_of("/?#", schemeEnd + 3);
-    return ToLowerAscii(url.substr(0, authorityEnd));
-}
-
 bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin) {
     if (origin.empty()) return true;
     const std::string lowered = ToLowerAscii(origin);
     if (IsExtensionOrigin(lowered)) return true;
-    const std::string site = WebOriginOfUrl(allowedWebSiteOrigin);
+    const std::string site = tvc::OriginOfUrl(allowedWebSiteOrigin);
     return !site.empty() && (lowered == site || lowered == site + "/");
 }
 

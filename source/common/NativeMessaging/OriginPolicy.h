@@ -4,9 +4,6 @@
 #include <string>
 #include <vector>
 
-// "https://WWW.Example.com/path?q" gives "https://www.example.com"; "" when there is no scheme.
-std::string WebOriginOfUrl(const std::string& url);
-
 // An absent Origin (origin empty) and browser-extension origins are allowed, as is the one web
 // site. Every other origin (web pages, "null", file:) is refused.
 bool IsWebSocketOriginAllowed(const std::string& origin, const std::string& allowedWebSiteOrigin);

@@ -342,7 +342,7 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
 }
 
 void CWebSocketListenerLoop::OnEstablished(lws* wsi) {
-    static const char* fn = "CWebSocketsMessagingManager::LWS_CALLBACK_ESTABLISHED";
+    static const char* fn = TVC_FN;
     for (int token = 0; token < WSI_TOKEN_COUNT; ++token) {
         const auto index = static_cast<lws_token_indexes>(token);
         if (lws_hdr_total_length(wsi, index) == 0) continue;
@@ -419,7 +419,7 @@ int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const c
 }
 
 int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
-    static const char* fn = "CWebSocketsMessagingManager::HandlleWSMessageReception";
+    static const char* fn = TVC_FN;
     if (wsi != m_pActiveWsi) {
         TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName,
                      static_cast<void*>(wsi));
@@ -510,7 +510,7 @@ int CWebSocketListenerLoop::OnWriteable(lws* wsi) {
 }
 
 int CWebSocketListenerLoop::WriteFrame(lws* wsi, const SOutboundFrame& frame) {
-    static const char* fn = "CWebSocketsMessagingManager::HandleWSMessageSend";
+    static const char* fn = TVC_FN;
     unsigned char* payload = m_sendBuffer.data() + LWS_PRE;
     std::memcpy(payload, frame.strPayload.data(), frame.strPayload.size());
     int mode = frame.bContinuation ? LWS_WRITE_CONTINUATION : LWS_WRITE_TEXT;

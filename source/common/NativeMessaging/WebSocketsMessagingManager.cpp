@@ -4,15 +4,14 @@
 #include <malloc.h>
 #endif
 
-#include <algorithm>
 #include <sstream>
 #include <utility>
 
 #include "common/CommandLine.h"
 #include "common/LogHelper.h"
-#include "common/NativeMessaging/OriginPolicy.h"
 #include "common/PeerErrorGate.h"
 #include "common/TaskRunner.h"
+#include "common/Url.h"
 
 CWebSocketsMessagingManager::CWebSocketsMessagingManager()
     : m_sendQueue(std::make_shared<CWebSocketSendQueue>()),
@@ -148,8 +147,8 @@ bool CWebSocketsMessagingManager::WriteToSendQueue(const std::string& text, int 
 void CWebSocketsMessagingManager::OnSendQueueRoom() {
     if (!m_bDropping) return;
     m_bDropping = false;
-    TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused",
-                 "CWebSocketsMessagingManager::SendQueueRoom", std::exchange(m_uiDropped, 0u));
+    TVC_LOG_WARN("%s : the output queue has room again; %u messages were refused", TVC_FN,
+                 std::exchange(m_uiDropped, 0u));
     if (m_onSendQueueState) m_onSendQueueState(false);
 }
 
@@ -162,11 +161,6 @@ bool CWebSocketsMessagingManager::Set_Trial_PortList(const std::vector<unsigned>
         TVC_LOG_WARN("port[%u]=%u", static_cast<unsigned>(i), list[i]);
     }
     m_trialPortList = list;
-    return true;
-}
-
-bool CWebSocketsMessagingManager::Get_Trial_PortList(std::vector<unsigned>& list) {
-    list = m_trialPortList;
     return true;
 }
 
@@ -183,15 +177,11 @@ bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
     return true;
 }
 
-void CWebSocketsMessagingManager::SetAllowedWebSiteOrigin(const std::string& originOrUrl) {
-    SetAllowedWebSiteOrigins({originOrUrl});
-}
-
 void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
     const std::vector<std::string>& sites, std::function<std::vector<std::string>()> more) {
     m_webSiteOrigins.clear();
     for (const auto& site : sites)
-        if (std::string origin = WebOriginOfUrl(site); !origin.empty())
+        if (std::string origin = tvc::OriginOfUrl(site); !origin.empty())
             m_webSiteOrigins.push_back(origin);
     m_moreWebSiteOrigins = std::move(more);
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);

@@ -30,11 +30,9 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     int GetActiveConnection() override { return m_iConnection; }
 
     bool Set_Trial_PortList(const std::vector<unsigned>& list) override;
-    bool Get_Trial_PortList(std::vector<unsigned>& list);
     bool GetActivePort(unsigned& port) override;
-    // The web sites allowed as a handshake Origin (URLs are reduced to their origins): one, or a
-    // list and a source asked at every handshake for more (values that change while running).
-    void SetAllowedWebSiteOrigin(const std::string& originOrUrl);
+    // The web sites allowed as a handshake Origin (URLs are reduced to their origins), and a source
+    // asked at every handshake for more (values that change while running).
     void SetAllowedWebSiteOrigins(const std::vector<std::string>& sites,
                                   std::function<std::vector<std::string>()> more = {});
 

@@ -78,7 +78,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     if (!glib::HasGpuRenderNode()) {
         webkit_settings_set_hardware_acceleration_policy(settings,
                                                          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-        TVC_LOG_WARN("%s : no GPU render node, painting on the CPU", "CEngineContext::Start");
+        TVC_LOG_WARN("%s : no GPU render node, painting on the CPU", TVC_FN);
     }
     std::string userAgent = webkit_settings_get_user_agent(settings);
     userAgent += " " + params.productToken;

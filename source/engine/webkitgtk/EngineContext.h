@@ -19,8 +19,6 @@ class CEngineContext {
                                                  std::string& error);
 
     WebKitWebContext* GetWebContext() const { return m_context.get(); }
-    // Settings every web view of the product shares.
-    WebKitSettings* GetSettings() const { return m_settings.get(); }
     WebKitWebsiteDataManager* GetDataManager() const { return m_dataManager.get(); }
     // A new web view of this context, with the shared settings; a floating reference.
     GtkWidget* CreateWebView() const;

@@ -26,14 +26,14 @@ void OnCleared(GObject* source, GAsyncResult* result, gpointer data) {
     glib::GErrorOut error;
     bool ok = webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result,
                                                        error.out());
-    Finish(data, ok, error, "CWebKitCookieStore::DeleteAllCookies");
+    Finish(data, ok, error, TVC_FN);
 }
 
 void OnCookieAdded(GObject* source, GAsyncResult* result, gpointer data) {
     glib::GErrorOut error;
     bool ok =
         webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, error.out());
-    Finish(data, ok, error, "CWebKitCookieStore::SetCookie");
+    Finish(data, ok, error, TVC_FN);
 }
 
 void OnAllCookies(GObject* source, GAsyncResult* result, gpointer data) {
@@ -43,8 +43,7 @@ void OnAllCookies(GObject* source, GAsyncResult* result, gpointer data) {
     GList* list = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(source),
                                                                result, error.out());
     if (error) {
-        TVC_LOG_ERROR("%s : the cookie store could not be read: %s",
-                      "CWebKitCookieStore::GetAllCookies", error.message());
+        TVC_LOG_ERROR("%s : the cookie store could not be read: %s", TVC_FN, error.message());
         if (*done) (*done)(std::nullopt);
         return;
     }

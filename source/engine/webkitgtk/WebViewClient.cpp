@@ -92,9 +92,9 @@ struct CWebViewClient::Signals {
         View* state = client.Find(view);
         if (!state) return FALSE;
         auto browser = state->browser;
-        TVC_LOG_INFO("%s : %s failed: %s %d %s", "CWebViewClient::OnLoadFailed",
-                     failingUri ? failingUri : "", error ? g_quark_to_string(error->domain) : "",
-                     error ? error->code : 0, error ? error->message : "");
+        TVC_LOG_INFO("%s : %s failed: %s %d %s", TVC_FN, failingUri ? failingUri : "",
+                     error ? g_quark_to_string(error->domain) : "", error ? error->code : 0,
+                     error ? error->message : "");
         client.m_client->OnLoadError(browser, browser->GetMainFrame(), ToEngineErrorCode(error),
                                      error ? error->message : "", failingUri ? failingUri : "");
         return TRUE;  // the handler decides what is shown, never the engine's own page
@@ -103,7 +103,7 @@ struct CWebViewClient::Signals {
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
         const gchar* uri = webkit_web_view_get_uri(view);
         if (event == WEBKIT_LOAD_FINISHED) {
-            TVC_LOG_INFO("%s : load finished %s", "CWebViewClient::OnLoadChanged", uri ? uri : "");
+            TVC_LOG_INFO("%s : load finished %s", TVC_FN, uri ? uri : "");
             return;
         }
         CWebViewClient& client = Of(self);

@@ -61,8 +61,7 @@ struct CWebViewDownloads::Signals {
         }
         glib::GCharPtr uri(g_filename_to_uri(target.path.c_str(), nullptr, nullptr));
         if (!uri) {
-            TVC_LOG_ERROR("%s : cannot make a URI of %s", "CWebViewClient::OnDecideDestination",
-                          target.path.c_str());
+            TVC_LOG_ERROR("%s : cannot make a URI of %s", TVC_FN, target.path.c_str());
             webkit_download_cancel(download);
             return TRUE;
         }
@@ -95,8 +94,7 @@ struct CWebViewDownloads::Signals {
         item.error = flight && !flight->refusal.empty() ? flight->refusal
                      : error                            ? error->message
                                                         : "";
-        TVC_LOG_ERROR("%s : %s failed: %s", "CWebViewClient::OnDownloadFailed", item.url.c_str(),
-                      item.error.c_str());
+        TVC_LOG_ERROR("%s : %s failed: %s", TVC_FN, item.url.c_str(), item.error.c_str());
         if (flight) flight->failed = true;
         downloads.m_client->OnDownloadUpdated(downloads.BrowserFor(download), item);
     }
@@ -113,8 +111,7 @@ struct CWebViewDownloads::Signals {
         item.isInProgress = false;
         // A connection closed before the announced length ends the download as "finished" too.
         if (item.totalBytes > 0 && item.receivedBytes < item.totalBytes) {
-            TVC_LOG_ERROR("%s : %s ended after %lld of %lld bytes",
-                          "CWebViewClient::OnDownloadFinished", item.url.c_str(),
+            TVC_LOG_ERROR("%s : %s ended after %lld of %lld bytes", TVC_FN, item.url.c_str(),
                           static_cast<long long>(item.receivedBytes),
                           static_cast<long long>(item.totalBytes));
             item.isCanceled = true;
@@ -166,8 +163,7 @@ CWebViewDownloads::Flight* CWebViewDownloads::Find(WebKitDownload* download) {
 void CWebViewDownloads::Refuse(WebKitDownload* download, Flight& flight, Verdict verdict) {
     flight.refusal = flight.watch.Refusal(verdict);
     const char* uri = webkit_uri_request_get_uri(webkit_download_get_request(download));
-    TVC_LOG_ERROR("%s : %s cancelled: %s", "CWebViewDownloads::Refuse", uri ? uri : "",
-                  flight.refusal.c_str());
+    TVC_LOG_ERROR("%s : %s cancelled: %s", TVC_FN, uri ? uri : "", flight.refusal.c_str());
     // Ends in "failed", where the client hears why.
     webkit_download_cancel(download);
 }

@@ -3,8 +3,6 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
-#include <memory>
-
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
 #include "glibutil/OwnEnvironment.h"

@@ -34,7 +34,7 @@ CMessageBox::CMessageBox(std::string title, std::string message, int type, std::
       m_openUrl(std::move(openUrl)) {}
 
 GtkWidget* CMessageBox::PerformMessageBoxShow(std::unique_ptr<CMessageBox> box) {
-    static const char* fn = "GUIUtils::CMessageBox::PerformMessageBoxShow";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++ type=%d, title=%s", fn, box->m_type, box->m_title.c_str());
     if (box->m_type != tvc::platform::IMessageBoxes::kTypePortFailure) {
         TVC_LOG_WARN("%s : dialogWin is NULL! no dialog of type %d", fn, box->m_type);
@@ -77,7 +77,7 @@ GtkWidget* CMessageBox::PerformMessageBoxShow(std::unique_ptr<CMessageBox> box) 
 }
 
 void CMessageBox::OnResponse(GtkDialog* dialog, gint response, gpointer self) {
-    static const char* fn = "GUIUtils::CMessageBox::OnResponse";
+    static const char* fn = TVC_FN;
     auto* box = static_cast<CMessageBox*>(self);
     if (response == kResponseHelp) {
         TVC_LOG_WARN("%s : Help : opening %s", fn, box->m_helpUrl.c_str());
@@ -110,7 +110,7 @@ CGtkMessageBoxes::~CGtkMessageBoxes() {
 bool CGtkMessageBoxes::ShowMessageBox(const std::string& title, const std::string& message,
                                       int type, const std::string& helpUrl,
                                       std::weak_ptr<GUIUtils::IMessageBoxEventsListner> listener) {
-    static const char* fn = "GUIUtils::CMessageBox::ShowMessageBox";
+    static const char* fn = TVC_FN;
     if (auto open = m_openBoxes.find(type); open != m_openBoxes.end()) {
         TVC_LOG_WARN("%s : a box of type %d is already up; bringing it to the front", fn, type);
         gtk_window_present(GTK_WINDOW(open->second));
@@ -128,8 +128,7 @@ bool CGtkMessageBoxes::ShowMessageBox(const std::string& title, const std::strin
 void CGtkMessageBoxes::CloseMessageBox(int type) {
     auto open = m_openBoxes.find(type);
     if (open == m_openBoxes.end()) return;
-    TVC_LOG_WARN("%s : taking the box of type %d down", "GUIUtils::CMessageBox::CloseMessageBox",
-                 type);
+    TVC_LOG_WARN("%s : taking the box of type %d down", TVC_FN, type);
     // Destroying emits no response, so the listener hears of no close; the entry leaves with it.
     gtk_widget_destroy(open->second);
 }

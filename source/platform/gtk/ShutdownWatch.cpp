@@ -138,10 +138,6 @@ bool CShutdownWatch::IsWatching() const {
     return m_state->subscription != 0;
 }
 
-bool CShutdownWatch::HoldsDelayLock() const {
-    return m_state->lockFd >= 0;
-}
-
 bool CShutdownWatch::IsShutdownStarting() const {
     return m_state->shutdownStarting;
 }

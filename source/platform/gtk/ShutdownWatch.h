@@ -21,8 +21,6 @@ class CShutdownWatch {
 
     // True once the signal subscription is in place (tests wait for it).
     bool IsWatching() const;
-    // True once logind has granted the delay lock, until it is released.
-    bool HoldsDelayLock() const;
     // What logind last said: a shutdown is under way. False when it has not said so, or cannot.
     bool IsShutdownStarting() const;
     // The quit is over: logind may go on. Later shutdowns are not held back again.

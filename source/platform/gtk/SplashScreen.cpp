@@ -64,9 +64,7 @@ class GtkSplashScreen final : public ISplashScreen {
         g_signal_connect(m_area, "draw", G_CALLBACK(OnDraw), this);
         gtk_overlay_add_overlay(m_overlay, m_area);
         LoadPicture(gtk_widget_get_scale_factor(m_area));
-        if (!m_picture.surface)
-            TVC_LOG_ERROR("%s: splash - image load failure.",
-                          "CTVCSplashScreenEventsHandler::HandleOnSplashScreenCreation");
+        if (!m_picture.surface) TVC_LOG_ERROR("%s: splash - image load failure.", TVC_FN);
         return true;
     }
 
@@ -100,8 +98,8 @@ class GtkSplashScreen final : public ISplashScreen {
         }
         if (!self->m_firstFrameDrawn) {
             self->m_firstFrameDrawn = true;  // the start-up benchmark reads this line's time
-            TVC_LOG_INFO("%s : first frame drawn (%dx%d) at %lld us", "CSplashScreen::OnPaint", cw,
-                         ch, static_cast<long long>(g_get_real_time()));
+            TVC_LOG_INFO("%s : first frame drawn (%dx%d) at %lld us", TVC_FN, cw, ch,
+                         static_cast<long long>(g_get_real_time()));
         }
         return TRUE;
     }

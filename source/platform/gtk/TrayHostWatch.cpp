@@ -88,8 +88,7 @@ void CTrayHostWatch::OnHostQueryDone(GObject* source, GAsyncResult* result, gpoi
         present = value && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN) &&
                   g_variant_get_boolean(value.get());
     } else {
-        TVC_LOG_WARN("%s : the tray watcher did not answer: %s", "CTrayHostWatch::QueryHost",
-                     err.message());
+        TVC_LOG_WARN("%s : the tray watcher did not answer: %s", TVC_FN, err.message());
     }
     watch->SetHostPresent(present);
 }

@@ -1,7 +1,5 @@
 #include "render/webext/ConsoleBridge.h"
 
-#include <cstring>
-
 #include "common/LogHelper.h"
 #include "common/ProcessMessages.h"
 

@@ -45,7 +45,6 @@ class CRenderPage : public engine::IRenderBrowser {
     // As a WebKitUserMessage: the name and an "av" of the arguments; no reply is expected.
     bool SendProcessMessage(const engine::ProcessMessage& message) override;
 
-    WebKitWebPage* GetPage() const { return m_page; }
     // The page ended: nothing can be sent any more.
     void Detach() { m_page = nullptr; }
     // The frame record for `frame`, created on first sight.

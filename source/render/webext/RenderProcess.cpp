@@ -29,8 +29,8 @@ void OnRenderProcessStarted(WebKitWebExtension* extension,
     // Batched: every inter-app message and bridge call logs several lines here too.
     SetupLogger(false, "RENDER_PROCESS_LOG_", true);
     CAppProps::SetFilePath(Get(init, "prefs-path"));
-    TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s",
-                 "CTVCApp::OnRenderThreadCreated", Get(init, "prefs-path").c_str());
+    TVC_LOG_WARN("%s : web-process extension loaded, AppProps file path is %s", TVC_FN,
+                 Get(init, "prefs-path").c_str());
 
     auto env = std::make_shared<CRenderEnv>();
     env->runner = std::make_shared<webext::CMainThreadRunner>();

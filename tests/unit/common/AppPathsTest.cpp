@@ -91,7 +91,5 @@ TEST(AppInfoTest, StoresTheFirstValuesOnly) {
     CAppInfo::Initialize("Other", "9", "Other", "X", "L", "C", "R");
     EXPECT_EQ(CAppInfo::GetProductName(), "TavistoForWeb");
     EXPECT_EQ(CAppInfo::GetVersion(), "1.2.8.362");
-    EXPECT_EQ(CAppInfo::GetCompanyFolderName(), "CorvaneMedia");
-    EXPECT_EQ(CAppInfo::GetResourcesFolderName(), "Resources");
 }
 }  // namespace

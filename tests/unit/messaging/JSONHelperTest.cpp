@@ -60,11 +60,7 @@ TEST(JSONHelperTest, MalformedOrTooDeepTextFailsWithoutEndingTheProcess) {
     // The reader skips the first three bytes after a 0xEF, whatever they are: a quote there must
     // not hide the brackets behind it from the depth limit.
     EXPECT_FALSE(CJSONHelper::QueryJson("\xefN\"" + deep, "target", value));
-    std::vector<std::string> items;
-    EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray(deep, "a", items));
-    EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray("{", "a", items));
     EXPECT_EQ(value, "keep");
-    EXPECT_TRUE(items.empty());
 
     // The depth limit counts brackets only outside strings, and a depth of 64 is still read.
     std::string nested = R"({"target":"[[[[{{{{","a":)";
@@ -73,15 +69,6 @@ TEST(JSONHelperTest, MalformedOrTooDeepTextFailsWithoutEndingTheProcess) {
     nested += "}";
     EXPECT_TRUE(CJSONHelper::QueryJson(nested, "target", value));
     EXPECT_EQ(value, "[[[[{{{{");
-}
-
-TEST(JSONHelperTest, StringArrayItemsAreAppendedInOrder) {
-    std::vector<std::string> items{"existing"};
-    EXPECT_TRUE(
-        CJSONHelper::LoadFromStringArray_FromJSONArray(R"({"a":[1,"x",true]})", "a", items));
-    EXPECT_EQ(items, (std::vector<std::string>{"existing", "1", "x", "true"}));
-    EXPECT_FALSE(CJSONHelper::LoadFromStringArray_FromJSONArray(R"({"a":[1]})", "b", items));
-    EXPECT_EQ(items.size(), 4u);
 }
 
 TEST(JSONHelperTest, NativeTargetIsMatchedExactly) {

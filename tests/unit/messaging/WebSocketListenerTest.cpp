@@ -237,8 +237,8 @@ TEST(WebSocketListenerTest, EchoesInOrderThroughAnObserver) {
 TEST(WebSocketListenerTest, RefusesForeignOriginsAndHosts) {
     SRunningListener listener;
     ASSERT_TRUE(listener.Start());
-    listener.spManager->SetAllowedWebSiteOrigin(
-        "https://site.example/app");  // takes effect at once
+    listener.spManager->SetAllowedWebSiteOrigins(
+        {"https://site.example/app"});  // takes effect at once
     const std::string port = std::to_string(listener.port);
 
     for (const char* origin :
