@@ -44,7 +44,8 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
                 std::make_shared<platform::gtk::GtkUpdateUi>());
         },
         [this](int id) { PostCommand(id); });
-    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates);
+    m_pageRecovery = std::make_shared<CPageRecovery>();
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_pageRecovery);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
@@ -86,10 +87,10 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     m_overlay = gtk_overlay_new();
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
-    g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
-    g_handler->SetMainHwnd(m_appWindow);
-    g_handler->SetPageNotRespondingDialog(
+    m_pageRecovery->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
+    m_pageRecovery->SetPageNotRespondingDialog(
         std::make_shared<platform::gtk::CPageNotRespondingDialog>(GTK_WINDOW(window)));
+    g_handler->SetMainHwnd(m_appWindow);
 
     if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
         // A first show needs no minimise-restore sequence: the window was never on screen.
@@ -151,8 +152,8 @@ void CMainWindowProc::RunDeferredStartWork() {
     TrayControl_Setup(this);
     // Only a load that failed waits for the network, and none has failed before this.
     m_networkWatch = std::make_unique<CNetworkWatch>(
-        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](bool available) {
-            if (auto handler = weak.lock()) handler->OnNetworkChanged(available);
+        [weak = std::weak_ptr<CPageRecovery>(m_pageRecovery)](bool available) {
+            if (auto recovery = weak.lock()) recovery->OnNetworkChanged(available);
         });
     if (auto work = std::exchange(m_deferredStartWork, nullptr)) work();
 }

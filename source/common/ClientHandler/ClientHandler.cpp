@@ -17,9 +17,11 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }  // namespace
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
-                             std::shared_ptr<CUpdateFlow> updates)
+                             std::shared_ptr<CUpdateFlow> updates,
+                             std::shared_ptr<CPageRecovery> recovery)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
+      m_recovery(recovery ? std::move(recovery) : std::make_shared<CPageRecovery>()),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));
@@ -37,9 +39,6 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
 
 ClientHandler::~ClientHandler() = default;
 
-void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) {
-    m_splash = std::move(splash);
-}
 void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
     m_quitMessageLoop = std::move(quitLoop);
 }
@@ -53,9 +52,6 @@ void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
 void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
     m_managerFactory = std::move(factory);
 }
-void ClientHandler::SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now) {
-    m_crashGuard = CCrashReloadGuard(std::move(now));
-}
 
 void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     runner::AssertOnMainThread();
@@ -65,6 +61,17 @@ void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     m_windowOps->SetBroughtToFrontHook([weak = weak_from_this()] {
         if (auto self = weak.lock()) self->TriggerApplicationUpdate();
     });
+    m_recovery->SetHost({.mainBrowser =
+                             [weak = weak_from_this()] {
+                                 auto self = weak.lock();
+                                 return self ? self->GetBrowser() : nullptr;
+                             },
+                         .quitting =
+                             [weak = weak_from_this()] {
+                                 auto self = weak.lock();
+                                 return self && self->m_pAppQuitHandler &&
+                                        self->m_pAppQuitHandler->IsQuitInProgress();
+                             }});
 }
 
 engine::BrowserRef ClientHandler::GetBrowser() {
@@ -163,16 +170,8 @@ void ClientHandler::CloseAllBrowsers(bool forceClose) {
 }
 
 void ClientHandler::DisplaySplashScreen(bool show) {
-    static const char* fn = TVC_FN;
-    TVC_LOG_INFO("%s : %d", fn, show ? 1 : 0);
-    if (!m_splash) {
-        TVC_LOG_ERROR("%s : no splash screen", fn);
-        return;
-    }
-    if (show)
-        m_splash->ShowSplashScreen(0);
-    else
-        m_splash->HideSplashScreen();
+    TVC_LOG_INFO("%s : %d", TVC_FN, show ? 1 : 0);
+    m_recovery->ShowSplash(show);
 }
 
 bool ClientHandler::OnDragEnter(engine::BrowserRef, int dragOperationsMask) {

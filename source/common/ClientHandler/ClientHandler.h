@@ -18,10 +18,9 @@
 #include "common/AppOrigins.h"
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/WindowOperations.h"
-#include "common/ClientHandler/CrashReloadGuard.h"
-#include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/ClientHandler/PageRecovery.h"
 #include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
 #include "common/MainThreadPoster.h"
@@ -32,8 +31,6 @@
 #include "engine/Download.h"
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
-#include "platform/PageNotResponding.h"
-#include "platform/Splash.h"
 
 class IInterAppMessagingManager;
 class IInterAppMessageObserver;
@@ -60,28 +57,24 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
     // Long enough for a port held by a program that is closing (an earlier run of this one).
     static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
-    // How long the page may not answer before the user is offered to reload it.
-    static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
 
-    // The window's operations and the update flow belong to the shell, which shares the window's
-    // with the window observer; without them the handler makes its own.
+    // The window's operations, the update flow and the page's recovery belong to the shell, which
+    // shares the window's with the window observer; without them the handler makes its own.
     explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
-                           std::shared_ptr<CUpdateFlow> updates = nullptr);
+                           std::shared_ptr<CUpdateFlow> updates = nullptr,
+                           std::shared_ptr<CPageRecovery> recovery = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
 
     // ---- wiring by the shell (before the browser exists) ----
     CWindowOperations& WindowOps() { return *m_windowOps; }
-    void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
-    void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
     // Called once, when the last live browser has closed.
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
-    // Delayed main-thread tasks (the listener's retry, the page's recovery); the task runner's
-    // unless tests replace it.
+    // Delayed main-thread tasks (the listener's retry); the task runner's unless tests replace it.
     using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
     void SetMainThreadTimer(MainThreadTimer timer);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
@@ -160,8 +153,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
-    // The network came up or changed: a load waiting to be tried again is tried at once.
-    void OnNetworkChanged(bool available);
 
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
@@ -234,9 +225,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void HandleSetLocale(engine::BrowserRef browser, const std::string& locale);
     void HandleSetPopupDomain(const std::string& domains);
 
-    // Tests: a clock for the crash guard.
-    void SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now);
-
   protected:
     void SetStartupURL(const std::string& url) { m_StartupURL = url; }
     bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
@@ -261,17 +249,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void CompleteQuitFromPage(const char* cause);
     void HandleFullScreenRequest(engine::BrowserRef browser, bool on);
     void HandlePageReady(engine::BrowserRef browser);
-    void ShowCrashPage(engine::IFrame& frame);
-    // Every page of the handler's own takes this road, so its load is not taken for the page's.
-    void ShowOwnPage(engine::IFrame& frame, const std::string& html, const std::string& url);
     bool IsMainBrowser(const engine::BrowserRef& browser);
-    // The main frame's address that failed for want of a network, tried again later.
-    void ScheduleLoadTry(const CLoadRecovery::Try& next);
-    void LoadAgain(const std::string& url, const char* why);
-    // The page stopped answering: the user is asked after kUnresponsiveWait.
-    void WatchUnresponsivePage();
-    void OfferHungPageReload();
-    void StopWatchingHungPage();
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
     std::string PageDownloadPath(const std::string& suggestedName);
@@ -286,6 +264,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
+    const std::shared_ptr<CPageRecovery> m_recovery;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
@@ -322,19 +301,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_listenerRetryPending = false;
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
-    CCrashReloadGuard m_crashGuard;
-    bool m_bPageCrashed = false;
     // What the page was last told of the main window.
     bool m_windowActive = false;
     bool m_windowMinimized = false;
-    CLoadRecovery m_loadRecovery;
-    // The load-error page took the splash away; the next page of the site's own brings it back.
-    bool m_bSplashHiddenByLoadError = false;
-    bool m_bPageUnresponsive = false;
-    unsigned m_hangTicket = 0;  // names the current wait; a wait overtaken does nothing
 
-    std::shared_ptr<platform::ISplashScreen> m_splash;
-    std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     MainThreadTimer m_mainThreadTimer;
     ManagerFactory m_managerFactory;

@@ -151,9 +151,9 @@ TEST_F(HandlerTest, CrashOnTheFileStartPageIsRecognised) {
 
 TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {
     SetSwitches({"--url=https://app.example/"});
-    MakeHandler();
     auto now = CCrashReloadGuard::Clock::now();
-    handler->SetCrashReloadClock([&] { return now; });
+    recoveryClock = [&] { return now; };
+    MakeHandler();
     auto browser = MakeMainBrowser();
     // The start page crashes before its address commits, so the frame keeps the old one.
     browser->frame->url = "https://other.example/";
