@@ -22,6 +22,10 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
       m_recovery(recovery ? std::move(recovery) : std::make_shared<CPageRecovery>()),
+      m_downloads(m_updates,
+                  [this](bool isSuccess) {
+                      HandleWebsocketsConfigFileDownloadProcessCompletion(isSuccess);
+                  }),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));

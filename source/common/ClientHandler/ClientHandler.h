@@ -18,6 +18,7 @@
 #include "common/AppOrigins.h"
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/WindowOperations.h"
+#include "common/ClientHandler/DownloadRouter.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/ClientHandler/PageRecovery.h"
@@ -51,9 +52,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     static constexpr int kMenuIdCloseDevTools = 26506;
     static constexpr int kMenuIdInspectElement = 26507;
     static constexpr int kDragOperationLink = engine::kDragOperationLink;
-    // Commands the shell's window procedure answers for the updater's downloads.
-    static constexpr int kCmdNotifyDownloadComplete = 32001;
-    static constexpr int kCmdNotifyDownloadFailed = 32002;
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
     // Long enough for a port held by a program that is closing (an earlier run of this one).
     static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
@@ -184,12 +182,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
-    void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
-                                 bool& bIsHandledOut, std::string& pathToDownloadOut);
-    bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
-                                        std::string& pathToDownloadOut);
-    bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
-                                     std::string& pathToDownloadOut);
     virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
 
     // ---- the listener's trial ports ----
@@ -202,7 +194,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The active port into the preferences; false (the stored one stays) without one.
     bool SaveActiveWSPort();
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
-    static std::string GetUpdateDirectoryPath();
+    static std::string GetUpdateDirectoryPath() {
+        return CDownloadRouter::GetUpdateDirectoryPath();
+    }
 
     // ---- dispatch and window operations ----
     bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
@@ -252,32 +246,17 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool IsMainBrowser(const engine::BrowserRef& browser);
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
-    std::string PageDownloadPath(const std::string& suggestedName);
-    // Our own downloads are written into a fresh private folder inside `folder`, where nothing can
-    // have been planted, and moved into `folder` once complete. The path to write to, or "".
-    std::string StageDownload(std::uint32_t id, const std::string& folder, bool privateFolder,
-                              const std::string& fileName);
-    // Ends the staging of download `id`: a complete file moves into its folder (`finalPath`),
-    // everything else goes. True when a regular file was moved into place.
-    bool UnstageDownload(std::uint32_t id, bool complete, std::string& finalPath);
-    void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
     const std::shared_ptr<CPageRecovery> m_recovery;
+    CDownloadRouter m_downloads;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
     std::list<engine::BrowserRef> m_PopupBrowsers;
     CMessageRoutes m_routes;
     std::string m_consoleLogPath;
-    struct StagedDownload {
-        std::string folder;  // ending in "/"
-        bool privateFolder = false;
-        std::string stagingName;
-        std::string fileName;
-    };
-    std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
     std::string m_StartupURL;
     std::string m_popupDomainList;
     std::string m_strWSHelpUrl;
