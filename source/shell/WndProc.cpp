@@ -96,7 +96,7 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
         // A first show needs no minimise-restore sequence: the window was never on screen.
         m_appWindow->Show();
         m_appWindow->Raise();
-        g_handler->ShowOnLaunch(true);
+        m_windowOps->ShowOnLaunch(true);
         RunAfterNextFrame(m_window, [self = Weak()] {
             if (auto proc = self.lock()) (*proc)->CreateBrowser();
         });

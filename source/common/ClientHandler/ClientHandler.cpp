@@ -34,8 +34,7 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
     ReportSwitch(*commandLine, "automated-testing");
     ReportSwitch(*commandLine, "show-on-launch");
-    m_bShowOnLaunch = commandLine->HasSwitch("show-on-launch");
-    m_bMouseCursorChangeDisabled = commandLine->HasSwitch("mouse-cursor-change-disabled");
+    m_windowOps->SetShowOnLaunch(commandLine->HasSwitch("show-on-launch"));
     // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
     m_popupDomainList.clear();
     AddRoutes();
@@ -82,28 +81,23 @@ engine::BrowserRef ClientHandler::GetBrowser() {
     return m_Browser;
 }
 
-void ClientHandler::ShowOnLaunch(bool shownByCaller) {
-    if (!m_bShowOnLaunch || m_bShownOnLaunch) return;
-    m_bShownOnLaunch = true;
-    if (!shownByCaller) BringWindowToFront(true);
-}
-
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     static const char* fn = TVC_FN;
     if (!browser) {
         TVC_LOG_ERROR("%s : browser is NULL", fn);
         return;
     }
-    if (m_bMouseCursorChangeDisabled) browser->GetHost().SetMouseCursorChangeDisabled(true);
+    if (GetGlobalCommandLine()->HasSwitch("mouse-cursor-change-disabled"))
+        browser->GetHost().SetMouseCursorChangeDisabled(true);
     if (!m_Browser) {
         m_Browser = browser;
         m_BrowserId = browser->GetIdentifier();
     } else if (browser->IsPopup()) {
         m_PopupBrowsers.push_back(browser);
     }
-    if (m_bShowOnLaunch) {
+    if (m_windowOps->ShowsOnLaunch()) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
-        ShowOnLaunch();
+        m_windowOps->ShowOnLaunch();
     } else {
         TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
     }

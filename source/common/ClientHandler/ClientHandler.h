@@ -144,10 +144,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                                             const std::string& suggestedName) override;
     void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item) override;
 
-    // With "show-on-launch": brings the window to the front, once. The shell shows the window and
-    // its splash itself before the engine starts (`shownByCaller`), so they reach the screen first;
-    // otherwise OnAfterCreated does it.
-    void ShowOnLaunch(bool shownByCaller = false);
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
@@ -271,18 +267,12 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
     std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
 
-    bool m_bMouseCursorChangeDisabled = false;
-    bool m_bShowOnLaunch = false;
-    bool m_bShownOnLaunch = false;
     bool m_bListenerStarted = false;
     bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
     bool m_portListDownloadPending = false;
     bool m_listenerRetryPending = false;
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
-    // What the page was last told of the main window.
-    bool m_windowActive = false;
-    bool m_windowMinimized = false;
 
     std::function<void()> m_quitMessageLoop;
     MainThreadTimer m_mainThreadTimer;
