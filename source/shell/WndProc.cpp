@@ -319,11 +319,11 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CMD_NOTIFY_DOWNLOAD_FAILED: {
             if (!g_handler) return;
             std::string text =
-                "File \"" + g_handler->GetLastDownloadPath() + "\" " +
+                "File \"" + m_updates->LastDownloadPath() + "\" " +
                 (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully."
                                                            : "failed to download.");
             TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
-            auto updater = g_handler->GetAutoUpdateHandler();
+            const auto& updater = m_updates->Controller();
             if (!updater) {
                 TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Handler Object is NULL", "WndProc");
                 return;
@@ -331,7 +331,7 @@ void CMainWindowProc::HandleCommand(int commandId) {
             updater->SetDownloadParameters(commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE
                                                ? CAutoUpdateHandler::kDownloadSucceeded
                                                : CAutoUpdateHandler::kDownloadFailed,
-                                           g_handler->GetLastDownloadPath());
+                                           m_updates->LastDownloadPath());
             return;
         }
         default:

@@ -38,7 +38,6 @@ class IInterAppMessageObserver;
 class CNativeMsgObserver;
 class CCookieObserver;
 class CNativeWindowObserver;
-class CAutoUpdateHandler;
 
 namespace tvc {
 class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
@@ -94,9 +93,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     engine::BrowserRef GetBrowser() override;
     bool IsClosing() const { return m_bIsClosing; }
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
-    const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
     const std::string& GetWSHelpUrl() const { return m_strWSHelpUrl; }
-    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
     std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
     std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
         return m_inter_app_msg_manager;
@@ -200,9 +197,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The window's own operations are WindowOps(); these are the ones the handler's callers use.
     void BringWindowToFront(bool bDontPerformForegroundCheck) {
         m_windowOps->BringWindowToFront(bDontPerformForegroundCheck);
-    }
-    bool GetIsSystemShutdownInProgress(bool& inProgress) {
-        return m_windowOps->GetIsSystemShutdownInProgress(inProgress);
     }
     // Hands an http, https, mailto or "spotify:" address to the desktop; refuses and logs the rest.
     bool OpenUrlExternally(const std::string& url) override {

@@ -40,7 +40,7 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         return;
     }
     bool inProgress = false;
-    const bool fetched = GetIsSystemShutdownInProgress(inProgress);
+    const bool fetched = m_windowOps->GetIsSystemShutdownInProgress(inProgress);
     if (fetched && inProgress) {
         TVC_LOG_WARN("%s : Detected that the system is shutting down.\n", fn);
         return;
