@@ -44,7 +44,8 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
                 std::make_shared<platform::gtk::GtkUpdateUi>());
         },
         [this](int id) { PostCommand(id); });
-    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates);
+    m_pageRecovery = std::make_shared<CPageRecovery>();
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_pageRecovery);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
@@ -86,16 +87,16 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     m_overlay = gtk_overlay_new();
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
-    g_handler->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
-    g_handler->SetMainHwnd(m_appWindow);
-    g_handler->SetPageNotRespondingDialog(
+    m_pageRecovery->SetSplashScreen(platform::gtk::CreateSplashScreen(GTK_OVERLAY(m_overlay)));
+    m_pageRecovery->SetPageNotRespondingDialog(
         std::make_shared<platform::gtk::CPageNotRespondingDialog>(GTK_WINDOW(window)));
+    g_handler->SetMainHwnd(m_appWindow);
 
     if (GetGlobalCommandLine()->HasSwitch("show-on-launch")) {
         // A first show needs no minimise-restore sequence: the window was never on screen.
         m_appWindow->Show();
         m_appWindow->Raise();
-        g_handler->ShowOnLaunch(true);
+        m_windowOps->ShowOnLaunch(true);
         RunAfterNextFrame(m_window, [self = Weak()] {
             if (auto proc = self.lock()) (*proc)->CreateBrowser();
         });
@@ -151,8 +152,8 @@ void CMainWindowProc::RunDeferredStartWork() {
     TrayControl_Setup(this);
     // Only a load that failed waits for the network, and none has failed before this.
     m_networkWatch = std::make_unique<CNetworkWatch>(
-        [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](bool available) {
-            if (auto handler = weak.lock()) handler->OnNetworkChanged(available);
+        [weak = std::weak_ptr<CPageRecovery>(m_pageRecovery)](bool available) {
+            if (auto recovery = weak.lock()) recovery->OnNetworkChanged(available);
         });
     if (auto work = std::exchange(m_deferredStartWork, nullptr)) work();
 }
@@ -318,11 +319,11 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CMD_NOTIFY_DOWNLOAD_FAILED: {
             if (!g_handler) return;
             std::string text =
-                "File \"" + g_handler->GetLastDownloadPath() + "\" " +
+                "File \"" + m_updates->LastDownloadPath() + "\" " +
                 (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully."
                                                            : "failed to download.");
             TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
-            auto updater = g_handler->GetAutoUpdateHandler();
+            const auto& updater = m_updates->Controller();
             if (!updater) {
                 TVC_LOG_ERROR("*[AUTOUPDATER]* %s - Update Handler Object is NULL", "WndProc");
                 return;
@@ -330,7 +331,7 @@ void CMainWindowProc::HandleCommand(int commandId) {
             updater->SetDownloadParameters(commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE
                                                ? CAutoUpdateHandler::kDownloadSucceeded
                                                : CAutoUpdateHandler::kDownloadFailed,
-                                           g_handler->GetLastDownloadPath());
+                                           m_updates->LastDownloadPath());
             return;
         }
         default:

@@ -65,6 +65,12 @@ void CWindowOperations::BringWindowToFront(bool bDontPerformForegroundCheck) {
     window->Present();
 }
 
+void CWindowOperations::ShowOnLaunch(bool shownByCaller) {
+    if (!m_showOnLaunch || m_shownOnLaunch) return;
+    m_shownOnLaunch = true;
+    if (!shownByCaller) BringWindowToFront(true);
+}
+
 void CWindowOperations::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,
                                                                 int& y) {
     static const char* fn = "ClientHandler::OverrideWindowCoordinatesToWithinScreen";

@@ -21,6 +21,18 @@ class CWindowOperations {
     const std::shared_ptr<platform::IDesktop>& Desktop() const { return m_desktop; }
     // Runs whenever the window is actually brought up (an update check goes with it).
     void SetBroughtToFrontHook(std::function<void()> hook) { m_broughtToFront = std::move(hook); }
+    // Whether the window has the focus and is minimised, as the page was last told.
+    void SetActivity(bool active, bool minimized) {
+        m_active = active;
+        m_minimized = minimized;
+    }
+    bool IsActive() const { return m_active; }
+    bool IsMinimized() const { return m_minimized; }
+    // With "show-on-launch" the window is brought to the front once: by ShowOnLaunch, or by the
+    // shell before the engine starts (`shownByCaller`), so it reaches the screen first.
+    void SetShowOnLaunch(bool enabled) { m_showOnLaunch = enabled; }
+    bool ShowsOnLaunch() const { return m_showOnLaunch; }
+    void ShowOnLaunch(bool shownByCaller = false);
 
     void StickWindowOnTop(bool sticky);
     void ShowMaximizedWindow();
@@ -45,5 +57,9 @@ class CWindowOperations {
     std::function<void()> m_broughtToFront;
     int m_minimumWidth = 0;
     int m_minimumHeight = 0;
+    bool m_active = false;
+    bool m_minimized = false;
+    bool m_showOnLaunch = false;
+    bool m_shownOnLaunch = false;
 };
 }  // namespace tvc

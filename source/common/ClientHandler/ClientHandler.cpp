@@ -17,9 +17,15 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }  // namespace
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
-                             std::shared_ptr<CUpdateFlow> updates)
+                             std::shared_ptr<CUpdateFlow> updates,
+                             std::shared_ptr<CPageRecovery> recovery)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
+      m_recovery(recovery ? std::move(recovery) : std::make_shared<CPageRecovery>()),
+      m_downloads(m_updates,
+                  [this](bool isSuccess) {
+                      HandleWebsocketsConfigFileDownloadProcessCompletion(isSuccess);
+                  }),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));
@@ -28,8 +34,7 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
     ReportSwitch(*commandLine, "automated-testing");
     ReportSwitch(*commandLine, "show-on-launch");
-    m_bShowOnLaunch = commandLine->HasSwitch("show-on-launch");
-    m_bMouseCursorChangeDisabled = commandLine->HasSwitch("mouse-cursor-change-disabled");
+    m_windowOps->SetShowOnLaunch(commandLine->HasSwitch("show-on-launch"));
     // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
     m_popupDomainList.clear();
     AddRoutes();
@@ -37,9 +42,6 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
 
 ClientHandler::~ClientHandler() = default;
 
-void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) {
-    m_splash = std::move(splash);
-}
 void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
     m_quitMessageLoop = std::move(quitLoop);
 }
@@ -53,9 +55,6 @@ void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
 void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
     m_managerFactory = std::move(factory);
 }
-void ClientHandler::SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now) {
-    m_crashGuard = CCrashReloadGuard(std::move(now));
-}
 
 void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     runner::AssertOnMainThread();
@@ -65,16 +64,21 @@ void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     m_windowOps->SetBroughtToFrontHook([weak = weak_from_this()] {
         if (auto self = weak.lock()) self->TriggerApplicationUpdate();
     });
+    m_recovery->SetHost({.mainBrowser =
+                             [weak = weak_from_this()] {
+                                 auto self = weak.lock();
+                                 return self ? self->GetBrowser() : nullptr;
+                             },
+                         .quitting =
+                             [weak = weak_from_this()] {
+                                 auto self = weak.lock();
+                                 return self && self->m_pAppQuitHandler &&
+                                        self->m_pAppQuitHandler->IsQuitInProgress();
+                             }});
 }
 
 engine::BrowserRef ClientHandler::GetBrowser() {
     return m_Browser;
-}
-
-void ClientHandler::ShowOnLaunch(bool shownByCaller) {
-    if (!m_bShowOnLaunch || m_bShownOnLaunch) return;
-    m_bShownOnLaunch = true;
-    if (!shownByCaller) BringWindowToFront(true);
 }
 
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
@@ -83,16 +87,17 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
         TVC_LOG_ERROR("%s : browser is NULL", fn);
         return;
     }
-    if (m_bMouseCursorChangeDisabled) browser->GetHost().SetMouseCursorChangeDisabled(true);
+    if (GetGlobalCommandLine()->HasSwitch("mouse-cursor-change-disabled"))
+        browser->GetHost().SetMouseCursorChangeDisabled(true);
     if (!m_Browser) {
         m_Browser = browser;
         m_BrowserId = browser->GetIdentifier();
     } else if (browser->IsPopup()) {
         m_PopupBrowsers.push_back(browser);
     }
-    if (m_bShowOnLaunch) {
+    if (m_windowOps->ShowsOnLaunch()) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
-        ShowOnLaunch();
+        m_windowOps->ShowOnLaunch();
     } else {
         TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
     }
@@ -163,16 +168,8 @@ void ClientHandler::CloseAllBrowsers(bool forceClose) {
 }
 
 void ClientHandler::DisplaySplashScreen(bool show) {
-    static const char* fn = TVC_FN;
-    TVC_LOG_INFO("%s : %d", fn, show ? 1 : 0);
-    if (!m_splash) {
-        TVC_LOG_ERROR("%s : no splash screen", fn);
-        return;
-    }
-    if (show)
-        m_splash->ShowSplashScreen(0);
-    else
-        m_splash->HideSplashScreen();
+    TVC_LOG_INFO("%s : %d", TVC_FN, show ? 1 : 0);
+    m_recovery->ShowSplash(show);
 }
 
 bool ClientHandler::OnDragEnter(engine::BrowserRef, int dragOperationsMask) {

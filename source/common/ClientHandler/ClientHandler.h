@@ -18,10 +18,10 @@
 #include "common/AppOrigins.h"
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/WindowOperations.h"
-#include "common/ClientHandler/CrashReloadGuard.h"
-#include "common/ClientHandler/LoadRecovery.h"
+#include "common/ClientHandler/DownloadRouter.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/ClientHandler/PageRecovery.h"
 #include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
 #include "common/MainThreadPoster.h"
@@ -32,15 +32,12 @@
 #include "engine/Download.h"
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
-#include "platform/PageNotResponding.h"
-#include "platform/Splash.h"
 
 class IInterAppMessagingManager;
 class IInterAppMessageObserver;
 class CNativeMsgObserver;
 class CCookieObserver;
 class CNativeWindowObserver;
-class CAutoUpdateHandler;
 
 namespace tvc {
 class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
@@ -54,34 +51,27 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     static constexpr int kMenuIdCloseDevTools = 26506;
     static constexpr int kMenuIdInspectElement = 26507;
     static constexpr int kDragOperationLink = engine::kDragOperationLink;
-    // Commands the shell's window procedure answers for the updater's downloads.
-    static constexpr int kCmdNotifyDownloadComplete = 32001;
-    static constexpr int kCmdNotifyDownloadFailed = 32002;
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
     // Long enough for a port held by a program that is closing (an earlier run of this one).
     static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
-    // How long the page may not answer before the user is offered to reload it.
-    static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
     using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
         const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
 
-    // The window's operations and the update flow belong to the shell, which shares the window's
-    // with the window observer; without them the handler makes its own.
+    // The window's operations, the update flow and the page's recovery belong to the shell, which
+    // shares the window's with the window observer; without them the handler makes its own.
     explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
-                           std::shared_ptr<CUpdateFlow> updates = nullptr);
+                           std::shared_ptr<CUpdateFlow> updates = nullptr,
+                           std::shared_ptr<CPageRecovery> recovery = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
 
     // ---- wiring by the shell (before the browser exists) ----
     CWindowOperations& WindowOps() { return *m_windowOps; }
-    void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
-    void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
     // Called once, when the last live browser has closed.
     void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
-    // Delayed main-thread tasks (the listener's retry, the page's recovery); the task runner's
-    // unless tests replace it.
+    // Delayed main-thread tasks (the listener's retry); the task runner's unless tests replace it.
     using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
     void SetMainThreadTimer(MainThreadTimer timer);
     // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
@@ -103,9 +93,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     engine::BrowserRef GetBrowser() override;
     bool IsClosing() const { return m_bIsClosing; }
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
-    const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
     const std::string& GetWSHelpUrl() const { return m_strWSHelpUrl; }
-    std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
     std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
     std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
         return m_inter_app_msg_manager;
@@ -153,15 +141,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                                             const std::string& suggestedName) override;
     void OnDownloadUpdated(engine::BrowserRef browser, const engine::DownloadItem& item) override;
 
-    // With "show-on-launch": brings the window to the front, once. The shell shows the window and
-    // its splash itself before the engine starts (`shownByCaller`), so they reach the screen first;
-    // otherwise OnAfterCreated does it.
-    void ShowOnLaunch(bool shownByCaller = false);
     // Asks every popup, then the main browser, to close.
     void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
-    // The network came up or changed: a load waiting to be tried again is tried at once.
-    void OnNetworkChanged(bool available);
 
     // ---- components ----
     void CheckNativeMessageListenerIntegrity();
@@ -193,12 +175,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
-    void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
-                                 bool& bIsHandledOut, std::string& pathToDownloadOut);
-    bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
-                                        std::string& pathToDownloadOut);
-    bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
-                                     std::string& pathToDownloadOut);
     virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
 
     // ---- the listener's trial ports ----
@@ -211,7 +187,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The active port into the preferences; false (the stored one stays) without one.
     bool SaveActiveWSPort();
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
-    static std::string GetUpdateDirectoryPath();
+    static std::string GetUpdateDirectoryPath() {
+        return CDownloadRouter::GetUpdateDirectoryPath();
+    }
 
     // ---- dispatch and window operations ----
     bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
@@ -219,9 +197,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The window's own operations are WindowOps(); these are the ones the handler's callers use.
     void BringWindowToFront(bool bDontPerformForegroundCheck) {
         m_windowOps->BringWindowToFront(bDontPerformForegroundCheck);
-    }
-    bool GetIsSystemShutdownInProgress(bool& inProgress) {
-        return m_windowOps->GetIsSystemShutdownInProgress(inProgress);
     }
     // Hands an http, https, mailto or "spotify:" address to the desktop; refuses and logs the rest.
     bool OpenUrlExternally(const std::string& url) override {
@@ -233,9 +208,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void HandleSetAppcastURL(std::optional<std::string> url);
     void HandleSetLocale(engine::BrowserRef browser, const std::string& locale);
     void HandleSetPopupDomain(const std::string& domains);
-
-    // Tests: a clock for the crash guard.
-    void SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now);
 
   protected:
     void SetStartupURL(const std::string& url) { m_StartupURL = url; }
@@ -261,44 +233,20 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void CompleteQuitFromPage(const char* cause);
     void HandleFullScreenRequest(engine::BrowserRef browser, bool on);
     void HandlePageReady(engine::BrowserRef browser);
-    void ShowCrashPage(engine::IFrame& frame);
-    // Every page of the handler's own takes this road, so its load is not taken for the page's.
-    void ShowOwnPage(engine::IFrame& frame, const std::string& html, const std::string& url);
     bool IsMainBrowser(const engine::BrowserRef& browser);
-    // The main frame's address that failed for want of a network, tried again later.
-    void ScheduleLoadTry(const CLoadRecovery::Try& next);
-    void LoadAgain(const std::string& url, const char* why);
-    // The page stopped answering: the user is asked after kUnresponsiveWait.
-    void WatchUnresponsivePage();
-    void OfferHungPageReload();
-    void StopWatchingHungPage();
     // The page that replaced a crashed one learns that a peer is connected.
     void TellPageAfterCrash(engine::BrowserRef browser);
-    std::string PageDownloadPath(const std::string& suggestedName);
-    // Our own downloads are written into a fresh private folder inside `folder`, where nothing can
-    // have been planted, and moved into `folder` once complete. The path to write to, or "".
-    std::string StageDownload(std::uint32_t id, const std::string& folder, bool privateFolder,
-                              const std::string& fileName);
-    // Ends the staging of download `id`: a complete file moves into its folder (`finalPath`),
-    // everything else goes. True when a regular file was moved into place.
-    bool UnstageDownload(std::uint32_t id, bool complete, std::string& finalPath);
-    void LogDownloadProgress(const char* fn, const engine::DownloadItem& item);
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
+    const std::shared_ptr<CPageRecovery> m_recovery;
+    CDownloadRouter m_downloads;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
     std::list<engine::BrowserRef> m_PopupBrowsers;
     CMessageRoutes m_routes;
     std::string m_consoleLogPath;
-    struct StagedDownload {
-        std::string folder;  // ending in "/"
-        bool privateFolder = false;
-        std::string stagingName;
-        std::string fileName;
-    };
-    std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
     std::string m_StartupURL;
     std::string m_popupDomainList;
     std::string m_strWSHelpUrl;
@@ -313,28 +261,13 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
     std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
 
-    bool m_bMouseCursorChangeDisabled = false;
-    bool m_bShowOnLaunch = false;
-    bool m_bShownOnLaunch = false;
     bool m_bListenerStarted = false;
     bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
     bool m_portListDownloadPending = false;
     bool m_listenerRetryPending = false;
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
-    CCrashReloadGuard m_crashGuard;
-    bool m_bPageCrashed = false;
-    // What the page was last told of the main window.
-    bool m_windowActive = false;
-    bool m_windowMinimized = false;
-    CLoadRecovery m_loadRecovery;
-    // The load-error page took the splash away; the next page of the site's own brings it back.
-    bool m_bSplashHiddenByLoadError = false;
-    bool m_bPageUnresponsive = false;
-    unsigned m_hangTicket = 0;  // names the current wait; a wait overtaken does nothing
 
-    std::shared_ptr<platform::ISplashScreen> m_splash;
-    std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     MainThreadTimer m_mainThreadTimer;
     ManagerFactory m_managerFactory;

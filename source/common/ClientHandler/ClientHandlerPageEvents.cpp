@@ -1,6 +1,4 @@
 // What the handler does when the page opens a popup, fails a load, loses its web process or logs.
-#include <algorithm>
-#include <chrono>
 #include <sstream>
 
 #include "common/AppInfo.h"
@@ -9,7 +7,6 @@
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
-#include "common/UrlPolicy.h"
 
 namespace tvc {
 
@@ -31,41 +28,10 @@ bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
     return true;
 }
 
-void ClientHandler::OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,
-                                const std::string& errorText, const std::string& failedUrl) {
-    static const char* fn = TVC_FN;
-    const bool main = IsMainBrowser(browser);
-    if (errorCode == kErrorAborted) {
-        if (main) m_loadRecovery.OnLoadFailed(failedUrl, errorCode);
-        return;
-    }
-    if (!frame) {
-        TVC_LOG_ERROR("%s : frame is NULL (error %d for %s)", fn, errorCode, failedUrl.c_str());
-        return;
-    }
-    if (errorCode == kErrorUnknownUrlScheme && StartsWith(frame->GetURL(), "spotify:")) return;
-    // The address and the text come from the page or the network: escaped, they cannot become
-    // markup.
-    std::ostringstream html;
-    html << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << HtmlEscape(failedUrl)
-         << " with error " << HtmlEscape(errorText) << " (" << errorCode << ").</h2></body></html>";
-    if (!main) {
-        frame->LoadAlternateHtml(html.str(), failedUrl);
-        return;
-    }
-    ShowOwnPage(*frame, html.str(), failedUrl);
-    // The page will not come to say it is ready: the splash would hide the error for good.
-    if (m_splash && m_splash->IsShown()) {
-        DisplaySplashScreen(false);
-        m_bSplashHiddenByLoadError = true;
-    }
-    if (auto next = m_loadRecovery.OnLoadFailed(failedUrl, errorCode)) ScheduleLoadTry(*next);
-}
-
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
-    StopWatchingHungPage();  // the process that did not answer is gone
+    m_recovery->OnWebProcessEnded();
     if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) {
         // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.
         TVC_LOG_WARN("%s : the web process ended during the quit", fn);
@@ -74,7 +40,7 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         return;
     }
     bool inProgress = false;
-    const bool fetched = GetIsSystemShutdownInProgress(inProgress);
+    const bool fetched = m_windowOps->GetIsSystemShutdownInProgress(inProgress);
     if (fetched && inProgress) {
         TVC_LOG_WARN("%s : Detected that the system is shutting down.\n", fn);
         return;
@@ -83,63 +49,18 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
         "%s : system shutdown was not detected - bIsSystemShutDownInProgressFetchSucessful=%u, "
         "bIsSystemShutDownInProgress=%u\n",
         fn, fetched ? 1u : 0u, inProgress ? 1u : 0u);
-    if (browser) {
-        if (const int lost = browser->TakeUnacknowledgedMessageCount())
-            TVC_LOG_ERROR("%s : %d messages sent to the page were lost with its web process", fn,
-                          lost);
-    }
-    m_bPageCrashed = true;
-    auto frame = browser ? browser->GetMainFrame() : nullptr;
-    if (!frame) {
-        TVC_LOG_ERROR("%s : no main frame to reload", fn);
-        return;
-    }
-    // Both sides as lower-cased URIs, so a file:// start page is recognised whatever its case.
-    const std::string url = ToLowerAscii(frame->GetURL());
-    TVC_LOG_WARN("%s - attempting the load of %s\n", fn, m_StartupURL.c_str());
-    // This engine leaves the view empty after its web process ended, so a page that already is the
-    // start address is reloaded rather than left blank.
-    const bool atStart = StartsWith(url, ToLowerAscii(m_StartupURL));
-    if (m_crashGuard.TryAcquireReload()) {
-        if (atStart)
-            browser->Reload();
-        else
-            frame->LoadURL(m_StartupURL);
-    } else {
-        TVC_LOG_ERROR(
-            "%s : the web process ended %d times within %lld s; not reloading again for now", fn,
-            m_crashGuard.RecentReloads() + 1,
-            static_cast<long long>(CCrashReloadGuard::kWindow.count()));
-        ShowCrashPage(*frame);
-    }
-    TVC_LOG_WARN("%s - done with the load", fn);
+    m_recovery->ReloadAfterCrash(browser, m_StartupURL);
 }
 
 void ClientHandler::TellPageAfterCrash(engine::BrowserRef browser) {
-    if (!m_bPageCrashed || !browser) return;
-    m_bPageCrashed = false;
+    if (!browser || !m_recovery->TakePageCrashed()) return;
     if (!m_inter_app_msg_manager || m_inter_app_msg_manager->GetManagerState() != eConnected)
         return;
     TVC_LOG_WARN("%s : a peer is connected: telling the page that replaced the crashed one",
-                 "ClientHandler::TellPageAfterCrash");
+                 TVC_FN);
     browser->SendProcessMessage(
         engine::ProcessId::Renderer,
         {msg::kInterAppConnectionEstablished, {m_inter_app_msg_manager->GetActiveConnection()}});
-}
-
-void ClientHandler::ShowCrashPage(engine::IFrame& frame) {
-    // The window would stay empty otherwise: say so, offer a reload, and reload by itself once the
-    // crash window allows it again (a refresh of the error page needs no timer of ours).
-    const auto wait = std::chrono::ceil<std::chrono::seconds>(m_crashGuard.UntilNextReload());
-    const long long seconds = std::max<long long>(1, wait.count());
-    const std::string start = HtmlEscape(m_StartupURL);
-    std::ostringstream html;
-    html << "<html><head><meta http-equiv=\"refresh\" content=\"" << seconds << ";url=" << start
-         << "\"></head><body bgcolor=\"white\"><h2>The page stopped working.</h2><p><a href=\""
-         << start << "\">Reload</a> (the page reloads by itself in " << seconds
-         << " seconds)</p></body></html>";
-    TVC_LOG_WARN("%s : showing the load-error page; reloading in %lld s", TVC_FN, seconds);
-    ShowOwnPage(frame, html.str(), m_StartupURL);
 }
 
 bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message,

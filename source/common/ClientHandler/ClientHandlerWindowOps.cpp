@@ -66,25 +66,24 @@ void ClientHandler::AddWindowRoutes(CMessageRoutes& routes) {
 }
 
 void ClientHandler::OnMainWindowStateChanged(bool active, bool minimized) {
-    const bool activeChanged = active != m_windowActive;
-    const bool minimizedChanged = minimized != m_windowMinimized;
-    m_windowActive = active;
-    m_windowMinimized = minimized;
+    const bool activeChanged = active != m_windowOps->IsActive();
+    const bool minimizedChanged = minimized != m_windowOps->IsMinimized();
+    m_windowOps->SetActivity(active, minimized);
     auto browser = GetBrowser();
     if (!browser) return;  // the first page load tells it
     if (activeChanged)
         browser->SendProcessMessage(engine::ProcessId::Renderer,
-                                    {msg::kIsAppActiveStatus, {m_windowActive}});
+                                    {msg::kIsAppActiveStatus, {active}});
     if (minimizedChanged)
         browser->SendProcessMessage(engine::ProcessId::Renderer,
-                                    {msg::kIsWindowMiniaturizedStatus, {m_windowMinimized}});
+                                    {msg::kIsWindowMiniaturizedStatus, {minimized}});
 }
 
 void ClientHandler::SendWindowState(engine::BrowserRef browser) {
     if (!browser) return;
     browser->SendProcessMessage(engine::ProcessId::Renderer,
-                                {msg::kIsAppActiveStatus, {m_windowActive}});
+                                {msg::kIsAppActiveStatus, {m_windowOps->IsActive()}});
     browser->SendProcessMessage(engine::ProcessId::Renderer,
-                                {msg::kIsWindowMiniaturizedStatus, {m_windowMinimized}});
+                                {msg::kIsWindowMiniaturizedStatus, {m_windowOps->IsMinimized()}});
 }
 }  // namespace tvc

@@ -11,11 +11,12 @@
 namespace tvc {
 
 CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
-                                     std::shared_ptr<CUpdateFlow> updates)
+                                     std::shared_ptr<CUpdateFlow> updates,
+                                     std::shared_ptr<CPageRecovery> recovery)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
                                                                     kMinimumWindowHeight),
-                    std::move(updates)) {
+                    std::move(updates), std::move(recovery)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.

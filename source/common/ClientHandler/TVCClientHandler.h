@@ -23,7 +23,8 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     // The shell's window operations, made with kMinimumWindowWidth/Height; the handler makes them
     // when none are given.
     explicit CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
-                               std::shared_ptr<CUpdateFlow> updates = nullptr);
+                               std::shared_ptr<CUpdateFlow> updates = nullptr,
+                               std::shared_ptr<CPageRecovery> recovery = nullptr);
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;

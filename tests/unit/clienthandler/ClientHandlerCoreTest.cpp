@@ -151,9 +151,9 @@ TEST_F(HandlerTest, CrashOnTheFileStartPageIsRecognised) {
 
 TEST_F(HandlerTest, RepeatedCrashesStopReloadingThenResumeAfterTheWindow) {
     SetSwitches({"--url=https://app.example/"});
-    MakeHandler();
     auto now = CCrashReloadGuard::Clock::now();
-    handler->SetCrashReloadClock([&] { return now; });
+    recoveryClock = [&] { return now; };
+    MakeHandler();
     auto browser = MakeMainBrowser();
     // The start page crashes before its address commits, so the frame keeps the old one.
     browser->frame->url = "https://other.example/";
@@ -369,8 +369,9 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
 
 TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     std::vector<int> notifications;
-    MakeHandler(
-        std::make_shared<CUpdateFlow>(nullptr, [&](int id) { notifications.push_back(id); }));
+    auto updates =
+        std::make_shared<CUpdateFlow>(nullptr, [&](int id) { notifications.push_back(id); });
+    MakeHandler(updates);
     auto browser = MakeMainBrowser();
 
     // The one-time port-list download, started once.
@@ -419,7 +420,7 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     update.isComplete = true;
     update.fullPath = staged;
     handler->OnDownloadUpdated(browser, update);
-    EXPECT_EQ(handler->GetLastDownloadPath(), target);
+    EXPECT_EQ(updates->LastDownloadPath(), target);
     EXPECT_EQ(ReadFile(target).value_or(""), "installer");
     EXPECT_EQ(ReadFile(root + "/precious").value_or(""), "mine");
     EXPECT_FALSE(fs::exists(staged.parent_path()));

@@ -256,9 +256,10 @@ class HandlerTest : public ::testing::Test {
     }
     // Builds the handler with every fake wired, as the shell does.
     void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
-        handler = std::make_shared<TestHandler>(nullptr, std::move(updates));
+        recovery = std::make_shared<CPageRecovery>(recoveryTimer, recoveryClock);
+        recovery->SetSplashScreen(splash);
+        handler = std::make_shared<TestHandler>(nullptr, std::move(updates), recovery);
         handler->WindowOps().SetDesktop(desktop);
-        handler->SetSplashScreen(splash);
         handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
         handler->SetMainHwnd(window);
     }
@@ -276,6 +277,10 @@ class HandlerTest : public ::testing::Test {
     std::shared_ptr<FakeSplash> splash = std::make_shared<FakeSplash>();
     std::shared_ptr<FakeWindow> window = std::make_shared<FakeWindow>();
     std::shared_ptr<TestHandler> handler;
+    // The page's recovery, with the timer and clock a test gives before MakeHandler.
+    std::shared_ptr<CPageRecovery> recovery;
+    CPageRecovery::Timer recoveryTimer;
+    std::function<CPageRecovery::Clock::time_point()> recoveryClock;
     int quitLoopCalls = 0;
 };
 

@@ -27,12 +27,11 @@ class PageRecoveryTest : public HandlerTest {
     void SetUp() override {
         HandlerTest::SetUp();
         SetSwitches({std::string("--url=") + kUrl});
+        recoveryTimer = [this](std::chrono::milliseconds delay, std::function<void()> t) {
+            timers.push_back({delay, std::move(t)});
+        };
         MakeHandler();
-        handler->SetMainThreadTimer(
-            [this](std::chrono::milliseconds delay, std::function<void()> t) {
-                timers.push_back({delay, std::move(t)});
-            });
-        handler->SetPageNotRespondingDialog(dialog);
+        recovery->SetPageNotRespondingDialog(dialog);
         browser = MakeMainBrowser();
         splash->ShowSplashScreen(0);
     }
@@ -73,9 +72,9 @@ TEST_F(PageRecoveryTest, ANetworkFailureIsTriedAgainAfterItsWaitOrWhenTheNetwork
     FailLoad(engine::kErrorConnectionRefused);
     ASSERT_EQ(timers.size(), 2u);
     EXPECT_EQ(timers[1].first, std::chrono::seconds(10));
-    handler->OnNetworkChanged(false);
+    recovery->OnNetworkChanged(false);
     EXPECT_EQ(browser->frame->loads.size(), 1u);
-    handler->OnNetworkChanged(true);
+    recovery->OnNetworkChanged(true);
     EXPECT_EQ(browser->frame->loads.size(), 2u);
     RunTimer(1);  // overtaken by the network's try
     EXPECT_EQ(browser->frame->loads.size(), 2u);
@@ -83,7 +82,7 @@ TEST_F(PageRecoveryTest, ANetworkFailureIsTriedAgainAfterItsWaitOrWhenTheNetwork
     handler->OnLoadStart(browser, kUrl);
     handler->OnLoadCommit(browser);
     EXPECT_TRUE(splash->shown) << "the page shows as at a start, until it reports ready";
-    handler->OnNetworkChanged(true);
+    recovery->OnNetworkChanged(true);
     EXPECT_EQ(browser->frame->loads.size(), 2u) << "nothing left to try once the page came";
 }
 
@@ -118,7 +117,7 @@ TEST_F(PageRecoveryTest, ReloadKeys) {
 TEST_F(PageRecoveryTest, APageThatStopsAnsweringCanBeReloadedOrWaitedFor) {
     handler->OnResponsivenessChange(browser, false);
     ASSERT_EQ(timers.size(), 1u);
-    EXPECT_EQ(timers[0].first, ClientHandler::kUnresponsiveWait);
+    EXPECT_EQ(timers[0].first, CPageRecovery::kUnresponsiveWait);
     RunTimer(0);
     ASSERT_TRUE(dialog->shown);
     dialog->shown = false;

@@ -193,11 +193,12 @@ TEST_F(QuitRoadTest, OnlyTheConfigurationFileIsRoutedToTheCache) {
     item.url = "https://updates.example/TavistoForWebInstaller.run";
     bool handled = true;
     std::string path = "x";
-    handler->HandleCEFDownloadStatus(false, item, handled, path);
+    CDownloadRouter router(std::make_shared<CUpdateFlow>(), [](bool) {});
+    router.HandleCEFDownloadStatus(false, item, handled, path);
     EXPECT_FALSE(handled);
     EXPECT_TRUE(path.empty());
     item.url = "http://127.0.0.1:9/config/1.0.0.0.json?x=1";
-    handler->HandleCEFDownloadStatus(false, item, handled, path);
+    router.HandleCEFDownloadStatus(false, item, handled, path);
     EXPECT_TRUE(handled);
     // Written in a fresh folder beside its place, and moved there once complete.
     const std::filesystem::path place = GetWSConfigFilePath();
