@@ -44,7 +44,8 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
                 std::make_shared<platform::gtk::GtkUpdateUi>());
         },
         [this](int id) { PostCommand(id); });
-    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates);
+    m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps);
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_messaging);
     g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
@@ -109,11 +110,11 @@ CMainWindowProc::~CMainWindowProc() {
 }
 
 void CMainWindowProc::Shutdown() {
-    auto quitHandler = g_handler ? g_handler->GetAppQuitHandler() : nullptr;
+    const auto& quitHandler = m_messaging->QuitHandler();
     const bool quitDone =
         quitHandler && quitHandler->GetQuitState() == eQuitHander_State_QuitHandlingDone;
-    if (g_handler && g_handler->GetInterAppMessagingManager() && !quitDone) {
-        g_handler->StopNativeMessagingListener();
+    if (g_handler && m_messaging->Manager() && !quitDone) {
+        m_messaging->StopNativeMessagingListener();
         g_handler->CleanupRefs();
     }
     if (m_engine) m_engine->Detach();
@@ -134,7 +135,7 @@ void CMainWindowProc::CreateBrowser() {
         if (gtk_main_level() > 0) gtk_main_quit();
         return;
     }
-    g_handler->SetCookieStore(m_engine->CookieStore());
+    m_messaging->SetCookieStore(m_engine->CookieStore());
     m_webView = m_engine->WebView();
     // The splash is the overlay's top layer; the view goes under it.
     gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);
@@ -186,7 +187,7 @@ bool CMainWindowProc::HandleClose() {
     TVC_LOG_WARN("WndProc : WM_CLOSE");
     if (g_handler && !g_handler->IsClosing()) {
         TVC_LOG_WARN("WndProc : WM_CLOSE: handle deferred app-quit\n");
-        if (auto quitHandler = g_handler->GetAppQuitHandler()) {
+        if (auto quitHandler = m_messaging->QuitHandler()) {
             // The window goes at once; the quit sequence closes it again once the page is done.
             TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler->StartQuitSequence-before");
             quitHandler->StartQuitSequence();

@@ -17,9 +17,12 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 }  // namespace
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
-                             std::shared_ptr<CUpdateFlow> updates)
+                             std::shared_ptr<CUpdateFlow> updates,
+                             std::shared_ptr<CInterAppMessaging> messaging)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
+      m_messaging(messaging ? std::move(messaging)
+                            : std::make_shared<CInterAppMessaging>(m_windowOps)),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));
@@ -43,15 +46,9 @@ void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> spl
 void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
     m_quitMessageLoop = std::move(quitLoop);
 }
-void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) {
-    m_cookieStore = std::move(store);
-}
 
 void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
     m_mainThreadTimer = std::move(timer);
-}
-void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
-    m_managerFactory = std::move(factory);
 }
 void ClientHandler::SetCrashReloadClock(std::function<CCrashReloadGuard::Clock::time_point()> now) {
     m_crashGuard = CCrashReloadGuard(std::move(now));

@@ -1,6 +1,6 @@
 // The browser-process client: decides what happens for every engine callback of the hosted browser,
-// turns the page's process messages into window operations and settings, and owns the long-lived
-// native components (messaging manager and observers, quit handler, update controller).
+// turns the page's process messages into window operations and settings, and drives the long-lived
+// components the shell owns with it (window operations, update flow, inter-app messaging).
 //
 // Threads: every operation runs on the browser process's main thread (the GLib main context), the
 // messaging manager's notifications included; nothing here is locked.
@@ -19,27 +19,21 @@
 #include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/WindowOperations.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
+#include "common/ClientHandler/InterAppMessaging.h"
 #include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
 #include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
-#include "common/MainThreadPoster.h"
 #include "engine/Browser.h"
 #include "engine/Client.h"
 #include "engine/ContextMenu.h"
-#include "engine/CookieStore.h"
 #include "engine/Download.h"
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
 #include "platform/PageNotResponding.h"
 #include "platform/Splash.h"
 
-class IInterAppMessagingManager;
-class IInterAppMessageObserver;
-class CNativeMsgObserver;
-class CCookieObserver;
-class CNativeWindowObserver;
 class CAutoUpdateHandler;
 
 namespace tvc {
@@ -58,24 +52,21 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     static constexpr int kCmdNotifyDownloadComplete = 32001;
     static constexpr int kCmdNotifyDownloadFailed = 32002;
     static constexpr const char* kConsoleLogFileName = "TVCJSLog.log";
-    // Long enough for a port held by a program that is closing (an earlier run of this one).
-    static constexpr std::chrono::milliseconds kListenerRetryDelay{2000};
     // How long the page may not answer before the user is offered to reload it.
     static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
-    using ManagerFactory = std::function<std::shared_ptr<IInterAppMessagingManager>(
-        const std::vector<unsigned>& trialPorts, MainThreadPoster postToMainThread)>;
-
-    // The window's operations and the update flow belong to the shell, which shares the window's
-    // with the window observer; without them the handler makes its own.
+    // The window's operations, the update flow and the inter-app messaging belong to the shell;
+    // without them the handler makes its own.
     explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
-                           std::shared_ptr<CUpdateFlow> updates = nullptr);
+                           std::shared_ptr<CUpdateFlow> updates = nullptr,
+                           std::shared_ptr<CInterAppMessaging> messaging = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
 
     // ---- wiring by the shell (before the browser exists) ----
     CWindowOperations& WindowOps() { return *m_windowOps; }
+    CInterAppMessaging& Messaging() { return *m_messaging; }
     void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
     void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
     // Called once, when the last live browser has closed.
@@ -84,10 +75,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // unless tests replace it.
     using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
     void SetMainThreadTimer(MainThreadTimer timer);
-    // Tests replace the WebSocket manager; the default builds CWebSocketsMessagingManager.
-    void SetInterAppMessagingManagerFactory(ManagerFactory factory);
-    // The browser's cookie store, which the extension's "setCookies" replaces.
-    void SetCookieStore(std::shared_ptr<engine::ICookieStore> store);
 
     virtual void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window);
     const std::shared_ptr<platform::IAppWindow>& GetMainHwnd() const {
@@ -104,13 +91,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool IsClosing() const { return m_bIsClosing; }
     int GetLiveBrowserCount() const { return m_liveBrowserCount; }
     const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
-    const std::string& GetWSHelpUrl() const { return m_strWSHelpUrl; }
     std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
-    std::shared_ptr<CAppQuitHandler> GetAppQuitHandler() { return m_pAppQuitHandler; }
-    std::shared_ptr<IInterAppMessagingManager> GetInterAppMessagingManager() {
-        return m_inter_app_msg_manager;
-    }
-    std::shared_ptr<CCookieObserver> GetCookieObserver() { return m_pCCookieObserver; }
 
     // ---- engine callbacks, fed by the adapter ----
     void OnAfterCreated(engine::BrowserRef browser) override;
@@ -164,32 +145,26 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     void OnNetworkChanged(bool available);
 
     // ---- components ----
-    void CheckNativeMessageListenerIntegrity();
-    void StartNativeMessagingListener();
-    // A run that found no port is started again after kListenerRetryDelay, unless the
-    // application is quitting by then.
-    void RetryNativeMessagingListener() override;
-    // Saves the active port, then stops the listener.
-    void StopNativeMessagingListener() override;
     void CheckUpdateHandlerIntegrity();
     virtual void TriggerApplicationUpdate() { m_updates->Trigger(); }
-    // The manager's Send copies the text into its queue, for `connection` or the active one;
-    // false without a manager.
-    bool SendStringAsInterAppMessage(const std::string& text,
-                                     std::optional<int> connection = std::nullopt);
-    void UnregisterNativeMessageObservers() override;
-    void UnregisterQuitHandlerNativeMessageObserver() override;
-    // The cookie request with the store, if any.
-    void FinishWorkInFlight(std::function<void()> done) override;
+    // The messaging's, for the cookie observer's answers (through CAppHelper) and the quit road.
+    bool SendStringAsInterAppMessage(const std::string& text) {
+        return m_messaging->SendStringAsInterAppMessage(text);
+    }
+    void RetryNativeMessagingListener() override { m_messaging->RetryNativeMessagingListener(); }
+    void StopNativeMessagingListener() override { m_messaging->StopNativeMessagingListener(); }
+    void UnregisterNativeMessageObservers() override {
+        m_messaging->UnregisterNativeMessageObservers();
+    }
+    void UnregisterQuitHandlerNativeMessageObserver() override {
+        m_messaging->UnregisterQuitHandlerNativeMessageObserver();
+    }
+    void FinishWorkInFlight(std::function<void()> done) override {
+        m_messaging->FinishWorkInFlight(std::move(done));
+    }
+    // Releases the update controller, then the messaging's observers.
     void CleanupRefs() override;
     void HandleInterAppMessagingModuleFailure() override = 0;
-    // Main thread: a listener run is under way or may still come (the port list being
-    // downloaded, or a retry due), so a failure so far is not yet the last word.
-    bool IsListenerAttemptPending();
-    // Main thread: a run that was pending will not come after all.
-    virtual void OnListenerAttemptsSettled() {}
-    // Main thread: a listener run has bound a port.
-    virtual void HandleInterAppMessagingListening() {}
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
@@ -199,17 +174,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
                                         std::string& pathToDownloadOut);
     bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                      std::string& pathToDownloadOut);
-    virtual void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
 
-    // ---- the listener's trial ports ----
-    // Appends the downloaded ports; false (nothing appended) when the file is unreadable or not a
-    // port list. Keeps its help address for the port-failure dialog.
-    bool LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports);
-    // The default list (with the downloaded ports after it), the last port moved to the front.
-    // False only when the downloaded ports were asked for and are unusable.
-    bool LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded);
-    // The active port into the preferences; false (the stored one stays) without one.
-    bool SaveActiveWSPort();
     // "CorvaneMedia/TavistoForWeb/Update/", below the user data folder.
     static std::string GetUpdateDirectoryPath();
 
@@ -255,7 +220,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // False (logged, bounded) when `browser` shows a page of another origin than the
     // application's: its messages are not acted on.
     bool IsShowingOwnOrigin(engine::BrowserRef browser, const std::string& what);
-    bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
+    bool IsQuitInProgress() const { return m_messaging->IsQuitInProgress(); }
     std::string GetPopupDomainList() const { return m_popupDomainList; }
     // The page's completion, whatever brought it (message, web process end).
     void CompleteQuitFromPage(const char* cause);
@@ -286,6 +251,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
+    const std::shared_ptr<CInterAppMessaging> m_messaging;
     engine::BrowserRef m_Browser;
     int m_BrowserId = 0;
     bool m_bIsClosing = false;
@@ -301,25 +267,14 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
     std::string m_StartupURL;
     std::string m_popupDomainList;
-    std::string m_strWSHelpUrl;
     std::optional<CAppOrigins> m_appOrigins;  // built at first use, once the start address is set
     CFirstSight m_loggedRefusals{256};
 
-    std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;
-    std::vector<std::shared_ptr<IInterAppMessageObserver>> m_subscribedObservers;
-    std::shared_ptr<CAppQuitHandler> m_pAppQuitHandler;
-    std::shared_ptr<CNativeMsgObserver> m_pNativeMsgObserver;
-    std::shared_ptr<CCookieObserver> m_pCCookieObserver;
-    std::shared_ptr<CNativeWindowObserver> m_pCNativeWindowObserver;
     std::shared_ptr<IFullScreenHandler> m_pFullScreenHandler;
 
     bool m_bMouseCursorChangeDisabled = false;
     bool m_bShowOnLaunch = false;
     bool m_bShownOnLaunch = false;
-    bool m_bListenerStarted = false;
-    bool IsStarted_OnetimeDownload_WebSocketsTrialPortList = false;
-    bool m_portListDownloadPending = false;
-    bool m_listenerRetryPending = false;
     int m_liveBrowserCount = 0;
     bool m_bQuitLoopCalled = false;
     CCrashReloadGuard m_crashGuard;
@@ -337,7 +292,5 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
     std::function<void()> m_quitMessageLoop;
     MainThreadTimer m_mainThreadTimer;
-    ManagerFactory m_managerFactory;
-    std::shared_ptr<engine::ICookieStore> m_cookieStore;
 };
 }  // namespace tvc

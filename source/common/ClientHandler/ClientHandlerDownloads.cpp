@@ -191,19 +191,17 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
 bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
     engine::BrowserRef browser) {
     static const char* fn = TVC_FN;
-    if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) {
+    if (!browser) {
+        TVC_LOG_ERROR("%s : browser is NULL. ", fn);
+        return false;
+    }
+    if (!m_messaging->BeginPortListDownload()) {
         TVC_LOG_WARN(
             "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
             fn);
         return false;
     }
-    if (!browser) {
-        TVC_LOG_ERROR("%s : browser is NULL. ", fn);
-        return false;
-    }
     TVC_LOG_WARN("%s : Initiating... ", fn);
-    IsStarted_OnetimeDownload_WebSocketsTrialPortList = true;
-    m_portListDownloadPending = true;
     browser->GetHost().StartDownload(GetWSConfigFileURL());
     return true;
 }
@@ -253,9 +251,9 @@ bool ClientHandler::HandleCEFDownloadInProgress(const engine::DownloadItem& item
     if (item.isCanceled) {
         TVC_LOG_ERROR("%s : %s failed: %s", fn, item.url.c_str(), item.error.c_str());
         UnstageDownload(item.id, false, pathToDownloadOut);
-        HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+        m_messaging->HandleWebsocketsConfigFileDownloadProcessCompletion(false);
     } else if (item.isComplete) {
-        HandleWebsocketsConfigFileDownloadProcessCompletion(
+        m_messaging->HandleWebsocketsConfigFileDownloadProcessCompletion(
             UnstageDownload(item.id, true, pathToDownloadOut));
     } else {
         LogDownloadProgress(fn, item);

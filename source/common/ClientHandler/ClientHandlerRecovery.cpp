@@ -39,7 +39,7 @@ void ClientHandler::OnNetworkChanged(bool available) {
 
 void ClientHandler::LoadAgain(const std::string& url, const char* why) {
     if (url.empty()) return;
-    if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) return;
+    if (IsQuitInProgress()) return;
     auto browser = GetBrowser();
     auto frame = browser ? browser->GetMainFrame() : nullptr;
     if (!frame) return;
@@ -117,7 +117,7 @@ void ClientHandler::WatchUnresponsivePage() {
 void ClientHandler::OfferHungPageReload() {
     static const char* fn = TVC_FN;
     // A quit has a bound of its own for a page that does not answer.
-    if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) return;
+    if (IsQuitInProgress()) return;
     if (!m_hungPageDialog) return;
     TVC_LOG_WARN("%s : the page has not answered for %lld s; asking the user", fn,
                  static_cast<long long>(kUnresponsiveWait.count()));

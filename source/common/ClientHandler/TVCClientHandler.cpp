@@ -11,11 +11,12 @@
 namespace tvc {
 
 CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
-                                     std::shared_ptr<CUpdateFlow> updates)
+                                     std::shared_ptr<CUpdateFlow> updates,
+                                     std::shared_ptr<CInterAppMessaging> messaging)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
                                                                     kMinimumWindowHeight),
-                    std::move(updates)) {
+                    std::move(updates), std::move(messaging)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.
@@ -58,6 +59,21 @@ void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
 
 void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes) {
     m_messageBoxes = std::move(boxes);
+    // The dialog follows the listener's runs.
+    auto self = [weak = weak_from_this()] {
+        auto handler = weak.lock();
+        return std::static_pointer_cast<CTVCClientHandler>(handler);
+    };
+    Messaging().SetListenerHooks({
+        .listening =
+            [self] {
+                if (auto handler = self()) handler->OnListening();
+            },
+        .settled =
+            [self] {
+                if (auto handler = self()) handler->OnListenerAttemptsSettled();
+            },
+    });
 }
 
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
@@ -72,12 +88,12 @@ void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
 }
 
 void CTVCClientHandler::OnListenerAttemptsSettled() {
-    if (!m_portFailureDeferred || IsListenerAttemptPending()) return;
+    if (!m_portFailureDeferred || Messaging().IsListenerAttemptPending()) return;
     m_portFailureDeferred = false;
     ShowPortFailureMessageBox();
 }
 
-void CTVCClientHandler::HandleInterAppMessagingListening() {
+void CTVCClientHandler::OnListening() {
     m_portFailureDeferred = false;
     // Its Close would end a program whose listener now works.
     if (m_messageBoxes) m_messageBoxes->CloseMessageBox(platform::IMessageBoxes::kTypePortFailure);
@@ -85,13 +101,13 @@ void CTVCClientHandler::HandleInterAppMessagingListening() {
 
 void CTVCClientHandler::ShowPortFailureMessageBox() {
     static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
-    if (IsListenerAttemptPending()) {
+    if (Messaging().IsListenerAttemptPending()) {
         TVC_LOG_WARN("%s : another listener run is still to come; the dialog waits for it", fn);
         m_portFailureDeferred = true;
         return;
     }
     // The port list's help address, else the default; only addresses that may leave the program.
-    std::string helpUrl = GetWSHelpUrl();
+    std::string helpUrl = Messaging().GetWSHelpUrl();
     if (helpUrl.empty()) helpUrl = GetDefaultHelpURL();
     if (!IsExternallyOpenableUrl(helpUrl)) {
         TVC_LOG_ERROR("%s : refused the help address %s; %s is offered instead", fn,

@@ -23,7 +23,8 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     // The shell's window operations, made with kMinimumWindowWidth/Height; the handler makes them
     // when none are given.
     explicit CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
-                               std::shared_ptr<CUpdateFlow> updates = nullptr);
+                               std::shared_ptr<CUpdateFlow> updates = nullptr,
+                               std::shared_ptr<CInterAppMessaging> messaging = nullptr);
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;
@@ -33,13 +34,13 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     // The port-failure dialog, shown from a task of its own once no listener run is pending; a run
     // that binds a port later takes it down again.
     void HandleInterAppMessagingModuleFailure() override;
-    void OnListenerAttemptsSettled() override;
-    void HandleInterAppMessagingListening() override;
     // From the port-failure dialog: its close quits the application.
     void HandleMessageBoxEvent(int eventType) override;
 
   private:
     void ShowPortFailureMessageBox();
+    void OnListenerAttemptsSettled();
+    void OnListening();
 
     std::shared_ptr<platform::IMessageBoxes> m_messageBoxes;
     bool m_portFailureDeferred = false;  // main thread

@@ -103,7 +103,7 @@ TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
 }
 
 TEST_F(DispatchTest, QuitTimeFilterLetsEverythingThroughWithoutAQuitHandler) {
-    EXPECT_EQ(handler->GetAppQuitHandler(), nullptr);
+    EXPECT_EQ(handler->Messaging().QuitHandler(), nullptr);
     EXPECT_FALSE(handler->Internal_OnProcessMessageReceived_HandleQuitState(
         browser, Msg(msg::kTvdQuitCompletion)));
     EXPECT_FALSE(Send(msg::kTvdQuitCompletion));

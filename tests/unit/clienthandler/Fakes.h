@@ -20,6 +20,7 @@
 #include "common/CommandLine.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
 #include "platform/AppWindow.h"
@@ -254,9 +255,20 @@ class HandlerTest : public ::testing::Test {
         for (auto& s : switches) argv.push_back(s.c_str());
         InitCommandLine(static_cast<int>(argv.size()), argv.data());
     }
-    // Builds the handler with every fake wired, as the shell does.
+    // Builds the handler with every fake wired, as the shell does: the messaging with
+    // `managerFactory` and, once a test sets it, `retryTimer`.
     void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
-        handler = std::make_shared<TestHandler>(nullptr, std::move(updates));
+        auto windowOps = std::make_shared<CWindowOperations>(
+            CTVCClientHandler::kMinimumWindowWidth, CTVCClientHandler::kMinimumWindowHeight);
+        auto messaging = std::make_shared<CInterAppMessaging>(
+            windowOps, managerFactory,
+            [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                if (retryTimer)
+                    retryTimer(delay, std::move(task));
+                else
+                    runner::PostDelayedDetached(delay, std::move(task));
+            });
+        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), messaging);
         handler->WindowOps().SetDesktop(desktop);
         handler->SetSplashScreen(splash);
         handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
@@ -276,6 +288,8 @@ class HandlerTest : public ::testing::Test {
     std::shared_ptr<FakeSplash> splash = std::make_shared<FakeSplash>();
     std::shared_ptr<FakeWindow> window = std::make_shared<FakeWindow>();
     std::shared_ptr<TestHandler> handler;
+    CInterAppMessaging::ManagerFactory managerFactory;
+    CInterAppMessaging::Timer retryTimer;
     int quitLoopCalls = 0;
 };
 
@@ -284,14 +298,13 @@ class PageMessagingTest : public HandlerTest {
   protected:
     void SetUp() override {
         HandlerTest::SetUp();
+        managerFactory = [this](const std::vector<unsigned>& ports) {
+            ++created;
+            manager->ports = ports;
+            return manager;
+        };
         MakeHandler();
         WireMainThread();
-        handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
-                ++created;
-                manager->ports = ports;
-                return manager;
-            });
         browser = MakeMainBrowser();
     }
     // Fixtures that run posted tasks or timers set them up here, before the browser exists.
