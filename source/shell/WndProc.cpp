@@ -45,8 +45,9 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
         },
         [this](int id) { PostCommand(id); });
     m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps);
-    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_messaging);
-    g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
+    m_browsers = std::make_shared<CBrowserSet>(&AppQuitMessageLoop);
+    g_handler =
+        std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_messaging, m_browsers);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
     m_messageBoxes = std::make_shared<platform::gtk::CGtkMessageBoxes>(
@@ -114,8 +115,8 @@ void CMainWindowProc::Shutdown() {
     const bool quitDone =
         quitHandler && quitHandler->GetQuitState() == eQuitHander_State_QuitHandlingDone;
     if (g_handler && m_messaging->Manager() && !quitDone) {
-        m_messaging->StopNativeMessagingListener();
-        g_handler->CleanupRefs();
+        g_handler->QuitRoad().StopNativeMessagingListener();
+        g_handler->QuitRoad().CleanupRefs();
     }
     if (m_engine) m_engine->Detach();
 }
@@ -229,7 +230,7 @@ void CMainWindowProc::OnDestroy(GtkWidget*, gpointer self) {
     proc->m_webView = nullptr;
     // The loop ends with the last browser; a window closed before any browser existed (a quit
     // during start-up) has none to wait for.
-    if (!proc->g_handler || proc->g_handler->GetLiveBrowserCount() == 0) AppQuitMessageLoop();
+    if (proc->m_browsers->LiveCount() == 0) AppQuitMessageLoop();
 }
 
 gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {

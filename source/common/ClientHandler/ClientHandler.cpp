@@ -18,11 +18,14 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                              std::shared_ptr<CUpdateFlow> updates,
-                             std::shared_ptr<CInterAppMessaging> messaging)
+                             std::shared_ptr<CInterAppMessaging> messaging,
+                             std::shared_ptr<CBrowserSet> browsers)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
       m_messaging(messaging ? std::move(messaging)
                             : std::make_shared<CInterAppMessaging>(m_windowOps)),
+      m_browsers(browsers ? std::move(browsers) : std::make_shared<CBrowserSet>()),
+      m_quitRoad(std::make_shared<CQuitRoad>(m_browsers, m_messaging, m_updates)),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
           runner::PostDelayedDetached(delay, std::move(task));
@@ -35,6 +38,7 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     m_bMouseCursorChangeDisabled = commandLine->HasSwitch("mouse-cursor-change-disabled");
     // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
     m_popupDomainList.clear();
+    m_messaging->SetQuitClient(m_quitRoad);
     AddRoutes();
 }
 
@@ -42,9 +46,6 @@ ClientHandler::~ClientHandler() = default;
 
 void ClientHandler::SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash) {
     m_splash = std::move(splash);
-}
-void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
-    m_quitMessageLoop = std::move(quitLoop);
 }
 
 void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
@@ -64,10 +65,6 @@ void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     });
 }
 
-engine::BrowserRef ClientHandler::GetBrowser() {
-    return m_Browser;
-}
-
 void ClientHandler::ShowOnLaunch(bool shownByCaller) {
     if (!m_bShowOnLaunch || m_bShownOnLaunch) return;
     m_bShownOnLaunch = true;
@@ -81,29 +78,23 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
         return;
     }
     if (m_bMouseCursorChangeDisabled) browser->GetHost().SetMouseCursorChangeDisabled(true);
-    if (!m_Browser) {
-        m_Browser = browser;
-        m_BrowserId = browser->GetIdentifier();
-    } else if (browser->IsPopup()) {
-        m_PopupBrowsers.push_back(browser);
-    }
+    m_browsers->Add(browser);
     if (m_bShowOnLaunch) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
         ShowOnLaunch();
     } else {
         TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
     }
-    ++m_liveBrowserCount;
 }
 
 bool ClientHandler::DoClose(engine::BrowserRef browser) {
     if (!browser) {
-        m_bIsClosing = true;
+        m_browsers->SetClosing();
         TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
         return false;
     }
-    if (browser->GetIdentifier() != m_BrowserId) return false;
-    m_bIsClosing = true;
+    if (browser->GetIdentifier() != m_browsers->MainId()) return false;
+    m_browsers->SetClosing();
     TVC_LOG_WARN("%s closing: true\n", TVC_FN);
     const auto window = GetMainHwnd();
     // The main browser goes with its window: the window is sent its close once more, which is
@@ -114,49 +105,8 @@ bool ClientHandler::DoClose(engine::BrowserRef browser) {
 }
 
 void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
-    if (!browser) return;
     // No plug-ins exist under this engine, so there is no plug-in table to release here.
-    std::list<engine::BrowserRef> orphans;
-    if (m_Browser && m_Browser->IsSame(*browser)) {
-        m_Browser.reset();
-        orphans = m_PopupBrowsers;
-    } else if (browser->IsPopup()) {
-        m_PopupBrowsers.remove_if(
-            [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
-    }
-    // Popups live only as long as the main browser: none of them may keep the program running
-    // once the main window has gone.
-    for (auto& popup : orphans) {
-        TVC_LOG_WARN("%s : closing popup %d with the main browser", "ClientHandler::OnBeforeClose",
-                     popup->GetIdentifier());
-        popup->GetHost().CloseBrowser(true);
-    }
-}
-
-void ClientHandler::ReleaseLiveBrowser() {
-    static const char* fn = TVC_FN;
-    // A close reported twice, or for a browser we never counted, must not end the loop early or
-    // twice.
-    if (m_liveBrowserCount <= 0) {
-        TVC_LOG_ERROR("%s : no live browser left to release", fn);
-        return;
-    }
-    if (--m_liveBrowserCount > 0 || m_bQuitLoopCalled) return;
-    m_bQuitLoopCalled = true;
-    TVC_LOG_WARN("%s : last browser closed, ending the message loop", fn);
-    if (m_quitMessageLoop)
-        m_quitMessageLoop();
-    else
-        TVC_LOG_ERROR("%s : no message-loop quit callback", fn);
-}
-
-void ClientHandler::CloseAllBrowsers(bool forceClose) {
-    // Copies: the engine may call OnBeforeClose, which changes both, from inside CloseBrowser.
-    const std::list<engine::BrowserRef> popups = m_PopupBrowsers;
-    const engine::BrowserRef main = m_Browser;
-    for (auto& popup : popups)
-        if (popup) popup->GetHost().CloseBrowser(forceClose);
-    if (main) main->GetHost().CloseBrowser(forceClose);
+    m_browsers->Remove(browser);
 }
 
 void ClientHandler::DisplaySplashScreen(bool show) {

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,13 +15,14 @@
 #include <vector>
 
 #include "common/AppOrigins.h"
-#include "common/AppQuitHandler/AppQuitHandler.h"
 #include "common/AppWindowHandler/WindowOperations.h"
+#include "common/ClientHandler/BrowserSet.h"
 #include "common/ClientHandler/CrashReloadGuard.h"
 #include "common/ClientHandler/InterAppMessaging.h"
 #include "common/ClientHandler/LoadRecovery.h"
 #include "common/ClientHandler/MessageRoutes.h"
 #include "common/ClientHandler/NativeFullScreenHandler.h"
+#include "common/ClientHandler/QuitRoad.h"
 #include "common/ClientHandler/UpdateFlow.h"
 #include "common/FirstSight.h"
 #include "engine/Browser.h"
@@ -37,9 +37,7 @@
 class CAutoUpdateHandler;
 
 namespace tvc {
-class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
-                      public engine::IClient,
-                      public IAppQuitClient {
+class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public engine::IClient {
   public:
     // Engine error codes as the adapter reports them.
     static constexpr int kErrorAborted = engine::kErrorAborted;
@@ -55,11 +53,12 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // How long the page may not answer before the user is offered to reload it.
     static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
-    // The window's operations, the update flow and the inter-app messaging belong to the shell;
-    // without them the handler makes its own.
+    // The window's operations, the update flow, the inter-app messaging and the browser set
+    // belong to the shell; without them the handler makes its own. The quit road is the handler's.
     explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
                            std::shared_ptr<CUpdateFlow> updates = nullptr,
-                           std::shared_ptr<CInterAppMessaging> messaging = nullptr);
+                           std::shared_ptr<CInterAppMessaging> messaging = nullptr,
+                           std::shared_ptr<CBrowserSet> browsers = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
@@ -67,10 +66,11 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // ---- wiring by the shell (before the browser exists) ----
     CWindowOperations& WindowOps() { return *m_windowOps; }
     CInterAppMessaging& Messaging() { return *m_messaging; }
+    CBrowserSet& Browsers() { return *m_browsers; }
+    // The quit handler's client.
+    CQuitRoad& QuitRoad() { return *m_quitRoad; }
     void SetSplashScreen(std::shared_ptr<platform::ISplashScreen> splash);
     void SetPageNotRespondingDialog(std::shared_ptr<platform::IPageNotRespondingDialog> dialog);
-    // Called once, when the last live browser has closed.
-    void SetQuitMessageLoopCallback(std::function<void()> quitLoop);
     // Delayed main-thread tasks (the listener's retry, the page's recovery); the task runner's
     // unless tests replace it.
     using MainThreadTimer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
@@ -87,9 +87,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // The start address in use, the web site and the start-address prefix (and the start address
     // the page stored): the origins trusted with the bridge, permissions and the WebSocket.
     const CAppOrigins& GetAppOrigins();
-    engine::BrowserRef GetBrowser() override;
-    bool IsClosing() const { return m_bIsClosing; }
-    int GetLiveBrowserCount() const { return m_liveBrowserCount; }
+    engine::BrowserRef GetBrowser() { return m_browsers->Main(); }
+    bool IsClosing() const { return m_browsers->IsClosing(); }
     const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
     std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
 
@@ -138,8 +137,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // its splash itself before the engine starts (`shownByCaller`), so they reach the screen first;
     // otherwise OnAfterCreated does it.
     void ShowOnLaunch(bool shownByCaller = false);
-    // Asks every popup, then the main browser, to close.
-    void CloseAllBrowsers(bool forceClose) override;
     void DisplaySplashScreen(bool show);
     // The network came up or changed: a load waiting to be tried again is tried at once.
     void OnNetworkChanged(bool available);
@@ -147,24 +144,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     // ---- components ----
     void CheckUpdateHandlerIntegrity();
     virtual void TriggerApplicationUpdate() { m_updates->Trigger(); }
-    // The messaging's, for the cookie observer's answers (through CAppHelper) and the quit road.
+    // The messaging's, for the cookie observer's answers (through CAppHelper).
     bool SendStringAsInterAppMessage(const std::string& text) {
         return m_messaging->SendStringAsInterAppMessage(text);
     }
-    void RetryNativeMessagingListener() override { m_messaging->RetryNativeMessagingListener(); }
-    void StopNativeMessagingListener() override { m_messaging->StopNativeMessagingListener(); }
-    void UnregisterNativeMessageObservers() override {
-        m_messaging->UnregisterNativeMessageObservers();
-    }
-    void UnregisterQuitHandlerNativeMessageObserver() override {
-        m_messaging->UnregisterQuitHandlerNativeMessageObserver();
-    }
-    void FinishWorkInFlight(std::function<void()> done) override {
-        m_messaging->FinishWorkInFlight(std::move(done));
-    }
-    // Releases the update controller, then the messaging's observers.
-    void CleanupRefs() override;
-    void HandleInterAppMessagingModuleFailure() override = 0;
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
     bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
@@ -204,9 +187,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
   protected:
     void SetStartupURL(const std::string& url) { m_StartupURL = url; }
-    bool WasQuitMessageLoopCalled() const { return m_bQuitLoopCalled; }
-    // Counts a closed browser; ends the loop exactly once when none is left.
-    void ReleaseLiveBrowser();
 
   private:
     // Every new document starts in step with the window (a new web process knows nothing yet).
@@ -252,10 +232,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
     const std::shared_ptr<CInterAppMessaging> m_messaging;
-    engine::BrowserRef m_Browser;
-    int m_BrowserId = 0;
-    bool m_bIsClosing = false;
-    std::list<engine::BrowserRef> m_PopupBrowsers;
+    const std::shared_ptr<CBrowserSet> m_browsers;
+    const std::shared_ptr<CQuitRoad> m_quitRoad;
     CMessageRoutes m_routes;
     std::string m_consoleLogPath;
     struct StagedDownload {
@@ -275,8 +253,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
     bool m_bMouseCursorChangeDisabled = false;
     bool m_bShowOnLaunch = false;
     bool m_bShownOnLaunch = false;
-    int m_liveBrowserCount = 0;
-    bool m_bQuitLoopCalled = false;
     CCrashReloadGuard m_crashGuard;
     bool m_bPageCrashed = false;
     // What the page was last told of the main window.
@@ -290,7 +266,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>,
 
     std::shared_ptr<platform::ISplashScreen> m_splash;
     std::shared_ptr<platform::IPageNotRespondingDialog> m_hungPageDialog;
-    std::function<void()> m_quitMessageLoop;
     MainThreadTimer m_mainThreadTimer;
 };
 }  // namespace tvc

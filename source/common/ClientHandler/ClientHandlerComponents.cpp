@@ -1,5 +1,5 @@
-// What the handler asks of the components it works with: the update controller's creation, the
-// page's inter-app routes and the release at quit.
+// What the handler asks of the components it works with: the update controller's creation and
+// the page's inter-app routes.
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/AppWindowUtil.h"
 #include "common/ClientHandler/ClientHandler.h"
@@ -41,12 +41,5 @@ void ClientHandler::CheckUpdateHandlerIntegrity() {
                                     window->Raise();
                                     CAppWindowUtil::PerformUserWindowClose(window);
                                 });
-}
-
-void ClientHandler::CleanupRefs() {
-    TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-before");
-    m_updates->Release();
-    TVC_LOG_WARN("releasing: m_pAutoUpdateHandler-after");
-    m_messaging->CleanupRefs();
 }
 }  // namespace tvc

@@ -14,7 +14,7 @@ void ClientHandler::SetPageNotRespondingDialog(
 }
 
 bool ClientHandler::IsMainBrowser(const engine::BrowserRef& browser) {
-    return browser && m_Browser && browser->IsSame(*m_Browser);
+    return m_browsers->IsMain(browser);
 }
 
 void ClientHandler::ShowOwnPage(engine::IFrame& frame, const std::string& html,

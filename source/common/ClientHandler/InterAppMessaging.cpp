@@ -80,15 +80,14 @@ void CInterAppMessaging::CheckNativeMessageListenerIntegrity(ClientHandler& hand
     }
     // Created in the order they are notified (ids ascend): the quit handler first, then the native
     // message, cookie and window observers.
-    auto self = handler.shared_from_this();
     m_pAppQuitHandler = std::make_shared<CAppQuitHandler>();
-    m_pAppQuitHandler->SetClientHandler(std::static_pointer_cast<IAppQuitClient>(self));
+    m_pAppQuitHandler->SetClientHandler(m_quitClient);
     SubscribeInterAppObserver(m_pAppQuitHandler);
     m_pNativeMsgObserver = std::make_shared<CNativeMsgObserver>(
         handler.GetBrowser(), handler.GetStartupURL(), m_inter_app_msg_manager);
     SubscribeInterAppObserver(m_pNativeMsgObserver);
     m_pCCookieObserver = std::make_shared<CCookieObserver>(handler.GetBrowser(), m_cookieStore);
-    m_pCCookieObserver->SetClientHandler(self);
+    m_pCCookieObserver->SetClientHandler(handler.shared_from_this());
     {
         std::string cache;
         if (CAppPaths::GetPath(CAppPaths::eCacheFolder, cache) == CAppPaths::eOk && !cache.empty())
@@ -148,6 +147,13 @@ bool CInterAppMessaging::IsListenerAttemptPending() const {
 
 void CInterAppMessaging::OnListening() {
     if (m_hooks.listening) m_hooks.listening();
+}
+
+void CInterAppMessaging::ReportModuleFailure() {
+    if (m_hooks.failure)
+        m_hooks.failure();
+    else
+        TVC_LOG_ERROR("%s : nobody to tell that the listener keeps failing", TVC_FN);
 }
 
 void CInterAppMessaging::Settled() {

@@ -33,11 +33,12 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     using ManagerFactory =
         std::function<std::shared_ptr<IInterAppMessagingManager>(const std::vector<unsigned>&)>;
     using Timer = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
-    // What the product does when a listener run binds a port, and when a run that was pending
-    // will not come after all.
+    // What the product does when a listener run binds a port, when a run that was pending will
+    // not come after all, and when the quit handler finds the listener failing for good.
     struct ListenerHooks {
         std::function<void()> listening;
         std::function<void()> settled;
+        std::function<void()> failure;
     };
 
     // The window observer acts on `windowOps`. Without a factory the manager is the WebSocket
@@ -51,10 +52,12 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     // The browser's cookie store, which the extension's "setCookies" replaces.
     void SetCookieStore(std::shared_ptr<engine::ICookieStore> store);
     void SetListenerHooks(ListenerHooks hooks);
+    // The quit handler's client; the quit handler is made with the manager.
+    void SetQuitClient(std::weak_ptr<IAppQuitClient> client) { m_quitClient = std::move(client); }
 
     // ---- the listener ----
-    // Creates the manager and its observers once, for `handler`'s main browser; the quit handler
-    // and the cookie observer answer through `handler`.
+    // Creates the manager and its observers once, for `handler`'s main browser; the cookie
+    // observer answers through `handler`.
     void CheckNativeMessageListenerIntegrity(ClientHandler& handler);
     void StartNativeMessagingListener(ClientHandler& handler);
     // A run that found no port is started again after kListenerRetryDelay, unless the
@@ -67,6 +70,8 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     bool IsListenerAttemptPending() const;
     // The manager's listener has bound a port.
     void OnListening();
+    // The listener keeps failing: the product tells the user.
+    void ReportModuleFailure();
 
     // The manager's Send copies the text into its queue, for `connection` or the active one;
     // false without a manager.
@@ -113,6 +118,7 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     std::shared_ptr<engine::ICookieStore> m_cookieStore;
     ListenerHooks m_hooks;
     std::weak_ptr<ClientHandler> m_handler;
+    std::weak_ptr<IAppQuitClient> m_quitClient;
 
     std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;
     std::vector<std::shared_ptr<IInterAppMessageObserver>> m_subscribedObservers;

@@ -12,11 +12,12 @@ namespace tvc {
 
 CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                                      std::shared_ptr<CUpdateFlow> updates,
-                                     std::shared_ptr<CInterAppMessaging> messaging)
+                                     std::shared_ptr<CInterAppMessaging> messaging,
+                                     std::shared_ptr<CBrowserSet> browsers)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
                                                                     kMinimumWindowHeight),
-                    std::move(updates), std::move(messaging)) {
+                    std::move(updates), std::move(messaging), std::move(browsers)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.
@@ -54,26 +55,21 @@ void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
         return;
     }
     ClientHandler::OnBeforeClose(browser);
-    ReleaseLiveBrowser();
+    Browsers().ReleaseLiveBrowser();
 }
 
 void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes) {
     m_messageBoxes = std::move(boxes);
     // The dialog follows the listener's runs.
-    auto self = [weak = weak_from_this()] {
-        auto handler = weak.lock();
-        return std::static_pointer_cast<CTVCClientHandler>(handler);
+    auto call = [weak = weak_from_this()](void (CTVCClientHandler::*hook)()) {
+        return [weak, hook] {
+            if (auto self = weak.lock()) (static_cast<CTVCClientHandler&>(*self).*hook)();
+        };
     };
-    Messaging().SetListenerHooks({
-        .listening =
-            [self] {
-                if (auto handler = self()) handler->OnListening();
-            },
-        .settled =
-            [self] {
-                if (auto handler = self()) handler->OnListenerAttemptsSettled();
-            },
-    });
+    Messaging().SetListenerHooks(
+        {.listening = call(&CTVCClientHandler::OnListening),
+         .settled = call(&CTVCClientHandler::OnListenerAttemptsSettled),
+         .failure = call(&CTVCClientHandler::HandleInterAppMessagingModuleFailure)});
 }
 
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
@@ -100,7 +96,7 @@ void CTVCClientHandler::OnListening() {
 }
 
 void CTVCClientHandler::ShowPortFailureMessageBox() {
-    static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
+    static const char* fn = TVC_FN;
     if (Messaging().IsListenerAttemptPending()) {
         TVC_LOG_WARN("%s : another listener run is still to come; the dialog waits for it", fn);
         m_portFailureDeferred = true;

@@ -183,9 +183,9 @@ TEST_F(HandlerTest, LastBrowserClosingEndsTheLoopExactlyOnce) {
     handler->OnAfterCreated(popup);
     handler->OnAfterCreated(second);  // neither main nor popup: not stored, still counted
     EXPECT_EQ(handler->GetBrowser(), main);
-    EXPECT_EQ(handler->GetLiveBrowserCount(), 3);
+    EXPECT_EQ(handler->Browsers().LiveCount(), 3);
 
-    handler->CloseAllBrowsers(false);
+    handler->Browsers().CloseAllBrowsers(false);
     EXPECT_EQ(popup->host.calls, (std::vector<std::string>{"Close"}));
     EXPECT_EQ(main->host.calls, (std::vector<std::string>{"Close"}));
     EXPECT_TRUE(second->host.calls.empty());

@@ -303,7 +303,7 @@ class CookieCommandTest : public HandlerTest {
     }
     void TearDown() override {
         observer.reset();
-        handler->CleanupRefs();
+        handler->QuitRoad().CleanupRefs();
         HandlerTest::TearDown();
     }
     std::shared_ptr<FakeCookieStore> store = std::make_shared<FakeCookieStore>();

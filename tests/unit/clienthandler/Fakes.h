@@ -268,10 +268,10 @@ class HandlerTest : public ::testing::Test {
                 else
                     runner::PostDelayedDetached(delay, std::move(task));
             });
-        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), messaging);
+        auto browsers = std::make_shared<CBrowserSet>([this] { ++quitLoopCalls; });
+        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), messaging, browsers);
         handler->WindowOps().SetDesktop(desktop);
         handler->SetSplashScreen(splash);
-        handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
         handler->SetMainHwnd(window);
     }
     std::shared_ptr<FakeBrowser> MakeMainBrowser() {

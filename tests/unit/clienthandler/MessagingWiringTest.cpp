@@ -38,14 +38,14 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_FALSE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(nullptr, "three"));
     EXPECT_EQ(manager->sent, (std::vector<std::string>{"{\"a\":1}", "two"}));
 
-    handler->UnregisterNativeMessageObservers();
+    handler->QuitRoad().UnregisterNativeMessageObservers();
     EXPECT_EQ(manager->observers.size(), 1u);
-    handler->UnregisterQuitHandlerNativeMessageObserver();
+    handler->QuitRoad().UnregisterQuitHandlerNativeMessageObserver();
     EXPECT_TRUE(manager->observers.empty());
-    handler->CleanupRefs();
+    handler->QuitRoad().CleanupRefs();
     EXPECT_EQ(handler->Messaging().CookieObserver(), nullptr);
     EXPECT_EQ(manager->cleanups, 1);
-    handler->StopNativeMessagingListener();
+    handler->QuitRoad().StopNativeMessagingListener();
     EXPECT_EQ(manager->stops, 1);
 }
 

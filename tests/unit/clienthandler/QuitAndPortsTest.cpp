@@ -95,12 +95,12 @@ TEST_F(QuitRoadTest, PopupsCloseWithTheMainBrowser) {
 TEST_F(QuitRoadTest, ListenerStopKeepsTheStoredPortWhenThereIsNoActiveOne) {
     CAppProps::WriteProperty("websockets", "lastListenedWSPort", "51004");
     Send(msg::kNativeMessageListenerCommandControl, {true});
-    handler->StopNativeMessagingListener();  // never listened
+    handler->QuitRoad().StopNativeMessagingListener();  // never listened
     EXPECT_EQ(manager->stops, 1);
     EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51004");
     manager->state = eConnected;
     manager->activePort = 51005;
-    handler->StopNativeMessagingListener();
+    handler->QuitRoad().StopNativeMessagingListener();
     EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51005");
 }
 
