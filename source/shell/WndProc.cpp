@@ -44,10 +44,10 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
                 std::make_shared<platform::gtk::GtkUpdateUi>());
         },
         [this](int id) { PostCommand(id); });
-    m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps);
     m_browsers = std::make_shared<CBrowserSet>(&AppQuitMessageLoop);
+    m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps, m_browsers);
     g_handler =
-        std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_messaging, m_browsers);
+        std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_browsers, m_messaging);
     g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
     m_messageBoxes = std::make_shared<platform::gtk::CGtkMessageBoxes>(
@@ -186,7 +186,7 @@ bool CMainWindowProc::HandleClose() {
         return true;
     }
     TVC_LOG_WARN("WndProc : WM_CLOSE");
-    if (g_handler && !g_handler->IsClosing()) {
+    if (g_handler && !m_browsers->IsClosing()) {
         TVC_LOG_WARN("WndProc : WM_CLOSE: handle deferred app-quit\n");
         if (auto quitHandler = m_messaging->QuitHandler()) {
             // The window goes at once; the quit sequence closes it again once the page is done.

@@ -101,8 +101,8 @@ class CMainWindowProc {
     // The window's operations, shared with the handler and the companion extension's observer.
     std::shared_ptr<CWindowOperations> m_windowOps;
     std::shared_ptr<CUpdateFlow> m_updates;
-    std::shared_ptr<CInterAppMessaging> m_messaging;
     std::shared_ptr<CBrowserSet> m_browsers;
+    std::shared_ptr<CInterAppMessaging> m_messaging;
     std::shared_ptr<platform::gtk::CGtkMessageBoxes> m_messageBoxes;
     // Without a tray host the close box minimises: a hidden window could not be brought back.
     std::unique_ptr<platform::gtk::CTrayHostWatch> m_trayHostWatch;

@@ -18,13 +18,13 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                              std::shared_ptr<CUpdateFlow> updates,
-                             std::shared_ptr<CInterAppMessaging> messaging,
-                             std::shared_ptr<CBrowserSet> browsers)
+                             std::shared_ptr<CBrowserSet> browsers,
+                             std::shared_ptr<CInterAppMessaging> messaging)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
-      m_messaging(messaging ? std::move(messaging)
-                            : std::make_shared<CInterAppMessaging>(m_windowOps)),
       m_browsers(browsers ? std::move(browsers) : std::make_shared<CBrowserSet>()),
+      m_messaging(messaging ? std::move(messaging)
+                            : std::make_shared<CInterAppMessaging>(m_windowOps, m_browsers)),
       m_quitRoad(std::make_shared<CQuitRoad>(m_browsers, m_messaging, m_updates)),
       m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
       m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {

@@ -53,12 +53,12 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     // How long the page may not answer before the user is offered to reload it.
     static constexpr std::chrono::seconds kUnresponsiveWait{10};
 
-    // The window's operations, the update flow, the inter-app messaging and the browser set
+    // The window's operations, the update flow, the browser set and the inter-app messaging
     // belong to the shell; without them the handler makes its own. The quit road is the handler's.
     explicit ClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
                            std::shared_ptr<CUpdateFlow> updates = nullptr,
-                           std::shared_ptr<CInterAppMessaging> messaging = nullptr,
-                           std::shared_ptr<CBrowserSet> browsers = nullptr);
+                           std::shared_ptr<CBrowserSet> browsers = nullptr,
+                           std::shared_ptr<CInterAppMessaging> messaging = nullptr);
     ~ClientHandler() override;
     ClientHandler(const ClientHandler&) = delete;
     ClientHandler& operator=(const ClientHandler&) = delete;
@@ -88,7 +88,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     // the page stored): the origins trusted with the bridge, permissions and the WebSocket.
     const CAppOrigins& GetAppOrigins();
     engine::BrowserRef GetBrowser() { return m_browsers->Main(); }
-    bool IsClosing() const { return m_browsers->IsClosing(); }
     const std::string& GetLastDownloadPath() const { return m_updates->LastDownloadPath(); }
     std::shared_ptr<CAutoUpdateHandler> GetAutoUpdateHandler() { return m_updates->Controller(); }
 
@@ -150,7 +149,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     }
 
     // ---- downloads: the port-list file, the updater's files and the page's own ----
-    bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(engine::BrowserRef browser);
     void HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
                                  bool& bIsHandledOut, std::string& pathToDownloadOut);
     bool HandleCEFDownloadOnBeforeStart(const engine::DownloadItem& item,
@@ -162,8 +160,6 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     static std::string GetUpdateDirectoryPath();
 
     // ---- dispatch and window operations ----
-    bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
-                                                           const engine::ProcessMessage& message);
     // The window's own operations are WindowOps(); these are the ones the handler's callers use.
     void BringWindowToFront(bool bDontPerformForegroundCheck) {
         m_windowOps->BringWindowToFront(bDontPerformForegroundCheck);
@@ -189,6 +185,9 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     void SetStartupURL(const std::string& url) { m_StartupURL = url; }
 
   private:
+    // While quitting, the page is heard only for its completion: true when `message` is consumed.
+    bool Internal_OnProcessMessageReceived_HandleQuitState(engine::BrowserRef browser,
+                                                           const engine::ProcessMessage& message);
     // Every new document starts in step with the window (a new web process knows nothing yet).
     void SendWindowState(engine::BrowserRef browser);
     // The page's messages, each component's under its names.
@@ -231,8 +230,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
     const std::shared_ptr<CUpdateFlow> m_updates;
-    const std::shared_ptr<CInterAppMessaging> m_messaging;
     const std::shared_ptr<CBrowserSet> m_browsers;
+    const std::shared_ptr<CInterAppMessaging> m_messaging;
     const std::shared_ptr<CQuitRoad> m_quitRoad;
     CMessageRoutes m_routes;
     std::string m_consoleLogPath;

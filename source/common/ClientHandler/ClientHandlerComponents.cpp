@@ -10,7 +10,7 @@ namespace tvc {
 void ClientHandler::AddInterAppRoutes(CMessageRoutes& routes) {
     // Every new script context asks; only the first request starts anything.
     routes.Add(msg::kNativeMessageListenerCommandControl, {.act = [this](auto browser, auto&) {
-                   StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser);
+                   m_messaging->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser);
                    m_messaging->StartNativeMessagingListener(*this);
                    TellPageAfterCrash(browser);
                }});

@@ -188,24 +188,6 @@ std::string ClientHandler::PageDownloadPath(const std::string& suggestedName) {
     return path;
 }
 
-bool ClientHandler::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
-    engine::BrowserRef browser) {
-    static const char* fn = TVC_FN;
-    if (!browser) {
-        TVC_LOG_ERROR("%s : browser is NULL. ", fn);
-        return false;
-    }
-    if (!m_messaging->BeginPortListDownload()) {
-        TVC_LOG_WARN(
-            "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
-            fn);
-        return false;
-    }
-    TVC_LOG_WARN("%s : Initiating... ", fn);
-    browser->GetHost().StartDownload(GetWSConfigFileURL());
-    return true;
-}
-
 void ClientHandler::HandleCEFDownloadStatus(bool bDownloadStarted, const engine::DownloadItem& item,
                                             bool& bIsHandledOut, std::string& pathToDownloadOut) {
     static const char* fn = TVC_FN;

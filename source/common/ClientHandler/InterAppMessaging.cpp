@@ -6,6 +6,7 @@
 #include "common/AppCookieHandler/CookieObserver.h"
 #include "common/AppInfo.h"
 #include "common/AppWindowHandler/NativeWindowObserver.h"
+#include "common/ClientHandler/BrowserSet.h"
 #include "common/ClientHandler/ClientHandler.h"
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
@@ -34,8 +35,10 @@ std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
 }  // namespace
 
 CInterAppMessaging::CInterAppMessaging(std::shared_ptr<CWindowOperations> windowOps,
+                                       std::shared_ptr<CBrowserSet> browsers,
                                        ManagerFactory factory, Timer timer)
     : m_windowOps(std::move(windowOps)),
+      m_browsers(std::move(browsers)),
       m_managerFactory(std::move(factory)),
       m_timer(timer ? std::move(timer) : Timer(&runner::PostDelayedDetached)) {}
 
@@ -64,12 +67,11 @@ void CInterAppMessaging::CheckNativeMessageListenerIntegrity(ClientHandler& hand
         TVC_LOG_ERROR("%s : the messaging manager could not be created", fn);
         return;
     }
-    m_handler = handler.weak_from_this();
     if (auto ws = std::dynamic_pointer_cast<CWebSocketsMessagingManager>(m_inter_app_msg_manager)) {
         // The page learns when its sends are refused and when they are taken again.
-        ws->SetSendQueueStateHandler([weak = m_handler](bool bFull) {
+        ws->SetSendQueueStateHandler([weak = weak_from_this()](bool bFull) {
             auto self = weak.lock();
-            auto browser = self ? self->GetBrowser() : nullptr;
+            auto browser = self ? self->m_browsers->Main() : nullptr;
             if (browser)
                 browser->SendProcessMessage(engine::ProcessId::Renderer,
                                             {msg::kInterAppSendQueueFull, {bFull}});
@@ -132,8 +134,7 @@ void CInterAppMessaging::RetryNativeMessagingListener() {
         auto self = weak.lock();
         if (!self) return;
         self->m_listenerRetryPending = false;
-        auto handler = self->m_handler.lock();
-        if (!handler || handler->IsClosing() || !self->m_inter_app_msg_manager) return;
+        if (self->m_browsers->IsClosing() || !self->m_inter_app_msg_manager) return;
         if (self->IsQuitInProgress()) return;
         if (!self->m_inter_app_msg_manager->Start()) self->Settled();
     });

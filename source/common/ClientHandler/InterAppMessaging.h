@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/AppQuitHandler/AppQuitHandler.h"
+#include "engine/Browser.h"
 #include "engine/CookieStore.h"
 
 class IInterAppMessagingManager;
@@ -22,6 +23,7 @@ class CCookieObserver;
 class CNativeWindowObserver;
 
 namespace tvc {
+class CBrowserSet;
 class ClientHandler;
 class CWindowOperations;
 
@@ -41,10 +43,12 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
         std::function<void()> failure;
     };
 
-    // The window observer acts on `windowOps`. Without a factory the manager is the WebSocket
-    // one; without a timer the retry waits on the task runner.
-    explicit CInterAppMessaging(std::shared_ptr<CWindowOperations> windowOps,
-                                ManagerFactory factory = {}, Timer timer = {});
+    // The window observer acts on `windowOps`; the page whose sends are refused is `browsers`'
+    // main one. Without a factory the manager is the WebSocket one; without a timer the retry
+    // waits on the task runner.
+    CInterAppMessaging(std::shared_ptr<CWindowOperations> windowOps,
+                       std::shared_ptr<CBrowserSet> browsers, ManagerFactory factory = {},
+                       Timer timer = {});
     ~CInterAppMessaging();
     CInterAppMessaging(const CInterAppMessaging&) = delete;
     CInterAppMessaging& operator=(const CInterAppMessaging&) = delete;
@@ -86,8 +90,8 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     void CleanupRefs();
 
     // ---- the trial ports ----
-    // Once only: false when the port-list file's download has been started before.
-    bool BeginPortListDownload();
+    // Downloads the port-list file with `browser`, once; false when that has been done before.
+    bool StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(const engine::BrowserRef& browser);
     // The port-list file's download ended; a usable list reaches the manager, which runs with it
     // when idle.
     void HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess);
@@ -106,18 +110,17 @@ class CInterAppMessaging : public std::enable_shared_from_this<CInterAppMessagin
     }
     const std::shared_ptr<CAppQuitHandler>& QuitHandler() const { return m_pAppQuitHandler; }
     bool IsQuitInProgress() const;
-    const std::shared_ptr<CCookieObserver>& CookieObserver() const { return m_pCCookieObserver; }
 
   private:
     bool SubscribeInterAppObserver(const std::shared_ptr<IInterAppMessageObserver>& observer);
     void Settled();
 
     const std::shared_ptr<CWindowOperations> m_windowOps;
+    const std::shared_ptr<CBrowserSet> m_browsers;
     const ManagerFactory m_managerFactory;
     const Timer m_timer;
     std::shared_ptr<engine::ICookieStore> m_cookieStore;
     ListenerHooks m_hooks;
-    std::weak_ptr<ClientHandler> m_handler;
     std::weak_ptr<IAppQuitClient> m_quitClient;
 
     std::shared_ptr<IInterAppMessagingManager> m_inter_app_msg_manager;

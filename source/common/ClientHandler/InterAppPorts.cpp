@@ -108,10 +108,23 @@ bool CInterAppMessaging::SaveActiveWSPort() {
     return CAppProps::WriteProperty(kPortSection, kLastPortKey, text) != 0;
 }
 
-bool CInterAppMessaging::BeginPortListDownload() {
-    if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) return false;
+bool CInterAppMessaging::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
+    const engine::BrowserRef& browser) {
+    static const char* fn = TVC_FN;
+    if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) {
+        TVC_LOG_WARN(
+            "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
+            fn);
+        return false;
+    }
+    if (!browser) {
+        TVC_LOG_ERROR("%s : browser is NULL. ", fn);
+        return false;
+    }
+    TVC_LOG_WARN("%s : Initiating... ", fn);
     IsStarted_OnetimeDownload_WebSocketsTrialPortList = true;
     m_portListDownloadPending = true;
+    browser->GetHost().StartDownload(GetWSConfigFileURL());
     return true;
 }
 

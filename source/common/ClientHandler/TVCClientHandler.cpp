@@ -12,12 +12,12 @@ namespace tvc {
 
 CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                                      std::shared_ptr<CUpdateFlow> updates,
-                                     std::shared_ptr<CInterAppMessaging> messaging,
-                                     std::shared_ptr<CBrowserSet> browsers)
+                                     std::shared_ptr<CBrowserSet> browsers,
+                                     std::shared_ptr<CInterAppMessaging> messaging)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
                                                                     kMinimumWindowHeight),
-                    std::move(updates), std::move(messaging), std::move(browsers)) {
+                    std::move(updates), std::move(browsers), std::move(messaging)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.

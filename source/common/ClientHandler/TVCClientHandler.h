@@ -24,8 +24,8 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     // when none are given.
     explicit CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
                                std::shared_ptr<CUpdateFlow> updates = nullptr,
-                               std::shared_ptr<CInterAppMessaging> messaging = nullptr,
-                               std::shared_ptr<CBrowserSet> browsers = nullptr);
+                               std::shared_ptr<CBrowserSet> browsers = nullptr,
+                               std::shared_ptr<CInterAppMessaging> messaging = nullptr);
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;

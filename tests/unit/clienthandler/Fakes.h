@@ -260,16 +260,16 @@ class HandlerTest : public ::testing::Test {
     void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
         auto windowOps = std::make_shared<CWindowOperations>(
             CTVCClientHandler::kMinimumWindowWidth, CTVCClientHandler::kMinimumWindowHeight);
+        auto browsers = std::make_shared<CBrowserSet>([this] { ++quitLoopCalls; });
         auto messaging = std::make_shared<CInterAppMessaging>(
-            windowOps, managerFactory,
+            windowOps, browsers, managerFactory,
             [this](std::chrono::milliseconds delay, std::function<void()> task) {
                 if (retryTimer)
                     retryTimer(delay, std::move(task));
                 else
                     runner::PostDelayedDetached(delay, std::move(task));
             });
-        auto browsers = std::make_shared<CBrowserSet>([this] { ++quitLoopCalls; });
-        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), messaging, browsers);
+        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), browsers, messaging);
         handler->WindowOps().SetDesktop(desktop);
         handler->SetSplashScreen(splash);
         handler->SetMainHwnd(window);

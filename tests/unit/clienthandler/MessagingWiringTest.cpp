@@ -24,7 +24,9 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     ASSERT_EQ(manager->observers.size(), 4u);
     EXPECT_EQ(manager->observers[0], Observer(handler->Messaging().QuitHandler()));
     EXPECT_TRUE(std::dynamic_pointer_cast<CNativeMsgObserver>(manager->observers[1]));
-    EXPECT_EQ(manager->observers[2], Observer(handler->Messaging().CookieObserver()));
+    std::weak_ptr<CCookieObserver> cookies =
+        std::dynamic_pointer_cast<CCookieObserver>(manager->observers[2]);
+    EXPECT_FALSE(cookies.expired());
     EXPECT_TRUE(std::dynamic_pointer_cast<CNativeWindowObserver>(manager->observers[3]));
     // Notified in the order of their ids.
     for (size_t i = 1; i < manager->observers.size(); ++i)
@@ -43,7 +45,7 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     handler->QuitRoad().UnregisterQuitHandlerNativeMessageObserver();
     EXPECT_TRUE(manager->observers.empty());
     handler->QuitRoad().CleanupRefs();
-    EXPECT_EQ(handler->Messaging().CookieObserver(), nullptr);
+    EXPECT_TRUE(cookies.expired());
     EXPECT_EQ(manager->cleanups, 1);
     handler->QuitRoad().StopNativeMessagingListener();
     EXPECT_EQ(manager->stops, 1);
