@@ -45,9 +45,10 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
         },
         [this](int id) { PostCommand(id); });
     m_pageRecovery = std::make_shared<CPageRecovery>();
-    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_pageRecovery);
-    g_handler->SetQuitMessageLoopCallback(&AppQuitMessageLoop);
-    g_handler->SetMainThreadTimer(&runner::PostDelayedDetached);
+    m_browsers = std::make_shared<CBrowserSet>(&AppQuitMessageLoop);
+    m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps, m_browsers);
+    g_handler = std::make_shared<CTVCClientHandler>(m_windowOps, m_updates, m_pageRecovery,
+                                                    m_browsers, m_messaging);
     // The dialogs' Help takes the same road, and the same address rules, as the page's LaunchURL.
     m_messageBoxes = std::make_shared<platform::gtk::CGtkMessageBoxes>(
         [weak = std::weak_ptr<CTVCClientHandler>(g_handler)](const std::string& url) {
@@ -110,12 +111,12 @@ CMainWindowProc::~CMainWindowProc() {
 }
 
 void CMainWindowProc::Shutdown() {
-    auto quitHandler = g_handler ? g_handler->GetAppQuitHandler() : nullptr;
+    const auto& quitHandler = m_messaging->QuitHandler();
     const bool quitDone =
         quitHandler && quitHandler->GetQuitState() == eQuitHander_State_QuitHandlingDone;
-    if (g_handler && g_handler->GetInterAppMessagingManager() && !quitDone) {
-        g_handler->StopNativeMessagingListener();
-        g_handler->CleanupRefs();
+    if (g_handler && m_messaging->Manager() && !quitDone) {
+        g_handler->QuitRoad().StopNativeMessagingListener();
+        g_handler->QuitRoad().CleanupRefs();
     }
     if (m_engine) m_engine->Detach();
 }
@@ -135,7 +136,7 @@ void CMainWindowProc::CreateBrowser() {
         if (gtk_main_level() > 0) gtk_main_quit();
         return;
     }
-    g_handler->SetCookieStore(m_engine->CookieStore());
+    m_messaging->SetCookieStore(m_engine->CookieStore());
     m_webView = m_engine->WebView();
     // The splash is the overlay's top layer; the view goes under it.
     gtk_container_add(GTK_CONTAINER(m_overlay), m_webView);
@@ -185,9 +186,9 @@ bool CMainWindowProc::HandleClose() {
         return true;
     }
     TVC_LOG_WARN("WndProc : WM_CLOSE");
-    if (g_handler && !g_handler->IsClosing()) {
+    if (g_handler && !m_browsers->IsClosing()) {
         TVC_LOG_WARN("WndProc : WM_CLOSE: handle deferred app-quit\n");
-        if (auto quitHandler = g_handler->GetAppQuitHandler()) {
+        if (auto quitHandler = m_messaging->QuitHandler()) {
             // The window goes at once; the quit sequence closes it again once the page is done.
             TVC_LOG_WARN("WndProc : WM_CLOSE: quitHandler->StartQuitSequence-before");
             quitHandler->StartQuitSequence();
@@ -229,7 +230,7 @@ void CMainWindowProc::OnDestroy(GtkWidget*, gpointer self) {
     proc->m_webView = nullptr;
     // The loop ends with the last browser; a window closed before any browser existed (a quit
     // during start-up) has none to wait for.
-    if (!proc->g_handler || proc->g_handler->GetLiveBrowserCount() == 0) AppQuitMessageLoop();
+    if (proc->m_browsers->LiveCount() == 0) AppQuitMessageLoop();
 }
 
 gboolean CMainWindowProc::OnFocusIn(GtkWidget*, GdkEvent*, gpointer self) {

@@ -102,6 +102,8 @@ class CMainWindowProc {
     std::shared_ptr<CWindowOperations> m_windowOps;
     std::shared_ptr<CUpdateFlow> m_updates;
     std::shared_ptr<CPageRecovery> m_pageRecovery;
+    std::shared_ptr<CBrowserSet> m_browsers;
+    std::shared_ptr<CInterAppMessaging> m_messaging;
     std::shared_ptr<platform::gtk::CGtkMessageBoxes> m_messageBoxes;
     // Without a tray host the close box minimises: a hidden window could not be brought back.
     std::unique_ptr<platform::gtk::CTrayHostWatch> m_trayHostWatch;

@@ -21,7 +21,7 @@ enum t_enumQuitHandlerState {
     eQuitHander_State_QuitHandlingDone = 3,
 };
 
-// What the quit road needs of the client handler.
+// What the quit road needs of the browser side (CQuitRoad takes each step to its component).
 class IAppQuitClient {
   public:
     virtual ~IAppQuitClient() = default;
@@ -29,7 +29,7 @@ class IAppQuitClient {
     // Every observer but the quit handler stops receiving inter-app messages.
     virtual void UnregisterNativeMessageObservers() = 0;
     virtual void UnregisterQuitHandlerNativeMessageObserver() = 0;
-    // Saves the active port, then stops the listener (waits for its thread, bounded).
+    // Saves the active port, then stops the listener.
     virtual void StopNativeMessagingListener() = 0;
     virtual void CleanupRefs() = 0;
     virtual void CloseAllBrowsers(bool forceClose) = 0;

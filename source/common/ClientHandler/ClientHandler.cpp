@@ -18,18 +18,21 @@ void ReportSwitch(const CCommandLine& commandLine, const char* name) {
 
 ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                              std::shared_ptr<CUpdateFlow> updates,
-                             std::shared_ptr<CPageRecovery> recovery)
+                             std::shared_ptr<CPageRecovery> recovery,
+                             std::shared_ptr<CBrowserSet> browsers,
+                             std::shared_ptr<CInterAppMessaging> messaging)
     : m_windowOps(windowOps ? std::move(windowOps) : std::make_shared<CWindowOperations>()),
       m_updates(updates ? std::move(updates) : std::make_shared<CUpdateFlow>()),
       m_recovery(recovery ? std::move(recovery) : std::make_shared<CPageRecovery>()),
+      m_browsers(browsers ? std::move(browsers) : std::make_shared<CBrowserSet>()),
+      m_messaging(messaging ? std::move(messaging)
+                            : std::make_shared<CInterAppMessaging>(m_windowOps, m_browsers)),
+      m_quitRoad(std::make_shared<CQuitRoad>(m_browsers, m_messaging, m_updates)),
       m_downloads(m_updates,
-                  [this](bool isSuccess) {
-                      HandleWebsocketsConfigFileDownloadProcessCompletion(isSuccess);
+                  [messaging = m_messaging](bool isSuccess) {
+                      messaging->HandleWebsocketsConfigFileDownloadProcessCompletion(isSuccess);
                   }),
-      m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()),
-      m_mainThreadTimer([](std::chrono::milliseconds delay, std::function<void()> task) {
-          runner::PostDelayedDetached(delay, std::move(task));
-      }) {
+      m_pFullScreenHandler(std::make_shared<NativeFullScreenHandler>()) {
     auto commandLine = GetGlobalCommandLine();
     if (commandLine->HasSwitch("url")) m_StartupURL = commandLine->GetSwitchValue("url");
     ReportSwitch(*commandLine, "automated-testing");
@@ -37,24 +40,11 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     m_windowOps->SetShowOnLaunch(commandLine->HasSwitch("show-on-launch"));
     // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
     m_popupDomainList.clear();
+    m_messaging->SetQuitClient(m_quitRoad);
     AddRoutes();
 }
 
 ClientHandler::~ClientHandler() = default;
-
-void ClientHandler::SetQuitMessageLoopCallback(std::function<void()> quitLoop) {
-    m_quitMessageLoop = std::move(quitLoop);
-}
-void ClientHandler::SetCookieStore(std::shared_ptr<engine::ICookieStore> store) {
-    m_cookieStore = std::move(store);
-}
-
-void ClientHandler::SetMainThreadTimer(MainThreadTimer timer) {
-    m_mainThreadTimer = std::move(timer);
-}
-void ClientHandler::SetInterAppMessagingManagerFactory(ManagerFactory factory) {
-    m_managerFactory = std::move(factory);
-}
 
 void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     runner::AssertOnMainThread();
@@ -72,13 +62,8 @@ void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
                          .quitting =
                              [weak = weak_from_this()] {
                                  auto self = weak.lock();
-                                 return self && self->m_pAppQuitHandler &&
-                                        self->m_pAppQuitHandler->IsQuitInProgress();
+                                 return self && self->m_messaging->IsQuitInProgress();
                              }});
-}
-
-engine::BrowserRef ClientHandler::GetBrowser() {
-    return m_Browser;
 }
 
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
@@ -89,29 +74,23 @@ void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
     }
     if (GetGlobalCommandLine()->HasSwitch("mouse-cursor-change-disabled"))
         browser->GetHost().SetMouseCursorChangeDisabled(true);
-    if (!m_Browser) {
-        m_Browser = browser;
-        m_BrowserId = browser->GetIdentifier();
-    } else if (browser->IsPopup()) {
-        m_PopupBrowsers.push_back(browser);
-    }
+    m_browsers->Add(browser);
     if (m_windowOps->ShowsOnLaunch()) {
         TVC_LOG_WARN("%s : show on launch option is enabled.", fn);
         m_windowOps->ShowOnLaunch();
     } else {
         TVC_LOG_WARN("%s : show on launch option is disabled.", fn);
     }
-    ++m_liveBrowserCount;
 }
 
 bool ClientHandler::DoClose(engine::BrowserRef browser) {
     if (!browser) {
-        m_bIsClosing = true;
+        m_browsers->SetClosing();
         TVC_LOG_WARN("%s browser-null-ref : closing: true\n", TVC_FN);
         return false;
     }
-    if (browser->GetIdentifier() != m_BrowserId) return false;
-    m_bIsClosing = true;
+    if (browser->GetIdentifier() != m_browsers->MainId()) return false;
+    m_browsers->SetClosing();
     TVC_LOG_WARN("%s closing: true\n", TVC_FN);
     const auto window = GetMainHwnd();
     // The main browser goes with its window: the window is sent its close once more, which is
@@ -122,49 +101,8 @@ bool ClientHandler::DoClose(engine::BrowserRef browser) {
 }
 
 void ClientHandler::OnBeforeClose(engine::BrowserRef browser) {
-    if (!browser) return;
     // No plug-ins exist under this engine, so there is no plug-in table to release here.
-    std::list<engine::BrowserRef> orphans;
-    if (m_Browser && m_Browser->IsSame(*browser)) {
-        m_Browser.reset();
-        orphans = m_PopupBrowsers;
-    } else if (browser->IsPopup()) {
-        m_PopupBrowsers.remove_if(
-            [&](const engine::BrowserRef& b) { return b && b->IsSame(*browser); });
-    }
-    // Popups live only as long as the main browser: none of them may keep the program running
-    // once the main window has gone.
-    for (auto& popup : orphans) {
-        TVC_LOG_WARN("%s : closing popup %d with the main browser", "ClientHandler::OnBeforeClose",
-                     popup->GetIdentifier());
-        popup->GetHost().CloseBrowser(true);
-    }
-}
-
-void ClientHandler::ReleaseLiveBrowser() {
-    static const char* fn = TVC_FN;
-    // A close reported twice, or for a browser we never counted, must not end the loop early or
-    // twice.
-    if (m_liveBrowserCount <= 0) {
-        TVC_LOG_ERROR("%s : no live browser left to release", fn);
-        return;
-    }
-    if (--m_liveBrowserCount > 0 || m_bQuitLoopCalled) return;
-    m_bQuitLoopCalled = true;
-    TVC_LOG_WARN("%s : last browser closed, ending the message loop", fn);
-    if (m_quitMessageLoop)
-        m_quitMessageLoop();
-    else
-        TVC_LOG_ERROR("%s : no message-loop quit callback", fn);
-}
-
-void ClientHandler::CloseAllBrowsers(bool forceClose) {
-    // Copies: the engine may call OnBeforeClose, which changes both, from inside CloseBrowser.
-    const std::list<engine::BrowserRef> popups = m_PopupBrowsers;
-    const engine::BrowserRef main = m_Browser;
-    for (auto& popup : popups)
-        if (popup) popup->GetHost().CloseBrowser(forceClose);
-    if (main) main->GetHost().CloseBrowser(forceClose);
+    m_browsers->Remove(browser);
 }
 
 void ClientHandler::DisplaySplashScreen(bool show) {

@@ -45,14 +45,15 @@ bool ClientHandler::OnProcessMessageReceived(engine::BrowserRef browser, engine:
 bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
     engine::BrowserRef, const ProcessMessage& message) {
     static const char* fn = TVC_FN;
-    if (!m_pAppQuitHandler) {
+    const auto& quitHandler = m_messaging->QuitHandler();
+    if (!quitHandler) {
         TVC_LOG_WARN("%s : m_pAppQuitHandler = NULL\n", fn);
         return false;
     }
-    if (!m_pAppQuitHandler->IsQuitInProgress()) return false;
+    if (!quitHandler->IsQuitInProgress()) return false;
     // While quitting the page asks for nothing more: every message is consumed.
     if (message.name == msg::kTvdQuitCompletion) {
-        auto manager = m_inter_app_msg_manager;
+        auto manager = m_messaging->Manager();
         TVC_LOG_WARN("%s : calling HandleJSQuitCompletion t_enumInterAppMessageManagerState=%u \n",
                      fn, manager ? static_cast<unsigned>(manager->GetManagerState()) : 1u);
         CompleteQuitFromPage("the page's answer");
@@ -63,7 +64,7 @@ bool ClientHandler::Internal_OnProcessMessageReceived_HandleQuitState(
 void ClientHandler::CompleteQuitFromPage(const char* cause) {
     TVC_LOG_WARN("%s : %s completes the page's turn", TVC_FN, cause);
     // Outside the engine's callback: completing the quit closes the browser that called us.
-    std::weak_ptr<CAppQuitHandler> weak = m_pAppQuitHandler;
+    std::weak_ptr<CAppQuitHandler> weak = m_messaging->QuitHandler();
     runner::Post([weak] {
         if (auto handler = weak.lock()) handler->HandleJSQuitCompletion();
     });

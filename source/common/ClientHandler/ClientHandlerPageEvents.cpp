@@ -32,10 +32,10 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
     m_recovery->OnWebProcessEnded();
-    if (m_pAppQuitHandler && m_pAppQuitHandler->IsQuitInProgress()) {
+    if (IsQuitInProgress()) {
         // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.
         TVC_LOG_WARN("%s : the web process ended during the quit", fn);
-        if (m_pAppQuitHandler->GetQuitState() == eQuitHander_State_Waiting_ForTVDJS)
+        if (m_messaging->QuitHandler()->GetQuitState() == eQuitHander_State_Waiting_ForTVDJS)
             CompleteQuitFromPage("the web process's end");
         return;
     }
@@ -54,13 +54,12 @@ void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
 
 void ClientHandler::TellPageAfterCrash(engine::BrowserRef browser) {
     if (!browser || !m_recovery->TakePageCrashed()) return;
-    if (!m_inter_app_msg_manager || m_inter_app_msg_manager->GetManagerState() != eConnected)
-        return;
+    const auto& manager = m_messaging->Manager();
+    if (!manager || manager->GetManagerState() != eConnected) return;
     TVC_LOG_WARN("%s : a peer is connected: telling the page that replaced the crashed one",
                  TVC_FN);
-    browser->SendProcessMessage(
-        engine::ProcessId::Renderer,
-        {msg::kInterAppConnectionEstablished, {m_inter_app_msg_manager->GetActiveConnection()}});
+    browser->SendProcessMessage(engine::ProcessId::Renderer, {msg::kInterAppConnectionEstablished,
+                                                              {manager->GetActiveConnection()}});
 }
 
 bool ClientHandler::OnConsoleMessage(engine::BrowserRef, const std::string& message,

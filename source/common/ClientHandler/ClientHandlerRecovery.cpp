@@ -4,7 +4,7 @@
 namespace tvc {
 
 bool ClientHandler::IsMainBrowser(const engine::BrowserRef& browser) {
-    return browser && m_Browser && browser->IsSame(*m_Browser);
+    return m_browsers->IsMain(browser);
 }
 
 void ClientHandler::OnLoadError(engine::BrowserRef browser, engine::FrameRef frame, int errorCode,

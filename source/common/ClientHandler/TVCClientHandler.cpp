@@ -12,11 +12,14 @@ namespace tvc {
 
 CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps,
                                      std::shared_ptr<CUpdateFlow> updates,
-                                     std::shared_ptr<CPageRecovery> recovery)
+                                     std::shared_ptr<CPageRecovery> recovery,
+                                     std::shared_ptr<CBrowserSet> browsers,
+                                     std::shared_ptr<CInterAppMessaging> messaging)
     : ClientHandler(windowOps ? std::move(windowOps)
                               : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
                                                                     kMinimumWindowHeight),
-                    std::move(updates), std::move(recovery)) {
+                    std::move(updates), std::move(recovery), std::move(browsers),
+                    std::move(messaging)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.
@@ -54,11 +57,21 @@ void CTVCClientHandler::OnBeforeClose(engine::BrowserRef browser) {
         return;
     }
     ClientHandler::OnBeforeClose(browser);
-    ReleaseLiveBrowser();
+    Browsers().ReleaseLiveBrowser();
 }
 
 void CTVCClientHandler::SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes) {
     m_messageBoxes = std::move(boxes);
+    // The dialog follows the listener's runs.
+    auto call = [weak = weak_from_this()](void (CTVCClientHandler::*hook)()) {
+        return [weak, hook] {
+            if (auto self = weak.lock()) (static_cast<CTVCClientHandler&>(*self).*hook)();
+        };
+    };
+    Messaging().SetListenerHooks(
+        {.listening = call(&CTVCClientHandler::OnListening),
+         .settled = call(&CTVCClientHandler::OnListenerAttemptsSettled),
+         .failure = call(&CTVCClientHandler::HandleInterAppMessagingModuleFailure)});
 }
 
 void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
@@ -73,26 +86,26 @@ void CTVCClientHandler::HandleInterAppMessagingModuleFailure() {
 }
 
 void CTVCClientHandler::OnListenerAttemptsSettled() {
-    if (!m_portFailureDeferred || IsListenerAttemptPending()) return;
+    if (!m_portFailureDeferred || Messaging().IsListenerAttemptPending()) return;
     m_portFailureDeferred = false;
     ShowPortFailureMessageBox();
 }
 
-void CTVCClientHandler::HandleInterAppMessagingListening() {
+void CTVCClientHandler::OnListening() {
     m_portFailureDeferred = false;
     // Its Close would end a program whose listener now works.
     if (m_messageBoxes) m_messageBoxes->CloseMessageBox(platform::IMessageBoxes::kTypePortFailure);
 }
 
 void CTVCClientHandler::ShowPortFailureMessageBox() {
-    static const char* fn = "CTVCClientHandler::HandleInterAppMessagingModuleFailure";
-    if (IsListenerAttemptPending()) {
+    static const char* fn = TVC_FN;
+    if (Messaging().IsListenerAttemptPending()) {
         TVC_LOG_WARN("%s : another listener run is still to come; the dialog waits for it", fn);
         m_portFailureDeferred = true;
         return;
     }
     // The port list's help address, else the default; only addresses that may leave the program.
-    std::string helpUrl = GetWSHelpUrl();
+    std::string helpUrl = Messaging().GetWSHelpUrl();
     if (helpUrl.empty()) helpUrl = GetDefaultHelpURL();
     if (!IsExternallyOpenableUrl(helpUrl)) {
         TVC_LOG_ERROR("%s : refused the help address %s; %s is offered instead", fn,

@@ -24,7 +24,9 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     // when none are given.
     explicit CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOps = nullptr,
                                std::shared_ptr<CUpdateFlow> updates = nullptr,
-                               std::shared_ptr<CPageRecovery> recovery = nullptr);
+                               std::shared_ptr<CPageRecovery> recovery = nullptr,
+                               std::shared_ptr<CBrowserSet> browsers = nullptr,
+                               std::shared_ptr<CInterAppMessaging> messaging = nullptr);
 
     void SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) override;
     void OnAfterCreated(engine::BrowserRef browser) override;
@@ -33,14 +35,14 @@ class CTVCClientHandler : public ClientHandler, public GUIUtils::IMessageBoxEven
     void SetMessageBoxes(std::shared_ptr<platform::IMessageBoxes> boxes);
     // The port-failure dialog, shown from a task of its own once no listener run is pending; a run
     // that binds a port later takes it down again.
-    void HandleInterAppMessagingModuleFailure() override;
-    void OnListenerAttemptsSettled() override;
-    void HandleInterAppMessagingListening() override;
+    void HandleInterAppMessagingModuleFailure();
     // From the port-failure dialog: its close quits the application.
     void HandleMessageBoxEvent(int eventType) override;
 
   private:
     void ShowPortFailureMessageBox();
+    void OnListenerAttemptsSettled();
+    void OnListening();
 
     std::shared_ptr<platform::IMessageBoxes> m_messageBoxes;
     bool m_portFailureDeferred = false;  // main thread

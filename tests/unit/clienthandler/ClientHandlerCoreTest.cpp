@@ -183,9 +183,9 @@ TEST_F(HandlerTest, LastBrowserClosingEndsTheLoopExactlyOnce) {
     handler->OnAfterCreated(popup);
     handler->OnAfterCreated(second);  // neither main nor popup: not stored, still counted
     EXPECT_EQ(handler->GetBrowser(), main);
-    EXPECT_EQ(handler->GetLiveBrowserCount(), 3);
+    EXPECT_EQ(handler->Browsers().LiveCount(), 3);
 
-    handler->CloseAllBrowsers(false);
+    handler->Browsers().CloseAllBrowsers(false);
     EXPECT_EQ(popup->host.calls, (std::vector<std::string>{"Close"}));
     EXPECT_EQ(main->host.calls, (std::vector<std::string>{"Close"}));
     EXPECT_TRUE(second->host.calls.empty());
@@ -193,7 +193,7 @@ TEST_F(HandlerTest, LastBrowserClosingEndsTheLoopExactlyOnce) {
     // The main browser closes with its window, which is sent its close again.
     window->calls.clear();
     EXPECT_TRUE(handler->DoClose(main));
-    EXPECT_TRUE(handler->IsClosing());
+    EXPECT_TRUE(handler->Browsers().IsClosing());
     EXPECT_EQ(window->calls, std::vector<std::string>{"PostClose"});
     handler->OnBeforeClose(popup);
     handler->OnBeforeClose(second);
@@ -212,9 +212,9 @@ TEST_F(HandlerTest, DoCloseOfAPopupLeavesTheHandlerOpen) {
     auto popup = std::make_shared<FakeBrowser>(2, true);
     handler->OnAfterCreated(popup);
     EXPECT_FALSE(handler->DoClose(popup));
-    EXPECT_FALSE(handler->IsClosing());
+    EXPECT_FALSE(handler->Browsers().IsClosing());
     EXPECT_FALSE(handler->DoClose(nullptr));
-    EXPECT_TRUE(handler->IsClosing());
+    EXPECT_TRUE(handler->Browsers().IsClosing());
 }
 
 TEST_F(HandlerTest, ShowOnLaunchBringsTheWindowForward) {
@@ -375,8 +375,9 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     auto browser = MakeMainBrowser();
 
     // The one-time port-list download, started once.
-    EXPECT_TRUE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
-    EXPECT_FALSE(handler->StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
+    EXPECT_TRUE(handler->Messaging().StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
+    EXPECT_FALSE(
+        handler->Messaging().StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(browser));
     ASSERT_EQ(browser->host.downloads.size(), 1u);
     engine::DownloadItem config;
     config.url = browser->host.downloads[0];

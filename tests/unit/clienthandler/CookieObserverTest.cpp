@@ -295,16 +295,15 @@ class CookieCommandTest : public HandlerTest {
   protected:
     void SetUp() override {
         HandlerTest::SetUp();
+        managerFactory = [this](const std::vector<unsigned>&) { return manager; };
         MakeHandler();
-        handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>&, MainThreadPoster) { return manager; });
-        handler->CheckNativeMessageListenerIntegrity();
+        handler->Messaging().CheckNativeMessageListenerIntegrity(*handler);
         observer = std::make_shared<CCookieObserver>(nullptr, store);
         observer->SetClientHandler(handler);
     }
     void TearDown() override {
         observer.reset();
-        handler->CleanupRefs();
+        handler->QuitRoad().CleanupRefs();
         HandlerTest::TearDown();
     }
     std::shared_ptr<FakeCookieStore> store = std::make_shared<FakeCookieStore>();

@@ -103,9 +103,7 @@ TEST_F(DispatchTest, LaunchUrlOpensOnlyWebMailAndSpotifyAddresses) {
 }
 
 TEST_F(DispatchTest, QuitTimeFilterLetsEverythingThroughWithoutAQuitHandler) {
-    EXPECT_EQ(handler->GetAppQuitHandler(), nullptr);
-    EXPECT_FALSE(handler->Internal_OnProcessMessageReceived_HandleQuitState(
-        browser, Msg(msg::kTvdQuitCompletion)));
+    EXPECT_EQ(handler->Messaging().QuitHandler(), nullptr);
     EXPECT_FALSE(Send(msg::kTvdQuitCompletion));
     Send(msg::kSetWindowSize, {640, 480});
     EXPECT_EQ(window->rect.width, 640);

@@ -20,6 +20,7 @@
 #include "common/CommandLine.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 #include "engine/Browser.h"
 #include "engine/ContextMenu.h"
 #include "platform/AppWindow.h"
@@ -254,13 +255,25 @@ class HandlerTest : public ::testing::Test {
         for (auto& s : switches) argv.push_back(s.c_str());
         InitCommandLine(static_cast<int>(argv.size()), argv.data());
     }
-    // Builds the handler with every fake wired, as the shell does.
+    // Builds the handler with every fake wired, as the shell does: the messaging with
+    // `managerFactory` and, once a test sets it, `retryTimer`.
     void MakeHandler(std::shared_ptr<CUpdateFlow> updates = nullptr) {
+        auto windowOps = std::make_shared<CWindowOperations>(
+            CTVCClientHandler::kMinimumWindowWidth, CTVCClientHandler::kMinimumWindowHeight);
+        auto browsers = std::make_shared<CBrowserSet>([this] { ++quitLoopCalls; });
+        auto messaging = std::make_shared<CInterAppMessaging>(
+            windowOps, browsers, managerFactory,
+            [this](std::chrono::milliseconds delay, std::function<void()> task) {
+                if (retryTimer)
+                    retryTimer(delay, std::move(task));
+                else
+                    runner::PostDelayedDetached(delay, std::move(task));
+            });
         recovery = std::make_shared<CPageRecovery>(recoveryTimer, recoveryClock);
         recovery->SetSplashScreen(splash);
-        handler = std::make_shared<TestHandler>(nullptr, std::move(updates), recovery);
+        handler = std::make_shared<TestHandler>(windowOps, std::move(updates), recovery, browsers,
+                                                messaging);
         handler->WindowOps().SetDesktop(desktop);
-        handler->SetQuitMessageLoopCallback([this] { ++quitLoopCalls; });
         handler->SetMainHwnd(window);
     }
     std::shared_ptr<FakeBrowser> MakeMainBrowser() {
@@ -281,6 +294,8 @@ class HandlerTest : public ::testing::Test {
     std::shared_ptr<CPageRecovery> recovery;
     CPageRecovery::Timer recoveryTimer;
     std::function<CPageRecovery::Clock::time_point()> recoveryClock;
+    CInterAppMessaging::ManagerFactory managerFactory;
+    CInterAppMessaging::Timer retryTimer;
     int quitLoopCalls = 0;
 };
 
@@ -289,14 +304,13 @@ class PageMessagingTest : public HandlerTest {
   protected:
     void SetUp() override {
         HandlerTest::SetUp();
+        managerFactory = [this](const std::vector<unsigned>& ports) {
+            ++created;
+            manager->ports = ports;
+            return manager;
+        };
         MakeHandler();
         WireMainThread();
-        handler->SetInterAppMessagingManagerFactory(
-            [this](const std::vector<unsigned>& ports, MainThreadPoster) {
-                ++created;
-                manager->ports = ports;
-                return manager;
-            });
         browser = MakeMainBrowser();
     }
     // Fixtures that run posted tasks or timers set them up here, before the browser exists.

@@ -22,9 +22,11 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     using Observer = std::shared_ptr<IInterAppMessageObserver>;
     // The quit handler hears every message first.
     ASSERT_EQ(manager->observers.size(), 4u);
-    EXPECT_EQ(manager->observers[0], Observer(handler->GetAppQuitHandler()));
+    EXPECT_EQ(manager->observers[0], Observer(handler->Messaging().QuitHandler()));
     EXPECT_TRUE(std::dynamic_pointer_cast<CNativeMsgObserver>(manager->observers[1]));
-    EXPECT_EQ(manager->observers[2], Observer(handler->GetCookieObserver()));
+    std::weak_ptr<CCookieObserver> cookies =
+        std::dynamic_pointer_cast<CCookieObserver>(manager->observers[2]);
+    EXPECT_FALSE(cookies.expired());
     EXPECT_TRUE(std::dynamic_pointer_cast<CNativeWindowObserver>(manager->observers[3]));
     // Notified in the order of their ids.
     for (size_t i = 1; i < manager->observers.size(); ++i)
@@ -38,30 +40,30 @@ TEST_F(MessagingTest, ListenerRequestCreatesAndStartsOnceWithTheTrialPorts) {
     EXPECT_FALSE(CAppHelper::SendStringAsInterAppMessageViaClinetHandler(nullptr, "three"));
     EXPECT_EQ(manager->sent, (std::vector<std::string>{"{\"a\":1}", "two"}));
 
-    handler->UnregisterNativeMessageObservers();
+    handler->QuitRoad().UnregisterNativeMessageObservers();
     EXPECT_EQ(manager->observers.size(), 1u);
-    handler->UnregisterQuitHandlerNativeMessageObserver();
+    handler->QuitRoad().UnregisterQuitHandlerNativeMessageObserver();
     EXPECT_TRUE(manager->observers.empty());
-    handler->CleanupRefs();
-    EXPECT_EQ(handler->GetCookieObserver(), nullptr);
+    handler->QuitRoad().CleanupRefs();
+    EXPECT_TRUE(cookies.expired());
     EXPECT_EQ(manager->cleanups, 1);
-    handler->StopNativeMessagingListener();
+    handler->QuitRoad().StopNativeMessagingListener();
     EXPECT_EQ(manager->stops, 1);
 }
 
 TEST_F(HandlerTest, DefaultManagerIsTheWebSocketManagerNotYetListening) {
     MakeHandler();
-    handler->CheckNativeMessageListenerIntegrity();
-    auto manager = handler->GetInterAppMessagingManager();
+    handler->Messaging().CheckNativeMessageListenerIntegrity(*handler);
+    auto manager = handler->Messaging().Manager();
     ASSERT_NE(std::dynamic_pointer_cast<CWebSocketsMessagingManager>(manager), nullptr);
     EXPECT_EQ(manager->GetManagerState(), eIdle);
-    handler->CheckNativeMessageListenerIntegrity();
-    EXPECT_EQ(handler->GetInterAppMessagingManager(), manager);
+    handler->Messaging().CheckNativeMessageListenerIntegrity(*handler);
+    EXPECT_EQ(handler->Messaging().Manager(), manager);
 }
 
 TEST_F(MessagingTest, TrialPortsFromTheSwitch) {
     SetSwitches({"--ws-ports=52001,52002"});
-    handler->StartNativeMessagingListener();
+    handler->Messaging().StartNativeMessagingListener(*handler);
     EXPECT_EQ(manager->ports, (std::vector<unsigned>{52001, 52002}));
 }
 

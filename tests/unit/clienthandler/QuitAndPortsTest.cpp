@@ -12,9 +12,9 @@ using engine::ProcessId;
 class QuitRoadTest : public PageMessagingTest {
   protected:
     void WireMainThread() override {
-        handler->SetMainThreadTimer([this](std::chrono::milliseconds, std::function<void()> t) {
+        retryTimer = [this](std::chrono::milliseconds, std::function<void()> t) {
             timers.push_back(std::move(t));
-        });
+        };
     }
     // The page asks for the listener, which is then listening on `port`.
     void StartListening(unsigned port = 51002) {
@@ -33,7 +33,7 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
     auto popup = std::make_shared<FakeBrowser>(2, true);
     handler->OnAfterCreated(popup);
     StartListening(51002);
-    auto quit = handler->GetAppQuitHandler();
+    auto quit = handler->Messaging().QuitHandler();
     ASSERT_TRUE(quit);
     ASSERT_TRUE(quit->StartQuitSequence());
     EXPECT_EQ(browser->sent.back().name, msg::kAppBeforeQuitNotification);
@@ -64,10 +64,11 @@ TEST_F(QuitRoadTest, WhileQuittingThePageIsHeardOnlyForItsCompletion) {
 
 TEST_F(QuitRoadTest, WebProcessEndingDuringTheWaitCompletesTheQuitWithoutAReload) {
     StartListening();
-    ASSERT_TRUE(handler->GetAppQuitHandler()->StartQuitSequence());
+    ASSERT_TRUE(handler->Messaging().QuitHandler()->StartQuitSequence());
     handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
     RunPostedTasks();
-    EXPECT_EQ(handler->GetAppQuitHandler()->GetQuitState(), eQuitHander_State_QuitHandlingDone);
+    EXPECT_EQ(handler->Messaging().QuitHandler()->GetQuitState(),
+              eQuitHander_State_QuitHandlingDone);
     EXPECT_EQ(browser->reloads, 0);
     EXPECT_TRUE(browser->frame->loads.empty());
     EXPECT_EQ(browser->host.calls, std::vector<std::string>{"Close(force)"});
@@ -93,12 +94,12 @@ TEST_F(QuitRoadTest, PopupsCloseWithTheMainBrowser) {
 TEST_F(QuitRoadTest, ListenerStopKeepsTheStoredPortWhenThereIsNoActiveOne) {
     CAppProps::WriteProperty("websockets", "lastListenedWSPort", "51004");
     Send(msg::kNativeMessageListenerCommandControl, {true});
-    handler->StopNativeMessagingListener();  // never listened
+    handler->QuitRoad().StopNativeMessagingListener();  // never listened
     EXPECT_EQ(manager->stops, 1);
     EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51004");
     manager->state = eConnected;
     manager->activePort = 51005;
-    handler->StopNativeMessagingListener();
+    handler->QuitRoad().StopNativeMessagingListener();
     EXPECT_EQ(CAppProps::ReadProperty("websockets", "lastListenedWSPort"), "51005");
 }
 
@@ -139,26 +140,26 @@ TEST_F(QuitRoadTest, TrialPortsFromDefaultsDownloadAndLastPort) {
         std::filesystem::remove(file);
         if (c.fileText) WriteFile(file, c.fileText);
         std::vector<unsigned> ports;
-        EXPECT_EQ(handler->LoadWSTrialPorts(ports, c.downloaded), c.result);
+        EXPECT_EQ(handler->Messaging().LoadWSTrialPorts(ports, c.downloaded), c.result);
         EXPECT_EQ(ports, c.ports);
     }
     WriteFile(file, extra);
     std::vector<unsigned> ports;
-    ASSERT_TRUE(handler->LoadWSPortsFromWebJSONFile(ports));
-    EXPECT_EQ(handler->GetWSHelpUrl(), "https://help.example/ws");
+    ASSERT_TRUE(handler->Messaging().LoadWSPortsFromWebJSONFile(ports));
+    EXPECT_EQ(handler->Messaging().GetWSHelpUrl(), "https://help.example/ws");
 }
 
 TEST_F(QuitRoadTest, DownloadedListReachesTheManagerOnlyWhenUsable) {
     StartListening();
     const std::string file = GetWSConfigFilePath();
     WriteFile(file, "{\"config\": ");
-    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    handler->Messaging().HandleWebsocketsConfigFileDownloadProcessCompletion(true);
     EXPECT_EQ(manager->ports.size(), 5u);
     EXPECT_EQ(manager->starts, 1);
     WriteFile(file, R"({"config":{"websocket":{"remotePortList":["52001"]}}})");
-    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+    handler->Messaging().HandleWebsocketsConfigFileDownloadProcessCompletion(false);
     EXPECT_EQ(manager->ports.size(), 5u);
-    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(true);
+    handler->Messaging().HandleWebsocketsConfigFileDownloadProcessCompletion(true);
     EXPECT_EQ(manager->ports, (std::vector<unsigned>{51001, 51002, 51003, 51004, 51005, 52001}));
     EXPECT_EQ(manager->starts, 2);  // the manager itself refuses while it is listening
 }
@@ -167,7 +168,7 @@ TEST_F(QuitRoadTest, PortFailureDialogWaitsForEveryPendingRunAndLeavesWhenOneLis
     auto boxes = std::make_shared<FakeMessageBoxes>();
     handler->SetMessageBoxes(boxes);
     Send(msg::kNativeMessageListenerCommandControl, {true});  // the download and the first run
-    auto quit = handler->GetAppQuitHandler();
+    auto quit = handler->Messaging().QuitHandler();
     auto fail = [&] {
         quit->OnInterAppMessagingListenerExit(false);
         RunPostedTasks();
@@ -177,13 +178,13 @@ TEST_F(QuitRoadTest, PortFailureDialogWaitsForEveryPendingRunAndLeavesWhenOneLis
     ASSERT_EQ(timers.size(), 1u);
     manager->state = eListening;  // the retry's run is under way
     timers[0]();
-    handler->HandleWebsocketsConfigFileDownloadProcessCompletion(false);
+    handler->Messaging().HandleWebsocketsConfigFileDownloadProcessCompletion(false);
     EXPECT_TRUE(boxes->shown.empty());
     manager->state = eIdle;
     fail();  // the last run failed too
     ASSERT_EQ(boxes->shown.size(), 1u);
 
-    handler->HandleInterAppMessagingListening();
+    handler->Messaging().OnListening();
     EXPECT_EQ(boxes->closed, (std::vector<int>{platform::IMessageBoxes::kTypePortFailure}));
 }
 

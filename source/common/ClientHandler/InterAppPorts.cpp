@@ -7,7 +7,7 @@
 #include "common/AppInfo.h"
 #include "common/AppProps.h"
 #include "common/ClientHandler/AppUrls.h"
-#include "common/ClientHandler/ClientHandler.h"
+#include "common/ClientHandler/InterAppMessaging.h"
 #include "common/ClientHandler/WSPortConfig.h"
 #include "common/FileUtil.h"
 #include "common/LogHelper.h"
@@ -28,7 +28,7 @@ std::string GetWSConfigFilePath() {
     return cache + kWSConfigFileName;
 }
 
-bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
+bool CInterAppMessaging::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
     static const char* fn = TVC_FN;
     const std::string path = GetWSConfigFilePath();
     TVC_LOG_WARN("%s : loading from file = %s", fn, path.c_str());
@@ -59,7 +59,7 @@ bool ClientHandler::LoadWSPortsFromWebJSONFile(std::vector<unsigned>& ports) {
     return true;
 }
 
-bool ClientHandler::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded) {
+bool CInterAppMessaging::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeDownloaded) {
     static const char* fn = TVC_FN;
     unsigned lastPort = 0;
     const std::string stored = CAppProps::ReadProperty(kPortSection, kLastPortKey);
@@ -90,7 +90,7 @@ bool ClientHandler::LoadWSTrialPorts(std::vector<unsigned>& ports, bool includeD
     return true;
 }
 
-bool ClientHandler::SaveActiveWSPort() {
+bool CInterAppMessaging::SaveActiveWSPort() {
     static const char* fn = TVC_FN;
     auto manager = m_inter_app_msg_manager;
     if (!manager) {
@@ -108,16 +108,36 @@ bool ClientHandler::SaveActiveWSPort() {
     return CAppProps::WriteProperty(kPortSection, kLastPortKey, text) != 0;
 }
 
-void ClientHandler::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
+bool CInterAppMessaging::StartOnetimeDownload_WebSocketsTrialPortList_FromWeb(
+    const engine::BrowserRef& browser) {
+    static const char* fn = TVC_FN;
+    if (IsStarted_OnetimeDownload_WebSocketsTrialPortList) {
+        TVC_LOG_WARN(
+            "%s : IsStarted_OnetimeDownload_WebSocketsTrialPortList is true, not downloading. ",
+            fn);
+        return false;
+    }
+    if (!browser) {
+        TVC_LOG_ERROR("%s : browser is NULL. ", fn);
+        return false;
+    }
+    TVC_LOG_WARN("%s : Initiating... ", fn);
+    IsStarted_OnetimeDownload_WebSocketsTrialPortList = true;
+    m_portListDownloadPending = true;
+    browser->GetHost().StartDownload(GetWSConfigFileURL());
+    return true;
+}
+
+void CInterAppMessaging::HandleWebsocketsConfigFileDownloadProcessCompletion(bool isSuccess) {
     static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++ : isSucess=%u", fn, isSuccess ? 1u : 0u);
     m_portListDownloadPending = false;
     // Unless a run with the downloaded ports starts below, none is left to wait for.
     struct SettleUnlessRunStarts {
-        ClientHandler& handler;
+        CInterAppMessaging& messaging;
         bool started = false;
         ~SettleUnlessRunStarts() {
-            if (!started) handler.OnListenerAttemptsSettled();
+            if (!started) messaging.Settled();
         }
     } run{*this};
     if (!isSuccess) {
