@@ -32,7 +32,6 @@
 #include "engine/ProcessMessage.h"
 #include "platform/AppWindow.h"
 
-
 namespace tvc {
 class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public engine::IClient {
   public:

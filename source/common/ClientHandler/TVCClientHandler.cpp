@@ -15,11 +15,11 @@ CTVCClientHandler::CTVCClientHandler(std::shared_ptr<CWindowOperations> windowOp
                                      std::shared_ptr<CPageRecovery> recovery,
                                      std::shared_ptr<CBrowserSet> browsers,
                                      std::shared_ptr<CInterAppMessaging> messaging)
-    : ClientHandler(windowOps ? std::move(windowOps)
-                              : std::make_shared<CWindowOperations>(kMinimumWindowWidth,
-                                                                    kMinimumWindowHeight),
-                    std::move(updates), std::move(recovery), std::move(browsers),
-                    std::move(messaging)) {
+    : ClientHandler(
+          windowOps
+              ? std::move(windowOps)
+              : std::make_shared<CWindowOperations>(kMinimumWindowWidth, kMinimumWindowHeight),
+          std::move(updates), std::move(recovery), std::move(browsers), std::move(messaging)) {
     InitializeProductAppInfo();
     if (GetStartupURL().empty()) {
         // The start page beside the executable, as the URI the engine will report for it.
