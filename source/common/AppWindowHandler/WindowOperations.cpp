@@ -16,7 +16,7 @@ std::uint32_t PackMinimumSize(int width, int height) {
 }  // namespace
 
 void CWindowOperations::StickWindowOnTop(bool sticky) {
-    static const char* fn = "ClientHandler::StickWindowOnTop";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("called %s", fn);
     if (!m_window) {
         TVC_LOG_WARN("%s : m_MainHwnd is NULL", fn);
@@ -34,14 +34,14 @@ void CWindowOperations::ShowMaximizedWindow() {
     if (m_window)
         m_window->ShowMaximized();
     else
-        TVC_LOG_WARN("%s : m_MainHwnd is NULL", "ClientHandler::ShowMaximizedWindow");
+        TVC_LOG_WARN("%s : m_MainHwnd is NULL", TVC_FN);
 }
 
 void CWindowOperations::ShowMinimizedWindow() {
     if (m_window)
         m_window->ShowMinimized();
     else
-        TVC_LOG_WARN("%s : m_MainHwnd is NULL", "ClientHandler::ShowMinimizedWindow");
+        TVC_LOG_WARN("%s : m_MainHwnd is NULL", TVC_FN);
 }
 
 void CWindowOperations::BringWindowToFront(bool bDontPerformForegroundCheck) {
@@ -73,7 +73,7 @@ void CWindowOperations::ShowOnLaunch(bool shownByCaller) {
 
 void CWindowOperations::OverrideWindowCoordinatesToWithinScreen(int& width, int& height, int& x,
                                                                 int& y) {
-    static const char* fn = "ClientHandler::OverrideWindowCoordinatesToWithinScreen";
+    static const char* fn = TVC_FN;
     const platform::Rect area = m_desktop ? m_desktop->GetMaximizedArea() : platform::Rect{};
     TVC_LOG_WARN("%s : maxWidth=%d, maxHeight=%d", fn, area.width, area.height);
     if (area.width <= 0 || area.height <= 0) {
@@ -93,7 +93,7 @@ void CWindowOperations::OverrideWindowCoordinatesToWithinScreen(int& width, int&
 }
 
 void CWindowOperations::SetWindowSize(int width, int height) {
-    static const char* fn = "ClientHandler::SetWindowSize";
+    static const char* fn = TVC_FN;
     TVC_LOG_WARN("%s ++: m_minimumWindowWidth=%u, m_minimumWindowHeight=%u, width=%u, height=%u",
                  fn, static_cast<unsigned>(m_minimumWidth), static_cast<unsigned>(m_minimumHeight),
                  static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -134,7 +134,7 @@ void CWindowOperations::SetMinimumWindowSize(int width, int height) {
 
 bool CWindowOperations::SetFocusWindow() {
     if (!m_window || !m_window->PostFocus()) {
-        TVC_LOG_ERROR("%s : Set Focus Failed", "ClientHandler::SetFocusWindow");
+        TVC_LOG_ERROR("%s : Set Focus Failed", TVC_FN);
         return false;
     }
     return true;
@@ -143,7 +143,7 @@ bool CWindowOperations::SetFocusWindow() {
 bool CWindowOperations::HideApp() {
     // A queued close that is not expected hides the window (the window procedure decides).
     if (!m_window || !m_window->PostClose()) {
-        TVC_LOG_ERROR("%s : HideApp Failed", "ClientHandler::HideApp");
+        TVC_LOG_ERROR("%s : HideApp Failed", TVC_FN);
         return false;
     }
     return true;
@@ -154,15 +154,14 @@ bool CWindowOperations::GetIsSystemShutdownInProgress(bool& bIsSystemShutDownInP
     const bool ok =
         m_desktop && m_desktop->GetIsSystemShutdownInProgress(bIsSystemShutDownInProgress);
     if (!ok) bIsSystemShutDownInProgress = false;
-    TVC_LOG_WARN("%s : GetSystemMetrics returned=%d and bRetVal=%u, result=%u",
-                 "ClientHandler::GetIsSystemShutdownInProgress",
+    TVC_LOG_WARN("%s : GetSystemMetrics returned=%d and bRetVal=%u, result=%u", TVC_FN,
                  bIsSystemShutDownInProgress ? 1 : 0, ok ? 1u : 0u,
                  bIsSystemShutDownInProgress ? 1u : 0u);
     return ok;
 }
 
 bool CWindowOperations::OpenUrlExternally(const std::string& url) {
-    static const char* fn = "ClientHandler::OpenUrlExternally";
+    static const char* fn = TVC_FN;
     if (url.empty()) return false;
     if (!IsExternallyOpenableUrl(url)) {
         TVC_LOG_ERROR(
