@@ -16,8 +16,7 @@ enum t_enumInterAppMessageManagerState {
     eThreadTerminationPending = 4,
 };
 
-// Threads: the registry, the state and the notifications are the main thread's; a transport says
-// which of its sends another thread may call.
+// Threads: main thread only, the registry, the state, the notifications and the sends alike.
 class IInterAppMessagingManager {
   public:
     virtual bool Start() = 0;
