@@ -1,6 +1,7 @@
 // The browser-process client: decides what happens for every engine callback of the hosted browser,
 // turns the page's process messages into window operations and settings, and drives the long-lived
-// components the shell owns with it (window operations, update flow, inter-app messaging).
+// components the shell owns with it (window operations, update flow, page recovery, browser set,
+// inter-app messaging).
 //
 // Threads: every operation runs on the browser process's main thread (the GLib main context), the
 // messaging manager's notifications included; nothing here is locked.
