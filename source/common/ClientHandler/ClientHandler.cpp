@@ -38,7 +38,7 @@ ClientHandler::ClientHandler(std::shared_ptr<CWindowOperations> windowOps,
     ReportSwitch(*commandLine, "automated-testing");
     ReportSwitch(*commandLine, "show-on-launch");
     m_windowOps->SetShowOnLaunch(commandLine->HasSwitch("show-on-launch"));
-    // The splash's painter belongs to the splash object the shell hands us (SetSplashScreen).
+    // The splash belongs to the page recovery, which the shell hands its splash object.
     m_popupDomainList.clear();
     m_messaging->SetQuitClient(m_quitRoad);
     AddRoutes();
