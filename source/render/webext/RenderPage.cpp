@@ -1,6 +1,7 @@
 #include "render/webext/RenderPage.h"
 
 #include "common/LogHelper.h"
+#include "common/ProcessMessages.h"
 #include "glibutil/VariantConvert.h"
 
 namespace tvc::render::webext {
@@ -17,8 +18,9 @@ bool CRenderPage::SendProcessMessage(const engine::ProcessMessage& message) {
         return false;
     }
     // What the browser process hears may end this process (a quit, a closed page): what was
-    // logged before it is in the file first.
-    CLogHelper::Flush();
+    // logged before it is in the file first. A page's inter-app message never does, and a flood
+    // of them would each wait for the file; their lines leave with the writer's next batch.
+    if (message.name != msg::kNativeMessageFromTvdJs) CLogHelper::Flush();
     // Both are floating and consumed by the send.
     WebKitUserMessage* userMessage =
         webkit_user_message_new(message.name.c_str(), glib::ToVariant(message.args));
