@@ -21,19 +21,23 @@ std::optional<SUrl> PassableUrl(const std::string& url) {
     if (HasControlOrSpace(url)) return std::nullopt;
     return ParseUrl(url);
 }
+
+// A host must be named: "http:foo" or "https:///x" are not addresses of a web page.
+bool IsWebAddress(const SUrl& parts) {
+    return (parts.scheme == "http" || parts.scheme == "https") && !parts.host.empty();
+}
 }  // namespace
 
 bool IsWebUrl(const std::string& url) {
     const std::optional<SUrl> parts = PassableUrl(url);
-    // A host must be named: "http:foo" or "https:///x" are not addresses of a web page.
-    return parts && (parts->scheme == "http" || parts->scheme == "https") && !parts->host.empty();
+    return parts && IsWebAddress(*parts);
 }
 
 bool IsExternallyOpenableUrl(const std::string& url) {
-    if (IsWebUrl(url)) return true;
     const std::optional<SUrl> parts = PassableUrl(url);
-    return parts && (parts->scheme == "mailto" || parts->scheme == "spotify") &&
-           url.size() > parts->scheme.size() + 1;
+    if (!parts) return false;
+    return IsWebAddress(*parts) || ((parts->scheme == "mailto" || parts->scheme == "spotify") &&
+                                    url.size() > parts->scheme.size() + 1);
 }
 
 std::string HtmlEscape(const std::string& text) {
