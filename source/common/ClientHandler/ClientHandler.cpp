@@ -54,16 +54,10 @@ void ClientHandler::SetMainHwnd(std::shared_ptr<platform::IAppWindow> window) {
     m_windowOps->SetBroughtToFrontHook([weak = weak_from_this()] {
         if (auto self = weak.lock()) self->TriggerApplicationUpdate();
     });
-    m_recovery->SetHost({.mainBrowser =
-                             [weak = weak_from_this()] {
-                                 auto self = weak.lock();
-                                 return self ? self->GetBrowser() : nullptr;
-                             },
-                         .quitting =
-                             [weak = weak_from_this()] {
-                                 auto self = weak.lock();
-                                 return self && self->m_messaging->IsQuitInProgress();
-                             }});
+    // Asked of the components that hold the answers, not of the handler.
+    m_recovery->SetHost(
+        {.mainBrowser = [browsers = m_browsers] { return browsers->Main(); },
+         .quitting = [messaging = m_messaging] { return messaging->IsQuitInProgress(); }});
 }
 
 void ClientHandler::OnAfterCreated(engine::BrowserRef browser) {
