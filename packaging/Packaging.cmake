@@ -21,10 +21,13 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tavisto-for-web.svg
         DESTINATION share/icons/hicolor/scalable/apps)
 
-configure_file(${TVC_PACKAGING_DIR}/tavisto-for-web.metainfo.xml.in
-               ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.metainfo.xml DESTINATION share/metainfo
+# With every catalogue's texts (po/CMakeLists.txt).
+install(FILES ${TVC_TRANSLATED_METAINFO} DESTINATION share/metainfo
         RENAME example.tavisto.TavistoForWeb.metainfo.xml)
+foreach(lang ${TVC_LINGUAS})
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/locale/${lang}/LC_MESSAGES/tavisto-for-web.mo
+          DESTINATION share/locale/${lang}/LC_MESSAGES)
+endforeach()
 
 # Debian wants the copyright and a changelog compressed without a time stamp.
 configure_file(${TVC_PACKAGING_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)

@@ -21,6 +21,7 @@
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
 #include "shell/EngineModuleLoader.h"
+#include "shell/Language.h"
 #include "shell/MainWindow.h"
 #include "shell/Usage.h"
 #include "shell/WndProc.h"
@@ -96,6 +97,9 @@ gboolean OnTerminationSignal(gpointer signalName) {
 
 int BrowserMain(int argc, char** argv) {
     InitCommandLine(argc, argv);
+    tvc::InitializeProductAppInfo();
+    // First, while this is the only thread: the language is set through the environment.
+    StartLanguage(GetPathOrEmpty(CAppPaths::eApplicationFolder));
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     PrepareProcessForEngine();
     // Installed first so a signal during start-up still ends the program through its loop.
@@ -106,7 +110,6 @@ int BrowserMain(int argc, char** argv) {
     // A closed terminal or a session manager's hang-up: the same road.
     g_unix_signal_add(SIGHUP, OnTerminationSignal,
                       const_cast<char*>("termination signal received (SIGHUP)"));
-    tvc::InitializeProductAppInfo();
     auto commandLine = GetGlobalCommandLine();
 
     std::string userDataFolder = GetPathOrEmpty(CAppPaths::eUserAppDataFolder);
@@ -129,6 +132,8 @@ int BrowserMain(int argc, char** argv) {
     settings.product_version = MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
     g_set_prgname(kDesktopEntryName);
+    // The locale is set: GTK setting it again would undo the language's messages locale.
+    gtk_disable_setlocale();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
         return eExitNoDisplay;
@@ -158,6 +163,7 @@ int BrowserMain(int argc, char** argv) {
     CAppProps::SetFilePath(preferencesPath);
     TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s",
                  preferencesPath.c_str());
+    UseLanguage(CAppProps::ReadProperty("language", "locale"));
 
     // From here on a shutdown waits (within logind's bound) for the quit it starts.
     auto shutdownWatch = std::make_shared<platform::gtk::CShutdownWatch>(

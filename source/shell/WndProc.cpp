@@ -17,6 +17,7 @@
 #include "platform/gtk/PageNotRespondingDialog.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
+#include "shell/Language.h"
 #include "shell/MainWindow.h"
 #include "shell/TrayControl.h"
 #include "shell/WindowPlacement.h"
@@ -56,6 +57,11 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
             return handler && handler->OpenUrlExternally(url);
         });
     g_handler->SetMessageBoxes(m_messageBoxes);
+    // The page's new locale: the tray menu and every window opened from now on speak it.
+    g_handler->SetLocaleListener([](const std::string& locale) {
+        UseLanguage(locale);
+        TrayControl_Relabel();
+    });
     m_trayHostWatch = std::make_unique<platform::gtk::CTrayHostWatch>([this](bool present) {
         if (present) {
             m_noTrayHostLogged = false;

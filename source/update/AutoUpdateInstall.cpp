@@ -12,12 +12,15 @@
 #include "common/LogHelper.h"
 #include "common/PrivateFolder.h"
 #include "common/ProcessMessages.h"
+#include "common/Translate.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/UpdateState.h"
 
 namespace {
 constexpr const char* kStateFileName = "UpdateStateDetails.txt";
-}
+// The caption's default (AutoUpdateHandler.h), for the catalogue.
+[[maybe_unused]] constexpr const char* kDefaultCaption = N_("Tavisto for Web Update");
+}  // namespace
 
 std::string CAutoUpdateHandler::InstallerPathInFolder() const {
     return m_strUpdateDirectoryPath + m_settings.installerFileName;
@@ -205,11 +208,12 @@ bool CAutoUpdateHandler::LaunchInstaller() {
         DownloadUpdate();
         return false;
     }
-    const std::string text = "A Tavisto for Web update is available (v" + m_appcast.version +
-                             ").\n" + "\nPlease hit OK to Update";
+    const std::string text = tvc::FormatText(
+        _("A Tavisto for Web update is available (v%s).\n\nPlease hit OK to Update"),
+        m_appcast.version);
     SetState(e_AppInstallationTriggered);
     // The box does not wait: the page and the inter-app messages go on while the user decides.
-    const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, m_settings.promptCaption,
+    const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, _(m_settings.promptCaption.c_str()),
                                                       [weak = Weak()](bool accepted) {
                                                           if (auto self = weak.lock())
                                                               self->OnPromptAnswered(accepted);
@@ -256,9 +260,11 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
     m_strLaunchFailedVersion = m_appcast.version;
     FailUpdate(("the installer could not be started: " + why).c_str());
     if (m_ui)
-        m_ui->ShowUpdateFailure("The Tavisto for Web update (v" + m_appcast.version +
-                                    ") could not be started.\n\nTavisto for Web stays open.",
-                                m_settings.promptCaption);
+        m_ui->ShowUpdateFailure(
+            tvc::FormatText(_("The Tavisto for Web update (v%s) could not be started.\n\n"
+                              "Tavisto for Web stays open."),
+                            m_appcast.version),
+            _(m_settings.promptCaption.c_str()));
 }
 
 void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {

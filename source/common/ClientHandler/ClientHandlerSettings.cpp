@@ -81,6 +81,7 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const std::strin
     }
     if (!CAppProps::WriteProperty("language", "locale", locale))
         TVC_LOG_ERROR("%s : the locale could not be stored; loading its page anyway", fn);
+    if (m_onLocaleSet) m_onLocaleSet(locale);
     std::string base = CAppProps::ReadProperty("url", "starturl");
     if (base.empty()) base = GetDefaultStartUrlPrefix();
     auto frame = browser ? browser->GetMainFrame() : nullptr;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 #include "glibutil/GObjectPtr.h"
 #include "glibutil/OwnEnvironment.h"
 #include "platform/ProgramLaunch.h"
@@ -27,8 +28,10 @@ bool GtkUpdateUi::ShowUpdatePrompt(const std::string& text, const std::string& c
                                    std::function<void(bool accepted)> onAnswer) {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_INFO,
-                               GTK_BUTTONS_OK, "%s", text.c_str());
+                               GTK_BUTTONS_NONE, "%s", text.c_str());
     if (!dialog) return false;
+    // Ours, not GTK's: the text names the button, so both come from one catalogue.
+    gtk_dialog_add_button(GTK_DIALOG(dialog), _("_OK"), GTK_RESPONSE_OK);
     // GTK 3 message boxes show no picture for their type; the information icon is asked for.
     // Named, so the theme draws it at the screen's scale.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -70,8 +73,9 @@ bool GtkUpdateUi::StartInstaller(int fd, const std::string& path, std::string& w
 void GtkUpdateUi::ShowUpdateFailure(const std::string& text, const std::string& caption) {
     GtkWidget* dialog =
         gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_ERROR,
-                               GTK_BUTTONS_OK, "%s", text.c_str());
+                               GTK_BUTTONS_NONE, "%s", text.c_str());
     if (!dialog) return;
+    gtk_dialog_add_button(GTK_DIALOG(dialog), _("_OK"), GTK_RESPONSE_OK);
     gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
