@@ -10,6 +10,8 @@ import subprocess
 import tempfile
 import unittest
 
+import gi
+
 from bridge_support import QUIET_NET
 from test_tray_panel import name_has_owner
 from tvc_harness import BIN_DIR, App, AppTestCase, free_port, page_url, wait_for
@@ -35,6 +37,7 @@ class Accessibility:
         self.launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher"], env=env,
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: name_has_owner("org.a11y.Bus"), what="the accessibility bus")
+        gi.require_version("Atspi", "2.0")
         from gi.repository import Atspi
         self.Atspi = Atspi
 
@@ -109,11 +112,6 @@ class LanguageCase(AppTestCase):
         return wait_for(lambda: [label for _, label in item.menu()] == expected and expected,
                         what="the tray menu %r" % expected)
 
-    def accessibility(self):
-        a11y = Accessibility()
-        self.addCleanup(a11y.close)
-        return a11y
-
     def key(self, *keys):
         self.display.run("xdotool", "key", "--delay", "30", *keys)
 
@@ -152,8 +150,18 @@ class ChoiceTest(LanguageCase):
 
 
 class DialogTest(LanguageCase):
+    # One bus for the class: the accessibility library keeps its first connection.
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.a11y = Accessibility()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.a11y.close()
+        super().tearDownClass()
+
     def test_the_hung_page_dialog_speaks_the_stored_locale(self):
-        a11y = self.accessibility()
         app = self.start("fr_FR", url=page_url("reload.html"), args=ARGS + ["--show-on-launch"],
                          accessible=True)
         app.wait_console("RELOAD loaded")
@@ -161,11 +169,10 @@ class DialogTest(LanguageCase):
         self.key("h")
         app.wait_console("RELOAD hanging")
         self.key("x")  # the engine learns of the hang when the page should answer
-        buttons = wait_for(lambda: a11y.dialog_buttons(app.proc.pid), 60, what="the page-not-responding dialog")
+        buttons = wait_for(lambda: self.a11y.dialog_buttons(app.proc.pid), 60, what="the page-not-responding dialog")
         self.assertEqual(sorted(buttons), ["Attendre", "Recharger"])
 
     def test_a_right_to_left_language_mirrors_the_port_failure_dialog(self):
-        a11y = self.accessibility()
         ports = []
         for _ in range(2):
             s = socket.socket()
@@ -176,7 +183,7 @@ class DialogTest(LanguageCase):
         app = self.start("ar", args=QUIET_NET + ["--ws-ports=%d,%d" % tuple(ports)], accessible=True)
         arabic = gettext.translation("tavisto-for-web", os.path.join(BIN_DIR, "locale"), ["ar"])
         help_name, close_name = (arabic.gettext(t).replace("_", "") for t in ("_Help", "_Close"))
-        buttons = wait_for(lambda: a11y.dialog_buttons(app.proc.pid), 60, what="the port-failure dialog")
+        buttons = wait_for(lambda: self.a11y.dialog_buttons(app.proc.pid), 60, what="the port-failure dialog")
         self.assertEqual(sorted(buttons), sorted([help_name, close_name]))
         # Left to right, Help stands left of Close; mirrored, right of it.
         self.assertGreater(buttons[help_name][0], buttons[close_name][0])
