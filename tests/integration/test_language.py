@@ -85,6 +85,20 @@ def descendants(pid):
     return [d for c in children for d in [c] + descendants(c)]
 
 
+A11Y = []
+
+
+def setUpModule():
+    # Before any program starts: the engine asks the session for the accessibility bus, and the
+    # one it would start lives in that program's folders. One bus for the module, as the
+    # accessibility library keeps its first connection.
+    A11Y.append(Accessibility())
+
+
+def tearDownModule():
+    A11Y.pop().close()
+
+
 class LanguageCase(AppTestCase):
     window_manager = True
 
@@ -150,17 +164,6 @@ class ChoiceTest(LanguageCase):
 
 
 class DialogTest(LanguageCase):
-    # One bus for the class: the accessibility library keeps its first connection.
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.a11y = Accessibility()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.a11y.close()
-        super().tearDownClass()
-
     def test_the_hung_page_dialog_speaks_the_stored_locale(self):
         app = self.start("fr_FR", url=page_url("reload.html"), args=ARGS + ["--show-on-launch"],
                          accessible=True)
@@ -169,7 +172,7 @@ class DialogTest(LanguageCase):
         self.key("h")
         app.wait_console("RELOAD hanging")
         self.key("x")  # the engine learns of the hang when the page should answer
-        buttons = wait_for(lambda: self.a11y.dialog_buttons(app.proc.pid), 60, what="the page-not-responding dialog")
+        buttons = wait_for(lambda: A11Y[0].dialog_buttons(app.proc.pid), 60, what="the page-not-responding dialog")
         self.assertEqual(sorted(buttons), ["Attendre", "Recharger"])
 
     def test_a_right_to_left_language_mirrors_the_port_failure_dialog(self):
@@ -183,7 +186,7 @@ class DialogTest(LanguageCase):
         app = self.start("ar", args=QUIET_NET + ["--ws-ports=%d,%d" % tuple(ports)], accessible=True)
         arabic = gettext.translation("tavisto-for-web", os.path.join(BIN_DIR, "locale"), ["ar"])
         help_name, close_name = (arabic.gettext(t).replace("_", "") for t in ("_Help", "_Close"))
-        buttons = wait_for(lambda: self.a11y.dialog_buttons(app.proc.pid), 60, what="the port-failure dialog")
+        buttons = wait_for(lambda: A11Y[0].dialog_buttons(app.proc.pid), 60, what="the port-failure dialog")
         self.assertEqual(sorted(buttons), sorted([help_name, close_name]))
         # Left to right, Help stands left of Close; mirrored, right of it.
         self.assertGreater(buttons[help_name][0], buttons[close_name][0])
