@@ -102,7 +102,8 @@ def tearDownModule():
 class LanguageCase(AppTestCase):
     window_manager = True
 
-    def start(self, locale=None, env=None, url=None, args=ARGS, accessible=False):
+    def prepare(self, locale=None, env=None, url=None, args=ARGS, accessible=False):
+        """A run with the stored `locale` and the desktop's language variables `env` only."""
         app = App(self.display, url=url or page_url("language.html"), args=args)
         for name in DESKTOP_VARIABLES:
             app.env.pop(name, None)
@@ -114,12 +115,18 @@ class LanguageCase(AppTestCase):
             with open(app.prefs, "w") as f:
                 f.write("[language]\nlocale=%s\n" % locale)
         self.apps.append(app)
+        return app
+
+    def start(self, *args, **kwargs):
+        return self.watch(self.prepare(*args, **kwargs)).start()
+
+    def watch(self, app):
         # A watcher of its own: the item of an earlier run stays registered with the last one.
         if getattr(self, "watcher", None):
             self.watcher.close()
         self.watcher = Watcher()
         self.addCleanup(self.watcher.close)
-        return app.start()
+        return app
 
     def labels(self, expected):
         item = self.watcher.wait_item()
@@ -161,6 +168,17 @@ class ChoiceTest(LanguageCase):
         app.wait_console("LANGUAGE loaded ?locale=de_DE")
         self.labels(GERMAN)
         self.assertTrue(app.alive())
+
+
+    def test_a_browser_opened_for_the_user_gets_the_users_language(self):
+        app = self.prepare("fr_FR", {"LANGUAGE": "ja"})
+        record = app.register_url_recorder()
+        self.watch(app).start()
+        app.wait_console("LANGUAGE loaded")
+        self.labels(FRENCH)
+        self.watcher.wait_item().click(FRENCH[0])
+        wait_for(lambda: app.opened_urls(record), what="the default browser to be asked")
+        self.assertEqual(app.opener_environment(record).get("LANGUAGE"), "ja")
 
 
 class DialogTest(LanguageCase):
