@@ -14,10 +14,10 @@ std::string Env(const char* name) {
 }
 
 // "fr_FR.UTF-8@euro" -> "fr_FR"; "C" and "POSIX" are no language.
-std::string Normalise(std::string locale) {
-    locale = locale.substr(0, locale.find_first_of(".@"));
-    if (locale == "C" || locale == "POSIX") return "";
-    return locale;
+std::string Normalise(const std::string& locale) {
+    std::string name = locale.substr(0, locale.find_first_of(".@"));
+    if (name == "C" || name == "POSIX") name.clear();
+    return name;
 }
 
 std::vector<std::string> SplitList(const std::string& list) {
@@ -66,7 +66,7 @@ std::string ChooseLanguage(const std::string& storedLocale, const SDesktopLocale
     }
     for (const std::string& candidate : candidates)
         if (std::string found = CatalogueFor(candidate, hasCatalogue); !found.empty()) return found;
-    return kSourceLanguage;
+    return "";
 }
 
 bool IsRightToLeft(const std::string& language) {

@@ -23,8 +23,9 @@ SDesktopLocale DesktopLocaleFromEnvironment();
 using CatalogueCheck = std::function<bool(const std::string& language)>;
 
 // The catalogue to use: the page's stored locale ("fr_FR") when there is a catalogue for it or for
-// its language ("fr"); otherwise the desktop's first language that has one; otherwise English.
-// Returns a catalogue name ("fr", "pt_BR") or kSourceLanguage.
+// its language ("fr"); otherwise the desktop's first language that has one. Returns a catalogue
+// name ("fr", "pt_BR"), kSourceLanguage when English is asked for, or "" when no language asked
+// for has a catalogue: the texts are English then, and the libraries keep the desktop's language.
 std::string ChooseLanguage(const std::string& storedLocale, const SDesktopLocale& desktop,
                            const CatalogueCheck& hasCatalogue);
 

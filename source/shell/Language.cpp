@@ -23,13 +23,16 @@ SState& State() {
 }
 
 // gettext reads its language list from LANGUAGE, but only when LC_MESSAGES is not the plain C
-// locale; C.UTF-8 is built into the C library, so no other locale need be installed. Setting the
-// text domain again makes gettext drop the translations it has cached.
+// locale; C.UTF-8 is built into the C library, so no other locale need be installed. Without a
+// catalogue of ours (""), the user's own list stays: our texts are English, GTK's and WebKit's
+// keep the desktop's language (an empty LANGUAGE counts as none). Setting the text domain again
+// makes gettext drop the translations it has cached.
 void Speak(const std::string& catalogue) {
     const char* messages = std::setlocale(LC_MESSAGES, nullptr);
     if (!messages || std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)
         std::setlocale(LC_MESSAGES, "C.UTF-8");
-    glib::OverrideVariable("LANGUAGE", catalogue.c_str());
+    const std::string& list = catalogue.empty() ? State().desktop.language : catalogue;
+    glib::OverrideVariable("LANGUAGE", list.c_str());
     ::textdomain(::textdomain(nullptr));
 }
 }  // namespace
@@ -53,7 +56,8 @@ std::string UseLanguage(const std::string& storedLocale) {
         gtk_widget_set_default_direction(language::IsRightToLeft(catalogue) ? GTK_TEXT_DIR_RTL
                                                                             : GTK_TEXT_DIR_LTR);
     TVC_LOG_INFO("%s : the program's texts speak \"%s\" (stored locale \"%s\")", "UseLanguage",
-                 catalogue.c_str(), storedLocale.c_str());
+                 catalogue.empty() ? language::kSourceLanguage : catalogue.c_str(),
+                 storedLocale.c_str());
     return catalogue;
 }
 }  // namespace tvc::shell

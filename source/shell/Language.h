@@ -10,6 +10,7 @@ namespace tvc::shell {
 // catalogues found beside `appFolder` and speaks the desktop's language.
 void StartLanguage(const std::string& appFolder);
 // Speaks the page's locale when there is a catalogue for it, else the desktop's language; lays
-// windows out right to left for such a language once GTK is up. Returns the catalogue in use.
+// windows out right to left for such a language once GTK is up. Returns the catalogue in use
+// ("" for none: English).
 std::string UseLanguage(const std::string& storedLocale);
 }  // namespace tvc::shell

@@ -8,7 +8,7 @@ namespace {
 using tvc::language::ChooseLanguage;
 using tvc::language::SDesktopLocale;
 
-TEST(LanguageTest, StoredLocaleThenTheDesktopsThenEnglish) {
+TEST(LanguageTest, StoredLocaleThenTheDesktopsThenNone) {
     const std::set<std::string> catalogues = {"de", "fr", "ja", "pt_BR"};
     auto has = [&](const std::string& name) { return catalogues.contains(name); };
     struct Case {
@@ -26,8 +26,9 @@ TEST(LanguageTest, StoredLocaleThenTheDesktopsThenEnglish) {
         {"", {"eo", "", "", "de_DE"}, "de"},                // then the locale
         {"", {"", "fr_FR.UTF-8", "ja_JP", "de_DE"}, "fr"},  // LC_ALL before the others
         {"", {"", "", "ja_JP", "de_DE"}, "ja"},             // LC_MESSAGES before LANG
-        {"", {"", "C.UTF-8", "", "de_DE"}, "en"},           // the C locale is English
-        {"", {}, "en"},
+        {"", {"", "C.UTF-8", "", "de_DE"}, ""},             // the C locale: none asked for
+        {"", {"ko:eo"}, ""},                                // LANGUAGE has none of ours
+        {"", {}, ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ChooseLanguage(c.stored, c.desktop, has), c.expected)
