@@ -70,7 +70,7 @@ void CAutoUpdateHandler::InstallPackage(tvc::UniqueFd sealed) {
     if (m_ui)
         m_ui->ShowInstallProgress(
             "Installing the Tavisto for Web update (v" + m_appcast.version + ")…",
-            m_settings.promptCaption);
+            m_settings.promptCaption + ": installing");
     m_packageInstall = tvc::update::CPackageKitInstall::Start(
         path, {.progress =
                    [weak = Weak()](int percent, const std::string& status) {
@@ -126,8 +126,8 @@ void CAutoUpdateHandler::OnPackageInstallEnded(tvc::update::CPackageKitInstall::
         SaveUpdateParams();
         SetState(e_UpdateFailed);
         TellFailure("The Tavisto for Web update (v" + m_appcast.version +
-                    ") was not installed: the installation was cancelled.\n\nTavisto for Web "
-                    "stays open and will offer the update again.");
+                    ") was not installed: the authentication was cancelled or refused.\n\n"
+                    "Tavisto for Web stays open and will offer the update again.");
         return;
     }
     m_strLaunchFailedVersion = m_appcast.version;
