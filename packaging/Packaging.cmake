@@ -44,7 +44,7 @@ configure_file(${TVC_PACKAGING_DIR}/install-time.cmake.in
 install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install-time.cmake)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME tavisto-for-web)
+set(CPACK_PACKAGE_NAME ${TVC_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Corvane Media")
 set(CPACK_PACKAGE_CONTACT "Corvane Media <support@tavisto.example>")

@@ -64,4 +64,30 @@ pid_t StartProgramFromDescriptor(int fd, const std::string& name, char* const en
     }
     return pid;
 }
+pid_t StartDetachedProgram(const std::string& path, const std::vector<std::string>& args,
+                           char* const environment[], std::string& why) {
+    SpawnSetup setup;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    int rc = posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+    if (rc == 0) rc = posix_spawnattr_setsigmask(&setup.attributes, &none);
+    if (rc == 0) rc = posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    if (rc == 0)
+        rc = posix_spawnattr_setflags(
+            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (rc == 0)
+        rc = posix_spawn(&pid, path.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                         environment);
+    if (rc != 0) {
+        why = std::strerror(rc);
+        return -1;
+    }
+    return pid;
+}
 }  // namespace tvc::platform
