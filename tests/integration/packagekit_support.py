@@ -515,7 +515,7 @@ def build_package(build_dir, out_dir):
             if name.startswith(PACKAGE + "_") and name.endswith(".deb") and \
                     os.path.getmtime(path) >= os.path.getmtime(program):
                 return path
-    subprocess.run(["cpack", "-G", "DEB", "-B", out_dir], cwd=build_dir, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cpack", "-G", "DEB", "-B", out_dir], cwd=build_dir, check=True, capture_output=True)
     return next(os.path.join(out_dir, n) for n in os.listdir(out_dir) if n.endswith(".deb"))
 
 
@@ -611,6 +611,18 @@ class AccountApp(App):
                                      cwd=self.home, **self._as_account())
         return self
 
+    def watch_programs(self):
+        """Notes every program process of this tree from now on (`seen_programs`), so a test can
+        tell how many were ever started, however short their lives."""
+        self.seen_programs = set()
+        self.watching = threading.Event()
+
+        def watch():
+            while not self.watching.is_set():
+                self.seen_programs.update(self.program_pids())
+                self.watching.wait(0.02)
+        threading.Thread(target=watch, daemon=True).start()
+
     def program_pids(self):
         """The program's own processes of this tree (not its web processes), oldest first."""
         pids = [p for p in processes_with_home(self.home)
@@ -618,6 +630,8 @@ class AccountApp(App):
         return sorted(pids, key=lambda p: os.stat("/proc/%d" % p).st_mtime_ns)
 
     def cleanup(self):
+        if getattr(self, "watching", None):
+            self.watching.set()
         # The program and whatever it started in its place.
         for sig in (signal.SIGTERM, signal.SIGKILL):
             pids = processes_with_home(self.home)
