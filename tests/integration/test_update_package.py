@@ -228,8 +228,10 @@ class PackageServiceFailureTest(PackageUpdateCase):
         self.assertIn("EVENT OnBeforeAppQuit", app.console_log())
         self.assertEqual(installed_version(), RUNNING_VERSION)
 
-    def test_a_package_for_something_else_is_refused_before_anything_is_offered(self):
-        for what, package in PACKAGES["refused"].items():
+    def test_only_a_newer_package_of_this_program_is_offered(self):
+        cases = dict(PACKAGES["refused"])
+        cases["the newer package itself"] = PACKAGES["newer"]
+        for what, package in cases.items():
             with self.subTest(what):
                 self.server.requests.clear()
                 service = self.stand_in("success")
@@ -237,14 +239,19 @@ class PackageServiceFailureTest(PackageUpdateCase):
                 app = self.new_app(service.address)
                 app.start()
                 wait_for(self.package_requests, what="the package downloaded")
-                wait_for(lambda: not os.path.exists(self.folder(app)) or self.state_recorded(app) == "4",
-                         what="the update failed")
-                self.close_box(app)
-                app.wait_log("Current-State=4")
-                self.assertEqual(self.boxes(app), set())
+                if package == PACKAGES["newer"]:
+                    self.wait_verified(app)
+                    self.close_box(app)
+                    self.prompt(app)
+                else:
+                    wait_for(lambda: not os.path.exists(self.folder(app)) or self.state_recorded(app) == "4",
+                             what="the update failed")
+                    self.close_box(app)
+                    app.wait_log("Current-State=4")
+                    self.assertEqual(self.boxes(app), set())
+                # Nothing reaches the package service before the user's OK.
                 self.assertEqual(service.calls, [])
                 self.assertEqual(app.terminate(), 0)
-
 
 if __name__ == "__main__":
     unittest.main()
