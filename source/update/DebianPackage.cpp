@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "common/FileUtil.h"
-
 namespace tvc::update {
 namespace {
 std::string Lower(std::string_view text) {
@@ -118,19 +116,12 @@ std::optional<PackageFields> ReadPackageFields(int fd, std::string& why) {
 }
 
 std::optional<PackageFields> FindOwningPackage(const std::string& executable,
-                                               const std::string& packageName,
-                                               const std::string& infoFolder) {
+                                               const std::string& packageName) {
     if (executable.empty()) return std::nullopt;
-    // "name.list", or "name:arch.list" for a package installable for several architectures.
-    std::optional<std::string> list = ReadFile(infoFolder + "/" + packageName + ".list");
-    if (!list) {
-        std::string why;
-        const char* const argv[] = {"dpkg", "--print-architecture", nullptr};
-        if (auto arch = RunForOutput(argv, -1, why)) {
-            while (!arch->empty() && arch->back() == '\n') arch->pop_back();
-            list = ReadFile(infoFolder + "/" + packageName + ":" + *arch + ".list");
-        }
-    }
+    std::string why;
+    const std::string name = packageName;
+    const char* const argv[] = {"dpkg-query", "--listfiles", name.c_str(), nullptr};
+    const auto list = RunForOutput(argv, -1, why);
     if (!list || ("\n" + *list).find("\n" + executable + "\n") == std::string::npos)
         return std::nullopt;
     return QueryInstalledPackage(packageName);

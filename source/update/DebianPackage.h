@@ -26,11 +26,10 @@ std::optional<PackageFields> PackageFieldsFromControl(std::string_view text);
 // with `why`, for a file that is no readable package.
 std::optional<PackageFields> ReadPackageFields(int fd, std::string& why);
 
-// The installed package whose file list names `executable` (a real path), as dpkg records it in
-// `infoFolder`; nothing when no package owns it (a build tree, a prefix install).
-std::optional<PackageFields> FindOwningPackage(
-    const std::string& executable, const std::string& packageName,
-    const std::string& infoFolder = "/var/lib/dpkg/info");
+// The installed package `packageName` when dpkg's list of its files names `executable` (a real
+// path); nothing when it does not (a build tree, a prefix install) or it is not installed.
+std::optional<PackageFields> FindOwningPackage(const std::string& executable,
+                                               const std::string& packageName);
 // What dpkg has installed of `packageName` now; nothing when it is not installed.
 std::optional<PackageFields> QueryInstalledPackage(const std::string& packageName);
 }  // namespace tvc::update
