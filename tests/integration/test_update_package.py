@@ -15,6 +15,7 @@ What it assumes of the program:
 - the version the updater compares is the text in the executable's ".tvc_version" section (the
   newer package's program carries the newer version there).
 """
+import fcntl
 import os
 import shutil
 import tempfile
@@ -32,6 +33,7 @@ from update_support import RUNNING_VERSION
 
 NEWER = "1.2.9.0"
 ACCOUNT = test_account()
+MACHINE_LOCK = "/run/lock/tavisto-for-web-package-tests.lock"
 PACKAGES = {}
 
 
@@ -43,10 +45,32 @@ def setUpModule():
                                 % ", ".join(missing_programs()))
     if ACCOUNT is None:
         raise unittest.SkipTest("no ordinary account to run the program as (TVC_TEST_ACCOUNT)")
+    # Another run of these tests on this machine would install and purge the same package.
+    PACKAGES["lock"] = lock = open(MACHINE_LOCK, "a")
+    try:
+        wait_for(lambda: try_lock(lock), 180, interval=1, what="another run of these tests to end")
+    except AssertionError:
+        raise unittest.SkipTest("another run of these tests holds %s" % MACHINE_LOCK)
     if installed_version() is not None:
         raise unittest.SkipTest("%s is installed on this machine already; these tests install and purge it" % PACKAGE)
-    work = tempfile.mkdtemp(prefix="tvc-packages-")
-    PACKAGES["work"] = work
+    work = PACKAGES["work"] = tempfile.mkdtemp(prefix="tvc-packages-")
+    try:
+        make_packages(work)
+    except BaseException:
+        shutil.rmtree(work, ignore_errors=True)
+        PACKAGES.clear()
+        raise
+
+
+def try_lock(f):
+    try:
+        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        return True
+    except BlockingIOError:
+        return False
+
+
+def make_packages(work):
     build = os.environ.get("TVC_BUILD_DIR") or os.path.dirname(os.path.abspath(BIN_DIR))
     old = PACKAGES["old"] = build_package(build, work)
     if control_fields(old)["Version"] != RUNNING_VERSION:
@@ -64,6 +88,8 @@ def tearDownModule():
     if "work" in PACKAGES:
         purge_package()
         shutil.rmtree(PACKAGES["work"], ignore_errors=True)
+    if "lock" in PACKAGES:
+        PACKAGES.pop("lock").close()
 
 
 def read(path):
