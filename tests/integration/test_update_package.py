@@ -104,12 +104,7 @@ class PackageUpdateCase(UpdateCase):
             install_package(PACKAGES["old"])
 
     def publish(self, version, package):
-        data = read(package)
-        self.server.publish(version, data)  # the appcast's fields, then the package's own name
-        self.server.files["/bin/" + PACKAGE_INSTALLER] = data
-        self.server.files["/appcast/Appcast.json"] = self.server.files["/appcast/Appcast.json"].replace(
-            b"TavistoForWebInstaller.run", PACKAGE_INSTALLER.encode())
-        self.server.files.pop("/bin/TavistoForWebInstaller.run")
+        self.server.publish(version, read(package), name=PACKAGE_INSTALLER)
 
     def package_requests(self):
         return [p for p in self.server.requests if p.endswith(PACKAGE_INSTALLER)]
