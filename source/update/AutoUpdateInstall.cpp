@@ -170,10 +170,9 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
     try {
         const std::string text = GetStringFromFile(StateFilePath(), tvc::update::kMaxStateFileSize);
         saved = tvc::update::DeserializeUpdateState(text);
-        // Only a verified download of our own folder is worth resuming.
-        // A package handed to the system that is not installed now (the run ended before the
-        // system finished) is a verified download like any other: offered again, never installed
-        // without the user.
+        // Only a verified download of our own folder is worth resuming. A package handed to the
+        // system and not installed now (the run ended before the system finished) is one like any
+        // other: offered again, never installed without the user.
         if ((saved.m_iState != e_UpdateAvailable && saved.m_iState != e_AppInstallationTriggered) ||
             saved.m_strInstallerPath != InstallerPathInFolder())
             throw std::runtime_error("the record names another state or file");
