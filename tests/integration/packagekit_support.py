@@ -27,7 +27,6 @@ PACKAGEKITD = "/usr/libexec/packagekitd"
 VERSION_SECTION = ".tvc_version"
 
 # PackageKit's enums as they travel on the bus (PackageKitGlib's ErrorEnum, ExitEnum, StatusEnum).
-ERROR_DEP_RESOLUTION_FAILED = 13
 ERROR_TRANSACTION_CANCELLED = 17
 ERROR_CANNOT_GET_LOCK = 26
 ERROR_NOT_AUTHORIZED = 48
@@ -134,7 +133,8 @@ class PrivateSystemBus:
                 if log:
                     with open(log.name, errors="replace") as f:
                         said = f.read()[-2000:]
-                raise RuntimeError("%s ended (%s) before owning %s: %s" % (process.args, process.returncode, name, said))
+                raise RuntimeError("%s ended (%s) before owning %s: %s"
+                                   % (process.args, process.returncode, name, said))
             return self.has_owner(name)
         wait_for(owned, timeout, interval=0.05, what="%s on the private system bus" % name)
 
@@ -280,8 +280,9 @@ class StandInPackageKit:
     PATH = "/org/freedesktop/PackageKit"
     TRANSACTION = "org.freedesktop.PackageKit.Transaction"
 
-    def __init__(self, outcome="success", error=(ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend"),
-                 owner=True, step_ms=100):
+    LOCKED = (ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend")
+
+    def __init__(self, outcome="success", error=LOCKED, owner=True, step_ms=100):
         self.outcome = outcome
         self.error = error
         self.step_ms = step_ms

@@ -25,8 +25,7 @@ import urllib.parse
 from packagekit_support import (PACKAGE, PACKAGE_INSTALLER, INSTALLED_PROGRAM, AccountApp, RealPackageService,
                                 StandInPackageKit, build_package, control_fields, embedded_version, install_package,
                                 installed_version, is_root, missing_programs, process_args, process_exe,
-                                purge_package, register_package_opener, repack, test_account, ERROR_CANNOT_GET_LOCK,
-                                ERROR_DEP_RESOLUTION_FAILED)
+                                purge_package, register_package_opener, repack, test_account)
 from test_update import PROMPT_TITLE, UpdateCase
 from tvc_harness import BIN_DIR, free_port, wait_for
 from update_support import RUNNING_VERSION
@@ -179,33 +178,29 @@ class PackageServiceFailureTest(PackageUpdateCase):
         return service
 
     def test_a_failed_install_keeps_the_program_and_is_told_once(self):
-        failures = {"dpkg locked": (ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend"),
-                    "dependencies": (ERROR_DEP_RESOLUTION_FAILED, "libfoo1 (>= 9) is not installable")}
-        for what, error in failures.items():
-            with self.subTest(what):
-                self.server.requests.clear()
-                service = self.stand_in("error", error=error)
-                service.hold = True
-                self.publish(NEWER, PACKAGES["newer"])
-                # The page asks for a check every 700 ms.
-                app = self.new_app(service.address, query="&repeat=700")
-                app.start()
-                seen = set()
-                self.answer(self.next_box(app, seen), "Return")
-                self.assertTrue(service.held.wait(60), "no transaction")
-                # What was handed over is the package that was verified, readable by the root daemon.
-                self.assertEqual([h.data for h in service.handed], [read(PACKAGES["newer"])])
-                # Later checks find nothing newer: any box from here on is about the failure.
-                self.publish(RUNNING_VERSION, PACKAGES["old"])
-                service.release()
-                self.answer(self.next_box(app, seen), "Return")
-                app.wait_log("Current-State=4")
-                app.wait_log("App is Up-to-Date or is at Newer Version")
-                self.assertEqual(self.boxes(app) - seen, set())
-                self.assertTrue(app.alive())
-                self.assertEqual(service.method_calls().count("InstallFiles"), 1)
-                self.assertIn(self.state_recorded(app), (None, "4"))
-                self.assertEqual(app.terminate(), 0)
+        # Any error the service reports ends the same way; a dpkg lock held elsewhere stands for all.
+        service = self.stand_in("error")
+        service.hold = True
+        self.publish(NEWER, PACKAGES["newer"])
+        # The page asks for a check every 700 ms.
+        app = self.new_app(service.address, query="&repeat=700")
+        app.start()
+        seen = set()
+        self.answer(self.next_box(app, seen), "Return")
+        self.assertTrue(service.held.wait(60), "no transaction")
+        # What was handed over is the package that was verified, readable by the root daemon.
+        self.assertEqual([h.data for h in service.handed], [read(PACKAGES["newer"])])
+        # Later checks find nothing newer: any box from here on is about the failure.
+        self.publish(RUNNING_VERSION, PACKAGES["old"])
+        service.release()
+        self.answer(self.next_box(app, seen), "Return")
+        app.wait_log("Current-State=4")
+        app.wait_log("App is Up-to-Date or is at Newer Version")
+        self.assertEqual(self.boxes(app) - seen, set())
+        self.assertTrue(app.alive())
+        self.assertEqual(service.method_calls().count("InstallFiles"), 1)
+        self.assertIn(self.state_recorded(app), (None, "4"))
+        self.assertEqual(app.terminate(), 0)
 
     def test_refused_consent_keeps_the_package_for_the_next_check(self):
         service = self.stand_in("refused")
