@@ -1,7 +1,6 @@
 """The system's package service for the updater's tests, run from a root test: the real PackageKit
 and polkit on a private system bus, a scriptable stand-in for PackageKit, Debian packages repacked
 under another version, name or architecture, and the program run as an ordinary account."""
-import fcntl
 import hashlib
 import os
 import pwd
@@ -28,7 +27,6 @@ PACKAGEKITD = "/usr/libexec/packagekitd"
 VERSION_SECTION = ".tvc_version"
 
 # PackageKit's enums as they travel on the bus (PackageKitGlib's ErrorEnum, ExitEnum, StatusEnum).
-ERROR_DEP_RESOLUTION_FAILED = 13
 ERROR_TRANSACTION_CANCELLED = 17
 ERROR_CANNOT_GET_LOCK = 26
 ERROR_NOT_AUTHORIZED = 48
@@ -128,10 +126,15 @@ class PrivateSystemBus:
     def has_owner(self, name):
         return _call_bus(self.connection, "NameHasOwner", GLib.Variant("(s)", (name,)), "(b)").unpack()[0]
 
-    def wait_name(self, name, process=None, timeout=30):
+    def wait_name(self, name, process=None, log=None, timeout=30):
         def owned():
             if process is not None and process.poll() is not None:
-                raise RuntimeError("%s ended (%s) before owning %s" % (process.args, process.returncode, name))
+                said = ""
+                if log:
+                    with open(log.name, errors="replace") as f:
+                        said = f.read()[-2000:]
+                raise RuntimeError("%s ended (%s) before owning %s: %s"
+                                   % (process.args, process.returncode, name, said))
             return self.has_owner(name)
         wait_for(owned, timeout, interval=0.05, what="%s on the private system bus" % name)
 
@@ -172,7 +175,7 @@ class RealPackageService:
                 ["unshare", "--mount", "--propagation", "private", "sh", "-c",
                  'mount --bind "$1" /etc/polkit-1/rules.d && exec "$2" --no-debug', "sh", rules, POLKITD],
                 env=env, stdout=self.polkit_log, stderr=subprocess.STDOUT)
-            self.bus.wait_name("org.freedesktop.PolicyKit1", self.polkitd)
+            self.bus.wait_name("org.freedesktop.PolicyKit1", self.polkitd, self.polkit_log)
             # A tmpfs first, so the host's /run/dbus is not touched.
             self.packagekit_log = open(os.path.join(self.folder, "packagekitd.log"), "w")
             self.packagekitd = subprocess.Popen(
@@ -181,7 +184,7 @@ class RealPackageService:
                  ': > /run/dbus/system_bus_socket && mount --bind "$1" /run/dbus/system_bus_socket && '
                  'exec "$2"', "sh", self.bus.socket, PACKAGEKITD],
                 env=env, stdout=self.packagekit_log, stderr=subprocess.STDOUT)
-            self.bus.wait_name("org.freedesktop.PackageKit", self.packagekitd)
+            self.bus.wait_name("org.freedesktop.PackageKit", self.packagekitd, self.packagekit_log)
         except BaseException:
             self.close()
             raise
@@ -234,7 +237,6 @@ TRANSACTION_XML = """<node>
 </node>"""
 
 ROLE_INSTALL_FILES = 10
-F_GET_SEALS = 1034
 
 
 class HandedFile:
@@ -244,17 +246,12 @@ class HandedFile:
         self.path = path
         self.readable = False
         self.data = None
-        self.seals = None
         try:
             fd = os.open(path, os.O_RDONLY | os.O_CLOEXEC)
         except OSError as e:
             self.error = str(e)
             return
         try:
-            try:
-                self.seals = fcntl.fcntl(fd, F_GET_SEALS)
-            except OSError:
-                pass  # not a memory file
             chunks = []
             while True:
                 chunk = os.read(fd, 1 << 20)
@@ -265,10 +262,6 @@ class HandedFile:
             self.readable = True
         finally:
             os.close(fd)
-
-    @property
-    def sha1(self):
-        return hashlib.sha1(self.data).hexdigest() if self.data is not None else None
 
 
 class StandInPackageKit:
@@ -287,8 +280,9 @@ class StandInPackageKit:
     PATH = "/org/freedesktop/PackageKit"
     TRANSACTION = "org.freedesktop.PackageKit.Transaction"
 
-    def __init__(self, outcome="success", error=(ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend"),
-                 owner=True, step_ms=100):
+    LOCKED = (ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend")
+
+    def __init__(self, outcome="success", error=LOCKED, owner=True, step_ms=100):
         self.outcome = outcome
         self.error = error
         self.step_ms = step_ms
@@ -516,6 +510,7 @@ def build_package(build_dir, out_dir):
                     os.path.getmtime(path) >= os.path.getmtime(program):
                 return path
     subprocess.run(["cpack", "-G", "DEB", "-B", out_dir], cwd=build_dir, check=True, capture_output=True)
+    shutil.rmtree(os.path.join(out_dir, "_CPack_Packages"), ignore_errors=True)
     return next(os.path.join(out_dir, n) for n in os.listdir(out_dir) if n.endswith(".deb"))
 
 

@@ -15,6 +15,7 @@ What it assumes of the program:
 - the version the updater compares is the text in the executable's ".tvc_version" section (the
   newer package's program carries the newer version there).
 """
+import fcntl
 import os
 import shutil
 import tempfile
@@ -24,14 +25,14 @@ import urllib.parse
 from packagekit_support import (PACKAGE, PACKAGE_INSTALLER, INSTALLED_PROGRAM, AccountApp, RealPackageService,
                                 StandInPackageKit, build_package, control_fields, embedded_version, install_package,
                                 installed_version, is_root, missing_programs, process_args, process_exe,
-                                purge_package, register_package_opener, repack, test_account, ERROR_CANNOT_GET_LOCK,
-                                ERROR_DEP_RESOLUTION_FAILED)
+                                purge_package, register_package_opener, repack, test_account)
 from test_update import PROMPT_TITLE, UpdateCase
 from tvc_harness import BIN_DIR, free_port, wait_for
 from update_support import RUNNING_VERSION
 
 NEWER = "1.2.9.0"
 ACCOUNT = test_account()
+MACHINE_LOCK = "/run/lock/tavisto-for-web-package-tests.lock"
 PACKAGES = {}
 
 
@@ -43,10 +44,32 @@ def setUpModule():
                                 % ", ".join(missing_programs()))
     if ACCOUNT is None:
         raise unittest.SkipTest("no ordinary account to run the program as (TVC_TEST_ACCOUNT)")
+    # Another run of these tests on this machine would install and purge the same package.
+    PACKAGES["lock"] = lock = open(MACHINE_LOCK, "a")
+    try:
+        wait_for(lambda: try_lock(lock), 180, interval=1, what="another run of these tests to end")
+    except AssertionError:
+        raise unittest.SkipTest("another run of these tests holds %s" % MACHINE_LOCK)
     if installed_version() is not None:
         raise unittest.SkipTest("%s is installed on this machine already; these tests install and purge it" % PACKAGE)
-    work = tempfile.mkdtemp(prefix="tvc-packages-")
-    PACKAGES["work"] = work
+    work = PACKAGES["work"] = tempfile.mkdtemp(prefix="tvc-packages-")
+    try:
+        make_packages(work)
+    except BaseException:
+        shutil.rmtree(work, ignore_errors=True)
+        PACKAGES.clear()
+        raise
+
+
+def try_lock(f):
+    try:
+        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        return True
+    except BlockingIOError:
+        return False
+
+
+def make_packages(work):
     build = os.environ.get("TVC_BUILD_DIR") or os.path.dirname(os.path.abspath(BIN_DIR))
     old = PACKAGES["old"] = build_package(build, work)
     if control_fields(old)["Version"] != RUNNING_VERSION:
@@ -64,6 +87,8 @@ def tearDownModule():
     if "work" in PACKAGES:
         purge_package()
         shutil.rmtree(PACKAGES["work"], ignore_errors=True)
+    if "lock" in PACKAGES:
+        PACKAGES.pop("lock").close()
 
 
 def read(path):
@@ -78,12 +103,7 @@ class PackageUpdateCase(UpdateCase):
             install_package(PACKAGES["old"])
 
     def publish(self, version, package):
-        data = read(package)
-        self.server.publish(version, data)  # the appcast's fields, then the package's own name
-        self.server.files["/bin/" + PACKAGE_INSTALLER] = data
-        self.server.files["/appcast/Appcast.json"] = self.server.files["/appcast/Appcast.json"].replace(
-            b"TavistoForWebInstaller.run", PACKAGE_INSTALLER.encode())
-        self.server.files.pop("/bin/TavistoForWebInstaller.run")
+        self.server.publish(version, read(package), name=PACKAGE_INSTALLER)
 
     def package_requests(self):
         return [p for p in self.server.requests if p.endswith(PACKAGE_INSTALLER)]
@@ -158,33 +178,29 @@ class PackageServiceFailureTest(PackageUpdateCase):
         return service
 
     def test_a_failed_install_keeps_the_program_and_is_told_once(self):
-        failures = {"dpkg locked": (ERROR_CANNOT_GET_LOCK, "E: Could not get lock /var/lib/dpkg/lock-frontend"),
-                    "dependencies": (ERROR_DEP_RESOLUTION_FAILED, "libfoo1 (>= 9) is not installable")}
-        for what, error in failures.items():
-            with self.subTest(what):
-                self.server.requests.clear()
-                service = self.stand_in("error", error=error)
-                service.hold = True
-                self.publish(NEWER, PACKAGES["newer"])
-                # The page asks for a check every 700 ms.
-                app = self.new_app(service.address, query="&repeat=700")
-                app.start()
-                seen = set()
-                self.answer(self.next_box(app, seen), "Return")
-                self.assertTrue(service.held.wait(60), "no transaction")
-                # What was handed over is the package that was verified, readable by the root daemon.
-                self.assertEqual([h.data for h in service.handed], [read(PACKAGES["newer"])])
-                # Later checks find nothing newer: any box from here on is about the failure.
-                self.publish(RUNNING_VERSION, PACKAGES["old"])
-                service.release()
-                self.answer(self.next_box(app, seen), "Return")
-                app.wait_log("Current-State=4")
-                app.wait_log("App is Up-to-Date or is at Newer Version")
-                self.assertEqual(self.boxes(app) - seen, set())
-                self.assertTrue(app.alive())
-                self.assertEqual(service.method_calls().count("InstallFiles"), 1)
-                self.assertIn(self.state_recorded(app), (None, "4"))
-                self.assertEqual(app.terminate(), 0)
+        # Any error the service reports ends the same way; a dpkg lock held elsewhere stands for all.
+        service = self.stand_in("error")
+        service.hold = True
+        self.publish(NEWER, PACKAGES["newer"])
+        # The page asks for a check every 700 ms.
+        app = self.new_app(service.address, query="&repeat=700")
+        app.start()
+        seen = set()
+        self.answer(self.next_box(app, seen), "Return")
+        self.assertTrue(service.held.wait(60), "no transaction")
+        # What was handed over is the package that was verified, readable by the root daemon.
+        self.assertEqual([h.data for h in service.handed], [read(PACKAGES["newer"])])
+        # Later checks find nothing newer: any box from here on is about the failure.
+        self.publish(RUNNING_VERSION, PACKAGES["old"])
+        service.release()
+        self.answer(self.next_box(app, seen), "Return")
+        app.wait_log("Current-State=4")
+        app.wait_log("App is Up-to-Date or is at Newer Version")
+        self.assertEqual(self.boxes(app) - seen, set())
+        self.assertTrue(app.alive())
+        self.assertEqual(service.method_calls().count("InstallFiles"), 1)
+        self.assertIn(self.state_recorded(app), (None, "4"))
+        self.assertEqual(app.terminate(), 0)
 
     def test_refused_consent_keeps_the_package_for_the_next_check(self):
         service = self.stand_in("refused")
