@@ -32,7 +32,7 @@ from update_support import RUNNING_VERSION
 
 NEWER = "1.2.9.0"
 ACCOUNT = test_account()
-MACHINE_LOCK = "/run/lock/tavisto-for-web-package-tests.lock"
+MACHINE_LOCK = os.path.join("/run/lock" if os.path.isdir("/run/lock") else "/tmp", "tavisto-for-web-package-tests.lock")
 PACKAGES = {}
 
 
@@ -45,7 +45,7 @@ def setUpModule():
     if ACCOUNT is None:
         raise unittest.SkipTest("no ordinary account to run the program as (TVC_TEST_ACCOUNT)")
     # Another run of these tests on this machine would install and purge the same package.
-    PACKAGES["lock"] = lock = open(MACHINE_LOCK, "a")
+    PACKAGES["lock"] = lock = os.fdopen(os.open(MACHINE_LOCK, os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW, 0o644))
     try:
         wait_for(lambda: try_lock(lock), 180, interval=1, what="another run of these tests to end")
     except AssertionError:
