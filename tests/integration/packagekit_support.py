@@ -438,8 +438,8 @@ def control_fields(deb):
     return dict(line.split(": ", 1) for line in out.splitlines() if ": " in line and not line.startswith(" "))
 
 
-def repack(deb, out, version=None, package=None, architecture=None, embed_version=True):
-    """`deb` with other control fields. With a new `version` (and `embed_version`) the program inside
+def repack(deb, out, version=None, package=None, architecture=None):
+    """`deb` with other control fields. With a new `version` the program inside
     also reports that version: the text in its version section is replaced, padded to the same
     size (the section is loaded with the program, so its size cannot change)."""
     work = tempfile.mkdtemp(prefix="tvc-repack-")
@@ -454,7 +454,7 @@ def repack(deb, out, version=None, package=None, architecture=None, embed_versio
                 text = re.sub(r"^%s: .*$" % field, "%s: %s" % (field, value), text, flags=re.M)
         with open(control, "w") as f:
             f.write(text)
-        if version is not None and embed_version:
+        if version is not None:
             program = root + INSTALLED_PROGRAM
             set_embedded_version(program, version, work)
             _refresh_md5sum(root, INSTALLED_PROGRAM.lstrip("/"))
@@ -550,6 +550,13 @@ def processes_with_home(home):
     return [int(p) for p in os.listdir("/proc") if p.isdigit() and _environ(int(p)).get(b"HOME") == key]
 
 
+def _runs_program(pid):
+    try:
+        return os.readlink("/proc/%s/exe" % pid).split(" (deleted)")[0].endswith("/TavistoForWeb")
+    except OSError:
+        return False
+
+
 def process_exe(pid):
     try:
         return os.readlink("/proc/%d/exe" % pid)
@@ -619,10 +626,22 @@ class AccountApp(App):
         threading.Thread(target=watch, daemon=True).start()
 
     def program_pids(self):
-        """The program's own processes of this tree (not its web processes), oldest first."""
-        pids = [p for p in processes_with_home(self.home)
-                if (process_exe(p) or "").split(" (deleted)")[0].endswith("/TavistoForWeb")]
-        return sorted(pids, key=lambda p: os.stat("/proc/%d" % p).st_mtime_ns)
+        """The program's running instances of this tree, in start order: not its web processes,
+        nor its own forks on their way to start something (their parent runs the program too)."""
+        found = {}
+        for name in os.listdir("/proc"):
+            try:
+                # Its name is the one it was started by (a link, maybe): tell it by the file it runs.
+                if os.stat("/proc/" + name).st_uid != self.account.pw_uid or not _runs_program(name):
+                    continue
+                with open("/proc/%s/stat" % name) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except (OSError, ValueError, IndexError):
+                continue
+            if _environ(int(name)).get(b"HOME") == self.home.encode():
+                found[int(name)] = (int(fields[19]), fields[1])
+        return [pid for pid, (started, parent) in sorted(found.items(), key=lambda item: item[1])
+                if not _runs_program(parent)]
 
     def cleanup(self):
         if getattr(self, "watching", None):
