@@ -43,15 +43,22 @@ std::int64_t WithinFreeSpace(const std::string& folder, std::int64_t cap) {
     return cap < 0 ? room : std::min(cap, room);
 }
 
-// "--download-stall-timeout-ms" shortens the stall limit for tests.
-std::chrono::milliseconds DownloadStallLimit() {
-    const std::string text = GetGlobalCommandLine()->GetSwitchValue("download-stall-timeout-ms");
+// A limit in milliseconds given on the command line for tests ("--download-stall-timeout-ms",
+// "--download-deadline-ms"); `fallback` without a valid one.
+std::chrono::milliseconds SwitchMs(const char* name, std::chrono::milliseconds fallback) {
+    const std::string text = GetGlobalCommandLine()->GetSwitchValue(name);
     int ms = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ms);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || ms <= 0)
-        return engine::kDefaultDownloadStallLimit;
+        return fallback;
     return std::chrono::milliseconds(ms);
 }
+
+// The program's own small files arrive well within a minute; one that does not is held back by
+// its server, and the updater or the listener would wait for it for the rest of the run.
+constexpr std::chrono::milliseconds kSmallFileDeadline{60000};
+// 512 MiB at 1 Mbit/s take 72 minutes: two hours leave room for a slower line and a busy server.
+constexpr std::chrono::milliseconds kInstallerDeadline{2 * 60 * 60 * 1000};
 
 constexpr const char* kStagingPrefix = ".download-";
 
@@ -246,10 +253,12 @@ engine::DownloadTarget CDownloadRouter::OnBeforeDownload(const engine::DownloadI
     static const char* fn = TVC_FN;
     bool handled = false;
     engine::DownloadTarget target;
-    target.limits.stallLimit = DownloadStallLimit();
+    target.limits.stallLimit =
+        SwitchMs("download-stall-timeout-ms", engine::kDefaultDownloadStallLimit);
     HandleCEFDownloadStatus(false, item, handled, target.path);
     if (handled) {
         target.limits.maxBytes = static_cast<std::int64_t>(kMaxWSConfigFileSize);
+        target.limits.deadline = SwitchMs("download-deadline-ms", kSmallFileDeadline);
         return target;
     }
     if (!item.startedByApp) {
@@ -280,8 +289,12 @@ engine::DownloadTarget CDownloadRouter::OnBeforeDownload(const engine::DownloadI
         StageDownload(item.id, folder, true,
                       SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName));
     if (target.path.empty()) return {};
-    target.limits.maxBytes = WithinFreeSpace(folder, updater ? updater->ExpectedDownloadSizeLimit()
-                                                             : CAutoUpdateHandler::kMaxAppcastSize);
+    const std::int64_t cap =
+        updater ? updater->ExpectedDownloadSizeLimit() : CAutoUpdateHandler::kMaxAppcastSize;
+    target.limits.maxBytes = WithinFreeSpace(folder, cap);
+    target.limits.deadline = SwitchMs(
+        "download-deadline-ms",
+        cap > CAutoUpdateHandler::kMaxAppcastSize ? kInstallerDeadline : kSmallFileDeadline);
     TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s, at most %lld bytes", fn,
                  item.url.c_str(), target.path.c_str(),
                  static_cast<long long>(target.limits.maxBytes));

@@ -28,7 +28,9 @@ class CDownloadRouter {
         : m_updates(std::move(updates)), m_configFileDone(std::move(configFileDone)) {}
 
     // The destination ("" cancels the download) and its limits: its size (by kind, and never
-    // more than its folder's free space leaves) and "--download-stall-timeout-ms" (default 60 s).
+    // more than its folder's free space leaves), "--download-stall-timeout-ms" (default 60 s) and,
+    // for the program's own downloads, a deadline ("--download-deadline-ms"; default 60 s, two
+    // hours for the installer).
     engine::DownloadTarget OnBeforeDownload(const engine::DownloadItem& item,
                                             const std::string& suggestedName);
     void OnDownloadUpdated(const engine::DownloadItem& item);
