@@ -1,8 +1,10 @@
 #include "common/ClientHandler/DownloadRouter.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -175,19 +177,24 @@ std::string CDownloadRouter::PageDownloadPath(const std::string& suggestedName) 
                       folder.c_str());
         return {};
     }
-    // Never overwrite a file the user already has: "name (1).ext", "name (2).ext", ...
+    // Never overwrite a file: the name is taken by creating the file exclusively, so neither a
+    // second download of the same name nor a file saved meanwhile can lose it. On a clash:
+    // "name (1).ext", "name (2).ext", ...
     const std::string name = SafeFileName(suggestedName);
     const auto dot = name.find_last_of('.');
     const std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
     const std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
-    std::string path = folder + name;
-    for (int i = 1; FileExists(path) && i < 1000; ++i)
-        path = folder + stem + " (" + std::to_string(i) + ")" + ext;
-    if (FileExists(path)) {
-        TVC_LOG_ERROR("%s : no free name for %s, download cancelled", fn, name.c_str());
-        return {};
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; dir && i < 1000; ++i) {
+        const std::string candidate = i == 0 ? name : stem + " (" + std::to_string(i) + ")" + ext;
+        UniqueFd file(::openat(dir.get(), candidate.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file) return folder + candidate;
+        if (errno != EEXIST) break;
     }
-    return path;
+    TVC_LOG_ERROR("%s : no file could be made for %s in %s, download cancelled", fn, name.c_str(),
+                  folder.c_str());
+    return {};
 }
 
 void CDownloadRouter::HandleCEFDownloadStatus(bool bDownloadStarted,
@@ -265,8 +272,10 @@ engine::DownloadTarget CDownloadRouter::OnBeforeDownload(const engine::DownloadI
         target.path =
             PageDownloadPath(suggestedName.empty() ? item.suggestedFileName : suggestedName);
         // The page's own downloads may be large, but may not fill the disk.
-        if (!target.path.empty())
+        if (!target.path.empty()) {
             target.limits.maxBytes = WithinFreeSpace(GetUserDownloadFolder(), -1);
+            m_pageFiles[item.id] = target.path;
+        }
         TVC_LOG_WARN("%s : page download of %s to %s", fn, item.url.c_str(), target.path.c_str());
         return target;
     }
@@ -314,13 +323,21 @@ void CDownloadRouter::OnDownloadUpdated(const engine::DownloadItem& item) {
     if (handled) return;
     const bool failed = item.isCanceled || (!item.isInProgress && !item.isComplete);
     if (!item.startedByApp) {
-        if (item.isComplete)
+        if (item.isComplete) {
             TVC_LOG_WARN("%s : page download complete: %s", fn, item.fullPath.c_str());
-        else if (failed)
+            m_pageFiles.erase(item.id);
+        } else if (failed) {
             TVC_LOG_WARN("%s : page download failed: %s: %s", fn, item.url.c_str(),
                          item.error.c_str());
-        else
+            // The file made to hold the name, or what came before the failure.
+            auto it = m_pageFiles.find(item.id);
+            if (it != m_pageFiles.end()) {
+                ::unlink(it->second.c_str());
+                m_pageFiles.erase(it);
+            }
+        } else {
             LogDownloadProgress(fn, item);
+        }
         return;
     }
     std::string finalPath = item.fullPath;

@@ -45,6 +45,7 @@ class CDownloadRouter {
                                         std::string& pathToDownloadOut);
     bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                      std::string& pathToDownloadOut);
+    // A file made for the download in the user's download folder, under a name nothing had.
     std::string PageDownloadPath(const std::string& suggestedName);
     // Our own downloads are written into a fresh private folder inside `folder`, where nothing can
     // have been planted, and moved into `folder` once complete. The path to write to, or "".
@@ -64,5 +65,7 @@ class CDownloadRouter {
     const std::shared_ptr<CUpdateFlow> m_updates;
     const std::function<void(bool)> m_configFileDone;
     std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
+    // The page's downloads in flight: the file each one's name was taken with.
+    std::map<std::uint32_t, std::string> m_pageFiles;
 };
 }  // namespace tvc

@@ -65,8 +65,8 @@ struct CWebViewDownloads::Signals {
             webkit_download_cancel(download);
             return TRUE;
         }
-        // Overwrite must be allowed before the destination is set, or an existing file fails the
-        // download and is deleted.
+        // The client may have made the file to take its name: overwrite must be allowed before
+        // the destination is set, or an existing file fails the download and is deleted.
         webkit_download_set_allow_overwrite(download, TRUE);
         webkit_download_set_destination(download, uri.get());
         return TRUE;
