@@ -47,7 +47,11 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
             return std::make_shared<CAutoUpdateHandler>(
                 std::move(settings), std::make_shared<platform::gtk::GtkUpdateUi>());
         },
-        [this](int id) { PostCommand(id); });
+        [this](int id, const std::string& path) {
+            runner::Post([self = Weak(), id, path] {
+                if (auto proc = self.lock()) (*proc)->HandleCommand(id, path);
+            });
+        });
     m_pageRecovery = std::make_shared<CPageRecovery>();
     m_browsers = std::make_shared<CBrowserSet>(&AppQuitMessageLoop);
     m_messaging = std::make_shared<CInterAppMessaging>(m_windowOps, m_browsers);
@@ -297,7 +301,7 @@ void CMainWindowProc::SendToPage(const char* name) {
     CAppHelper::SendMessageToCEFProcess(browser, engine::ProcessId::Renderer, name);
 }
 
-void CMainWindowProc::HandleCommand(int commandId) {
+void CMainWindowProc::HandleCommand(int commandId, const std::string& downloadPath) {
     switch (commandId) {
         case CMD_ABOUT:
             ShowAbout(false);
@@ -329,7 +333,7 @@ void CMainWindowProc::HandleCommand(int commandId) {
         case CMD_NOTIFY_DOWNLOAD_FAILED: {
             if (!g_handler) return;
             std::string text =
-                "File \"" + m_updates->LastDownloadPath() + "\" " +
+                "File \"" + downloadPath + "\" " +
                 (commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE ? "downloaded successfully."
                                                            : "failed to download.");
             TVC_LOG_WARN("*[AUTOUPDATER]* %s", text.c_str());
@@ -341,7 +345,7 @@ void CMainWindowProc::HandleCommand(int commandId) {
             updater->SetDownloadParameters(commandId == CMD_NOTIFY_DOWNLOAD_COMPLETE
                                                ? CAutoUpdateHandler::kDownloadSucceeded
                                                : CAutoUpdateHandler::kDownloadFailed,
-                                           m_updates->LastDownloadPath());
+                                           downloadPath);
             return;
         }
         default:

@@ -83,7 +83,8 @@ class CMainWindowProc {
     void RunDeferredStartWork();
     // WM_CLOSE; true keeps the window.
     bool HandleClose();
-    void HandleCommand(int commandId);
+    // `downloadPath`: where the updater's download that CMD_NOTIFY_DOWNLOAD_* ends was written.
+    void HandleCommand(int commandId, const std::string& downloadPath = {});
     void ShowAbout(bool fromTray);
     void SendToPage(const char* name);
 

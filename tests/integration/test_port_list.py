@@ -130,3 +130,22 @@ class PortListTest(AppTestCase):
         self.assertLess(server.sent[CONFIG_PATH + "1.0.0.0.json"], 64 << 20)
         self.assertEqual([f for f in os.listdir(os.path.join(app.tree, "Cache")) if "1.0.0.0" in f or "download" in f], [])
         self.assertEqual(app.terminate(), 0)
+
+    def test_a_trickling_file_is_given_up_at_its_deadline_and_the_dialog_comes(self):
+        server = UpdateServer()
+        self.addCleanup(server.close)
+        path = CONFIG_PATH + "1.0.0.0.json"
+        server.files[path] = b'{"config": {}}'
+        server.announced[path] = 1 << 15
+        server.trickled.add(path)
+        busy = busy_port()
+        self.addCleanup(busy.close)
+        app = self.launch(url=page_url("quit.html"), args=[
+            "--ws-ports=%d" % busy.getsockname()[1], "--config-base-url=" + server.url(CONFIG_PATH),
+            "--download-deadline-ms=3000"])
+        app.wait_log("File download was not sucessful")
+        self.assertIn("not done within 3000 ms", app.log_text())
+        wait_for(lambda: self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                                          "--name", "ports unavailable").split(),
+                 what="the port-failure dialog")
+        self.assertEqual(app.terminate(), 0)

@@ -244,10 +244,12 @@ class UpdateRefusalTest(UpdateCase):
 
 class DownloadLimitTest(UpdateCase):
     STALL_MS = 1500
+    DEADLINE_MS = 4000
 
     def new_app(self, home=None, args=(), query=""):
-        # A short stall limit keeps the stalled case quick.
-        return super().new_app(home, ["--download-stall-timeout-ms=%d" % self.STALL_MS] + list(args), query)
+        # Short limits keep the stalled and the trickling cases quick.
+        return super().new_app(home, ["--download-stall-timeout-ms=%d" % self.STALL_MS,
+                                      "--download-deadline-ms=%d" % self.DEADLINE_MS] + list(args), query)
 
     def test_downloads_past_a_limit_are_cancelled_at_once_and_fail_the_update(self):
         appcast, installer = "/appcast/Appcast.json", "/bin/" + INSTALLER
@@ -259,6 +261,12 @@ class DownloadLimitTest(UpdateCase):
             "an installer that stops sending": (lambda: (self.server.stalled.add(installer),
                                                          self.server.announced.update({installer: 1 << 20})),
                                                 installer, "no data for %d ms" % self.STALL_MS),
+            "an appcast trickling a byte at a time": (lambda: (self.server.trickled.add(appcast),
+                                                               self.server.announced.update({appcast: 1 << 16})),
+                                                      appcast, "not done within %d ms" % self.DEADLINE_MS),
+            "an installer trickling a byte at a time": (lambda: (self.server.trickled.add(installer),
+                                                                 self.server.announced.update({installer: 1 << 20})),
+                                                        installer, "not done within %d ms" % self.DEADLINE_MS),
         }
         for what, (arrange, path, refusal) in cases.items():
             with self.subTest(what):

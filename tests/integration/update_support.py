@@ -17,14 +17,16 @@ RUNNING_VERSION = "1.2.8.362"
 class UpdateServer:
     """Serves `files` (path -> bytes); a path in `cut_off` announces its full size and stops half-way.
     A path in `endless` is a body without end or length; one in `stalled` sends its headers and a
-    first piece (enough for the engine to open the download), then nothing; `announced` gives a path a length of its own. `sent` counts the body
-    bytes each path got out."""
+    first piece (enough for the engine to open the download), then nothing; one in `trickled` sends
+    the same first piece, then a byte every 200 ms for as long as it is read; `announced` gives a
+    path a length of its own. `sent` counts the body bytes each path got out."""
 
     def __init__(self):
         self.files = {}
         self.cut_off = set()
         self.endless = set()
         self.stalled = set()
+        self.trickled = set()
         self.announced = {}
         self.sent = {}
         self.closing = threading.Event()
@@ -53,6 +55,11 @@ class UpdateServer:
                 if self.path in server.stalled:
                     self.send_body(body[:16] + b"#" * 4096)
                     server.closing.wait(120)
+                    return
+                if self.path in server.trickled:
+                    self.send_body(body[:16] + b"#" * 4096)
+                    while not server.closing.wait(0.2):
+                        self.send_body(b"#")
                     return
                 if self.path in server.cut_off:
                     self.wfile.write(body[:len(body) // 2])

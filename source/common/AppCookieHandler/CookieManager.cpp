@@ -72,47 +72,87 @@ void CCookieManager::Start(Request& request) {
             TVC_LOG_ERROR("%s: the journal %s could not be written; going on without it\n", fn,
                           m_journalPath.c_str());
     }
-    DeleteCookies(Continue([](CCookieManager& self, bool deleted) {
-        if (deleted)
+    // What the store holds is read first: a replacement that fails half-way puts it back.
+    ReadStore([](CCookieManager& self, Held held) {
+        if (!held) {
+            TVC_LOG_ERROR("%s: the store could not be read; nothing is changed\n", fn);
+            return self.Finish(kStatusFailed);
+        }
+        self.m_old = std::move(*held);
+        self.DeleteCookies(self.Continue([](CCookieManager& self, bool deleted) {
+            if (!deleted) {
+                TVC_LOG_ERROR("%s: DeleteCookies(): cookie deletion failed\n", fn);
+                // Nothing was added: what is left is part of the old set.
+                return self.PutOldBack(false);
+            }
             TVC_LOG_WARN("%s: DeleteCookies() cookies are deleted\n", fn);
-        else
-            TVC_LOG_ERROR("%s: DeleteCookies(): cookie deletion failed\n", fn);
-        // A failed deletion does not stop the settings, but the store was not replaced.
-        const bool started = self.SetCookies(
-            self.m_records, self.Continue([deleted](CCookieManager& self, bool stored) {
+            // An empty list asked for an empty store, and has it.
+            if (self.m_records.empty()) return self.Finish(kStatusFailed);
+            self.SetCookies(self.m_records, self.Continue([](CCookieManager& self, bool stored) {
                 TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, stored ? 1u : 0u);
-                // The store holds what it will hold: a quit need not wait for the reading back.
-                self.OnStoreSettled();
-                if (deleted && stored)
+                if (stored)
                     self.VerifyStored();
                 else
-                    self.Finish(kStatusFailed);
+                    self.PutOldBack(true);
             }));
-        if (!started) {
-            TVC_LOG_WARN("%s: SetCookies(): returned %u\n", fn, 0u);
-            self.Finish(kStatusFailed);
-        }
-    }));
+        }));
+    });
 }
 
 // The store reports a cookie as added even when it dropped it (a domain it will not serve), so
 // only what it holds afterwards counts.
 void CCookieManager::VerifyStored() {
-    std::weak_ptr<CCookieManager> weak = weak_from_this();
-    m_store->GetAllCookies([weak](std::optional<std::vector<tvc::engine::CookieRecord>> held) {
-        const CPeerInputLogScope peerInput;
-        auto self = weak.lock();
-        if (!self) return;
+    ReadStore([](CCookieManager& self, Held held) {
         static const char* fn = TVC_FN;
         if (!held) {
             TVC_LOG_ERROR("%s: the store could not be read back\n", fn);
-            return self->Finish(kStatusFailed);
+            return self.PutOldBack(true);
         }
-        const size_t missing = tvc::CountNotHeld(self->m_records, *held, std::time(nullptr));
-        if (missing > 0)
-            TVC_LOG_ERROR("%s: %zu of %zu cookies are not in the store after being stored\n", fn,
-                          missing, self->m_records.size());
-        self->Finish(missing == 0 ? kStatusStored : kStatusFailed);
+        const size_t missing = tvc::CountNotHeld(self.m_records, *held, std::time(nullptr));
+        if (missing == 0) return self.Finish(kStatusStored);
+        TVC_LOG_ERROR("%s: %zu of %zu cookies are not in the store after being stored\n", fn,
+                      missing, self.m_records.size());
+        self.PutOldBack(true);
+    });
+}
+
+// The journal stays unless the old set is whole again: the next start then makes the request
+// again, so the store ends with one whole set either way.
+void CCookieManager::PutOldBack(bool emptyFirst) {
+    static const char* fn = TVC_FN;
+    TVC_LOG_WARN("%s: putting back the %zu cookies the store held before\n", fn, m_old.size());
+    const auto verify = [](CCookieManager& self) {
+        self.ReadStore([](CCookieManager& self, Held held) {
+            const bool whole =
+                held && tvc::CountNotHeld(self.m_old, *held, std::time(nullptr)) == 0;
+            if (!whole)
+                TVC_LOG_ERROR("%s: the old cookies could not be put back; the journal is kept\n",
+                              fn);
+            self.Finish(kStatusFailed, whole);
+        });
+    };
+    const auto addOld = [verify](CCookieManager& self) {
+        if (self.m_old.empty()) return verify(self);
+        self.SetCookies(self.m_old, self.Continue([verify](CCookieManager& self, bool stored) {
+            if (stored) return verify(self);
+            TVC_LOG_ERROR("%s: the old cookies could not be stored again; the journal is kept\n",
+                          fn);
+            self.Finish(kStatusFailed, false);
+        }));
+    };
+    if (!emptyFirst) return addOld(*this);
+    DeleteCookies(Continue([addOld](CCookieManager& self, bool deleted) {
+        if (deleted) return addOld(self);
+        TVC_LOG_ERROR("%s: the store could not be emptied again; the journal is kept\n", fn);
+        self.Finish(kStatusFailed, false);
+    }));
+}
+
+void CCookieManager::ReadStore(std::function<void(CCookieManager&, Held)> next) {
+    std::weak_ptr<CCookieManager> weak = weak_from_this();
+    m_store->GetAllCookies([weak, next = std::move(next)](Held held) {
+        const CPeerInputLogScope peerInput;
+        if (auto self = weak.lock()) next(*self, std::move(held));
     });
 }
 
@@ -128,21 +168,22 @@ void CCookieManager::FinishInFlight(std::function<void()> done) {
     m_whenIdle = std::move(done);
 }
 
-void CCookieManager::OnStoreSettled() {
-    if (m_journalWritten && ::unlink(m_journalPath.c_str()) != 0 && errno != ENOENT)
+void CCookieManager::OnStoreSettled(bool oneWholeSet) {
+    if (m_journalWritten && oneWholeSet && ::unlink(m_journalPath.c_str()) != 0 && errno != ENOENT)
         TVC_LOG_ERROR("%s: the journal %s could not be removed: %s\n", TVC_FN,
                       m_journalPath.c_str(), std::strerror(errno));
     m_journalWritten = false;
     if (auto whenIdle = std::move(m_whenIdle)) whenIdle();
 }
 
-void CCookieManager::Finish(int status) {
+void CCookieManager::Finish(int status, bool oneWholeSet) {
     TVC_LOG_WARN("%s: SetCookies(): JSON response status code set to %d\n",
                  "CCookieObserver::OnInterAppMessageRceive", status);
     m_busy = false;
     m_records.clear();
+    m_old.clear();
     if (Answer answer = std::move(m_currentAnswer)) answer(status);
-    OnStoreSettled();
+    OnStoreSettled(oneWholeSet);
     RunQueue();
 }
 
@@ -154,18 +195,16 @@ CCookieManager::Done CCookieManager::Continue(std::function<void(CCookieManager&
     };
 }
 
-bool CCookieManager::DeleteCookies(Done done) {
+void CCookieManager::DeleteCookies(Done done) {
     m_store->DeleteAllCookies(std::move(done));
     TVC_LOG_WARN("CCookieManager::DeleteCookies: cookie deletion status : %u\n", 1u);
-    return true;
 }
 
 // Every cookie is handed to the store at once; `done` hears whether all of them were stored once
 // the last one has reported.
-bool CCookieManager::SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done) {
+void CCookieManager::SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done) {
     TVC_LOG_WARN("CCookieManager::SetCookies: Number of Cookie objects to be set : %u\n",
                  static_cast<unsigned>(records.size()));
-    if (records.empty()) return false;
     struct Batch {
         size_t pending;
         bool allStored = true;
@@ -178,5 +217,4 @@ bool CCookieManager::SetCookies(const std::vector<tvc::engine::CookieRecord>& re
             if (--batch->pending == 0 && batch->done) batch->done(batch->allStored);
         });
     }
-    return true;
 }

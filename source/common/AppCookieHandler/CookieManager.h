@@ -26,16 +26,17 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     virtual ~CCookieManager();
 
     // 101 once the store has been emptied, every cookie stored, and each one read back from the
-    // store; 501 otherwise. A request without a list (one that could not be read) or with a
-    // cookie the store must not take (see MakeCookieRecord) changes nothing. An empty list still
-    // empties the store, and is answered 501.
-    // `journal`: the request as it came, kept in the journal file while the store is changed.
+    // store; 501 otherwise, and the store gets back what it held before. A request without a list
+    // (one that could not be read) or with a cookie the store must not take (see MakeCookieRecord)
+    // changes nothing. An empty list still empties the store, and is answered 501. `journal`: the
+    // request as it came, kept in the journal file while the store is changed.
     void ReplaceAllCookies(std::optional<CAppCookieList> cookies, Answer answer,
                            std::string journal = {});
 
     // A request's text is written here before the store is emptied and removed once the store
-    // has made its changes: a file found here at start-up is a replacement that was cut off (a
-    // crash, a kill, a quit past its bound) and is to be made again. Empty: no journal.
+    // holds the request's whole set or the whole set it held before: a file found here at start-up
+    // is a replacement that was cut off (a crash, a kill, a quit past its bound) and is to be made
+    // again. Empty: no journal.
     void SetJournalPath(std::string path) { m_journalPath = std::move(path); }
 
     // For the quit: the requests not begun yet are dropped unanswered, and `done` runs once the
@@ -55,10 +56,16 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     void RunQueue();
     void Start(Request& request);
     void VerifyStored();
-    void OnStoreSettled();
-    void Finish(int status);
-    bool DeleteCookies(Done done);
-    bool SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
+    // After a failure: the store gets back what it held before the request (`emptyFirst`: once
+    // what was added is removed), and the request is answered 501.
+    void PutOldBack(bool emptyFirst);
+    // `oneWholeSet`: the store holds the whole old set or the whole new one, so the journal goes.
+    void OnStoreSettled(bool oneWholeSet);
+    void Finish(int status, bool oneWholeSet = true);
+    void DeleteCookies(Done done);
+    void SetCookies(const std::vector<tvc::engine::CookieRecord>& records, Done done);
+    using Held = std::optional<std::vector<tvc::engine::CookieRecord>>;
+    void ReadStore(std::function<void(CCookieManager&, Held)> next);
     // Wraps a step's continuation: a manager released in the meantime makes it a no-op.
     Done Continue(std::function<void(CCookieManager&, bool)> next);
 
@@ -66,6 +73,7 @@ class CCookieManager : public std::enable_shared_from_this<CCookieManager> {
     std::deque<Request> m_queue;
     Answer m_currentAnswer;
     std::vector<tvc::engine::CookieRecord> m_records;  // of the request with the store
+    std::vector<tvc::engine::CookieRecord> m_old;      // what the store held before it
     std::function<void()> m_whenIdle;
     std::string m_journalPath;
     bool m_journalWritten = false;  // for the request with the store

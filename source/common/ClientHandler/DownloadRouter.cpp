@@ -1,8 +1,10 @@
 #include "common/ClientHandler/DownloadRouter.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -43,15 +45,22 @@ std::int64_t WithinFreeSpace(const std::string& folder, std::int64_t cap) {
     return cap < 0 ? room : std::min(cap, room);
 }
 
-// "--download-stall-timeout-ms" shortens the stall limit for tests.
-std::chrono::milliseconds DownloadStallLimit() {
-    const std::string text = GetGlobalCommandLine()->GetSwitchValue("download-stall-timeout-ms");
+// A limit in milliseconds given on the command line for tests ("--download-stall-timeout-ms",
+// "--download-deadline-ms"); `fallback` without a valid one.
+std::chrono::milliseconds SwitchMs(const char* name, std::chrono::milliseconds fallback) {
+    const std::string text = GetGlobalCommandLine()->GetSwitchValue(name);
     int ms = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ms);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || ms <= 0)
-        return engine::kDefaultDownloadStallLimit;
+        return fallback;
     return std::chrono::milliseconds(ms);
 }
+
+// The program's own small files arrive well within a minute; one that does not is held back by
+// its server, and the updater or the listener would wait for it for the rest of the run.
+constexpr std::chrono::milliseconds kSmallFileDeadline{60000};
+// 512 MiB at 1 Mbit/s take 72 minutes: two hours leave room for a slower line and a busy server.
+constexpr std::chrono::milliseconds kInstallerDeadline{2 * 60 * 60 * 1000};
 
 constexpr const char* kStagingPrefix = ".download-";
 
@@ -168,19 +177,24 @@ std::string CDownloadRouter::PageDownloadPath(const std::string& suggestedName) 
                       folder.c_str());
         return {};
     }
-    // Never overwrite a file the user already has: "name (1).ext", "name (2).ext", ...
+    // Never overwrite a file: the name is taken by creating the file exclusively, so neither a
+    // second download of the same name nor a file saved meanwhile can lose it. On a clash:
+    // "name (1).ext", "name (2).ext", ...
     const std::string name = SafeFileName(suggestedName);
     const auto dot = name.find_last_of('.');
     const std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
     const std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
-    std::string path = folder + name;
-    for (int i = 1; FileExists(path) && i < 1000; ++i)
-        path = folder + stem + " (" + std::to_string(i) + ")" + ext;
-    if (FileExists(path)) {
-        TVC_LOG_ERROR("%s : no free name for %s, download cancelled", fn, name.c_str());
-        return {};
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; dir && i < 1000; ++i) {
+        const std::string candidate = i == 0 ? name : stem + " (" + std::to_string(i) + ")" + ext;
+        UniqueFd file(::openat(dir.get(), candidate.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file) return folder + candidate;
+        if (errno != EEXIST) break;
     }
-    return path;
+    TVC_LOG_ERROR("%s : no file could be made for %s in %s, download cancelled", fn, name.c_str(),
+                  folder.c_str());
+    return {};
 }
 
 void CDownloadRouter::HandleCEFDownloadStatus(bool bDownloadStarted,
@@ -246,18 +260,22 @@ engine::DownloadTarget CDownloadRouter::OnBeforeDownload(const engine::DownloadI
     static const char* fn = TVC_FN;
     bool handled = false;
     engine::DownloadTarget target;
-    target.limits.stallLimit = DownloadStallLimit();
+    target.limits.stallLimit =
+        SwitchMs("download-stall-timeout-ms", engine::kDefaultDownloadStallLimit);
     HandleCEFDownloadStatus(false, item, handled, target.path);
     if (handled) {
         target.limits.maxBytes = static_cast<std::int64_t>(kMaxWSConfigFileSize);
+        target.limits.deadline = SwitchMs("download-deadline-ms", kSmallFileDeadline);
         return target;
     }
     if (!item.startedByApp) {
         target.path =
             PageDownloadPath(suggestedName.empty() ? item.suggestedFileName : suggestedName);
         // The page's own downloads may be large, but may not fill the disk.
-        if (!target.path.empty())
+        if (!target.path.empty()) {
             target.limits.maxBytes = WithinFreeSpace(GetUserDownloadFolder(), -1);
+            m_pageFiles[item.id] = target.path;
+        }
         TVC_LOG_WARN("%s : page download of %s to %s", fn, item.url.c_str(), target.path.c_str());
         return target;
     }
@@ -280,8 +298,12 @@ engine::DownloadTarget CDownloadRouter::OnBeforeDownload(const engine::DownloadI
         StageDownload(item.id, folder, true,
                       SafeFileName(suggestedName.empty() ? item.suggestedFileName : suggestedName));
     if (target.path.empty()) return {};
-    target.limits.maxBytes = WithinFreeSpace(folder, updater ? updater->ExpectedDownloadSizeLimit()
-                                                             : CAutoUpdateHandler::kMaxAppcastSize);
+    const std::int64_t cap =
+        updater ? updater->ExpectedDownloadSizeLimit() : CAutoUpdateHandler::kMaxAppcastSize;
+    target.limits.maxBytes = WithinFreeSpace(folder, cap);
+    target.limits.deadline = SwitchMs(
+        "download-deadline-ms",
+        cap > CAutoUpdateHandler::kMaxAppcastSize ? kInstallerDeadline : kSmallFileDeadline);
     TVC_LOG_WARN("*[AUTOUPDATER]* %s : update download of %s to %s, at most %lld bytes", fn,
                  item.url.c_str(), target.path.c_str(),
                  static_cast<long long>(target.limits.maxBytes));
@@ -301,13 +323,21 @@ void CDownloadRouter::OnDownloadUpdated(const engine::DownloadItem& item) {
     if (handled) return;
     const bool failed = item.isCanceled || (!item.isInProgress && !item.isComplete);
     if (!item.startedByApp) {
-        if (item.isComplete)
+        if (item.isComplete) {
             TVC_LOG_WARN("%s : page download complete: %s", fn, item.fullPath.c_str());
-        else if (failed)
+            m_pageFiles.erase(item.id);
+        } else if (failed) {
             TVC_LOG_WARN("%s : page download failed: %s: %s", fn, item.url.c_str(),
                          item.error.c_str());
-        else
+            // The file made to hold the name, or what came before the failure.
+            auto it = m_pageFiles.find(item.id);
+            if (it != m_pageFiles.end()) {
+                ::unlink(it->second.c_str());
+                m_pageFiles.erase(it);
+            }
+        } else {
             LogDownloadProgress(fn, item);
+        }
         return;
     }
     std::string finalPath = item.fullPath;

@@ -28,7 +28,9 @@ class CDownloadRouter {
         : m_updates(std::move(updates)), m_configFileDone(std::move(configFileDone)) {}
 
     // The destination ("" cancels the download) and its limits: its size (by kind, and never
-    // more than its folder's free space leaves) and "--download-stall-timeout-ms" (default 60 s).
+    // more than its folder's free space leaves), "--download-stall-timeout-ms" (default 60 s) and,
+    // for the program's own downloads, a deadline ("--download-deadline-ms"; default 60 s, two
+    // hours for the installer).
     engine::DownloadTarget OnBeforeDownload(const engine::DownloadItem& item,
                                             const std::string& suggestedName);
     void OnDownloadUpdated(const engine::DownloadItem& item);
@@ -43,6 +45,7 @@ class CDownloadRouter {
                                         std::string& pathToDownloadOut);
     bool HandleCEFDownloadInProgress(const engine::DownloadItem& item,
                                      std::string& pathToDownloadOut);
+    // A file made for the download in the user's download folder, under a name nothing had.
     std::string PageDownloadPath(const std::string& suggestedName);
     // Our own downloads are written into a fresh private folder inside `folder`, where nothing can
     // have been planted, and moved into `folder` once complete. The path to write to, or "".
@@ -62,5 +65,7 @@ class CDownloadRouter {
     const std::shared_ptr<CUpdateFlow> m_updates;
     const std::function<void(bool)> m_configFileDone;
     std::map<std::uint32_t, StagedDownload> m_stagedDownloads;
+    // The page's downloads in flight: the file each one's name was taken with.
+    std::map<std::uint32_t, std::string> m_pageFiles;
 };
 }  // namespace tvc

@@ -30,7 +30,6 @@ void CUpdateFlow::Trigger() {
 }
 
 void CUpdateFlow::DownloadEnded(const std::string& path, int commandId) {
-    m_lastDownloadPath = path;
-    if (m_notifyDownload) m_notifyDownload(commandId);
+    if (m_notifyDownload) m_notifyDownload(commandId, path);
 }
 }  // namespace tvc

@@ -17,8 +17,10 @@ class CUpdateFlow {
   public:
     using ControllerFactory = std::function<std::shared_ptr<CAutoUpdateHandler>()>;
     // Without a factory there is no updater. `notifyDownload` is called with the command that ends
-    // a download of the updater's (complete or failed).
-    CUpdateFlow(ControllerFactory factory = {}, std::function<void(int)> notifyDownload = {})
+    // a download of the updater's (complete or failed) and the path of that download: a
+    // notification handled later must not read another download's path.
+    using DownloadNotice = std::function<void(int commandId, const std::string& path)>;
+    CUpdateFlow(ControllerFactory factory = {}, DownloadNotice notifyDownload = {})
         : m_factory(std::move(factory)), m_notifyDownload(std::move(notifyDownload)) {}
 
     // Makes the controller once; false when there is none.
@@ -31,12 +33,10 @@ class CUpdateFlow {
 
     // A download of the updater's ended at `path`; `commandId` says how.
     void DownloadEnded(const std::string& path, int commandId);
-    const std::string& LastDownloadPath() const { return m_lastDownloadPath; }
 
   private:
     const ControllerFactory m_factory;
-    const std::function<void(int)> m_notifyDownload;
+    const DownloadNotice m_notifyDownload;
     std::shared_ptr<CAutoUpdateHandler> m_controller;
-    std::string m_lastDownloadPath;
 };
 }  // namespace tvc

@@ -51,7 +51,7 @@ struct CWebViewDownloads::Signals {
             webkit_download_cancel(download);
             return TRUE;
         }
-        flight->watch = engine::DownloadWatch(target.limits, engine::DownloadWatch::Clock::now());
+        flight->watch.SetLimits(target.limits, engine::DownloadWatch::Clock::now());
         // The announced length is known now: a body too large is refused before its first byte.
         const Verdict verdict = flight->watch.OnData(item.receivedBytes, item.totalBytes,
                                                      engine::DownloadWatch::Clock::now());
@@ -65,8 +65,8 @@ struct CWebViewDownloads::Signals {
             webkit_download_cancel(download);
             return TRUE;
         }
-        // Overwrite must be allowed before the destination is set, or an existing file fails the
-        // download and is deleted.
+        // The client may have made the file to take its name: overwrite must be allowed before
+        // the destination is set, or an existing file fails the download and is deleted.
         webkit_download_set_allow_overwrite(download, TRUE);
         webkit_download_set_destination(download, uri.get());
         return TRUE;
@@ -172,11 +172,11 @@ void CWebViewDownloads::CheckStalls() {
     const auto now = engine::DownloadWatch::Clock::now();
     std::vector<WebKitDownload*> stalled;
     for (auto& [download, flight] : m_inFlight)
-        if (flight.refusal.empty() && flight.watch.OnTick(now) == Verdict::kStalled)
+        if (flight.refusal.empty() && flight.watch.OnTick(now) != Verdict::kQuiet)
             stalled.push_back(download);
     // Cancelling may end a download, and so change the map, before it returns.
     for (WebKitDownload* download : stalled)
-        if (Flight* flight = Find(download)) Refuse(download, *flight, Verdict::kStalled);
+        if (Flight* flight = Find(download)) Refuse(download, *flight, flight->watch.OnTick(now));
 }
 
 void CWebViewDownloads::ArmStallCheck() {

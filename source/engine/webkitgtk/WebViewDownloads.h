@@ -39,7 +39,7 @@ class CWebViewDownloads {
     engine::BrowserRef BrowserFor(WebKitDownload* download) const;
     Flight* Find(WebKitDownload* download);
     void Refuse(WebKitDownload* download, Flight& flight, engine::DownloadWatch::Verdict verdict);
-    // Cancels the downloads that waited too long for data.
+    // Cancels the downloads that waited too long for data or are past their deadline.
     void CheckStalls();
     // The next check, and those after it while a download is in flight.
     void ArmStallCheck();

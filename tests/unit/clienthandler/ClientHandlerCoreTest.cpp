@@ -368,9 +368,10 @@ TEST_F(HandlerTest, PageDownloadsGoToTheUserDownloadFolderWithoutOverwriting) {
 }
 
 TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
-    std::vector<int> notifications;
-    auto updates =
-        std::make_shared<CUpdateFlow>(nullptr, [&](int id) { notifications.push_back(id); });
+    // Held as the window procedure holds them: handled after the turn in which they came.
+    std::vector<std::pair<int, std::string>> notifications;
+    auto updates = std::make_shared<CUpdateFlow>(
+        nullptr, [&](int id, const std::string& path) { notifications.emplace_back(id, path); });
     MakeHandler(updates);
     auto browser = MakeMainBrowser();
 
@@ -420,15 +421,21 @@ TEST_F(HandlerTest, AppDownloadsAreRoutedToTheCacheOrTheUpdateFolder) {
     update.isInProgress = false;
     update.isComplete = true;
     update.fullPath = staged;
+    // A second download of the updater's fails in the same turn: each end keeps its own path.
+    engine::DownloadItem appcast;
+    appcast.id = 2;
+    appcast.url = "https://updates.example/appcast.xml";
+    appcast.startedByApp = true;
+    ASSERT_FALSE(handler->OnBeforeDownload(browser, appcast, "appcast.xml").path.empty());
     handler->OnDownloadUpdated(browser, update);
-    EXPECT_EQ(updates->LastDownloadPath(), target);
+    appcast.isCanceled = true;
+    handler->OnDownloadUpdated(browser, appcast);
     EXPECT_EQ(ReadFile(target).value_or(""), "installer");
     EXPECT_EQ(ReadFile(root + "/precious").value_or(""), "mine");
     EXPECT_FALSE(fs::exists(staged.parent_path()));
-    update.isComplete = false;
-    update.isCanceled = true;
-    handler->OnDownloadUpdated(browser, update);
-    EXPECT_EQ(notifications, (std::vector<int>{32001, 32002}));
+    EXPECT_EQ(notifications,
+              (std::vector<std::pair<int, std::string>>{
+                  {32001, target}, {32002, fs::path(target).parent_path() / "appcast.xml"}}));
 
     // The page's own finished download never notifies the updater.
     engine::DownloadItem page;

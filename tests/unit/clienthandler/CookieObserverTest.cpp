@@ -1,6 +1,7 @@
 // "setCookies" and "bringWindowToFront": reading the cookies, the store's rules, the order of the
 // store's work and of the answers, and the window raised.
 #include <deque>
+#include <set>
 
 #include "Fakes.h"
 #include "common/AppCookieHandler/CookieObserver.h"
@@ -254,16 +255,27 @@ struct FakeCookieStore : engine::ICookieStore {
     std::deque<Done> pending;
     std::string failName;  // a cookie of this name is refused
     std::string dropName;  // a cookie of this name is reported stored but not kept, as WebKit does
+    std::set<int> failedDeletions;  // by their order, from 1; a failed one removes one cookie
+    int deletions = 0;
     void DeleteAllCookies(Done done) override {
         calls.push_back("delete");
-        held.clear();
-        pending.push_back(std::move(done));
+        const bool ok = !failedDeletions.count(++deletions);
+        if (ok)
+            held.clear();
+        else if (!held.empty())
+            held.erase(held.begin());
+        pending.push_back([done = std::move(done), ok](bool) { done(ok); });
     }
     void SetCookie(const engine::CookieRecord& cookie, Done done) override {
         calls.push_back("set " + cookie.name);
         set.push_back(cookie);
         const bool ok = cookie.name != failName;
-        if (ok && cookie.name != dropName) held.push_back(cookie);
+        if (ok && cookie.name != dropName) {
+            std::erase_if(held, [&cookie](const engine::CookieRecord& h) {
+                return h.name == cookie.name && h.domain == cookie.domain && h.path == cookie.path;
+            });
+            held.push_back(cookie);
+        }
         pending.push_back([done = std::move(done), ok](bool) { done(ok); });
     }
     void GetAllCookies(Cookies done) override { done(held); }
@@ -373,10 +385,10 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
          {}},
         {"one cookie refused by the store",
          SetCookies("[" + Entry(url, {CookieJson("a"), CookieJson("refused")}) + "]"),
-         {"delete", "set a", "set refused"}},
+         {"delete", "set a", "set refused", "delete"}},  // the old (empty) set put back
         {"one cookie dropped by the store",
          SetCookies("[" + Entry(url, {CookieJson("a"), CookieJson("dropped")}) + "]"),
-         {"delete", "set a", "set dropped"}},
+         {"delete", "set a", "set dropped", "delete"}},
         {"name and value not strings",
          SetCookies("[" +
                     Entry(url, {CookieJson("a"), R"({"name":null,"value":12,"hostOnly":true,)"
@@ -394,8 +406,7 @@ TEST_F(CookieCommandTest, FailuresAnswer501AndOnlyAReadableValidRequestTouchesTh
         store->calls.clear();
         manager->sent.clear();
         observer->OnInterAppMessageRceive(ParseInterAppMessage(c.request));
-        store->ReportAll();
-        store->ReportAll();
+        for (int i = 0; i < 4; ++i) store->ReportAll();
         EXPECT_EQ(store->calls, c.calls) << c.what;
         EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(c.request, 501)})) << c.what;
     }
@@ -452,6 +463,63 @@ TEST_F(CookieCommandTest, AJournalCoversTheStoresChangesAndACutOffOneIsMadeAgain
     observer->ResumeInterruptedRequest(journal);
     EXPECT_FALSE(FileExists(journal));
     EXPECT_TRUE(store->calls.empty());
+}
+
+TEST_F(CookieCommandTest, AFailingStoreGetsItsOldCookiesBackAndKeepsTheJournalUntilThen) {
+    const std::string journal = root + "/PendingCookies.json";
+    observer->ResumeInterruptedRequest(journal);
+    const auto old = [](const char* name) {
+        engine::CookieRecord r;
+        r.name = name;
+        r.value = "old";
+        r.domain = "a.example";
+        r.path = "/";
+        return r;
+    };
+    const auto names = [](const std::vector<engine::CookieRecord>& records) {
+        std::set<std::string> out;
+        for (const auto& r : records) out.insert(r.name + "=" + r.value);
+        return out;
+    };
+    const std::string url = "https://a.example/";
+    struct Case {
+        const char* what;
+        std::set<int> failedDeletions;
+        const char* failName;
+        const char* dropName;
+        bool oldBack;
+    };
+    const std::vector<Case> cases = {
+        {"the deletion fails", {1}, "", "", true},
+        {"an addition fails", {}, "refused", "", true},
+        {"a cookie is dropped", {}, "", "dropped", true},
+        {"the deletion fails, and so does putting back", {1}, "o1", "", false},
+        {"an addition fails, and so does the second emptying", {2}, "refused", "", false},
+    };
+    for (const auto& c : cases) {
+        store->held = {old("o1"), old("o2")};
+        store->calls.clear();
+        store->deletions = 0;
+        store->failedDeletions = c.failedDeletions;
+        store->failName = c.failName;
+        store->dropName = c.dropName;
+        manager->sent.clear();
+        const std::string request = SetCookies(
+            "[" + Entry(url, {CookieJson("n1"), CookieJson("refused"), CookieJson("dropped")}) +
+            "]");
+        observer->OnInterAppMessageRceive(ParseInterAppMessage(request));
+        for (int i = 0; i < 6; ++i) store->ReportAll();
+        EXPECT_EQ(manager->sent, (std::vector<std::string>{Response(request, 501)})) << c.what;
+        if (c.failedDeletions.count(1)) {
+            EXPECT_EQ(std::count(store->calls.begin(), store->calls.end(), "set n1"), 0) << c.what;
+        }
+        if (c.oldBack) {
+            EXPECT_EQ(names(store->held), (std::set<std::string>{"o1=old", "o2=old"})) << c.what;
+        }
+        // A store left with neither set keeps the journal: the next start makes the request again.
+        EXPECT_EQ(FileExists(journal), !c.oldBack) << c.what;
+        ::unlink(journal.c_str());
+    }
 }
 
 TEST(CountNotHeld, KnowsACookieByNameDomainAndPathAndExpectsNoExpiredOne) {
