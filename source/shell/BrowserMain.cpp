@@ -88,7 +88,7 @@ gboolean OnTerminationSignal(gpointer signalName) {
     std::fprintf(stderr, "Tavisto for Web: lost the connection to the display\n");
     TVC_LOG_ERROR("%s : lost the connection to the display; saving the placement and ending",
                   "BrowserMain");
-    if (g_windowProc) g_windowProc->SavePlacementWithoutDisplay();
+    if (g_windowProc) g_windowProc->SaveNormalRect();
     CLogHelper::DeInitLogger();
     ::_exit(eExitDisplayLost);
 }

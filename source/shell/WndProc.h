@@ -62,9 +62,9 @@ class CMainWindowProc {
     // Non-zero when the engine could not start; the loop has been ended then.
     int GetStartFailure() const { return m_startFailure; }
     bool IsWindowAlive() const { return m_window != nullptr; }
-    // The window's last known placement into the preferences, without asking the display (which
+    // The window's normal-state placement into the preferences, without asking the display (which
     // may be gone).
-    void SavePlacementWithoutDisplay();
+    void SaveNormalRect();
 
   private:
     static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
