@@ -31,6 +31,13 @@ bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
+    if (!IsMainBrowser(browser)) {
+        // A popup shares the page's web process, yet its end is its own: the main page hears of
+        // its crash through its own view, and a popup has nothing to reload.
+        TVC_LOG_WARN("%s : a popup's web process ended; closing the popup", fn);
+        if (browser) browser->GetHost().CloseBrowser(true);
+        return;
+    }
     m_recovery->OnWebProcessEnded();
     if (IsQuitInProgress()) {
         // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.
