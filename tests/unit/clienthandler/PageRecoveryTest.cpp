@@ -155,8 +155,10 @@ TEST_F(PageRecoveryTest, APopupsWebProcessEndLeavesTheMainPagesRecoveryAlone) {
     handler->OnResponsivenessChange(browser, false);
     for (int i = 0; i < CCrashReloadGuard::kMaxReloads; ++i)
         handler->OnRenderProcessTerminated(popup, engine::TerminationStatus::ProcessCrashed);
+    RunPostedTasks();
     EXPECT_TRUE(popup->frame->loads.empty());
     EXPECT_EQ(popup->reloads, 0);
+    ASSERT_FALSE(popup->host.calls.empty());
     EXPECT_EQ(popup->host.calls.front(), "Close(force)");
     RunTimer(0);
     EXPECT_TRUE(dialog->shown) << "the main page's hung-page watch was stopped";
