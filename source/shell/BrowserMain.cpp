@@ -96,6 +96,8 @@ gboolean OnTerminationSignal(gpointer signalName) {
 
 int BrowserMain(int argc, char** argv) {
     InitCommandLine(argc, argv);
+    // Read before GTK takes DESKTOP_STARTUP_ID, and gone before any child is started.
+    const std::string launchToken = tvc::platform::TakeLaunchActivationToken();
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     PrepareProcessForEngine();
     // Installed first so a signal during start-up still ends the program through its loop.
@@ -114,7 +116,7 @@ int BrowserMain(int argc, char** argv) {
     if (!instance.IsOwned()) {
         if (instance.IsHeldElsewhere()) {
             const bool raised = tvc::platform::RequestInstanceActivation(
-                tvc::platform::GetInstanceActivationSocketPath(instance), 3000);
+                tvc::platform::GetInstanceActivationSocketPath(instance), 3000, launchToken);
             std::fprintf(stderr, "Tavisto for Web is already running%s\n",
                          raised ? "; its window was brought to the front" : "");
             return eExitAlreadyRunning;
@@ -134,6 +136,8 @@ int BrowserMain(int argc, char** argv) {
         return eExitNoDisplay;
     }
     gdk_set_program_class(kWindowClassName);
+    // The first show of this instance answers its own launch, as GTK would have done with it.
+    if (!launchToken.empty()) platform::gtk::SetLaunchStartupId(launchToken);
     std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
     CEngineModuleLoader engineLoader(appFolder + tvc::webkit::kEngineModuleFile);
     InstallDisplayLossHandler(OnDisplayLost);
@@ -176,8 +180,8 @@ int BrowserMain(int argc, char** argv) {
     std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;
     if (instance.IsOwned())
         activation = std::make_unique<tvc::platform::gtk::CInstanceActivationListener>(
-            tvc::platform::GetInstanceActivationSocketPath(instance), [] {
-                if (g_windowProc) g_windowProc->BringToFront();
+            tvc::platform::GetInstanceActivationSocketPath(instance), [](const std::string& token) {
+                if (g_windowProc) g_windowProc->BringToFront(token);
             });
     if (g_quitPending) runner::Post([] { RequestQuit("a quit asked for during start-up"); });
 

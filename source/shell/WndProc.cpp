@@ -279,8 +279,11 @@ bool CMainWindowProc::RequestQuit() {
     return true;
 }
 
-void CMainWindowProc::BringToFront() {
-    if (m_window && g_handler) g_handler->BringWindowToFront(true);
+void CMainWindowProc::BringToFront(const std::string& activationToken) {
+    if (!m_window || !g_handler) return;
+    m_appWindow->UseActivationToken(activationToken);
+    g_handler->BringWindowToFront(true);
+    m_appWindow->UseActivationToken({});  // this launch's, never a later raise's
 }
 
 void CMainWindowProc::SendToPage(const char* name) {

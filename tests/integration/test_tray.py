@@ -163,6 +163,31 @@ class SecondLaunchTest(TrayTestCase):
         self.assertTrue(first.alive())
 
 
+class ActivationTokenTest(TrayTestCase):
+    def test_a_second_launch_hands_its_token_over_and_no_child_inherits_one(self):
+        self.start_watcher()
+        launch_env = {"XDG_ACTIVATION_TOKEN": "first-launch_TIME1000", "DESKTOP_STARTUP_ID": "first-launch_TIME1000"}
+        first = self.launch(url=page_url("events.html"), args=ARGS, extra_env=launch_env)
+        wid = shown(first)
+        first.wait_console("PAGE ready")
+        wait_tray_host(first)
+        for pid in wait_for(first.web_process_pids, what="the web process"):
+            with open("/proc/%d/environ" % pid, "rb") as f:
+                names = [entry.split(b"=", 1)[0] for entry in f.read().split(b"\0")]
+            self.assertNotIn(b"XDG_ACTIVATION_TOKEN", names)
+            self.assertNotIn(b"DESKTOP_STARTUP_ID", names)
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: wm_state(first, wid) == "Withdrawn", what="the window hidden")
+
+        # The launcher's token is applied to the window as its startup id (X11 has no other use for it).
+        second = App(self.display, home=first.home, url=page_url("events.html"), args=ARGS,
+                     extra_env={"XDG_ACTIVATION_TOKEN": "second-launch_TIME4242"})
+        self.apps.append(second)
+        self.assertEqual(second.run_to_end(), 1)
+        wait_for(lambda: wm_state(first, wid) == "Normal", what="the first window back")
+        self.assertIn('"second-launch_TIME4242"', first.xprop(wid, "_NET_STARTUP_ID"))
+
+
 class PlacementOnQuitTest(TrayTestCase):
     """Where the user put the window is what a quit stores, whatever the window's state then: most
     quits come from the tray or the session while the window is hidden."""

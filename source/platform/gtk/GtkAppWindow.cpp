@@ -4,6 +4,8 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
@@ -309,7 +311,27 @@ void GtkAppWindow::Raise() {
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
     // Window managers refuse focus stealing without a real timestamp.
     if (gw && GDK_IS_X11_WINDOW(gw)) timestamp = gdk_x11_get_server_time(gw);
+    const std::string token = std::exchange(m_activationToken, {});
+    if (!token.empty()) timestamp = ApplyActivationToken(token, timestamp);
     gtk_window_present_with_time(m_window, timestamp);
+    // Ends the launcher's "starting" feedback.
+    if (!token.empty()) gdk_notify_startup_complete_with_id(token.c_str());
+}
+
+guint32 GtkAppWindow::ApplyActivationToken(const std::string& token, guint32 timestamp) {
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(m_window));
+    if (GDK_IS_WAYLAND_DISPLAY(display)) {
+        // The next focus request carries it to the compositor (xdg-activation).
+        gdk_wayland_display_set_startup_notification_id(display, token.c_str());
+        return timestamp;
+    }
+    gtk_window_set_startup_id(m_window, token.c_str());
+    // An X11 startup id ends in "_TIME<the launch's timestamp>": the time the user asked.
+    const auto at = token.rfind("_TIME");
+    if (at == std::string::npos) return timestamp;
+    char* end = nullptr;
+    const unsigned long launched = std::strtoul(token.c_str() + at + 5, &end, 10);
+    return end && *end == '\0' && launched != 0 ? static_cast<guint32>(launched) : timestamp;
 }
 
 void GtkAppWindow::Present() {

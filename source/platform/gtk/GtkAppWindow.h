@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/TaskRunner.h"
@@ -46,6 +47,9 @@ class GtkAppWindow final : public IAppWindow {
     // asked from where they are (the browser, the tray, a launcher). Wayland leaves workspaces and
     // activation to the compositor.
     void Present() override;
+    // The launcher's activation token (Wayland) or startup id (X11) for the next Raise: with it
+    // the desktop lets the window take the focus a launch asked for.
+    void UseActivationToken(std::string token) { m_activationToken = std::move(token); }
     void SetFullscreen(bool on) override;
     void SetMinimumSizePacked(std::uint32_t packed) override;
     std::uint32_t GetMinimumSizePacked() const override;
@@ -84,6 +88,8 @@ class GtkAppWindow final : public IAppWindow {
     void CloseAsPosted();
     void FocusContent();
     void MoveToCurrentDesktop();
+    // Hands `token` to the display; returns the timestamp the present goes with.
+    guint32 ApplyActivationToken(const std::string& token, guint32 timestamp);
 
     GtkWindow* m_window = nullptr;
     std::function<void()> m_onPostedClose;
@@ -108,6 +114,7 @@ class GtkAppWindow final : public IAppWindow {
     static constexpr gint64 kRequestSettleUs = 1000 * 1000;
     std::optional<Request> m_requested;
     runner::DelayedTask m_pendingIconify;  // Wayland: a minimise not yet sent
+    std::string m_activationToken;
     // What posted work holds: this object is gone once it cannot lock it.
     const std::shared_ptr<GtkAppWindow*> m_self = std::make_shared<GtkAppWindow*>(this);
 };
