@@ -202,6 +202,16 @@ class PlacementOnQuitTest(TrayTestCase):
         self.display.run("wmctrl", "-i", "-r", wid, "-b", "add,maximized_vert,maximized_horz")
         wait_for(lambda: outer_rect(app, wid)[2] == 1920, 10, what="the window maximised")
 
+    def full_screen(self, app, wid):
+        peer = Peer(app.port)
+        try:
+            umid = "c%d" % time.monotonic_ns()
+            peer.send({"cmd": "fsSet", "args": [True]}, umid=umid)
+            wait_result(app, umid)
+        finally:
+            peer.close()
+        wait_for(lambda: outer_rect(app, wid)[2:] == (1920, 1080), 10, what="the window full screen")
+
     def show_again(self, app, wid):
         self.close_box(app, wid)
         # A second launch brings the window back; the quit follows at once.
@@ -241,7 +251,8 @@ class PlacementOnQuitTest(TrayTestCase):
     def test_the_place_the_user_gave_is_stored_whatever_the_state_at_the_quit(self):
         # Without a tray host the close box minimises instead of hiding.
         cases = [("close_box", True), ("close_box_after_a_restart", True), ("close_box_after_a_restart", False),
-                 ("minimise", True), ("maximise", True), ("show_again", True), ("show_again", False),
+                 ("minimise", True), ("maximise", True), ("full_screen", True), ("show_again", True),
+                 ("show_again", False),
                  ("resize_then_hide", True)]
         for name, tray in cases:
             with self.subTest(state=name, tray=tray):
