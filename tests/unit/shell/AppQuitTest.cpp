@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "../common/BrowserLog.h"
 #include "../common/TempDir.h"
 #include "common/AppInfo.h"
-#include "common/LogHelper.h"
 #include "shell/AppQuit.h"
 
 namespace {
@@ -38,11 +38,9 @@ TEST(QuitWatchdogTest, EndsTheProcessWithinItsBoundWhileTheLogFileTakesNothing) 
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
-        setenv("XDG_DATA_HOME", dir.path.c_str(), 1);
-        CAppPaths::ResetForTesting();
         std::string logs;
-        if (!tvc::InitializeProductAppInfo() || !SetupLogger(true, "BROWSER_PROCESS_LOG_", true) ||
-            CAppPaths::GetPath(CAppPaths::eLogsFolder, logs) != 0 || !BlockTheLogFile(logs))
+        if (!StartBrowserLogIn(dir.path) || CAppPaths::GetPath(CAppPaths::eLogsFolder, logs) != 0 ||
+            !BlockTheLogFile(logs))
             ::_exit(3);
         tvc::shell::SetWatchdogTimeoutForTesting(kBound);
         tvc::shell::MarkMessageLoopRunning();
