@@ -94,15 +94,13 @@ gboolean GtkAppWindow::OnMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
 gboolean GtkAppWindow::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
     auto* self = static_cast<GtkAppWindow*>(data);
     if (!gtk_widget_get_mapped(GTK_WIDGET(self->m_window))) return FALSE;
-    const bool newInsets = self->UpdateInsets();
+    self->UpdateInsets();
     if (!self->InFreeState()) return FALSE;
     const auto frame = self->FrameRect();
     const auto target = self->Target();
-    // A size asked for with decorations guessed wrong is asked for again once they are known.
-    if (target && frame != target &&
-        (self->m_placementFixes > 0 || (newInsets && self->m_requested && !self->Settled()))) {
+    if (self->m_placementFixes > 0 && target && frame != target) {
         // Where the window manager put the window, not where it belongs: not recorded.
-        if (self->m_placementFixes > 0) --self->m_placementFixes;
+        --self->m_placementFixes;
         self->ApplyRect(*target);
         return FALSE;
     }
@@ -144,24 +142,20 @@ std::optional<Rect> GtkAppWindow::FrameRect() const {
     return Rect{r.x, r.y, r.width, r.height};
 }
 
-bool GtkAppWindow::UpdateInsets() {
+void GtkAppWindow::UpdateInsets() {
     // A full-screen (or maximised, or iconic) window wears other decorations than the normal one,
     // or none: measuring them there would make the next normal rectangle grow by the title bar.
-    if (!InFreeState()) return false;
+    if (!InFreeState()) return;
     GdkWindow* gw = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
     auto frame = FrameRect();
-    if (!gw || !frame) return false;
+    if (!gw || !frame) return;
     int x = 0, y = 0;
     gdk_window_get_origin(gw, &x, &y);
     const int w = gdk_window_get_width(gw), h = gdk_window_get_height(gw);
     Insets in{x - frame->x, frame->x + frame->width - (x + w), y - frame->y,
               frame->y + frame->height - (y + h)};
     // Nonsense while the window manager is still reparenting: keep the last good values.
-    if (in.left < 0 || in.right < 0 || in.top < 0 || in.bottom < 0) return false;
-    const bool changed = in.left != m_insets.left || in.right != m_insets.right ||
-                         in.top != m_insets.top || in.bottom != m_insets.bottom;
-    m_insets = in;
-    return changed;
+    if (in.left >= 0 && in.right >= 0 && in.top >= 0 && in.bottom >= 0) m_insets = in;
 }
 
 void GtkAppWindow::ApplyRect(const Rect& r) {

@@ -78,7 +78,7 @@ class GtkAppWindow final : public IAppWindow {
     GdkWindowState State() const;
     bool InFreeState() const;  // neither maximised, full screen nor minimised
     std::optional<Rect> FrameRect() const;
-    bool UpdateInsets();  // true when the decorations changed
+    void UpdateInsets();
     void ApplyRect(const Rect& rect);
     // Where the window is to be in the normal state: a pending request, else the record.
     std::optional<Rect> Target() const;
