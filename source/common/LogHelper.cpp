@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <boost/filesystem.hpp>
+#include <chrono>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 #include "common/AppInfo.h"
@@ -26,10 +28,16 @@ namespace {
 constexpr size_t kFormatBufferSize = 10240;
 constexpr size_t kDebugBufferSize = 0x100000;
 
-std::atomic<bool> s_bIsLogHelperIntialized{false};
 // Lines come from the main thread, the quit watchdog and the GL warm-up; the main thread starts
 // and ends the logger, and the atexit flush may run on any of them.
 std::mutex s_initMutex;  // guards InitLogger / DeInitLogger / Flush against each other
+// Whether lines go to the file. A line is handed over under the shared lock and the logger ends
+// under the exclusive one, so no line reaches a writer or a glog that has been shut down.
+std::shared_mutex s_stateLock;
+bool s_bIsLogHelperIntialized = false;
+// How long the end of the logger waits for a file that takes nothing (a hung disk) before it
+// lets the writer go.
+constexpr std::chrono::seconds kWriterCloseWait{2};
 
 // The folder of this process's file, and how much was written since the folder was last capped.
 constexpr std::uintmax_t kCapCheckEveryBytes = 1024 * 1024;
@@ -167,11 +175,18 @@ bool PassesPeerGate(const std::string& text, std::string& note) {
 // errors go there too; everything else is in the file.
 void Emit(int level, const std::string& text, const char* file, int line) {
     if (text.empty()) return;  // below the minimum level
-    if (s_bIsLogHelperIntialized) {
-        const char severity = level == CLogHelper::eInfo      ? 'I'
-                              : level == CLogHelper::eWarning ? 'W'
-                                                              : 'E';
-        Append(severity, file, line, text);
+    bool inFile = false;
+    {
+        std::shared_lock<std::shared_mutex> state(s_stateLock);
+        if (s_bIsLogHelperIntialized) {
+            const char severity = level == CLogHelper::eInfo      ? 'I'
+                                  : level == CLogHelper::eWarning ? 'W'
+                                                                  : 'E';
+            Append(severity, file, line, text);
+            inFile = true;
+        }
+    }
+    if (inFile) {
         CountWritten(text.size() + 40);
         if (level < CLogHelper::eError) return;
     }
@@ -300,7 +315,14 @@ void CLogHelper::Flush() {
     if (s_writer.writer) s_writer.writer->Flush();
 }
 
+bool CLogHelper::FlushWithin(std::chrono::milliseconds wait) {
+    std::shared_lock<std::shared_mutex> state(s_stateLock);
+    CBufferedLogWriter* writer = s_pWriter.load();
+    return !writer || writer->FlushWithin(wait);
+}
+
 bool CLogHelper::IsLoggerInitialized() {
+    std::shared_lock<std::shared_mutex> state(s_stateLock);
     return s_bIsLogHelperIntialized;
 }
 
@@ -309,7 +331,7 @@ void CLogHelper::InitLogger(const std::string& filePrefix, bool bBatched) {
     DebugPrint("%s++ : productname=%s, filepath=%s, log_level=%u", TVC_FN, product.c_str(),
                filePrefix.c_str(), 0u);
     std::lock_guard<std::mutex> lock(s_initMutex);
-    if (s_bIsLogHelperIntialized) {
+    if (IsLoggerInitialized()) {
         DebugPrint("%s: logger is already initialized : so, exiting.", TVC_FN);
         return;
     }
@@ -343,20 +365,32 @@ void CLogHelper::InitLogger(const std::string& filePrefix, bool bBatched) {
         s_logFolder = boost::filesystem::path(filePrefix).parent_path().string();
     }
     DebugPrint("@%s: LOGDBG InitGoogleLogging end", TVC_FN);
-    s_bIsLogHelperIntialized = true;
+    {
+        std::unique_lock<std::shared_mutex> state(s_stateLock);
+        s_bIsLogHelperIntialized = true;
+    }
     DebugPrint("@%s: logger initialized.", TVC_FN);
 }
 
 void CLogHelper::DeInitLogger() {
     std::lock_guard<std::mutex> lock(s_initMutex);
-    if (!s_bIsLogHelperIntialized) {
-        DebugPrint("@%s: nothing to deinit : so, exiting.", TVC_FN);
+    {
+        std::unique_lock<std::shared_mutex> state(s_stateLock);
+        if (!s_bIsLogHelperIntialized) {
+            DebugPrint("@%s: nothing to deinit : so, exiting.", TVC_FN);
+            return;
+        }
+        s_bIsLogHelperIntialized = false;
+        s_pWriter = nullptr;
+    }
+    // From here on only the writer's own thread hands lines to glog.
+    if (s_writer.writer && !s_writer.writer->CloseWithin(kWriterCloseWait)) {
+        // Its thread is stuck in glog's write: glog stays up under it, and the writer is let go
+        // rather than destroyed beneath its thread.
+        static_cast<void>(s_writer.writer.release());
+        DebugPrint("@%s: the log file takes nothing; its last lines are lost.", TVC_FN);
         return;
     }
-    s_bIsLogHelperIntialized = false;
-    // Closed, not destroyed: a thread may be in the middle of an append.
-    s_pWriter = nullptr;
-    if (s_writer.writer) s_writer.writer->Close();
     google::FlushLogFiles(google::GLOG_INFO);
     google::ShutdownGoogleLogging();
     DebugPrint("@%s: Closed the logger.", TVC_FN);

@@ -1,6 +1,7 @@
 // Process-wide logging on top of glog, plus the standard-error "debugger output".
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,9 @@ class CLogHelper {
     static void DeInitLogger();
     // Any thread: the lines logged so far are in the file when this returns.
     static void Flush();
+    // Any thread, for the last moments of a process: waits at most `wait` for the lines logged so
+    // far to reach the file, and never writes itself (the file may be on a hung disk).
+    static bool FlushWithin(std::chrono::milliseconds wait);
     static bool IsLoggerInitialized();
 };
 

@@ -13,13 +13,42 @@ CBufferedLogWriter::~CBufferedLogWriter() {
 }
 
 void CBufferedLogWriter::Close() {
-    {
+    CloseWithin(std::chrono::milliseconds::max());
+}
+
+bool CBufferedLogWriter::CloseWithin(std::chrono::milliseconds wait) {
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        std::unique_lock<std::timed_mutex> lock(m_lock);
+        m_bStop = true;
+        m_wake.notify_one();
+        if (!WaitStopped(lock, wait)) return false;
+        lock.unlock();
+        m_thread.join();
+    } else {
         std::lock_guard<std::timed_mutex> lock(m_lock);
         m_bStop = true;
     }
-    m_wake.notify_one();
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
     WriteOut();
+    return true;
+}
+
+bool CBufferedLogWriter::WaitStopped(std::unique_lock<std::timed_mutex>& lock,
+                                     std::chrono::milliseconds wait) {
+    auto stopped = [this] { return m_bStopped; };
+    if (wait == std::chrono::milliseconds::max()) {
+        m_progress.wait(lock, stopped);
+        return true;
+    }
+    return m_progress.wait_for(lock, wait, stopped);
+}
+
+bool CBufferedLogWriter::FlushWithin(std::chrono::milliseconds wait) {
+    std::unique_lock<std::timed_mutex> lock(m_lock);
+    const std::uint64_t target = m_appended;
+    if (m_written >= target) return true;
+    m_bUrgent = true;
+    m_wake.notify_one();
+    return m_progress.wait_for(lock, wait, [this, target] { return m_written >= target; });
 }
 
 void CBufferedLogWriter::Append(std::string_view line, bool bUrgent) {
@@ -32,6 +61,7 @@ void CBufferedLogWriter::Append(std::string_view line, bool bUrgent) {
                 (m_buffer.size() < kFlushBytes && m_buffer.size() + line.size() >= kFlushBytes);
         m_bUrgent = m_bUrgent || bUrgent;
         m_buffer.append(line);
+        m_appended += line.size();
     }
     if (bWake) m_wake.notify_one();
 }
@@ -48,7 +78,13 @@ void CBufferedLogWriter::WriteOut() {
         batch.swap(m_buffer);
         m_bUrgent = false;
     }
-    if (!batch.empty()) m_sink(batch.data(), batch.size());
+    if (batch.empty()) return;
+    m_sink(batch.data(), batch.size());
+    {
+        std::lock_guard<std::timed_mutex> lock(m_lock);
+        m_written += batch.size();
+    }
+    m_progress.notify_all();
 }
 
 void CBufferedLogWriter::FlushForCrash() {
@@ -64,14 +100,18 @@ void CBufferedLogWriter::FlushForCrash() {
 
 void CBufferedLogWriter::Run() {
     std::unique_lock<std::timed_mutex> lock(m_lock);
-    while (true) {
+    while (!m_bStop) {
         m_wake.wait(lock, [this] { return m_bStop || !m_buffer.empty(); });
-        if (m_bStop) return;
-        m_wake.wait_for(lock, kFlushInterval,
-                        [this] { return m_bStop || m_bUrgent || m_buffer.size() >= kFlushBytes; });
-        if (m_bUrgent) m_wake.wait_for(lock, kUrgentDelay, [this] { return m_bStop; });
+        if (!m_bStop) {
+            m_wake.wait_for(lock, kFlushInterval, [this] {
+                return m_bStop || m_bUrgent || m_buffer.size() >= kFlushBytes;
+            });
+            if (m_bUrgent) m_wake.wait_for(lock, kUrgentDelay, [this] { return m_bStop; });
+        }
         lock.unlock();
         WriteOut();
         lock.lock();
     }
+    m_bStopped = true;
+    m_progress.notify_all();
 }

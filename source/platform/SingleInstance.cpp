@@ -48,7 +48,8 @@ std::string GetInstanceActivationSocketPath(const CSingleInstanceLock& lock) {
     return lock.GetPath() + ".sock";
 }
 
-bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs) {
+bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs,
+                               const std::string& activationToken) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (socketPath.empty() || socketPath.size() >= sizeof(address.sun_path)) return false;
@@ -57,6 +58,10 @@ bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs) {
     if (fd < 0) return false;
     bool answered = false;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        // The request is the token, ended by the end of what this side sends.
+        if (IsUsableActivationToken(activationToken))
+            (void)!::send(fd, activationToken.data(), activationToken.size(), MSG_NOSIGNAL);
+        ::shutdown(fd, SHUT_WR);
         pollfd p{fd, POLLIN, 0};
         char ack = 0;
         int ready;
@@ -67,6 +72,23 @@ bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs) {
     }
     ::close(fd);
     return answered;
+}
+
+std::string TakeLaunchActivationToken() {
+    std::string token;
+    for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        const char* value = std::getenv(name);
+        if (token.empty() && value && IsUsableActivationToken(value)) token = value;
+        ::unsetenv(name);
+    }
+    return token;
+}
+
+bool IsUsableActivationToken(const std::string& token) {
+    if (token.empty() || token.size() > kMaxActivationTokenBytes) return false;
+    for (char c : token)
+        if (c <= ' ' || c > '~') return false;
+    return true;
 }
 
 }  // namespace tvc::platform

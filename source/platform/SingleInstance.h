@@ -1,6 +1,7 @@
 // One browser process per user: an exclusive flock held for the process's life.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tvc::platform {
@@ -28,7 +29,15 @@ class CSingleInstanceLock {
 
 // Where the lock's owner listens for "bring your window to the front" (beside the lock file).
 std::string GetInstanceActivationSocketPath(const CSingleInstanceLock& lock);
-// Asks the running instance to bring its window to the front; true once it has answered, false
-// when nobody listens or no answer came within `timeoutMs`.
-bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs);
+// Asks the running instance to bring its window to the front, handing it `activationToken` (the
+// launcher's permission to take the focus; empty when there is none); true once it has answered,
+// false when nobody listens or no answer came within `timeoutMs`.
+bool RequestInstanceActivation(const std::string& socketPath, int timeoutMs,
+                               const std::string& activationToken = {});
+// The token the launcher gave this process (XDG_ACTIVATION_TOKEN, else DESKTOP_STARTUP_ID), taken
+// out of the environment so that no child inherits it. Before any other thread exists.
+std::string TakeLaunchActivationToken();
+// Whether `token` is one to pass on: printable ASCII without blanks, of a sane length.
+bool IsUsableActivationToken(const std::string& token);
+inline constexpr size_t kMaxActivationTokenBytes = 1024;
 }  // namespace tvc::platform

@@ -18,6 +18,7 @@ namespace {
 std::timed_mutex ghMessageLoopDetactionMutex;
 bool g_loopMutexAcquired = false;  // main thread
 std::chrono::milliseconds g_watchdogTimeout{10000};
+constexpr std::chrono::milliseconds kWatchdogLogWait{500};
 // Joined after the loop (it returns at once then), so it never outlives main's statics.
 std::thread g_watchdog;
 // Main thread. Set by the first AppQuitMessageLoop: the loop ends once, and a quit asked for
@@ -48,6 +49,10 @@ void MarkMessageLoopEnded() {
     if (g_watchdog.joinable()) g_watchdog.join();
 }
 
+void SetWatchdogTimeoutForTesting(std::chrono::milliseconds timeout) {
+    g_watchdogTimeout = timeout;
+}
+
 int RunMessageLoop() {
     MarkMessageLoopRunning();
     if (!g_quitLoopRequested) gtk_main();
@@ -66,7 +71,9 @@ int ThreadFunction_WaitAndKillProcess(void*) {
     }
     TVC_LOG_WARN("%s : ghMessageLoopDetactionMutex - TIME OUT in aquire - engaging PROCESS KILL.",
                  "ThreadFunction_WaitAndKillProcess");
-    CLogHelper::DeInitLogger();
+    // The lines so far get a moment to reach the file, and no more: shutting the logger down would
+    // wait for its writer, which a hung disk (or a main thread stuck writing) holds for ever.
+    CLogHelper::FlushWithin(kWatchdogLogWait);
     // Only this process: WebKit's own processes end when their parent's sockets close.
     ::kill(::getpid(), SIGKILL);
     return 0;

@@ -108,7 +108,7 @@ gboolean OnTerminationSignal(gpointer signalName) {
     std::fprintf(stderr, "Tavisto for Web: lost the connection to the display\n");
     TVC_LOG_ERROR("%s : lost the connection to the display; saving the placement and ending",
                   "BrowserMain");
-    if (g_windowProc) g_windowProc->SavePlacementWithoutDisplay();
+    if (g_windowProc) g_windowProc->SaveNormalRect();
     CLogHelper::DeInitLogger();
     ::_exit(eExitDisplayLost);
 }
@@ -123,6 +123,8 @@ int BrowserMain(int argc, char** argv) {
     const std::string executable = tvc::ReadLink("/proc/self/exe");
     const std::vector<std::string> args(argv, argv + argc);
     InitCommandLine(argc, argv);
+    // Read before GTK takes DESKTOP_STARTUP_ID, and gone before any child is started.
+    const std::string launchToken = tvc::platform::TakeLaunchActivationToken();
     tvc::InitializeProductAppInfo();
     // First, while this is the only thread: the language is set through the environment.
     StartLanguage(GetPathOrEmpty(CAppPaths::eApplicationFolder));
@@ -143,7 +145,7 @@ int BrowserMain(int argc, char** argv) {
     if (!instance.IsOwned()) {
         if (instance.IsHeldElsewhere()) {
             const bool raised = tvc::platform::RequestInstanceActivation(
-                tvc::platform::GetInstanceActivationSocketPath(instance), 3000);
+                tvc::platform::GetInstanceActivationSocketPath(instance), 3000, launchToken);
             std::fprintf(stderr, "Tavisto for Web is already running%s\n",
                          raised ? "; its window was brought to the front" : "");
             return eExitAlreadyRunning;
@@ -165,6 +167,8 @@ int BrowserMain(int argc, char** argv) {
         return eExitNoDisplay;
     }
     gdk_set_program_class(kWindowClassName);
+    // The first show of this instance answers its own launch, as GTK would have done with it.
+    if (!launchToken.empty()) platform::gtk::SetLaunchStartupId(launchToken);
     std::string appFolder = GetPathOrEmpty(CAppPaths::eApplicationFolder);
     CEngineModuleLoader engineLoader(appFolder + tvc::webkit::kEngineModuleFile);
     InstallDisplayLossHandler(OnDisplayLost);
@@ -208,8 +212,8 @@ int BrowserMain(int argc, char** argv) {
     std::unique_ptr<tvc::platform::gtk::CInstanceActivationListener> activation;
     if (instance.IsOwned())
         activation = std::make_unique<tvc::platform::gtk::CInstanceActivationListener>(
-            tvc::platform::GetInstanceActivationSocketPath(instance), [] {
-                if (g_windowProc) g_windowProc->BringToFront();
+            tvc::platform::GetInstanceActivationSocketPath(instance), [](const std::string& token) {
+                if (g_windowProc) g_windowProc->BringToFront(token);
             });
     if (g_quitPending) runner::Post([] { RequestQuit("a quit asked for during start-up"); });
 

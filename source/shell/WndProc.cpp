@@ -218,13 +218,13 @@ bool CMainWindowProc::HandleClose() {
             "fall-through-to-allow-close\n");
     }
     TVC_LOG_WARN("WndProc : WM_CLOSE: allow-close");
-    platform::Rect rect = m_appWindow->GetRect();
-    SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
+    SaveNormalRect();
     return false;
 }
 
-void CMainWindowProc::SavePlacementWithoutDisplay() {
-    const platform::Rect rect = m_appWindow->LastKnownRect();
+void CMainWindowProc::SaveNormalRect() {
+    // Where the window comes back to, whether it is hidden, minimised, maximised or full screen.
+    const platform::Rect rect = m_appWindow->NormalRect();
     if (rect.width > 0 && rect.height > 0)
         SaveWindowPosition(rect.x, rect.y, rect.width, rect.height);
 }
@@ -292,8 +292,11 @@ bool CMainWindowProc::RequestQuit() {
     return true;
 }
 
-void CMainWindowProc::BringToFront() {
-    if (m_window && g_handler) g_handler->BringWindowToFront(true);
+void CMainWindowProc::BringToFront(const std::string& activationToken) {
+    if (!m_window || !g_handler) return;
+    m_appWindow->UseActivationToken(activationToken);
+    g_handler->BringWindowToFront(true);
+    m_appWindow->UseActivationToken({});  // this launch's, never a later raise's
 }
 
 void CMainWindowProc::SendToPage(const char* name) {

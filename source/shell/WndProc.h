@@ -51,8 +51,8 @@ class CMainWindowProc {
     void PostCommand(int commandId);
     // What the tray's "Quit" does; also the road of SIGTERM. False when the window is gone already.
     bool RequestQuit();
-    // What a second launch asks of this one.
-    void BringToFront();
+    // What a second launch asks of this one, with its launcher's activation token (may be empty).
+    void BringToFront(const std::string& activationToken);
 
     const std::shared_ptr<CTVCClientHandler>& handler() const { return g_handler; }
     platform::gtk::GtkDesktop& desktop() const { return *m_desktop; }
@@ -62,9 +62,9 @@ class CMainWindowProc {
     // Non-zero when the engine could not start; the loop has been ended then.
     int GetStartFailure() const { return m_startFailure; }
     bool IsWindowAlive() const { return m_window != nullptr; }
-    // The window's last known placement into the preferences, without asking the display (which
+    // The window's normal-state placement into the preferences, without asking the display (which
     // may be gone).
-    void SavePlacementWithoutDisplay();
+    void SaveNormalRect();
 
   private:
     static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);

@@ -1,10 +1,13 @@
 """The tray icon and its menu as a tray host on the session bus sees them, the close box with and
 without such a host, and a second launch."""
 import os
+import signal
 import socket
+import time
 import unittest
 
-from bridge_support import active_window, screenshot_dir
+from bridge_support import QUIET_NET, Peer, active_window, is_iconic, screenshot_dir, wait_result
+from test_window import frame_extents, outer_rect, read_prefs, wait_shown
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for
 from tray_support import Watcher
 
@@ -158,6 +161,121 @@ class SecondLaunchTest(TrayTestCase):
         wait_for(lambda: active_window(self.display) == int(wid), what="the first window active")
         self.assertIn("brought to the front", second.stderr())
         self.assertTrue(first.alive())
+
+
+class ActivationTokenTest(TrayTestCase):
+    def test_a_second_launch_hands_its_token_over_and_no_child_inherits_one(self):
+        self.start_watcher()
+        launch_env = {"XDG_ACTIVATION_TOKEN": "first-launch_TIME1000", "DESKTOP_STARTUP_ID": "first-launch_TIME1000"}
+        first = self.launch(url=page_url("events.html"), args=ARGS, extra_env=launch_env)
+        wid = shown(first)
+        first.wait_console("PAGE ready")
+        wait_tray_host(first)
+        for pid in wait_for(first.web_process_pids, what="the web process"):
+            with open("/proc/%d/environ" % pid, "rb") as f:
+                names = {entry.split(b"=", 1)[0] for entry in f.read().split(b"\0")}
+            self.assertFalse(names & {b"XDG_ACTIVATION_TOKEN", b"DESKTOP_STARTUP_ID"})
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: wm_state(first, wid) == "Withdrawn", what="the window hidden")
+
+        # The launcher's token is applied to the window as its startup id (X11 has no other use for it).
+        second = App(self.display, home=first.home, url=page_url("events.html"), args=ARGS,
+                     extra_env={"XDG_ACTIVATION_TOKEN": "second-launch_TIME4242"})
+        self.apps.append(second)
+        self.assertEqual(second.run_to_end(), 1)
+        wait_for(lambda: wm_state(first, wid) == "Normal", what="the first window back")
+        self.assertIn('"second-launch_TIME4242"', first.xprop(wid, "_NET_STARTUP_ID"))
+
+
+class PlacementOnQuitTest(TrayTestCase):
+    """Where the user put the window is what a quit stores, whatever the window's state then: most
+    quits come from the tray or the session while the window is hidden."""
+    def close_box(self, app, wid):
+        self.display.run("wmctrl", "-i", "-c", wid)
+        wait_for(lambda: app.map_state(wid) != "IsViewable", 10, what="the window hidden")
+
+    def minimise(self, app, wid):
+        self.display.run("xdotool", "windowminimize", wid)
+        wait_for(lambda: is_iconic(app, wid), 10, what="the window iconic")
+
+    def maximise(self, app, wid):
+        self.display.run("wmctrl", "-i", "-r", wid, "-b", "add,maximized_vert,maximized_horz")
+        wait_for(lambda: outer_rect(app, wid)[2] == 1920, 10, what="the window maximised")
+
+    def full_screen(self, app, wid):
+        peer = Peer(app.port)
+        try:
+            umid = "c%d" % time.monotonic_ns()
+            peer.send({"cmd": "fsSet", "args": [True]}, umid=umid)
+            wait_result(app, umid)
+        finally:
+            peer.close()
+        wait_for(lambda: outer_rect(app, wid)[2:] == (1920, 1080), 10, what="the window full screen")
+
+    def show_again(self, app, wid):
+        self.close_box(app, wid)
+        # A second launch brings the window back; the quit follows at once.
+        self.assertEqual(App(self.display, home=app.home).run_to_end(), 1)
+
+    def close_box_after_a_restart(self, app, wid):
+        self.assertEqual(app.terminate(), 0)
+        again = self.start(app.home)
+        wid = wait_shown(again)
+        wait_for(lambda: outer_rect(again, wid) == (130, 90, 1240, 760), what="the stored place")
+        if self.watcher:
+            wait_tray_host(again)
+        self.close_box(again, wid)
+        return again
+
+    def resize_then_hide(self, app, wid):
+        peer = Peer(app.port)
+        # A window manager that is busy elsewhere: the resize is still pending when the window hides.
+        self.display.wm.send_signal(signal.SIGSTOP)
+        try:
+            umid = "c%d" % time.monotonic_ns()
+            peer.send({"cmd": "sizeThenHide", "args": [1300, 800]}, umid=umid)
+            self.assertIs(wait_result(app, umid), True)
+            wait_for(lambda: app.map_state(wid) != "IsViewable", 10, what="the window hidden")
+        finally:
+            self.display.wm.send_signal(signal.SIGCONT)
+            peer.close()
+
+    def start(self, home=None):
+        port = free_port()
+        app = App(self.display, home=home, url=page_url("bridge_window.html"),
+                  args=QUIET_NET + ["--show-on-launch", "--ws-ports=%d" % port])
+        app.port = port
+        self.apps.append(app)
+        return app.start()
+
+    def test_the_place_the_user_gave_is_stored_whatever_the_state_at_the_quit(self):
+        # Without a tray host the close box minimises instead of hiding.
+        cases = [("close_box", True), ("close_box_after_a_restart", True), ("close_box_after_a_restart", False),
+                 ("minimise", True), ("maximise", True), ("full_screen", True), ("show_again", True),
+                 ("show_again", False),
+                 ("resize_then_hide", True)]
+        for name, tray in cases:
+            with self.subTest(state=name, tray=tray):
+                if tray and not self.watcher:
+                    self.start_watcher()
+                elif not tray and self.watcher:
+                    self.watcher.close()
+                    self.watcher = None
+                app = self.start()
+                wid = wait_shown(app)
+                wait_result(app, "page-ready")
+                if tray:
+                    wait_tray_host(app)
+                left, right, top, bottom = frame_extents(app, wid)
+                # The user sizes and moves the window.
+                self.display.run("wmctrl", "-i", "-r", wid, "-e",
+                                 "0,130,90,%d,%d" % (1240 - left - right, 760 - top - bottom))
+                wait_for(lambda: outer_rect(app, wid) == (130, 90, 1240, 760), 10, what="the user's place")
+                app = getattr(self, name)(app, wid) or app
+                self.assertEqual(app.terminate(), 0)
+                section = read_prefs(app).split("[windowpos]")[1].split("[")[0]
+                stored = dict(line.split("=", 1) for line in section.split())
+                self.assertEqual([int(stored[k]) for k in ("x", "y", "width", "height")], [130, 90, 1240, 760])
 
 
 class PortFailureTest(TrayTestCase):

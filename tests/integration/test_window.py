@@ -238,6 +238,24 @@ class PageTest(AppTestCase):
         app = self.launch(url=page_url("events.html") + "?action=popup-inside")
         app.wait_console("POPUP loaded")
 
+    def test_a_popups_end_closes_it_and_leaves_the_main_pages_reloads_alone(self):
+        app = self.launch(url=page_url("events.html") + "?action=popup-inside")
+
+        def popups():  # the main window stays hidden
+            out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                                   "--name", ".")
+            return set(out.split())
+        # The popup shares the page's web process: each end is reported for both views. The page opens
+        # a popup at every load.
+        for loads in range(1, 3):
+            wait_for(lambda: app.console_log().count("POPUP loaded") == loads, what="popup %d" % loads)
+            popup = wait_for(popups, what="the popup's window")
+            for pid in wait_for(app.web_process_pids, what="the web process"):
+                os.kill(pid, signal.SIGKILL)
+            wait_for(lambda: app.console_log().count("PAGE ready") == loads + 1, what="the page again")
+            wait_for(lambda: not popup & popups(), what="the popup closed")
+        self.assertEqual(app.console_log().count("PAGE loaded"), 3)
+
     def test_killed_web_process_reloads_the_start_page(self):
         app = self.launch(url=page_url("events.html"))
         app.wait_console("PAGE ready")

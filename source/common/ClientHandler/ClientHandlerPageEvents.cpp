@@ -7,6 +7,7 @@
 #include "common/LogHelper.h"
 #include "common/NativeMessaging/InterAppMessagingManager.h"
 #include "common/ProcessMessages.h"
+#include "common/TaskRunner.h"
 
 namespace tvc {
 
@@ -31,6 +32,16 @@ bool ClientHandler::OnBeforePopup(engine::BrowserRef, engine::FrameRef,
 void ClientHandler::OnRenderProcessTerminated(engine::BrowserRef browser,
                                               engine::TerminationStatus) {
     static const char* fn = TVC_FN;
+    if (!IsMainBrowser(browser)) {
+        // A popup shares the page's web process, yet its end is its own: the main page hears of
+        // its crash through its own view, and a popup has nothing to reload.
+        TVC_LOG_WARN("%s : a popup's web process ended; closing the popup", fn);
+        // Once this report is over: the engine is still telling the other views of the same end.
+        runner::Post([weak = std::weak_ptr<engine::IBrowser>(browser)] {
+            if (auto popup = weak.lock()) popup->GetHost().CloseBrowser(true);
+        });
+        return;
+    }
     m_recovery->OnWebProcessEnded();
     if (IsQuitInProgress()) {
         // Nobody is left to answer: the quit goes on rather than waiting, and nothing reloads.

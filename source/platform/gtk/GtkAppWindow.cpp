@@ -4,6 +4,8 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 #include "common/LogHelper.h"
 #include "glibutil/GObjectPtr.h"
@@ -61,11 +63,10 @@ void GtkAppWindow::OnDestroy(GtkWidget*, gpointer self) {
 
 gboolean GtkAppWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto* self = static_cast<GtkAppWindow*>(data);
-    const bool wasFree = (self->m_state & kNotFreeStates) == 0;
     self->m_state = event->new_window_state;
-    // Leaving the normal state: where the user last put the window is where it comes back to.
-    if (wasFree && (self->m_state & kNotFreeStates) != 0 && self->m_lastFreeRect)
-        self->m_placement = self->m_lastFreeRect;
+    // Back in the normal state: a rectangle asked for meanwhile takes effect now.
+    if ((self->m_state & kNotFreeStates) == 0 && gtk_widget_get_mapped(GTK_WIDGET(self->m_window)))
+        self->StartSettling();
     return FALSE;
 }
 
@@ -74,11 +75,16 @@ gboolean GtkAppWindow::OnMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     // openbox clears keep-above on a window that comes back from hiding.
     if (self->m_keepAbove) gtk_window_set_keep_above(self->m_window, TRUE);
     self->UpdateInsets();
-    if (self->m_placement && self->InFreeState()) {
+    const auto target = self->Target();
+    if (target && self->InFreeState()) {
+        // Until the window is back where it belongs, what the window manager does with it is not
+        // recorded: it is put back there as if asked anew.
+        if (!self->m_requested) self->m_requested = Request{*target, 0};
+        self->StartSettling();
         // The first show guessed the decorations (and openbox may have re-placed the window).
         self->m_placementFixes = 2;
-        if (self->FrameRect() != self->m_placement) {
-            self->ApplyRect(*self->m_placement);
+        if (self->FrameRect() != target) {
+            self->ApplyRect(*target);
             --self->m_placementFixes;
         }
     }
@@ -89,17 +95,34 @@ gboolean GtkAppWindow::OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data
     auto* self = static_cast<GtkAppWindow*>(data);
     if (!gtk_widget_get_mapped(GTK_WIDGET(self->m_window))) return FALSE;
     self->UpdateInsets();
-    if (self->m_requested && self->FrameRect() == self->m_requested->rect)
-        self->m_requested.reset();
-    if (self->m_placementFixes > 0 && self->m_placement && self->InFreeState() &&
-        self->FrameRect() != self->m_placement) {
+    if (!self->InFreeState()) return FALSE;
+    const auto frame = self->FrameRect();
+    const auto target = self->Target();
+    if (self->m_placementFixes > 0 && target && frame != target) {
+        // Where the window manager put the window, not where it belongs: not recorded.
         --self->m_placementFixes;
-        self->ApplyRect(*self->m_placement);
-    } else {
-        self->m_placementFixes = 0;
-        if (self->InFreeState()) self->m_lastFreeRect = self->FrameRect();
+        self->ApplyRect(*target);
+        return FALSE;
     }
+    self->m_placementFixes = 0;
+    if (self->m_requested && (frame == self->m_requested->rect || self->Settled()))
+        self->m_requested.reset();
+    if (!self->m_requested && frame) self->m_normalRect = frame;
     return FALSE;
+}
+
+std::optional<Rect> GtkAppWindow::Target() const {
+    if (m_requested) return m_requested->rect;
+    return m_normalRect;
+}
+
+void GtkAppWindow::StartSettling() {
+    if (m_requested && m_requested->since == 0) m_requested->since = g_get_monotonic_time();
+}
+
+bool GtkAppWindow::Settled() const {
+    return m_requested && m_requested->since != 0 &&
+           g_get_monotonic_time() - m_requested->since >= kRequestSettleUs;
 }
 
 GdkWindowState GtkAppWindow::State() const {
@@ -182,35 +205,34 @@ bool GtkAppWindow::IsMinimized() const {
 Rect GtkAppWindow::GetRect() const {
     if (!m_window) return {};
     // X11 applies a resize after the call returns: until the window shows it (or a window manager
-    // had the last word a moment ago), the rectangle asked for is the window's.
-    if (m_requested && g_get_monotonic_time() - m_requested->since < kRequestSettleUs)
-        return m_requested->rect;
+    // had the last word a moment ago), the rectangle asked for is the window's. So is the one a
+    // window just shown is being put back to.
+    if (m_requested && !Settled()) return m_requested->rect;
+    if (m_placementFixes > 0 && m_normalRect && InFreeState()) return *m_normalRect;
     if (auto frame = FrameRect()) return *frame;
-    if (m_placement) return *m_placement;
+    if (m_normalRect) return *m_normalRect;
     int x = 0, y = 0, w = 0, h = 0;
     gtk_window_get_position(m_window, &x, &y);
     gtk_window_get_size(m_window, &w, &h);
     return {x, y, w + m_insets.left + m_insets.right, h + m_insets.top + m_insets.bottom};
 }
 
-Rect GtkAppWindow::LastKnownRect() const {
-    if (m_lastFreeRect) return *m_lastFreeRect;
-    return m_placement.value_or(Rect{});
+Rect GtkAppWindow::NormalRect() const {
+    if (m_normalRect) return *m_normalRect;
+    return m_requested ? m_requested->rect : Rect{};
 }
 
 void GtkAppWindow::SetRect(const Rect& rect) {
     if (!m_window) return;
-    if (gtk_widget_get_mapped(GTK_WIDGET(m_window)) && InFreeState())
-        m_requested = Request{rect, g_get_monotonic_time()};
-    m_placement = rect;
-    m_lastFreeRect.reset();
+    m_requested = Request{rect, 0};
+    if (gtk_widget_get_mapped(GTK_WIDGET(m_window)) && InFreeState()) StartSettling();
     m_placementFixes = 0;
     ApplyRect(rect);
 }
 
 void GtkAppWindow::ShowPlaced() {
     // A hidden GtkWindow forgets its position and lets the window manager place it again.
-    if (m_placement && InFreeState()) ApplyRect(*m_placement);
+    if (auto target = Target(); target && InFreeState()) ApplyRect(*target);
     gtk_window_set_keep_above(m_window, m_keepAbove);
     gtk_widget_show(GTK_WIDGET(m_window));
 }
@@ -222,9 +244,9 @@ void GtkAppWindow::Show() {
 
 void GtkAppWindow::Hide() {
     if (!m_window || !gtk_widget_get_visible(GTK_WIDGET(m_window))) return;
-    if (InFreeState()) {
-        if (auto frame = FrameRect()) m_placement = *frame;
-    }
+    // The record already holds where the window was; a request the window manager overruled goes.
+    if (Settled()) m_requested.reset();
+    m_placementFixes = 0;
     gtk_widget_hide(GTK_WIDGET(m_window));
 }
 
@@ -289,7 +311,27 @@ void GtkAppWindow::Raise() {
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(m_window));
     // Window managers refuse focus stealing without a real timestamp.
     if (gw && GDK_IS_X11_WINDOW(gw)) timestamp = gdk_x11_get_server_time(gw);
+    const std::string token = std::exchange(m_activationToken, {});
+    if (!token.empty()) timestamp = ApplyActivationToken(token, timestamp);
     gtk_window_present_with_time(m_window, timestamp);
+    // Ends the launcher's "starting" feedback.
+    if (!token.empty()) gdk_notify_startup_complete_with_id(token.c_str());
+}
+
+guint32 GtkAppWindow::ApplyActivationToken(const std::string& token, guint32 timestamp) {
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(m_window));
+    if (GDK_IS_WAYLAND_DISPLAY(display)) {
+        // The next focus request carries it to the compositor (xdg-activation).
+        gdk_wayland_display_set_startup_notification_id(display, token.c_str());
+        return timestamp;
+    }
+    gtk_window_set_startup_id(m_window, token.c_str());
+    // An X11 startup id ends in "_TIME<the launch's timestamp>": the time the user asked.
+    const auto at = token.rfind("_TIME");
+    if (at == std::string::npos) return timestamp;
+    char* end = nullptr;
+    const unsigned long launched = std::strtoul(token.c_str() + at + 5, &end, 10);
+    return end && *end == '\0' && launched != 0 ? static_cast<guint32>(launched) : timestamp;
 }
 
 void GtkAppWindow::Present() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/TaskRunner.h"
@@ -46,6 +47,9 @@ class GtkAppWindow final : public IAppWindow {
     // asked from where they are (the browser, the tray, a launcher). Wayland leaves workspaces and
     // activation to the compositor.
     void Present() override;
+    // The launcher's activation token (Wayland) or startup id (X11) for the next Raise: with it
+    // the desktop lets the window take the focus a launch asked for.
+    void UseActivationToken(std::string token) { m_activationToken = std::move(token); }
     void SetFullscreen(bool on) override;
     void SetMinimumSizePacked(std::uint32_t packed) override;
     std::uint32_t GetMinimumSizePacked() const override;
@@ -53,9 +57,10 @@ class GtkAppWindow final : public IAppWindow {
     bool PostFocus() override;
 
     GtkWindow* window() const { return m_window; }
-    // The outer rectangle as last seen in the normal state (or last asked for), without asking the
-    // display: usable once the connection to it is lost.
-    Rect LastKnownRect() const;
+    // Where the window goes back to: the outer rectangle it last had on screen in the normal state
+    // (a request counts once the window shows it), whatever its state now; before it was ever on
+    // screen, the one asked for. Never asks the display: usable once the connection to it is lost.
+    Rect NormalRect() const;
 
   private:
     // Window-manager decorations around the content area.
@@ -75,32 +80,41 @@ class GtkAppWindow final : public IAppWindow {
     std::optional<Rect> FrameRect() const;
     void UpdateInsets();
     void ApplyRect(const Rect& rect);
+    // Where the window is to be in the normal state: a pending request, else the record.
+    std::optional<Rect> Target() const;
+    void StartSettling();
+    bool Settled() const;
     void ShowPlaced();
     void CloseAsPosted();
     void FocusContent();
     void MoveToCurrentDesktop();
+    // Hands `token` to the display; returns the timestamp the present goes with.
+    guint32 ApplyActivationToken(const std::string& token, guint32 timestamp);
 
     GtkWindow* m_window = nullptr;
     std::function<void()> m_onPostedClose;
     std::vector<gulong> m_handlers;
     GdkWindowState m_state{};
     // What the program owns and openbox forgets over a hide/show: the placement and keep-above.
-    std::optional<Rect> m_placement;
+    // The one record of the window's rectangle: the last one it had on screen in the normal state.
+    std::optional<Rect> m_normalRect;
     bool m_keepAbove = false;
     // What Wayland cannot do is logged once.
     bool m_toldNoPlacement = false;
     bool m_toldNoKeepAbove = false;
     Insets m_insets;
-    std::optional<Rect> m_lastFreeRect;  // the frame at the last move or resize in the normal state
     int m_placementFixes = 0;  // corrections left after a map, once the real decorations are known
-    // A rectangle asked for while mapped, until a configure shows it or kRequestSettleUs passed.
+    // A rectangle asked for and not yet shown. Once it can take effect (the window mapped in the
+    // normal state) it settles: a configure shows it, or kRequestSettleUs passes (a window manager
+    // had the last word).
     struct Request {
         Rect rect;
-        gint64 since = 0;
+        gint64 since = 0;  // 0 while it cannot take effect yet
     };
     static constexpr gint64 kRequestSettleUs = 1000 * 1000;
     std::optional<Request> m_requested;
     runner::DelayedTask m_pendingIconify;  // Wayland: a minimise not yet sent
+    std::string m_activationToken;
     // What posted work holds: this object is gone once it cannot lock it.
     const std::shared_ptr<GtkAppWindow*> m_self = std::make_shared<GtkAppWindow*>(this);
 };

@@ -1,18 +1,35 @@
 #include "platform/gtk/InstanceActivation.h"
 
+#include <gdk/gdkwayland.h>
+#include <gdk/gdkx.h>
 #include <gio/gunixsocketaddress.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "common/LogHelper.h"
+#include "common/TaskRunner.h"
+#include "platform/SingleInstance.h"
 
 namespace tvc::platform::gtk {
 namespace {
 constexpr const char* kLogName = "CInstanceActivationListener";
-}
+// How long a peer that sends nothing and keeps its side open is waited for.
+constexpr std::chrono::milliseconds kRequestWait{500};
+}  // namespace
+
+struct CInstanceActivationListener::Request {
+    std::weak_ptr<CInstanceActivationListener*> listener;
+    glib::GObjectPtr<GSocketConnection> connection;
+    glib::GObjectPtr<GCancellable> cancellable;
+    runner::DelayedTask timeout;
+    char buffer[platform::kMaxActivationTokenBytes + 1] = {};
+};
 
 CInstanceActivationListener::CInstanceActivationListener(const std::string& socketPath,
-                                                         std::function<void()> onActivate)
+                                                         OnActivate onActivate)
     : m_path(socketPath), m_onActivate(std::move(onActivate)) {
     ::unlink(m_path.c_str());
     auto address =
@@ -57,10 +74,51 @@ gboolean CInstanceActivationListener::OnIncoming(GSocketService*, GSocketConnect
         TVC_LOG_ERROR("%s : refused a request from uid %d", kLogName, static_cast<int>(peer));
         return TRUE;  // the connection is closed when the service drops it
     }
-    TVC_LOG_WARN("%s : another launch asks to bring the window to the front", kLogName);
-    if (listener->m_onActivate) listener->m_onActivate();
-    const char ack = '1';
-    g_socket_send(socket, &ack, 1, nullptr, nullptr);
+    auto request = std::make_unique<Request>();
+    request->listener = listener->m_self;
+    request->connection = glib::GObjectPtr<GSocketConnection>::Ref(connection);
+    request->cancellable = glib::GObjectPtr<GCancellable>::Adopt(g_cancellable_new());
+    request->timeout = runner::PostDelayed(kRequestWait, [cancellable = request->cancellable] {
+        g_cancellable_cancel(cancellable.get());
+    });
+    Request* raw = request.release();  // back in OnRequestRead
+    g_input_stream_read_all_async(g_io_stream_get_input_stream(G_IO_STREAM(connection)),
+                                  raw->buffer, sizeof(raw->buffer), G_PRIORITY_DEFAULT,
+                                  raw->cancellable.get(), OnRequestRead, raw);
     return TRUE;
+}
+
+void CInstanceActivationListener::OnRequestRead(GObject* stream, GAsyncResult* result,
+                                                gpointer data) {
+    std::unique_ptr<Request> request(static_cast<Request*>(data));
+    request->timeout.Cancel();
+    gsize size = 0;
+    // Cancelled: an older launch that sends nothing; what came before counts all the same.
+    g_input_stream_read_all_finish(G_INPUT_STREAM(stream), result, &size, nullptr);
+    std::string token(request->buffer, std::min<gsize>(size, sizeof(request->buffer)));
+    if (!platform::IsUsableActivationToken(token)) {
+        if (!token.empty())
+            TVC_LOG_ERROR(
+                "%s : the request's activation token is unusable (%zu bytes); raising "
+                "without it",
+                kLogName, token.size());
+        token.clear();
+    }
+    auto listener = request->listener.lock();
+    if (!listener) return;
+    TVC_LOG_WARN("%s : another launch asks to bring the window to the front (%s)", kLogName,
+                 token.empty() ? "no activation token" : "with its activation token");
+    if ((*listener)->m_onActivate) (*listener)->m_onActivate(token);
+    const char ack = '1';
+    g_socket_send(g_socket_connection_get_socket(request->connection.get()), &ack, 1, nullptr,
+                  nullptr);
+}
+
+void SetLaunchStartupId(const std::string& token) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display && GDK_IS_WAYLAND_DISPLAY(display))
+        gdk_wayland_display_set_startup_notification_id(display, token.c_str());
+    else if (display && GDK_IS_X11_DISPLAY(display))
+        gdk_x11_display_set_startup_notification_id(display, token.c_str());
 }
 }  // namespace tvc::platform::gtk

@@ -147,5 +147,24 @@ TEST_F(PageRecoveryTest, APageThatStopsAnsweringCanBeReloadedOrWaitedFor) {
     handler->OnResponsivenessChange(browser, false);
     EXPECT_EQ(timers.size(), 6u) << "a new wait, not the old one";
 }
+// A popup shares the page's web process and reports its end too: the main page's hung-page watch
+// and crash reloads are the main page's alone, and the popup is closed, not reloaded.
+TEST_F(PageRecoveryTest, APopupsWebProcessEndLeavesTheMainPagesRecoveryAlone) {
+    auto popup = std::make_shared<FakeBrowser>(2, true);
+    handler->OnAfterCreated(popup);
+    handler->OnResponsivenessChange(browser, false);
+    for (int i = 0; i < CCrashReloadGuard::kMaxReloads; ++i)
+        handler->OnRenderProcessTerminated(popup, engine::TerminationStatus::ProcessCrashed);
+    RunPostedTasks();
+    EXPECT_TRUE(popup->frame->loads.empty());
+    EXPECT_EQ(popup->reloads, 0);
+    ASSERT_FALSE(popup->host.calls.empty());
+    EXPECT_EQ(popup->host.calls.front(), "Close(force)");
+    RunTimer(0);
+    EXPECT_TRUE(dialog->shown) << "the main page's hung-page watch was stopped";
+    handler->OnRenderProcessTerminated(browser, engine::TerminationStatus::ProcessCrashed);
+    EXPECT_EQ(browser->reloads + browser->frame->loads.size(), 1u);
+    EXPECT_TRUE(browser->frame->alternates.empty()) << "the crash limit was used up by the popup";
+}
 }  // namespace
 }  // namespace tvc::test

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "BrowserLog.h"
 #include "TempDir.h"
 #include "common/AppInfo.h"
 #include "common/ConsoleLog.h"
@@ -153,11 +154,7 @@ TEST(BufferedLogWriterTest, LinesBeforeACrashAreInTheFile) {
         const pid_t child = ::fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
-            setenv("XDG_DATA_HOME", dir.path.c_str(), 1);
-            CAppPaths::ResetForTesting();
-            if (!tvc::InitializeProductAppInfo() ||
-                !SetupLogger(true, "BROWSER_PROCESS_LOG_", true))
-                ::_exit(3);
+            if (!StartBrowserLogIn(dir.path)) ::_exit(3);
             TVC_LOG_WARN("%s : the last line before signal %d", "LoggingTest", signal);
             ::raise(signal);
             ::_exit(4);

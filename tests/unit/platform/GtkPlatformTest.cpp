@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -425,8 +428,12 @@ TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindo
     chmod(folder.c_str(), 0755);  // others may reach the socket file: only it and the uid guard
     const std::string path = folder + "/TVC_Mutex.sock";
     int activations = 0;
+    std::vector<std::string> tokens;
     {
-        CInstanceActivationListener listener(path, [&] { ++activations; });
+        CInstanceActivationListener listener(path, [&](const std::string& token) {
+            ++activations;
+            tokens.push_back(token);
+        });
         ASSERT_TRUE(listener.IsListening());
 
         if (getuid() == 0) {
@@ -441,16 +448,37 @@ TEST_F(GtkPlatform, ActivationSocketAnswersThisUserOnlyOthersCannotRaiseTheWindo
             EXPECT_EQ(activations, 0);
         }
 
-        bool answered = false;
-        std::atomic<bool> done{false};
-        std::thread asker([&] {
-            answered = RequestInstanceActivation(path, 3000);
-            done = true;
-        });
-        RunUntil([&] { return done.load(); }, 4000);
-        asker.join();
-        EXPECT_TRUE(answered);
-        EXPECT_EQ(activations, 1);
+        // The launcher's token crosses with the request; an older launch that sends nothing and
+        // keeps its side open is still served, without one.
+        auto olderLaunch = [&path] {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strcpy(address.sun_path, path.c_str());
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            char ack = 0;
+            const bool answered =
+                connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                read(fd, &ack, 1) == 1 && ack == '1';
+            close(fd);
+            return answered;
+        };
+        const std::vector<std::function<bool()>> requests = {
+            [&] { return RequestInstanceActivation(path, 3000); },
+            [&] { return RequestInstanceActivation(path, 3000, "launch-7_TIME4242"); },
+            olderLaunch,
+        };
+        for (const auto& request : requests) {
+            bool answered = false;
+            std::atomic<bool> done{false};
+            std::thread asker([&] {
+                answered = request();
+                done = true;
+            });
+            RunUntil([&] { return done.load(); }, 4000);
+            asker.join();
+            EXPECT_TRUE(answered);
+        }
+        EXPECT_EQ(tokens, (std::vector<std::string>{"", "launch-7_TIME4242", ""}));
     }
     EXPECT_FALSE(RequestInstanceActivation(path, 500));  // nobody listens once it is gone
     rmdir(folder.c_str());
