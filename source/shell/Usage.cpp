@@ -19,6 +19,8 @@ Switches (--name=value; unknown switches are ignored):
   --multi-threaded-message-loop accepted; the quit still travels as command 32500
   --cache-path=PATH             accepted and ignored: the cache is the per-user Cache folder
   --ws-ports=A,B,...            the WebSocket listener's trial ports (default 51001-51005)
+  --disable-web-sandbox         run web content without its sandbox (for debugging; the
+                                sandbox also stays off where bwrap or user namespaces are missing)
   --appcast-base-url=URL, --config-base-url=URL, --web-site-url=URL,
   --start-url-prefix=URL, --help-url=URL, --update-download-delay-ms=MS,
   --download-stall-timeout-ms=MS
