@@ -10,7 +10,10 @@ network): RSS 3 s after the load, and the sum of peak RSS (VmHWM) at that moment
 With --busy N, N processes that spin on the CPU run beside both for the whole bench, as at a log-in
 where the rest of the desktop starts at the same time.
 
-usage: bench/startup.py [--runs N] [--bin build/bin] [--only small|start] [--busy N]
+--program-arg ARG (repeatable) adds a switch to the program's runs, e.g. --disable-web-sandbox to
+measure what the web-process sandbox costs.
+
+usage: bench/startup.py [--runs N] [--bin build/bin] [--only small|start] [--busy N] [--program-arg ARG]
 """
 import argparse
 import datetime
@@ -89,8 +92,8 @@ def settle_and_measure(root_pid):
     return memory_kib(tree_pids(root_pid))
 
 
-def run_program(display, url):
-    app = tvc_harness.App(display, url=url, args=["--show-on-launch"])
+def run_program(display, url, extra_args=()):
+    app = tvc_harness.App(display, url=url, args=["--show-on-launch"] + list(extra_args))
     t0 = time.time()
     app.start()
     try:
@@ -166,6 +169,8 @@ def main():
     parser.add_argument("--only", choices=("small", "start"))
     parser.add_argument("--busy", type=int, default=0, metavar="N",
                         help="N busy processes beside both programs")
+    parser.add_argument("--program-arg", action="append", default=[], metavar="ARG",
+                        help="a switch added to every run of the program")
     args = parser.parse_args()
     bin_dir = os.path.abspath(args.bin)
     tvc_harness.EXECUTABLE = os.path.join(bin_dir, "TavistoForWeb")
@@ -179,11 +184,11 @@ def main():
     try:
         for name, url in pages.items():
             # One unmeasured run of each warms the file cache.
-            run_program(display, url if name == "small" else None)
+            run_program(display, url if name == "small" else None, args.program_arg)
             run_floor(display, floor, url)
             prog, base = [], []
             for _ in range(args.runs):
-                prog.append(run_program(display, url if name == "small" else None))
+                prog.append(run_program(display, url if name == "small" else None, args.program_arg))
                 base.append(run_floor(display, floor, url))
             report(name + " page" + (", %d busy processes" % args.busy if busy else ""), prog, base)
     finally:

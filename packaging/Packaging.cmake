@@ -62,9 +62,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tavisto.example")
 # Dependencies as dpkg-shlibdeps reads them from the binaries, and what they load at run time:
-# the WebSocket library's GLib event loop is a plug-in that no binary links.
+# the WebSocket library's GLib event loop is a plug-in that no binary links, and WebKit starts
+# the web-process sandbox with bubblewrap and xdg-dbus-proxy.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwebsockets-evlib-glib")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwebsockets-evlib-glib, bubblewrap, xdg-dbus-proxy")
 # Updates are installed through the system's package service; without it the program offers the
 # desktop's package installer instead.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "packagekit")

@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev \
-  libgtk-3-dev libwebkit2gtk-4.1-dev libjavascriptcoregtk-4.1-dev \
+  libgtk-3-dev libwebkit2gtk-4.1-dev libjavascriptcoregtk-4.1-dev bubblewrap xdg-dbus-proxy \
   libayatana-appindicator3-dev libwebsockets-dev libwebsockets-evlib-glib libpsl-dev zlib1g-dev libssl-dev \
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-serialization-dev \
   libboost-system-dev libgoogle-glog-dev libgflags-dev \

@@ -178,6 +178,10 @@ int BrowserMain(int argc, char** argv) {
     params.extensionsFolder = appFolder;
     params.productToken = settings.product_version;
     params.inspectorPort = settings.remote_debugging_port;
+    params.webSandbox = !commandLine->HasSwitch("disable-web-sandbox");
+    // Its log file and the preferences it reads and writes; nothing else of the user's.
+    params.sandboxWritableFolders = {GetPathOrEmpty(CAppPaths::eLogsFolder),
+                                     GetPathOrEmpty(CAppPaths::eResourcesFolder)};
     std::string preferencesPath =
         GetPathOrEmpty(CAppPaths::eResourcesFolder) + tvc::kPreferencesFileName;
     params.extensionInitData = {{"app-folder", appFolder},

@@ -25,9 +25,12 @@ constexpr SSwitch kSwitches[] = {
     {"--multi-threaded-message-loop", N_("accepted; the quit still travels as command 32500")},
     {"--cache-path=PATH", N_("accepted and ignored: the cache is the per-user Cache folder")},
     {"--ws-ports=A,B,...", N_("the WebSocket listener's trial ports (default 51001-51005)")},
+    {"--disable-web-sandbox",
+     N_("run web content without its sandbox (for debugging; the sandbox also stays off where "
+        "bwrap or user namespaces are missing)")},
     {"--appcast-base-url=URL, --config-base-url=URL, --web-site-url=URL,\n"
      "  --start-url-prefix=URL, --help-url=URL, --update-download-delay-ms=MS,\n"
-     "  --download-stall-timeout-ms=MS",
+     "  --download-stall-timeout-ms=MS, --download-deadline-ms=MS",
      N_("replace the compiled-in service addresses and delays")},
     {"--update-public-key=BASE64",
      N_("require installers signed with this Ed25519 key (only in a build that pins no key)")},

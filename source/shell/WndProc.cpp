@@ -158,6 +158,11 @@ void CMainWindowProc::CreateBrowser() {
     // Starts the browser log (its purge must come before any web process has opened its file) and
     // shows the window when "show-on-launch" is given.
     g_handler->OnAfterCreated(browser);
+    if (m_engine->UnconfinedReason().empty())
+        TVC_LOG_WARN("%s : web processes run in WebKit's sandbox", "WndProc");
+    else
+        TVC_LOG_ERROR("%s : web content runs without a sandbox: %s", "WndProc",
+                      m_engine->UnconfinedReason().c_str());
     StartLoad();
     RunDeferredStartWork();
 }

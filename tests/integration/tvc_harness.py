@@ -224,11 +224,23 @@ class App:
         return [int(p) for p in out.split()]
 
     def web_process_pids(self):
-        pids = []
-        for pid in self.children():
+        """The web processes themselves: in the sandbox they run under bubblewrap's processes."""
+        parents = {}
+        for entry in os.listdir("/proc"):
             try:
-                with open("/proc/%d/cmdline" % pid, "rb") as f:
-                    if b"WebKitWebProcess" in f.read():
+                with open("/proc/%s/stat" % entry) as f:
+                    # The name is in parentheses and may hold spaces: the parent follows the last ")".
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+            except (OSError, ValueError, IndexError):
+                pass
+        pids = []
+        for pid in parents:
+            ancestor = parents.get(pid)
+            while ancestor and ancestor != self.proc.pid:
+                ancestor = parents.get(ancestor)
+            try:
+                with open("/proc/%d/comm" % pid) as f:
+                    if ancestor and f.read().strip() == "WebKitWebProces":
                         pids.append(pid)
             except OSError:
                 pass

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "common/LogHelper.h"
+#include "engine/webkitgtk/WebSandbox.h"
 #include "glibutil/GraphicsDriver.h"
 
 namespace tvc::webkit {
@@ -16,6 +17,18 @@ MakeMemoryPressureSettings() {
     webkit_memory_pressure_settings_set_conservative_threshold(pressure, 0.33);
     webkit_memory_pressure_settings_set_strict_threshold(pressure, 0.5);
     return {pressure, webkit_memory_pressure_settings_free};
+}
+
+// Before the first web process: WebKit reads the setting when it launches one. Returns why the
+// web processes stay unconfined, or "" when they run in the sandbox.
+std::string ConfineWebProcesses(WebKitWebContext* context, const EngineStartParams& params) {
+    if (!params.webSandbox) return "switched off with --disable-web-sandbox";
+    std::string reason = WebSandboxUnavailableReason();
+    if (!reason.empty()) return reason;
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
+    for (const auto& folder : params.sandboxWritableFolders)
+        if (!folder.empty()) webkit_web_context_add_path_to_sandbox(context, folder.c_str(), FALSE);
+    return {};
 }
 }  // namespace
 
@@ -55,6 +68,7 @@ std::unique_ptr<CEngineContext> CEngineContext::Start(const EngineStartParams& p
     webkit_cookie_manager_set_persistent_storage(cookies, cookieFile.c_str(),
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 
+    engine->m_unconfinedReason = ConfineWebProcesses(engine->m_context.get(), params);
     webkit_web_context_set_web_extensions_directory(engine->m_context.get(),
                                                     params.extensionsFolder.c_str());
     GVariantBuilder builder;

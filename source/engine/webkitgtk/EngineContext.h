@@ -20,6 +20,7 @@ class CEngineContext {
 
     WebKitWebContext* GetWebContext() const { return m_context.get(); }
     WebKitWebsiteDataManager* GetDataManager() const { return m_dataManager.get(); }
+    const std::string& UnconfinedReason() const { return m_unconfinedReason; }
     // A new web view of this context, with the shared settings; a floating reference.
     GtkWidget* CreateWebView() const;
     GtkWidget* CreateRelatedWebView(WebKitWebView* related) const;
@@ -28,6 +29,7 @@ class CEngineContext {
     glib::GObjectPtr<WebKitWebsiteDataManager> m_dataManager;
     glib::GObjectPtr<WebKitWebContext> m_context;
     glib::GObjectPtr<WebKitSettings> m_settings;
+    std::string m_unconfinedReason;
 };
 
 }  // namespace tvc::webkit

@@ -24,6 +24,7 @@ class CEngineSession final : public IEngineSession {
     void Load(const std::string& url) override {
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(m_webView), url.c_str());
     }
+    const std::string& UnconfinedReason() const override { return m_engine->UnconfinedReason(); }
 
   private:
     std::unique_ptr<CEngineContext> m_engine;

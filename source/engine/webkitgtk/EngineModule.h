@@ -27,6 +27,8 @@ class IEngineSession {
     // Disconnects from the views and the context; the engine itself stays until destruction.
     virtual void Detach() = 0;
     virtual void Load(const std::string& url) = 0;
+    // Empty when the web processes run in WebKit's sandbox, otherwise why they do not.
+    virtual const std::string& UnconfinedReason() const = 0;
 };
 
 struct EngineModuleApi {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tvc::webkit {
 
@@ -11,6 +12,10 @@ struct EngineStartParams {
     std::string extensionsFolder;  // where the web-process extension library is
     std::string productToken;      // appended to the engine's own user agent
     int inspectorPort = 0;         // 0: no remote inspector
+    bool webSandbox = true;        // confine the web processes where the machine allows it
+    // What the web process writes inside its sandbox (its log, the preferences); all else of the
+    // user's files stays out of its sight.
+    std::vector<std::string> sandboxWritableFolders;
     std::map<std::string, std::string> extensionInitData;
 };
 }  // namespace tvc::webkit
