@@ -6,7 +6,7 @@ import urllib.parse
 
 from bridge_support import BridgeCase, wait_for, wait_result
 from interapp_support import HandshakeRefused, PageServer, RawPeer
-from tvc_harness import Display, free_port
+from tvc_harness import Display
 
 BRIDGE = {"tvd": "object", "app": "object", "fullscreenhandler": "object"}
 NONE = {"tvd": "undefined", "app": "undefined", "fullscreenhandler": "undefined"}
@@ -79,16 +79,8 @@ class StartAddressTest(BridgeCase):
     another site, widen neither the bridge nor the WebSocket's Origin check, in this run or the
     next."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display()
-        cls.apps, cls.peer = [], None
-        cls.server = PageServer()
-        try:
-            cls.first = cls.start_app(url=cls.server.url("origin_start.html"), port=free_port())
-        except Exception:
-            cls.tearDownClass()
-            raise
+    page = "origin_start.html"
+    served = True
 
     def assert_origins(self, app):
         port = int(next(a for a in app.args if a.startswith("--ws-ports=")).split("=")[1])
@@ -104,16 +96,16 @@ class StartAddressTest(BridgeCase):
         self.assertEqual([origin for origin, yes in let_in.items() if yes], list(configured))
 
     def test_the_page_cannot_make_another_site_the_applications(self):
-        self.assertEqual(wait_result(self.first, "start-address"), ["", "", ""])
-        self.assertFalse(os.path.exists(self.first.prefs) and "starturl" in open(self.first.prefs).read())
-        self.assert_origins(self.first)
+        self.assertEqual(wait_result(self.app, "start-address"), ["", "", ""])
+        self.assertFalse(os.path.exists(self.app.prefs) and "starturl" in open(self.app.prefs).read())
+        self.assert_origins(self.app)
 
         # As an older version would have let it: another site stored, then the next start.
-        self.first.terminate()
-        os.makedirs(os.path.dirname(self.first.prefs), exist_ok=True)
-        with open(self.first.prefs, "w") as f:
+        self.app.terminate()
+        os.makedirs(os.path.dirname(self.app.prefs), exist_ok=True)
+        with open(self.app.prefs, "w") as f:
             f.write("[url]\r\nstarturl=https://evil.example/\r\n")
-        again = self.start_app(url=self.server.url("origin_start.html?own=1"), home=self.first.home)
+        again = self.start_app(url=self.server.url("origin_start.html?own=1"), home=self.app.home)
         own = self.server.url("origin_start.html?own=1&locale=")
         # The console file is the profile's: the first run's line stays until this run's page.
         self.assertEqual(wait_for(lambda: (lambda r: r if len(r) == 4 else None)(

@@ -1,12 +1,11 @@
 #include "common/NativeMessaging/ClientFrameMasks.h"
 
+#include <dlfcn.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <mutex>
 #include <unordered_map>
@@ -110,9 +109,11 @@ bool TakePayload(int fd, size_t length) {
 }  // namespace tvc::client_frames
 
 // The library reads its sockets with recv(); this definition is the one the dynamic linker gives
-// it, and passes every call to the kernel unchanged.
+// it. The next one (the C library's, or a sanitizer's in front of it) does the reading.
 extern "C" ssize_t recv(int fd, void* buffer, size_t length, int flags) {
-    const ssize_t got = syscall(SYS_recvfrom, fd, buffer, length, flags, nullptr, nullptr);
+    using Recv = ssize_t (*)(int, void*, size_t, int);
+    static const auto next = reinterpret_cast<Recv>(dlsym(RTLD_NEXT, "recv"));
+    const ssize_t got = next(fd, buffer, length, flags);
     if (!(flags & MSG_PEEK)) tvc::client_frames::Observe(fd, buffer, got);
     return got;
 }
