@@ -21,10 +21,13 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tavisto-for-web.svg
         DESTINATION share/icons/hicolor/scalable/apps)
 
-configure_file(${TVC_PACKAGING_DIR}/tavisto-for-web.metainfo.xml.in
-               ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/tavisto-for-web.metainfo.xml DESTINATION share/metainfo
+# With every catalogue's texts (po/CMakeLists.txt).
+install(FILES ${TVC_TRANSLATED_METAINFO} DESTINATION share/metainfo
         RENAME example.tavisto.TavistoForWeb.metainfo.xml)
+foreach(lang ${TVC_LINGUAS})
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/locale/${lang}/LC_MESSAGES/tavisto-for-web.mo
+          DESTINATION share/locale/${lang}/LC_MESSAGES)
+endforeach()
 
 # Debian wants the copyright and a changelog compressed without a time stamp.
 configure_file(${TVC_PACKAGING_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
@@ -44,7 +47,7 @@ configure_file(${TVC_PACKAGING_DIR}/install-time.cmake.in
 install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install-time.cmake)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME tavisto-for-web)
+set(CPACK_PACKAGE_NAME ${TVC_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Corvane Media")
 set(CPACK_PACKAGE_CONTACT "Corvane Media <support@tavisto.example>")
@@ -62,6 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tavisto.example")
 # the WebSocket library's GLib event loop is a plug-in that no binary links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwebsockets-evlib-glib")
+# Updates are installed through the system's package service; without it the program offers the
+# desktop's package installer instead.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "packagekit")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_STRIP_FILES ON)
 # Always /usr inside the package, whatever prefix this build tree installs to.

@@ -14,7 +14,7 @@ apt-get install -y -qq --no-install-recommends \
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-serialization-dev \
   libboost-system-dev libgoogle-glog-dev libgflags-dev \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
-  xvfb xauth x11-utils xdotool wmctrl openbox xfce4-panel dbus dbus-x11 at-spi2-core \
+  xvfb xauth x11-utils xdotool wmctrl openbox xfce4-panel dbus dbus-x11 at-spi2-core gir1.2-atspi-2.0 gettext \
   python3 python3-websockets python3-gi gir1.2-glib-2.0 imagemagick procps iproute2 ca-certificates openssl \
   fonts-dejavu-core shared-mime-info chromium \
-  dpkg-dev file lintian weston >/dev/null
+  dpkg-dev file lintian weston packagekit polkitd >/dev/null

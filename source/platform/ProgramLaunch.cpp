@@ -26,6 +26,38 @@ struct SpawnSetup {
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
+
+// Starts `path` with `args` in a session of its own, with signals as a fresh session has them and
+// no descriptor of ours beyond the standard three, but `keepFd` as descriptor 3 when it is valid.
+pid_t Spawn(const char* path, const std::vector<std::string>& args, int keepFd,
+            char* const environment[], std::string& why) {
+    SpawnSetup setup;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    int rc = 0;
+    if (keepFd >= 0) rc = posix_spawn_file_actions_adddup2(&setup.actions, keepFd, kProgramFd);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addclosefrom_np(&setup.actions,
+                                                      keepFd >= 0 ? kProgramFd + 1 : kProgramFd);
+    if (rc == 0) rc = posix_spawnattr_setsigmask(&setup.attributes, &none);
+    if (rc == 0) rc = posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    if (rc == 0)
+        rc = posix_spawnattr_setflags(
+            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (rc == 0)
+        rc = posix_spawn(&pid, path, &setup.actions, &setup.attributes, argv.data(), environment);
+    if (rc != 0) {
+        why = std::strerror(rc);
+        return -1;
+    }
+    return pid;
+}
 }  // namespace
 
 pid_t StartProgramFromDescriptor(int fd, const std::string& name, char* const environment[],
@@ -37,31 +69,15 @@ pid_t StartProgramFromDescriptor(int fd, const std::string& name, char* const en
         why = std::strerror(errno);
         return -1;
     }
-    SpawnSetup setup;
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    // Nothing of ours but the program's file reaches it; signals as a fresh session has them.
-    int rc = posix_spawn_file_actions_adddup2(&setup.actions, source, kProgramFd);
-    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&setup.actions, kProgramFd + 1);
-    if (rc == 0) rc = posix_spawnattr_setsigmask(&setup.attributes, &none);
-    if (rc == 0) rc = posix_spawnattr_setsigdefault(&setup.attributes, &all);
-    if (rc == 0)
-        rc = posix_spawnattr_setflags(
-            &setup.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    std::string argv0 = name;
-    char* const argv[] = {argv0.data(), nullptr};
-    pid_t pid = -1;
     // /proc/self/fd/3 is the open file itself, not a name: the same road fexecve takes. Unlike
     // execvp, posix_spawn hands a file that is no program to no shell: it fails with ENOEXEC.
-    if (rc == 0)
-        rc = posix_spawn(&pid, "/proc/self/fd/3", &setup.actions, &setup.attributes, argv,
-                         environment);
+    const pid_t pid = Spawn("/proc/self/fd/3", {name}, source, environment, why);
     if (source != fd) ::close(source);
-    if (rc != 0) {
-        why = std::strerror(rc);
-        return -1;
-    }
     return pid;
+}
+
+pid_t StartDetachedProgram(const std::string& path, const std::vector<std::string>& args,
+                           char* const environment[], std::string& why) {
+    return Spawn(path.c_str(), args, -1, environment, why);
 }
 }  // namespace tvc::platform

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace tvc::platform {
 // Starts the program open at `fd` without arguments, in a session of its own, with `environment`
@@ -13,4 +14,8 @@ namespace tvc::platform {
 // a shell); otherwise the child's id, which the caller reaps.
 pid_t StartProgramFromDescriptor(int fd, const std::string& name, char* const environment[],
                                  std::string& why);
+// Starts the program at `path` with `args` (argv[0] first) in a session of its own, with no
+// descriptor of ours beyond the standard three. -1 with `why` when it cannot be started.
+pid_t StartDetachedProgram(const std::string& path, const std::vector<std::string>& args,
+                           char* const environment[], std::string& why);
 }  // namespace tvc::platform

@@ -35,7 +35,13 @@ CSingleInstanceLock::CSingleInstanceLock(const std::string& name,
 }
 
 CSingleInstanceLock::~CSingleInstanceLock() {
+    Release();
+}
+
+void CSingleInstanceLock::Release() {
     if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_owned = false;
 }
 
 std::string GetInstanceActivationSocketPath(const CSingleInstanceLock& lock) {

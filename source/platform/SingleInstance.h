@@ -13,6 +13,8 @@ class CSingleInstanceLock {
     CSingleInstanceLock& operator=(const CSingleInstanceLock&) = delete;
 
     bool IsOwned() const { return m_fd >= 0 && m_owned; }
+    // Gives the lock up before the process ends (for a successor that must be able to take it).
+    void Release();
     // True when another process holds it (as opposed to a lock file we could not open).
     bool IsHeldElsewhere() const { return m_heldElsewhere; }
     const std::string& GetPath() const { return m_path; }

@@ -1,4 +1,5 @@
-// What the updater needs from the desktop: its question to the user and the start of the installer.
+// What the updater needs from the desktop: its questions to the user, the start of the installer,
+// the progress of an installation the system carries out, and the desktop's package installer.
 // Implemented over GTK in platform/gtk; main thread of the browser process.
 #pragma once
 
@@ -20,5 +21,17 @@ class IUpdateInstallerUi {
     virtual bool StartInstaller(int fd, const std::string& path, std::string& why) = 0;
     // An error box with one OK button; returns at once.
     virtual void ShowUpdateFailure(const std::string& text, const std::string& caption) = 0;
+    // A question with OK and Cancel; as ShowUpdatePrompt otherwise.
+    virtual bool ShowUpdateQuestion(const std::string& text, const std::string& caption,
+                                    std::function<void(bool accepted)> onAnswer) = 0;
+    // A small window with `text`, a progress bar and a status line, until CloseInstallProgress.
+    virtual void ShowInstallProgress(const std::string& text, const std::string& caption) = 0;
+    // `percent` from 0 to 100, or -1 when the system does not know.
+    virtual void UpdateInstallProgress(int percent, const std::string& status) = 0;
+    virtual void CloseInstallProgress() = 0;
+    // Opens the file at `path` with the desktop's default application for `contentType`. False
+    // with `why` when there is none or it cannot be started.
+    virtual bool OpenWithDefaultApplication(const std::string& path, const std::string& contentType,
+                                            std::string& why) = 0;
 };
 }  // namespace tvc::platform

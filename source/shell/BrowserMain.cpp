@@ -14,6 +14,8 @@
 #include "common/LogHelper.h"
 #include "common/TaskRunner.h"
 #include "engine/webkitgtk/EngineStartParams.h"
+#include "glibutil/OwnEnvironment.h"
+#include "platform/ProgramLaunch.h"
 #include "platform/SingleInstance.h"
 #include "platform/gtk/GtkAppWindow.h"
 #include "platform/gtk/InstanceActivation.h"
@@ -21,6 +23,7 @@
 #include "shell/AppQuit.h"
 #include "shell/DisplayLoss.h"
 #include "shell/EngineModuleLoader.h"
+#include "shell/Language.h"
 #include "shell/MainWindow.h"
 #include "shell/Usage.h"
 #include "shell/WndProc.h"
@@ -65,6 +68,23 @@ std::string MakeProductToken(const std::string& appName, const std::string& vers
 
 CMainWindowProc* g_windowProc = nullptr;
 bool g_quitPending = false;  // asked for before the window existed
+bool g_restartAfterQuit = false;
+
+// The program again, as the user started it: its executable (the file now at the path this one
+// was started from) and the same arguments. Called once the instance lock is given up, so the new
+// program owns it instead of handing over to this one.
+void StartAgain(const std::string& executable, const std::vector<std::string>& args) {
+    std::string why = "the executable's path is unknown";
+    auto env = glib::UserEnvironment();
+    const pid_t pid =
+        executable.empty() ? -1 : platform::StartDetachedProgram(executable, args, env.get(), why);
+    if (pid < 0)
+        TVC_LOG_ERROR("%s : cannot start %s again: %s", "BrowserMain", executable.c_str(),
+                      why.c_str());
+    else
+        TVC_LOG_WARN("%s : started %s again (process %d)", "BrowserMain", executable.c_str(),
+                     static_cast<int>(pid));
+}
 
 // A session end or `kill` quits the way the tray's "Quit" does.
 void RequestQuit(const char* cause) {
@@ -94,8 +114,18 @@ gboolean OnTerminationSignal(gpointer signalName) {
 }
 }  // namespace
 
+void RequestRestartAfterQuit() {
+    g_restartAfterQuit = true;
+}
+
 int BrowserMain(int argc, char** argv) {
+    // Taken before anything replaces the executable: an update does, while this one runs.
+    const std::string executable = tvc::ReadLink("/proc/self/exe");
+    const std::vector<std::string> args(argv, argv + argc);
     InitCommandLine(argc, argv);
+    tvc::InitializeProductAppInfo();
+    // First, while this is the only thread: the language is set through the environment.
+    StartLanguage(GetPathOrEmpty(CAppPaths::eApplicationFolder));
     if (auto answered = AnswerInformationSwitches(*GetGlobalCommandLine())) return *answered;
     PrepareProcessForEngine();
     // Installed first so a signal during start-up still ends the program through its loop.
@@ -106,7 +136,6 @@ int BrowserMain(int argc, char** argv) {
     // A closed terminal or a session manager's hang-up: the same road.
     g_unix_signal_add(SIGHUP, OnTerminationSignal,
                       const_cast<char*>("termination signal received (SIGHUP)"));
-    tvc::InitializeProductAppInfo();
     auto commandLine = GetGlobalCommandLine();
 
     std::string userDataFolder = GetPathOrEmpty(CAppPaths::eUserAppDataFolder);
@@ -129,6 +158,8 @@ int BrowserMain(int argc, char** argv) {
     settings.product_version = MakeProductToken(CAppInfo::GetAppName(), CAppInfo::GetVersion());
 
     g_set_prgname(kDesktopEntryName);
+    // The locale is set: GTK setting it again would undo the language's messages locale.
+    gtk_disable_setlocale();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "Tavisto for Web: cannot open the display (is DISPLAY set?)\n");
         return eExitNoDisplay;
@@ -158,6 +189,7 @@ int BrowserMain(int argc, char** argv) {
     CAppProps::SetFilePath(preferencesPath);
     TVC_LOG_WARN("CTVCApp::OnContextInitialized: AppProps file path is %s",
                  preferencesPath.c_str());
+    UseLanguage(CAppProps::ReadProperty("language", "locale"));
 
     // From here on a shutdown waits (within logind's bound) for the quit it starts.
     auto shutdownWatch = std::make_shared<platform::gtk::CShutdownWatch>(
@@ -190,6 +222,10 @@ int BrowserMain(int argc, char** argv) {
     windowProc.reset();
     // The page has answered and everything is saved: the shutdown need not wait any longer.
     shutdownWatch->ReleaseDelayLock();
+    if (g_restartAfterQuit) {
+        instance.Release();
+        StartAgain(executable, args);
+    }
     CLogHelper::DeInitLogger();
     return exitCode;
 }

@@ -11,4 +11,7 @@ enum ExitCode {
     eExitDisplayLost = 5,
 };
 int BrowserMain(int argc, char** argv);
+// Once the program has quit, it starts again from its executable with the same arguments (the
+// updater asks for it after the system has installed a new version). Main thread.
+void RequestRestartAfterQuit();
 }  // namespace tvc::shell

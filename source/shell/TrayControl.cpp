@@ -7,6 +7,7 @@
 #include "common/AppInfo.h"
 #include "common/ClientHandler/AppUrls.h"
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 #include "common/Url.h"
 #include "platform/gtk/TrayControlImpl.h"
 #include "shell/WndProc.h"
@@ -24,7 +25,19 @@ std::string WebSiteHost() {
     const std::optional<SUrl> parts = ParseUrl(url);
     return parts && !parts->host.empty() ? parts->host : url;
 }
+void SetMenuTexts(platform::CTrayControlBase& tray) {
+    tray.SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB,
+                     FormatText(_("Open %s"), WebSiteHost()));
+    tray.SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT, _("Quit"));
+    tray.SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT, _("About Tavisto for Web"));
+}
 }  // namespace
+
+void TrayControl_Relabel() {
+    if (!g_ptrTrayControlImpl) return;
+    SetMenuTexts(*g_ptrTrayControlImpl);
+    g_ptrTrayControlImpl->RelabelMenu();
+}
 
 bool TrayControl_Setup(CMainWindowProc* window) {
     static const char* fn = "TrayControl_Setup";
@@ -36,11 +49,7 @@ bool TrayControl_Setup(CMainWindowProc* window) {
     g_ptrTrayControlImpl->SetCommandSink(
         [window](unsigned commandId) { window->PostCommand(static_cast<int>(commandId)); });
     g_ptrTrayControlImpl->SetToolTipText(kToolTipText);
-    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_OPEN_WEB,
-                                      "Open " + WebSiteHost());
-    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_EXIT, "Quit");
-    g_ptrTrayControlImpl->SetMenuInfo(CUSTOM_IDM_TRAY_CONTROL_OPTION_ABOUT,
-                                      std::string("About ") + kDisplayName);
+    SetMenuTexts(*g_ptrTrayControlImpl);
     const bool ok = g_ptrTrayControlImpl->Initialize();
     TVC_LOG_WARN("%s : Initialize() returned %u", fn, ok ? 1u : 0u);
     return ok;

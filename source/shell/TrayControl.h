@@ -7,6 +7,8 @@ class CMainWindowProc;
 // The tooltip, the three items in id order and the icon; false when the icon could not be put up
 // (the program runs on without it).
 bool TrayControl_Setup(CMainWindowProc* window);
+// The items' texts again, in the language now in use.
+void TrayControl_Relabel();
 // False when there was no icon to remove.
 bool TrayControl_Delete();
 }  // namespace tvc::shell

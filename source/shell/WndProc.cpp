@@ -17,6 +17,8 @@
 #include "platform/gtk/PageNotRespondingDialog.h"
 #include "platform/gtk/SplashScreen.h"
 #include "shell/AppQuit.h"
+#include "shell/BrowserMain.h"
+#include "shell/Language.h"
 #include "shell/MainWindow.h"
 #include "shell/TrayControl.h"
 #include "shell/WindowPlacement.h"
@@ -39,9 +41,11 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
     m_windowOps->SetDesktop(m_desktop);
     m_updates = std::make_shared<CUpdateFlow>(
         [] {
+            auto settings =
+                update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL);
+            settings.requestRestart = &RequestRestartAfterQuit;
             return std::make_shared<CAutoUpdateHandler>(
-                update::MakeUpdateSettings(*GetGlobalCommandLine(), &GetAppcastDirectoryURL),
-                std::make_shared<platform::gtk::GtkUpdateUi>());
+                std::move(settings), std::make_shared<platform::gtk::GtkUpdateUi>());
         },
         [this](int id) { PostCommand(id); });
     m_pageRecovery = std::make_shared<CPageRecovery>();
@@ -56,6 +60,11 @@ CMainWindowProc::CMainWindowProc(GtkWidget* window, CEngineModuleLoader& engineL
             return handler && handler->OpenUrlExternally(url);
         });
     g_handler->SetMessageBoxes(m_messageBoxes);
+    // The page's new locale: the tray menu and every window opened from now on speak it.
+    g_handler->SetLocaleListener([](const std::string& locale) {
+        UseLanguage(locale);
+        TrayControl_Relabel();
+    });
     m_trayHostWatch = std::make_unique<platform::gtk::CTrayHostWatch>([this](bool present) {
         if (present) {
             m_noTrayHostLogged = false;

@@ -191,7 +191,15 @@ bool CAutoUpdateHandler::GetCurrentAppVersion(std::string& version) {
     const std::string exe = tvc::ReadLink(m_settings.executablePath);
     const std::string name = exe.empty() ? m_settings.executablePath : exe;
     TVC_LOG_WARN("*[AUTOUPDATER]* %s - App Name is %s", fn, name.c_str());
-    if (!tvc::update::ReadExecutableFileVersion(m_settings.executablePath, version)) {
+    // From the package, the version is what dpkg has installed: the same as the executable's for
+    // every release, and the one that says whether the system has taken an update in already.
+    const auto installed =
+        m_settings.installedPackage
+            ? tvc::update::QueryInstalledPackage(m_settings.installedPackage->package)
+            : std::nullopt;
+    if (installed) {
+        version = installed->version;
+    } else if (!tvc::update::ReadExecutableFileVersion(m_settings.executablePath, version)) {
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s - no file version in %s", fn, name.c_str());
         return false;
     }

@@ -1,7 +1,10 @@
 // The auto-updater: fetches the appcast through the browser, compares its version with the
 // executable's, downloads and verifies a newer installer (SHA-1 checksum, and an Ed25519 signature
 // when the build pins a key), keeps a record of the verified download for the next check, and on
-// the user's consent starts the installer and closes the application through the quit road.
+// the user's consent starts the installer and closes the application through the quit road. A
+// program running from the installed Debian package gets packages instead: their control fields
+// are checked too, and the system's package service installs them, after which the program comes
+// back in its new version.
 //
 // Threads: the browser process's main thread only. Downloads end there (the window's commands
 // 32001/32002 call SetDownloadParameters) and the delayed download runs there.
@@ -10,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,8 @@
 #include "platform/UpdatePrompt.h"
 #include "update/Appcast.h"
 #include "update/ChecksumValidator.h"
+#include "update/DebianPackage.h"
+#include "update/PackageKitInstall.h"
 #include "update/SignatureVerifier.h"
 
 class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandler> {
@@ -49,6 +55,11 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
         // Base64 Ed25519 public key; empty: installers need no signature.
         std::string pinnedPublicKey;
         std::string executablePath = "/proc/self/exe";
+        // Set when the program runs from the installed package: the installer is then a package
+        // of this name and architecture, and the system's package service installs it.
+        std::optional<tvc::update::PackageFields> installedPackage;
+        // Asks for the program to be started again once it has quit.
+        std::function<void()> requestRestart;
     };
     CAutoUpdateHandler(Settings settings, std::shared_ptr<tvc::platform::IUpdateInstallerUi> ui);
     ~CAutoUpdateHandler();
@@ -97,6 +108,16 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     bool VerifyInstaller(int fd);
     bool ValidateChecksum(int fd);
     bool ValidateSignature(int fd);
+    // The package's control fields name this program's package, architecture and the appcast's
+    // version, newer than the running one (always true for a program not run from its package).
+    bool ValidatePackage(int fd);
+    // The installer read once into sealed memory and verified there; invalid when either fails.
+    tvc::UniqueFd SealVerifiedInstaller();
+    void InstallPackage(tvc::UniqueFd sealed);
+    void OnPackageInstallEnded(tvc::update::CPackageKitInstall::Outcome outcome,
+                               const std::string& details);
+    void OfferPackageInstaller();
+    void TellFailure(const std::string& text);
     std::string InstallerPathInFolder() const;
     std::string StateFilePath() const;
     void FailUpdate(const char* why);
@@ -127,4 +148,9 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     tvc::runner::DelayedTask m_delayedDownload;
     std::shared_ptr<tvc::platform::IUpdateInstallerUi> m_ui;
     std::function<void()> m_closeApplication;
+    // The verified package while the system installs it, and the folder of the copy it reads.
+    tvc::UniqueFd m_sealedPackage;
+    tvc::UniqueFd m_handoverFolder;
+    std::string m_handoverPath;
+    std::shared_ptr<tvc::update::CPackageKitInstall> m_packageInstall;
 };

@@ -12,12 +12,16 @@
 #include "common/LogHelper.h"
 #include "common/PrivateFolder.h"
 #include "common/ProcessMessages.h"
+#include "common/Translate.h"
 #include "update/AutoUpdateHandler.h"
+#include "update/SealedCopy.h"
 #include "update/UpdateState.h"
 
 namespace {
 constexpr const char* kStateFileName = "UpdateStateDetails.txt";
-}
+// The caption's default (AutoUpdateHandler.h), for the catalogue.
+[[maybe_unused]] constexpr const char* kDefaultCaption = N_("Tavisto for Web Update");
+}  // namespace
 
 std::string CAutoUpdateHandler::InstallerPathInFolder() const {
     return m_strUpdateDirectoryPath + m_settings.installerFileName;
@@ -51,12 +55,27 @@ tvc::UniqueFd CAutoUpdateHandler::OpenInstaller() const {
 }
 
 bool CAutoUpdateHandler::VerifyInstaller() {
-    tvc::UniqueFd fd = OpenInstaller();
-    return VerifyInstaller(fd.get());
+    return static_cast<bool>(SealVerifiedInstaller());
 }
 
 bool CAutoUpdateHandler::VerifyInstaller(int fd) {
-    return ValidateChecksum(fd) && ValidateSignature(fd);
+    return ValidateChecksum(fd) && ValidateSignature(fd) && ValidatePackage(fd);
+}
+
+tvc::UniqueFd CAutoUpdateHandler::SealVerifiedInstaller() {
+    tvc::UniqueFd file = OpenInstaller();
+    std::string why;
+    // Every check reads the same bytes, and they are the bytes that run or are installed: the
+    // file in the update folder stays writable by the user's processes.
+    tvc::UniqueFd sealed =
+        file ? tvc::update::CopyToSealedMemory(file.get(), m_settings.installerFileName,
+                                               kMaxInstallerSize, why)
+             : tvc::UniqueFd();
+    if (file && !sealed)
+        TVC_LOG_ERROR("*[AUTOUPDATER]* %s : the installer cannot be read: %s", TVC_FN, why.c_str());
+    // A missing file is the checksum's failure to report, as before.
+    if (!VerifyInstaller(sealed ? sealed.get() : -1)) return {};
+    return sealed;
 }
 
 bool CAutoUpdateHandler::ValidateChecksum() {
@@ -154,8 +173,10 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
     try {
         const std::string text = GetStringFromFile(StateFilePath(), tvc::update::kMaxStateFileSize);
         saved = tvc::update::DeserializeUpdateState(text);
-        // Only a verified download of our own folder is worth resuming.
-        if (saved.m_iState != e_UpdateAvailable ||
+        // Only a verified download of our own folder is worth resuming. A package handed to the
+        // system and not installed now (the run ended before the system finished) is one like any
+        // other: offered again, never installed without the user.
+        if ((saved.m_iState != e_UpdateAvailable && saved.m_iState != e_AppInstallationTriggered) ||
             saved.m_strInstallerPath != InstallerPathInFolder())
             throw std::runtime_error("the record names another state or file");
     } catch (const std::exception& e) {
@@ -167,7 +188,7 @@ bool CAutoUpdateHandler::LoadUpdateParams() {
     }
     m_strInstallerPath = saved.m_strInstallerPath;
     m_strDownloadedVersion = saved.m_strVersion;
-    SetState(saved.m_iState);
+    SetState(e_UpdateAvailable);
     TVC_LOG_WARN("U*[AUTOUPDATER]* Version of Downloaded File= %s, Version on Appcast = %s",
                  m_strDownloadedVersion.c_str(), m_appcast.version.c_str());
     if (CompareVersions(m_strDownloadedVersion, m_appcast.version) < 0) {
@@ -205,11 +226,12 @@ bool CAutoUpdateHandler::LaunchInstaller() {
         DownloadUpdate();
         return false;
     }
-    const std::string text = "A Tavisto for Web update is available (v" + m_appcast.version +
-                             ").\n" + "\nPlease hit OK to Update";
+    const std::string text = tvc::FormatText(
+        _("A Tavisto for Web update is available (v%s).\n\nPlease hit OK to Update"),
+        m_appcast.version);
     SetState(e_AppInstallationTriggered);
     // The box does not wait: the page and the inter-app messages go on while the user decides.
-    const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, m_settings.promptCaption,
+    const bool shown = m_ui && m_ui->ShowUpdatePrompt(text, _(m_settings.promptCaption.c_str()),
                                                       [weak = Weak()](bool accepted) {
                                                           if (auto self = weak.lock())
                                                               self->OnPromptAnswered(accepted);
@@ -227,11 +249,12 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
         TVC_LOG_WARN("*[AUTOUPDATER]* %s - Skipping Installer Launch", fn);
         return;
     }
-    // What runs is what is verified now, through the descriptor it is verified from: a file
-    // renamed over the installer from here on never runs.
+    // What runs is what is verified now, from sealed memory: a file renamed over the installer,
+    // or written into, from here on never runs.
     tvc::UniqueFd installer = OpenInstaller();
+    tvc::UniqueFd sealed = installer ? SealVerifiedInstaller() : tvc::UniqueFd();
     std::string current;
-    if (!installer || !VerifyInstaller(installer.get())) {
+    if (!sealed) {
         FailUpdate("the installer changed after it was verified; not started");
         return;
     }
@@ -239,12 +262,16 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
         FailUpdate("the installer is not newer than the running version; not started");
         return;
     }
+    if (m_settings.installedPackage) {
+        InstallPackage(std::move(sealed));
+        return;
+    }
     TVC_LOG_WARN("*[AUTOUPDATER]* %s - Launching the Installer", fn);
     std::string why = "no way to start programs";
     // Executable for the user alone: set on the verified file, never through its name.
     if (::fchmod(installer.get(), 0700) != 0) {
         why = std::strerror(errno);
-    } else if (m_ui && m_ui->StartInstaller(installer.get(), InstallerPathInFolder(), why)) {
+    } else if (m_ui && m_ui->StartInstaller(sealed.get(), InstallerPathInFolder(), why)) {
         if (m_browserObject && m_closeApplication) {
             TVC_LOG_WARN("*[AUTOUPDATER]* %s - Closing the Application - posting WM_CLOSE", fn);
             m_closeApplication();
@@ -255,10 +282,13 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
     // the user is told once.
     m_strLaunchFailedVersion = m_appcast.version;
     FailUpdate(("the installer could not be started: " + why).c_str());
-    if (m_ui)
-        m_ui->ShowUpdateFailure("The Tavisto for Web update (v" + m_appcast.version +
-                                    ") could not be started.\n\nTavisto for Web stays open.",
-                                m_settings.promptCaption);
+    TellFailure(tvc::FormatText(_("The Tavisto for Web update (v%s) could not be started.\n\n"
+                                  "Tavisto for Web stays open."),
+                                m_appcast.version));
+}
+
+void CAutoUpdateHandler::TellFailure(const std::string& text) {
+    if (m_ui) m_ui->ShowUpdateFailure(text, _(m_settings.promptCaption.c_str()));
 }
 
 void CAutoUpdateHandler::PerformUpdateDirectoryCleanup() {

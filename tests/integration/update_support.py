@@ -89,11 +89,11 @@ class UpdateServer:
     def appcast_url(self):
         return self.url("/appcast/Appcast.json")
 
-    def publish(self, version, installer, checksum=None, signature=None, extra=None):
-        """An appcast naming `version` and the installer bytes it serves."""
-        self.files["/bin/" + INSTALLER] = installer
+    def publish(self, version, installer, checksum=None, signature=None, extra=None, name=INSTALLER):
+        """An appcast naming `version` and the installer bytes it serves under `name`."""
+        self.files["/bin/" + name] = installer
         appcast = {"Title": "Tavisto for Web", "ReleaseNotes": self.url("/bin/ReleaseNotes.txt"),
-                   "Downloadpath": self.url("/bin/" + INSTALLER), "Version": version,
+                   "Downloadpath": self.url("/bin/" + name), "Version": version,
                    "Checksum": checksum if checksum is not None else hashlib.sha1(installer).hexdigest()}
         if signature is not None:
             appcast["Signature"] = signature

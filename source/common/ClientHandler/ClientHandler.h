@@ -150,6 +150,10 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     // Without an address (the page's arguments did not fit) the default folder is used.
     void HandleSetAppcastURL(std::optional<std::string> url);
     void HandleSetLocale(engine::BrowserRef browser, const std::string& locale);
+    // Told every locale the page sets (stored or not), so the program's own texts can follow.
+    void SetLocaleListener(std::function<void(const std::string& locale)> listener) {
+        m_onLocaleSet = std::move(listener);
+    }
     void HandleSetPopupDomain(const std::string& domains);
 
   protected:
@@ -191,6 +195,7 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     std::string m_consoleLogPath;
     std::string m_StartupURL;
     std::string m_popupDomainList;
+    std::function<void(const std::string&)> m_onLocaleSet;
     std::optional<CAppOrigins> m_appOrigins;  // built at first use, once the start address is set
     CFirstSight m_loggedRefusals{256};
 

@@ -81,6 +81,7 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const std::strin
     }
     if (!CAppProps::WriteProperty("language", "locale", locale))
         TVC_LOG_ERROR("%s : the locale could not be stored; loading its page anyway", fn);
+    if (m_onLocaleSet) m_onLocaleSet(locale);
     std::string base = CAppProps::ReadProperty("url", "starturl");
     // One stored before the program checked what the page stores may name any site: it stays in
     // the file, unused, until the program is configured with its origin again.

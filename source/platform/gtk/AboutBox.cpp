@@ -5,11 +5,12 @@
 
 #include "common/AppInfo.h"
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 #include "platform/gtk/ResourceImages.h"
 
 namespace tvc::platform::gtk {
 namespace {
-constexpr const char* kCopyright = "\u00A9 2026 Corvane Media. All rights reserved.";
+constexpr const char* kCopyright = N_("\u00A9 2026 Corvane Media. All rights reserved.");
 
 using ClosedCallback = std::function<void()>;
 
@@ -43,7 +44,7 @@ bool ShowAboutBox(GtkWindow* parent, std::function<void()> onClosed) {
         return false;
     }
     GtkWindow* window = GTK_WINDOW(dialog);
-    gtk_window_set_title(window, "About");
+    gtk_window_set_title(window, _("About"));
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_modal(window, TRUE);
     gtk_window_set_skip_taskbar_hint(window, TRUE);
@@ -69,10 +70,10 @@ bool ShowAboutBox(GtkWindow* parent, std::function<void()> onClosed) {
     gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);
 
     GtkWidget* texts = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
-    const std::string version = std::string("Version ") + tvc::kProductVersion;
+    const std::string version = FormatText(_("Version %s"), tvc::kProductVersion);
     gtk_box_pack_start(GTK_BOX(texts), Label(tvc::kDisplayName, true), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(texts), Label(version.c_str(), false), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(texts), Label(kCopyright, false), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(texts), Label(_(kCopyright), false), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), texts, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row, TRUE, TRUE,
                        0);

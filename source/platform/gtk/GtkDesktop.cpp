@@ -50,9 +50,17 @@ bool GtkDesktop::OpenUrlExternally(const std::string& url) {
     if (GdkDisplay* display = gdk_display_get_default())
         context = glib::GObjectPtr<GdkAppLaunchContext>::Adopt(
             gdk_display_get_app_launch_context(display));
-    if (context)
+    if (context) {
+        auto* launch = G_APP_LAUNCH_CONTEXT(context.get());
         for (const auto& name : glib::OwnVariables())
-            g_app_launch_context_unsetenv(G_APP_LAUNCH_CONTEXT(context.get()), name.c_str());
+            g_app_launch_context_unsetenv(launch, name.c_str());
+        for (const auto& [name, user] : glib::OverriddenVariables()) {
+            if (user)
+                g_app_launch_context_setenv(launch, name.c_str(), user->c_str());
+            else
+                g_app_launch_context_unsetenv(launch, name.c_str());
+        }
+    }
     glib::GErrorOut err;
     if (!g_app_info_launch_default_for_uri(
             url.c_str(), context ? G_APP_LAUNCH_CONTEXT(context.get()) : nullptr, err.out())) {

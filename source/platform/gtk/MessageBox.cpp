@@ -1,16 +1,17 @@
 #include "platform/gtk/MessageBox.h"
 
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 #include "platform/gtk/ResourceImages.h"
 
 namespace GUIUtils {
 namespace {
 // The port-failure dialog's own texts (the dialog resource of the original program).
-constexpr const char* kPortFailureCaption = "Tavisto for Web : ports unavailable/blocked.";
+constexpr const char* kPortFailureCaption = N_("Tavisto for Web : ports unavailable/blocked.");
 constexpr const char* kPortFailureText =
-    "Your Tavisto for Web cannot access the required port(s) for network communication.";
+    N_("Your Tavisto for Web cannot access the required port(s) for network communication.");
 constexpr const char* kPortFailureAdvice =
-    "Please ensure that port # 51001 is available and relaunch the application.";
+    N_("Please ensure that port # 51001 is available and relaunch the application.");
 constexpr int kResponseClose = 1001;
 constexpr int kResponseHelp = 1004;
 constexpr const char* kBoxKey = "tvc-message-box";
@@ -47,7 +48,7 @@ GtkWidget* CMessageBox::PerformMessageBoxShow(std::unique_ptr<CMessageBox> box) 
         return nullptr;
     }
     GtkWindow* window = GTK_WINDOW(dialog);
-    gtk_window_set_title(window, kPortFailureCaption);
+    gtk_window_set_title(window, _(kPortFailureCaption));
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     gtk_container_set_border_width(GTK_CONTAINER(dialog), 6);
@@ -56,13 +57,13 @@ GtkWidget* CMessageBox::PerformMessageBoxShow(std::unique_ptr<CMessageBox> box) 
 
     GtkWidget* texts = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_container_set_border_width(GTK_CONTAINER(texts), 14);
-    gtk_box_pack_start(GTK_BOX(texts), TextLabel(kPortFailureText), FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(texts), TextLabel(kPortFailureAdvice), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(texts), TextLabel(_(kPortFailureText)), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(texts), TextLabel(_(kPortFailureAdvice)), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), texts, TRUE, TRUE,
                        0);
     // Help left of Close at the bottom right; Alt+H and Alt+C choose them.
-    gtk_dialog_add_button(GTK_DIALOG(dialog), "_Help", kResponseHelp);
-    gtk_dialog_add_button(GTK_DIALOG(dialog), "_Close", kResponseClose);
+    gtk_dialog_add_button(GTK_DIALOG(dialog), _("_Help"), kResponseHelp);
+    gtk_dialog_add_button(GTK_DIALOG(dialog), _("_Close"), kResponseClose);
 
     CMessageBox* raw = box.get();
     g_object_set_data_full(G_OBJECT(dialog), kBoxKey, box.release(), [](gpointer data) {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/Translate.h"
+
 namespace tvc::platform::gtk {
 namespace {
 constexpr int kResponseWait = 1;
@@ -27,14 +29,14 @@ void CPageNotRespondingDialog::Show(std::function<void()> onReload, std::functio
     }
     if (!m_parent) return;  // no window left to leave the page of
     m_dialog = gtk_message_dialog_new(m_parent, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
-                                      GTK_BUTTONS_NONE, "The page is not responding.");
+                                      GTK_BUTTONS_NONE, "%s", _("The page is not responding."));
     gtk_message_dialog_format_secondary_text(
-        GTK_MESSAGE_DIALOG(m_dialog),
-        "You can wait for it to answer, or reload it from its start address.");
+        GTK_MESSAGE_DIALOG(m_dialog), "%s",
+        _("You can wait for it to answer, or reload it from its start address."));
     gtk_window_set_title(GTK_WINDOW(m_dialog), "Tavisto for Web");
     // Alt+W and Alt+R choose them; Esc and the close box mean Wait.
-    gtk_dialog_add_button(GTK_DIALOG(m_dialog), "_Wait", kResponseWait);
-    gtk_dialog_add_button(GTK_DIALOG(m_dialog), "_Reload", kResponseReload);
+    gtk_dialog_add_button(GTK_DIALOG(m_dialog), _("_Wait"), kResponseWait);
+    gtk_dialog_add_button(GTK_DIALOG(m_dialog), _("_Reload"), kResponseReload);
     gtk_dialog_set_default_response(GTK_DIALOG(m_dialog), kResponseWait);
     g_signal_connect(m_dialog, "response", G_CALLBACK(OnResponse), this);
     // It goes with the main window too.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 #include "glibutil/GObjectPtr.h"
 
 namespace tvc::platform::gtk {
@@ -12,7 +13,7 @@ constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
 constexpr const char* kWho = "Tavisto for Web";
-constexpr const char* kWhy = "The open page saves its state before the program ends";
+constexpr const char* kWhy = N_("The open page saves its state before the program ends");
 constexpr const char* kFn = "CShutdownWatch";
 }  // namespace
 
@@ -98,7 +99,7 @@ void OnConnected(GObject*, GAsyncResult* result, gpointer data) {
         [](gpointer p) { std::unique_ptr<WeakState>(static_cast<WeakState*>(p)); });
     g_dbus_connection_call_with_unix_fd_list(
         bus.get(), kLogind, kLogindPath, kManager, "Inhibit",
-        g_variant_new("(ssss)", "shutdown", kWho, kWhy, "delay"), G_VARIANT_TYPE("(h)"),
+        g_variant_new("(ssss)", "shutdown", kWho, _(kWhy), "delay"), G_VARIANT_TYPE("(h)"),
         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, state->cancellable.get(), OnInhibited,
         std::make_unique<WeakState>(state).release());
     state->bus = std::move(bus);

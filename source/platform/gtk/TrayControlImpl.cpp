@@ -82,6 +82,17 @@ bool CTrayControlImpl::PerformInit() {
     return true;
 }
 
+void CTrayControlImpl::RelabelMenu() {
+    if (!m_menu) return;
+    g_autoptr(GList) items = gtk_container_get_children(GTK_CONTAINER(m_menu.get()));
+    for (GList* node = items; node; node = node->next) {
+        const unsigned id =
+            GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(node->data), kCommandIdKey));
+        if (auto text = m_mapTrayControlData.find(id); text != m_mapTrayControlData.end())
+            gtk_menu_item_set_label(GTK_MENU_ITEM(node->data), text->second.c_str());
+    }
+}
+
 bool CTrayControlImpl::PerformDeInit() {
     if (m_indicator) {
         // Passive first, so a host that keeps the item while the process lives hides it.

@@ -29,6 +29,8 @@ class CTrayControlImpl final : public CTrayControlBase {
     // Builds the item and its menu from the base's data; an icon already up is replaced.
     bool Initialize() override;
     bool IsInitialized() const { return m_bIsInitialized; }
+    // Gives the menu's items the base's current texts in place: the host keeps the icon.
+    void RelabelMenu();
 
   private:
     bool PerformInit();
