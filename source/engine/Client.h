@@ -85,7 +85,10 @@ class IRequestClient {
     virtual bool OnProtocolExecution(BrowserRef browser, const std::string& url) = 0;
     virtual bool OpenUrlExternally(const std::string& url) = 0;
     // True grants `kind` ("geolocation", "notifications", ...) to the page shown in `browser`.
-    virtual bool OnPermissionRequest(BrowserRef browser, const std::string& kind) = 0;
+    // `requestingSite` is the registrable domain of the frame that asks, where the engine names
+    // it (website data access); "" elsewhere.
+    virtual bool OnPermissionRequest(BrowserRef browser, const std::string& kind,
+                                     const std::string& requestingSite) = 0;
 };
 
 class IContextMenuClient {

@@ -173,10 +173,18 @@ JSValueRef CJavascriptHandler::JSHandle_SetStartUrl(const JSContextRef& ctx,
                                                     const JSValueList& args) {
     if (!ArgIs(args, 0, JSValue::Type::String)) {
         TVC_LOG_ERROR("%s invalid arguments : a string is required", TVC_FN);
-    } else if (std::string url = args[0]->GetStringValue(); !url.empty()) {
+        return Bool(ctx, true);
+    }
+    const std::string url = args[0]->GetStringValue();
+    if (url.empty()) return Bool(ctx, true);
+    if (!m_env->appOrigins.IsOwnStartAddress(url)) {
+        // Every later locale change would open it, with the bridge: a script the page runs must
+        // not choose whom the program trusts.
+        TVC_LOG_ERROR("%s refused : %s is not an address of the application's own origins", TVC_FN,
+                      CLogHelper::MessageExcerpt(url, 256).c_str());
+    } else if (!CAppProps::WriteProperty("url", "starturl", url)) {
         // The preferences refuse (and log) a value with a line break or NUL.
-        if (!CAppProps::WriteProperty("url", "starturl", url))
-            TVC_LOG_ERROR("%s the start URL was not stored", TVC_FN);
+        TVC_LOG_ERROR("%s the start URL was not stored", TVC_FN);
     }
     return Bool(ctx, true);
 }

@@ -124,19 +124,21 @@ class RawPeer:
         return out
 
     # --- frames
-    def send_frame(self, opcode, payload=b"", fin=True, mask_key=None):
+    def send_frame(self, opcode, payload=b"", fin=True, mask_key=None, masked=True):
+        """`masked=False` sends the payload as it is, without the mask a client owes."""
         if isinstance(payload, str):
             payload = payload.encode()
         key = mask_key if mask_key is not None else os.urandom(4)
         n = len(payload)
+        bit = 0x80 if masked else 0
         head = bytes([(0x80 if fin else 0) | opcode])
         if n < 126:
-            head += bytes([0x80 | n])
+            head += bytes([bit | n])
         elif n < 65536:
-            head += bytes([0x80 | 126]) + struct.pack("!H", n)
+            head += bytes([bit | 126]) + struct.pack("!H", n)
         else:
-            head += bytes([0x80 | 127]) + struct.pack("!Q", n)
-        self.sock.sendall(head + key + _mask(payload, key))
+            head += bytes([bit | 127]) + struct.pack("!Q", n)
+        self.sock.sendall(head + (key + _mask(payload, key) if masked else payload))
 
     def send_text(self, text, pieces=1):
         """One message; split over `pieces` frames (text + continuations) when asked."""

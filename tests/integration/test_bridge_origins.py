@@ -5,7 +5,7 @@ import unittest
 import urllib.parse
 
 from bridge_support import BridgeCase, wait_for, wait_result
-from interapp_support import PageServer
+from interapp_support import HandshakeRefused, PageServer, RawPeer
 from tvc_harness import Display
 
 BRIDGE = {"tvd": "object", "app": "object", "fullscreenhandler": "object"}
@@ -72,6 +72,46 @@ class OriginsTest(BridgeCase):
         self.assertEqual(answers, {"app-first": "granted", "top": "denied", "app-back": "granted"})
         self.app.wait_log("refused the notifications permission: the page shown is of http://localhost:%d"
                           % self.server.port)
+
+
+class StartAddressTest(BridgeCase):
+    """What the page stores as its start address, and a start address an older version stored for
+    another site, widen neither the bridge nor the WebSocket's Origin check, in this run or the
+    next."""
+
+    page = "origin_start.html"
+    served = True
+
+    def assert_origins(self, app):
+        port = int(next(a for a in app.args if a.startswith("--ws-ports=")).split("=")[1])
+        app.wait_log("listening on 127.0.0.1:%d" % port)
+        configured = ("http://127.0.0.1:%d" % self.server.port, "http://127.0.0.1:9")
+        let_in = {}
+        for origin in ("https://evil.example", "http://evil.example", "file://") + configured:
+            try:
+                RawPeer(port, "/ext", origin=origin).drop()
+                let_in[origin] = True
+            except HandshakeRefused:
+                let_in[origin] = False
+        self.assertEqual([origin for origin, yes in let_in.items() if yes], list(configured))
+
+    def test_the_page_cannot_make_another_site_the_applications(self):
+        self.assertEqual(wait_result(self.app, "start-address"), ["", "", ""])
+        self.assertFalse(os.path.exists(self.app.prefs) and "starturl" in open(self.app.prefs).read())
+        self.assert_origins(self.app)
+
+        # As an older version would have let it: another site stored, then the next start.
+        self.app.terminate()
+        os.makedirs(os.path.dirname(self.app.prefs), exist_ok=True)
+        with open(self.app.prefs, "w") as f:
+            f.write("[url]\r\nstarturl=https://evil.example/\r\n")
+        again = self.start_app(url=self.server.url("origin_start.html?own=1"), home=self.app.home)
+        own = self.server.url("origin_start.html?own=1&locale=")
+        # The console file is the profile's: the first run's line stays until this run's page.
+        self.assertEqual(wait_for(lambda: (lambda r: r if len(r) == 4 else None)(
+            wait_result(again, "start-address")), what="this run's start addresses"),
+            ["https://evil.example/", "https://evil.example/", "https://evil.example/", own])
+        self.assert_origins(again)
 
 
 if __name__ == "__main__":

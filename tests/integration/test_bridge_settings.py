@@ -13,6 +13,8 @@ def prefs_text(app):
 
 class SettingsTest(BridgeCase):
     page = "bridge_settings.html"
+    # The locale page is one of the program's own: the page may store it as its start address.
+    extra_args = ["--start-url-prefix=" + page_url("bridge_locale.html") + "?from=prefix&locale="]
 
     def test_fresh_profile_values(self):
         fresh = wait_result(self.app, "fresh")

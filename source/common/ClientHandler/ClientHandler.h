@@ -110,7 +110,8 @@ class ClientHandler : public std::enable_shared_from_this<ClientHandler>, public
     bool OnProtocolExecution(engine::BrowserRef browser, const std::string& url) override;
     // Grants every kind to the application's own origins only; each refusal is logged once per
     // origin and kind.
-    bool OnPermissionRequest(engine::BrowserRef browser, const std::string& kind) override;
+    bool OnPermissionRequest(engine::BrowserRef browser, const std::string& kind,
+                             const std::string& requestingSite) override;
     // The destination ("" cancels the download) and its limits: its size (by kind, and never
     // more than its folder's free space leaves) and "--download-stall-timeout-ms" (default 60 s).
     engine::DownloadTarget OnBeforeDownload(engine::BrowserRef browser,

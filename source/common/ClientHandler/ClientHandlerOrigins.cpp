@@ -30,7 +30,17 @@ bool ClientHandler::IsShowingOwnOrigin(engine::BrowserRef browser, const std::st
     return false;
 }
 
-bool ClientHandler::OnPermissionRequest(engine::BrowserRef browser, const std::string& kind) {
-    return IsShowingOwnOrigin(browser, "the " + kind + " permission");
+// A third-party frame inside the application's page is not the application: where the engine
+// names the frame that asks, its site decides as well.
+bool ClientHandler::OnPermissionRequest(engine::BrowserRef browser, const std::string& kind,
+                                        const std::string& requestingSite) {
+    if (!IsShowingOwnOrigin(browser, "the " + kind + " permission")) return false;
+    if (requestingSite.empty() || GetAppOrigins().ContainsSite(requestingSite)) return true;
+    if (m_loggedRefusals.IsFirst(requestingSite + " " + kind))
+        TVC_LOG_WARN(
+            "%s : refused the %s permission: a frame of %s asks, not one of the "
+            "application's",
+            TVC_FN, kind.c_str(), requestingSite.c_str());
+    return false;
 }
 }  // namespace tvc

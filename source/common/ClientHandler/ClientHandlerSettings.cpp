@@ -83,6 +83,14 @@ void ClientHandler::HandleSetLocale(engine::BrowserRef browser, const std::strin
         TVC_LOG_ERROR("%s : the locale could not be stored; loading its page anyway", fn);
     if (m_onLocaleSet) m_onLocaleSet(locale);
     std::string base = CAppProps::ReadProperty("url", "starturl");
+    // One stored before the program checked what the page stores may name any site: it stays in
+    // the file, unused, until the program is configured with its origin again.
+    if (!base.empty() && !GetAppOrigins().IsOwnStartAddress(base)) {
+        TVC_LOG_WARN("%s : the stored start address %s is not one of the application's; using %s",
+                     fn, CLogHelper::MessageExcerpt(base, 256).c_str(),
+                     GetDefaultStartUrlPrefix().c_str());
+        base.clear();
+    }
     if (base.empty()) base = GetDefaultStartUrlPrefix();
     auto frame = browser ? browser->GetMainFrame() : nullptr;
     if (!frame) {

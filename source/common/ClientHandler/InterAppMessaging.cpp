@@ -22,14 +22,12 @@ std::shared_ptr<IInterAppMessagingManager> CreateWebSocketManager(
     const std::vector<unsigned>& ports, const CAppOrigins& appOrigins) {
     auto manager = std::make_shared<CWebSocketsMessagingManager>();
     manager->Set_Trial_PortList(ports);
-    // The application's own web origins may open the socket, asked at every handshake: the page
-    // can change the stored start address while the program runs. A file: page's origin names no
-    // site (every local file shares it), so it opens nothing.
-    manager->SetAllowedWebSiteOrigins({}, [appOrigins] {
-        std::vector<std::string> origins = appOrigins.Current();
-        std::erase_if(origins, [](const std::string& origin) { return !IsWebUrl(origin); });
-        return origins;
-    });
+    // The application's configured web origins may open the socket; nothing the page stores
+    // widens the list. A file: page's origin names no site (every local file shares it), so it
+    // opens nothing.
+    std::vector<std::string> origins = appOrigins.Current();
+    std::erase_if(origins, [](const std::string& origin) { return !IsWebUrl(origin); });
+    manager->SetAllowedWebSiteOrigins(origins);
     return manager;
 }
 }  // namespace

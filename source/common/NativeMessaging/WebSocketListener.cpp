@@ -4,14 +4,18 @@
 
 #include <glib.h>
 #include <libwebsockets.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "common/LogHelper.h"
+#include "common/NativeMessaging/ClientFrameMasks.h"
 #include "common/NativeMessaging/OriginPolicy.h"
+#include "common/NativeMessaging/SocketOwner.h"
 #include "common/NativeMessaging/WebSocketFraming.h"
 #include "common/PeerErrorGate.h"
 #include "common/TaskRunner.h"
@@ -98,6 +102,7 @@ class CWebSocketListenerLoop {
         if (m_bMuted) return;
         if (auto sink = m_sink.lock()) tell(*sink);
     }
+    bool IsOwnAccountsPeer(int fd);
     bool OnFilterConnection(lws* wsi);
     void OnEstablished(lws* wsi);
     void OnClosed(lws* wsi);
@@ -108,7 +113,6 @@ class CWebSocketListenerLoop {
     bool HasPendingOutput() const { return m_send.IsSendInProgress() || !m_sendQueue->IsEmpty(); }
     int WriteFrame(lws* wsi, const SOutboundFrame& frame);
     void PauseReadingIfBacklogFull(lws* wsi);
-    std::vector<std::string> AllowedWebSiteOrigins() const;
 
     SWebSocketListenerSettings m_settings;
     const std::shared_ptr<CWebSocketSendQueue> m_sendQueue;
@@ -121,8 +125,9 @@ class CWebSocketListenerLoop {
     int m_iCallbackDepth = 0;
     bool m_bMuted = false;
     lws* m_pActiveWsi = nullptr;
-    int m_iActiveConnection = 0;  // the send queue's id of the active connection
-    lws* m_pPausedWsi = nullptr;  // the connection not read from while the backlog is full
+    int m_iActiveConnection = 0;     // the send queue's id of the active connection
+    lws* m_pPausedWsi = nullptr;     // the connection not read from while the backlog is full
+    std::set<long> m_refusedOwners;  // accounts refused so far (-1: owner unknown), logged once
     CInboundReassembler m_receive;
     COutboundFragmenter m_send;
     std::vector<unsigned char> m_sendBuffer;
@@ -282,13 +287,6 @@ CWebSocketListenerLoop::~CWebSocketListenerLoop() {
     m_context.reset();  // closes every connection; their CLOSED callbacks still find this object
 }
 
-std::vector<std::string> CWebSocketListenerLoop::AllowedWebSiteOrigins() const {
-    std::vector<std::string> origins = m_settings.allowedWebSiteOrigins;
-    if (m_settings.moreWebSiteOrigins)
-        for (auto& origin : m_settings.moreWebSiteOrigins()) origins.push_back(std::move(origin));
-    return origins;
-}
-
 int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, void* user, void* in,
                                        size_t len) {
     struct SDepth {
@@ -299,6 +297,7 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
     if (m_bMuted) {
         // Released by its owner during an event: the context goes on a later turn.
         switch (reason) {
+            case LWS_CALLBACK_FILTER_NETWORK_CONNECTION:
             case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
                 return 1;
             case LWS_CALLBACK_RECEIVE:
@@ -309,6 +308,16 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
         }
     }
     switch (reason) {
+        case LWS_CALLBACK_FILTER_NETWORK_CONNECTION: {
+            // Right after the accept, before a byte is read: `in` carries the new socket.
+            const int fd = static_cast<int>(reinterpret_cast<lws_intptr_t>(in));
+            if (!IsOwnAccountsPeer(fd)) return 1;
+            tvc::client_frames::Watch(fd);
+            return 0;
+        }
+        case LWS_CALLBACK_CLOSED_HTTP:
+            tvc::client_frames::Forget(lws_get_socket_fd(wsi));
+            return lws_callback_http_dummy(wsi, reason, user, in, len);
         case LWS_CALLBACK_FILTER_PROTOCOL_CONNECTION:
             return OnFilterConnection(wsi) ? 0 : 1;
         case LWS_CALLBACK_ESTABLISHED:
@@ -326,6 +335,22 @@ int CWebSocketListenerLoop::OnCallback(lws* wsi, lws_callback_reasons reason, vo
     }
 }
 
+// Every local account reaches 127.0.0.1: only the processes of the account the program runs as
+// may talk to the page.
+bool CWebSocketListenerLoop::IsOwnAccountsPeer(int fd) {
+    const std::optional<uid_t> owner = tvc::LoopbackPeerOwner(fd);
+    if (owner && *owner == geteuid()) return true;
+    const long shown = owner ? static_cast<long>(*owner) : -1;
+    if (m_refusedOwners.insert(shown).second) {
+        if (owner)
+            TVC_LOG_WARN("%s : refusing connections of account %ld: not this program's account",
+                         kClassName, shown);
+        else
+            TVC_LOG_ERROR("%s : refusing a connection whose owning account is unknown", kClassName);
+    }
+    return false;
+}
+
 bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const std::string origin = ReadHeader(wsi, WSI_TOKEN_ORIGIN, 1024);
     const std::string host = ReadHeader(wsi, WSI_TOKEN_HOST, 1024);
@@ -333,8 +358,9 @@ bool CWebSocketListenerLoop::OnFilterConnection(lws* wsi) {
     const bool bOneOrigin = lws_hdr_fragment_length(wsi, WSI_TOKEN_ORIGIN, 1) <= 0 &&
                             origin.find(',') == std::string::npos;
     const bool bOriginAllowed =
-        bOneOrigin && (origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
-                                      : IsWebSocketOriginAllowed(origin, AllowedWebSiteOrigins()));
+        bOneOrigin &&
+        (origin.empty() ? lws_hdr_total_length(wsi, WSI_TOKEN_ORIGIN) <= 0
+                        : IsWebSocketOriginAllowed(origin, m_settings.allowedWebSiteOrigins));
     if (bOriginAllowed && IsWebSocketHostAllowed(host, m_uiPort)) return true;
     TVC_LOG_WARN("%s : refusing handshake : Origin=%s%s, Host=%s", kClassName, origin.c_str(),
                  bOneOrigin ? "" : " (more than one Origin header)", host.c_str());
@@ -400,6 +426,7 @@ bool CWebSocketListenerLoop::UpdateActiveConnection(lws* wsi) {
 }
 
 void CWebSocketListenerLoop::OnClosed(lws* wsi) {
+    tvc::client_frames::Forget(lws_get_socket_fd(wsi));
     TVC_LOG_WARN("%s : LWS_CALLBACK_CLOSED : wsi=%p%s", kClassName, static_cast<void*>(wsi),
                  wsi == m_pActiveWsi ? " (active)" : "");
     if (wsi == m_pPausedWsi) m_pPausedWsi = nullptr;
@@ -420,6 +447,13 @@ int CWebSocketListenerLoop::CloseWith(lws* wsi, lws_close_status status, const c
 
 int CWebSocketListenerLoop::OnReceive(lws* wsi, const char* in, size_t len) {
     static const char* fn = TVC_FN;
+    // The library takes a frame without a client's mask as any other: nothing of it is delivered.
+    if (!tvc::client_frames::TakePayload(lws_get_socket_fd(wsi), len)) {
+        TVC_LOG_ERROR("%s : unmasked client frame : closing the connection : wsi=%p", fn,
+                      static_cast<void*>(wsi));
+        if (wsi == m_pActiveWsi) m_receive.Reset();
+        return CloseWith(wsi, LWS_CLOSE_STATUS_PROTOCOL_ERR, "unmasked frame");
+    }
     if (wsi != m_pActiveWsi) {
         TVC_LOG_WARN("%s : closing the existing socket : wsi=%p", kClassName,
                      static_cast<void*>(wsi));

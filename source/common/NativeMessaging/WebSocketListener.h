@@ -65,9 +65,8 @@ class CWebSocketSendQueue {
 struct SWebSocketListenerSettings {
     int iRunId = 0;  // echoed in HandleListening and HandleListenerExit
     std::vector<unsigned> trialPorts;
-    // Web sites allowed as a handshake Origin, and a source asked at every handshake for more.
+    // Web sites allowed as a handshake Origin.
     std::vector<std::string> allowedWebSiteOrigins;
-    std::function<std::vector<std::string>()> moreWebSiteOrigins;
 };
 
 class CWebSocketListenerLoop;

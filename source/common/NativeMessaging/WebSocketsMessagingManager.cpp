@@ -93,9 +93,8 @@ bool CWebSocketsMessagingManager::StartListenTask() {
     std::weak_ptr<ILibWebSocketsCallbacksHandler> sink =
         std::static_pointer_cast<ILibWebSocketsCallbacksHandler>(self);
     m_pListener = std::make_unique<CWebSocketListener>(
-        SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins,
-                                   m_moreWebSiteOrigins},
-        m_sendQueue, m_backlog, sink);
+        SWebSocketListenerSettings{++m_iLastRunId, m_trialPortList, m_webSiteOrigins}, m_sendQueue,
+        m_backlog, sink);
     return true;
 }
 // The observers hear of the end on a later turn, as they would of a listener that found no port.
@@ -177,13 +176,11 @@ bool CWebSocketsMessagingManager::GetActivePort(unsigned& port) {
     return true;
 }
 
-void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(
-    const std::vector<std::string>& sites, std::function<std::vector<std::string>()> more) {
+void CWebSocketsMessagingManager::SetAllowedWebSiteOrigins(const std::vector<std::string>& sites) {
     m_webSiteOrigins.clear();
     for (const auto& site : sites)
         if (std::string origin = tvc::OriginOfUrl(site); !origin.empty())
             m_webSiteOrigins.push_back(origin);
-    m_moreWebSiteOrigins = std::move(more);
     if (m_pListener) m_pListener->SetAllowedWebSiteOrigins(m_webSiteOrigins);
 }
 

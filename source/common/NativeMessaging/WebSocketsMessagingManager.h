@@ -31,10 +31,8 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
 
     bool Set_Trial_PortList(const std::vector<unsigned>& list) override;
     bool GetActivePort(unsigned& port) override;
-    // The web sites allowed as a handshake Origin (URLs are reduced to their origins), and a source
-    // asked at every handshake for more (values that change while running).
-    void SetAllowedWebSiteOrigins(const std::vector<std::string>& sites,
-                                  std::function<std::vector<std::string>()> more = {});
+    // The web sites allowed as a handshake Origin (URLs are reduced to their origins).
+    void SetAllowedWebSiteOrigins(const std::vector<std::string>& sites);
 
     // 51001-51005, or the "ws-ports" switch when it names at least one valid port.
     static std::vector<unsigned> GetDefaultTrialPortList();
@@ -69,7 +67,6 @@ class CWebSocketsMessagingManager : public CInterAppMessagingManagerBase,
     bool m_bDropping = false;  // refusing texts since the queue was last full
     unsigned m_uiDropped = 0;
     std::vector<std::string> m_webSiteOrigins;
-    std::function<std::vector<std::string>()> m_moreWebSiteOrigins;
     int m_iLastRunId = 0;
     std::unique_ptr<CWebSocketListener> m_pListener;
 };

@@ -181,8 +181,14 @@ struct CWebViewClient::Signals {
                                         gpointer self) {
         CWebViewClient& client = Of(self);
         View* state = client.Find(view);
-        bool grant =
-            state && client.m_client->OnPermissionRequest(state->browser, PermissionKind(request));
+        // Only a website-data request names the frame that asks; WebKit withholds the others
+        // from cross-origin frames unless the page delegates them.
+        const char* site = nullptr;
+        if (WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(request))
+            site = webkit_website_data_access_permission_request_get_requesting_domain(
+                WEBKIT_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(request));
+        bool grant = state && client.m_client->OnPermissionRequest(
+                                  state->browser, PermissionKind(request), site ? site : "");
         if (grant)
             webkit_permission_request_allow(request);
         else

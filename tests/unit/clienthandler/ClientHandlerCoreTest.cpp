@@ -318,7 +318,7 @@ TEST_F(HandlerTest, OnlyTheApplicationsOwnOriginsGetPermissionsAndAreHeard) {
         {"http://127.0.0.1:8000/other.html", true},
         {"https://site.example/x", true},
         {"https://prefix.example:8443/", true},
-        {"https://stored.example/", true},
+        {"https://stored.example/", false},  // a page's word widens nothing
         {"http://localhost:8000/app.html", false},
         {"http://127.0.0.1:8001/app.html", false},
         {"https://www.tavisto.example/", false},  // the defaults the switches replaced
@@ -329,12 +329,38 @@ TEST_F(HandlerTest, OnlyTheApplicationsOwnOriginsGetPermissionsAndAreHeard) {
     for (const auto& row : rows) {
         browser->frame->committed = row.shown;
         browser->frame->url = "http://127.0.0.1:8000/app.html";  // where a load is heading
-        EXPECT_EQ(handler->OnPermissionRequest(browser, "geolocation"), row.own) << row.shown;
+        EXPECT_EQ(handler->OnPermissionRequest(browser, "geolocation", ""), row.own) << row.shown;
         browser->frame->loads.clear();
         handler->OnProcessMessageReceived(browser, engine::ProcessId::Renderer,
                                           Msg(msg::kSetLocale, {std::string("fr_FR")}));
         EXPECT_EQ(browser->frame->loads.size(), row.own ? 1u : 0u) << row.shown;
     }
+}
+
+TEST_F(HandlerTest, AFrameThatNamesItsSiteIsDecidedByIt) {
+    SetSwitches(
+        {"--url=http://127.0.0.1:8000/app.html", "--web-site-url=https://www.site.example"});
+    MakeHandler();
+    auto browser = MakeMainBrowser();
+    browser->frame->committed = "http://127.0.0.1:8000/app.html";
+    const struct {
+        const char* site;  // as the engine names the frame that asks
+        bool granted;
+    } rows[] = {
+        {"", true},  // the engine does not say: the page shown decides
+        {"127.0.0.1", true},
+        {"site.example", true},
+        {"SITE.example", true},
+        {"evil.example", false},
+        {"localhost", false},
+        {"ite.example", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(handler->OnPermissionRequest(browser, "website data access", row.site),
+                  row.granted)
+            << row.site;
+    browser->frame->committed = "https://evil.example/";
+    EXPECT_FALSE(handler->OnPermissionRequest(browser, "website data access", "site.example"));
 }
 
 // ---- downloads ----

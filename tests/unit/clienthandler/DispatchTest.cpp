@@ -145,9 +145,16 @@ TEST_F(DispatchTest, LocaleIsStoredAndLoadsThePrefixedStartAddress) {
     EXPECT_EQ(browser->frame->loads,
               (std::vector<std::string>{"https://www.tavisto.example/desktop/index?locale=fr_FR"}));
 
-    CAppProps::WriteProperty("url", "starturl", "https://staging.example/?l=");
+    CAppProps::WriteProperty("url", "starturl", "https://www.tavisto.example/staging?l=");
     Send(msg::kSetLocale, {std::string("de_DE")});
-    EXPECT_EQ(browser->frame->loads.back(), "https://staging.example/?l=de_DE");
+    EXPECT_EQ(browser->frame->loads.back(), "https://www.tavisto.example/staging?l=de_DE");
+
+    // Stored by an older version for a site that is not the application's: not opened.
+    CAppProps::WriteProperty("url", "starturl", "https://staging.example/?l=");
+    Send(msg::kSetLocale, {std::string("it_IT")});
+    EXPECT_EQ(browser->frame->loads.back(),
+              "https://www.tavisto.example/desktop/index?locale=it_IT");
+    EXPECT_EQ(CAppProps::ReadProperty("url", "starturl"), "https://staging.example/?l=");
 }
 
 TEST_F(DispatchTest, LocalePrefixSwitchAndRefusedValues) {

@@ -40,7 +40,8 @@ class MockClient : public engine::IClient {
     MOCK_METHOD(bool, OnDragEnter, (engine::BrowserRef, int), (override));
     MOCK_METHOD(bool, OnProtocolExecution, (engine::BrowserRef, const std::string&), (override));
     MOCK_METHOD(bool, OpenUrlExternally, (const std::string&), (override));
-    MOCK_METHOD(bool, OnPermissionRequest, (engine::BrowserRef, const std::string&), (override));
+    MOCK_METHOD(bool, OnPermissionRequest,
+                (engine::BrowserRef, const std::string&, const std::string&), (override));
     MOCK_METHOD(void, OnBeforeContextMenu,
                 (engine::BrowserRef, const engine::ContextMenuParams&, engine::IContextMenuModel&),
                 (override));

@@ -294,7 +294,8 @@ bool CRawPeer::ReadExact(size_t count, std::string& out,
     return true;
 }
 
-bool CRawPeer::Handshake(unsigned port, const std::string& target, const std::string& origin) {
+bool CRawPeer::Handshake(unsigned port, const std::string& target, const std::string& origin,
+                         const std::string& after) {
     if (!Connect(port)) return false;
     std::string request =
         "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
@@ -303,7 +304,7 @@ bool CRawPeer::Handshake(unsigned port, const std::string& target, const std::st
         "Sec-WebSocket-Protocol: tvb-websocket-message\r\n";
     if (!origin.empty()) request += "Origin: " + origin + "\r\n";
     request += "\r\n";
-    if (!SendAll(request)) return false;
+    if (!SendAll(request + after)) return false;
     const auto until = std::chrono::steady_clock::now() + kDeadline;
     while (m_pending.find("\r\n\r\n") == std::string::npos) {
         if (!ReadMore(until)) return false;
@@ -315,26 +316,32 @@ bool CRawPeer::Handshake(unsigned port, const std::string& target, const std::st
 }
 
 bool CRawPeer::SendFrame(int opcode, bool fin, const std::string& payload) {
+    return SendAll(Frame(opcode, fin, payload));
+}
+
+std::string CRawPeer::Frame(int opcode, bool fin, const std::string& payload, bool masked) {
+    const char maskBit = masked ? static_cast<char>(0x80) : 0;
     std::string frame;
     frame.push_back(static_cast<char>((fin ? 0x80 : 0) | (opcode & 0x0f)));
     const size_t len = payload.size();
     if (len < 126) {
-        frame.push_back(static_cast<char>(0x80 | len));
+        frame.push_back(static_cast<char>(maskBit | len));
     } else if (len <= 0xffff) {
-        frame.push_back(static_cast<char>(0x80 | 126));
+        frame.push_back(static_cast<char>(maskBit | 126));
         frame.push_back(static_cast<char>(len >> 8));
         frame.push_back(static_cast<char>(len & 0xff));
     } else {
-        frame.push_back(static_cast<char>(0x80 | 127));
+        frame.push_back(static_cast<char>(maskBit | 127));
         for (int shift = 56; shift >= 0; shift -= 8)
             frame.push_back(static_cast<char>((len >> shift) & 0xff));
     }
+    if (!masked) return frame + payload;
     static thread_local std::mt19937 random{12345};
     char mask[4];
     for (char& m : mask) m = static_cast<char>(random());
     frame.append(mask, 4);
     for (size_t i = 0; i < len; ++i) frame.push_back(static_cast<char>(payload[i] ^ mask[i % 4]));
-    return SendAll(frame);
+    return frame;
 }
 
 bool CRawPeer::ReadFrame(SFrame& frame, std::chrono::milliseconds deadline) {

@@ -116,15 +116,18 @@ class CRawPeer {
   public:
     ~CRawPeer();
     bool Connect(unsigned port);
-    // Sends the upgrade request; true when the answer is 101.
-    bool Handshake(unsigned port, const std::string& target, const std::string& origin = "");
+    // Sends the upgrade request, and `after` in the same write; true when the answer is 101.
+    bool Handshake(unsigned port, const std::string& target, const std::string& origin = "",
+                   const std::string& after = "");
     bool SendFrame(int opcode, bool fin, const std::string& payload);
+    // A client's frame as bytes; `masked` false leaves out the mask a client owes.
+    static std::string Frame(int opcode, bool fin, const std::string& payload, bool masked = true);
+    bool SendAll(const std::string& bytes);
     // False on end of stream or the deadline.
     bool ReadFrame(SFrame& frame, std::chrono::milliseconds deadline = kDeadline);
     void Close();
 
   private:
-    bool SendAll(const std::string& bytes);
     bool ReadMore(std::chrono::steady_clock::time_point until);
     bool ReadExact(size_t count, std::string& out, std::chrono::steady_clock::time_point until);
     int m_fd = -1;

@@ -94,6 +94,63 @@ TEST_F(WebSocketFramesTest, BinaryFrameIsRefused) {
     ExpectListenerStillServes();
 }
 
+// The library takes a frame without a client's mask as any other; nothing of it, or after it, may
+// reach the page, however the bytes are cut.
+TEST_F(WebSocketFramesTest, FramesWithoutTheClientsMaskAreRefused) {
+    const auto frame = [](int opcode, bool fin, const std::string& text, bool masked) {
+        return CRawPeer::Frame(opcode, fin, text, masked);
+    };
+    const std::string mid(300, 'm'), big(70000, 'b');
+    const std::string midFrame = frame(kText, true, mid, true);
+    const struct {
+        const char* name;
+        std::string withRequest;          // sent in the same write as the upgrade request
+        std::vector<std::string> chunks;  // then each in a write of its own
+        std::vector<std::string> delivered;
+    } rows[] = {
+        {"after a masked one",
+         "",
+         {frame(kText, true, "a", true) + frame(kText, true, "b", false)},
+         {"a"}},
+        {"after a 16-bit length cut into pieces",
+         "",
+         {midFrame.substr(0, 1), midFrame.substr(1, 2), midFrame.substr(3, 4), midFrame.substr(7),
+          frame(kText, true, "z", false)},
+         {mid}},
+        {"empty, after a 64-bit length",
+         "",
+         {frame(kText, true, big, true) + frame(kText, true, "", false)},
+         {big}},
+        {"the last piece",
+         "",
+         {frame(kText, false, "x", true), frame(kContinuation, true, "y", false)},
+         {}},
+        {"the first piece",
+         "",
+         {frame(kText, false, "x", false), frame(kContinuation, true, "y", true)},
+         {}},
+        {"with the request", frame(kText, true, "u", false), {}, {}},
+    };
+    for (const auto& row : rows) {
+        const size_t before = m_listener.spObserver->Messages().size();
+        CRawPeer peer;
+        ASSERT_TRUE(peer.Handshake(m_listener.port, "/browser", "", row.withRequest)) << row.name;
+        for (const auto& chunk : row.chunks) {
+            ASSERT_TRUE(peer.SendAll(chunk)) << row.name;
+            RunPending(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(ReadCloseCode(peer), 1002) << row.name;
+        m_listener.spObserver->WaitForMessages(before + row.delivered.size());
+        RunPending(std::chrono::milliseconds(20));
+        const auto messages = m_listener.spObserver->Messages();
+        EXPECT_EQ(
+            std::vector<std::string>(messages.begin() + static_cast<long>(before), messages.end()),
+            row.delivered)
+            << row.name;
+    }
+    ExpectListenerStillServes();
+}
+
 TEST_F(WebSocketFramesTest, InvalidUtf8IsRefused) {
     ASSERT_TRUE(m_peer.SendFrame(kText, true, "{\"target\":\"\xc3\x28\"}"));
     EXPECT_EQ(ReadCloseCode(m_peer), 1007);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "FakeScript.h"
+#include "common/AppOrigins.h"
 #include "common/AppProps.h"
 #include "common/ProcessMessages.h"
 #include "render/JavascriptBinder.h"
@@ -150,15 +151,35 @@ TEST_F(JavascriptHandlerTest, BadArgumentsSendNothingAndAnswerAsTheTableSays) {
 TEST_F(JavascriptHandlerTest, PreferencesReadAndWrittenByThePage) {
     EXPECT_EQ(Call("GetLocale")->GetStringValue(), "en_US");
     EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), "");
-    EXPECT_TRUE(Call("SetStartUrl", {Str("https://a.example/start")})->GetBoolValue());
-    EXPECT_TRUE(Call("SetStartUrl", {Str("")})->GetBoolValue());
-    EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), "https://a.example/start");
-    // A line break would forge a second key: refused, the old value stays, still true.
-    EXPECT_TRUE(
-        Call("SetStartUrl", {Str("https://b.example\r\n[url]\r\nstarturl=evil")})->GetBoolValue());
-    EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), "https://a.example/start");
     ASSERT_TRUE(CAppProps::WriteProperty("language", "locale", "fr_FR"));
     EXPECT_EQ(Call("GetLocale")->GetStringValue(), "fr_FR");
+}
+
+TEST_F(JavascriptHandlerTest, OnlyTheApplicationsOwnAddressesAreStoredAsTheStartAddress) {
+    page.env->appOrigins =
+        CAppOrigins({"file:///opt/tvc/TavistoForWeb.html", "https://a.example/desktop?locale="});
+    const struct {
+        const char* url;
+        const char* stored;  // what the start address is afterwards
+    } rows[] = {
+        {"https://a.example/start", "https://a.example/start"},
+        {"", "https://a.example/start"},
+        {"https://evil.example/", "https://a.example/start"},
+        {"https://a.example.evil.example/", "https://a.example/start"},
+        {"http://a.example/start", "https://a.example/start"},  // another scheme
+        {"https://a.example:8443/", "https://a.example/start"},
+        {"file:///tmp/planted.html", "https://a.example/start"},
+        {"javascript:alert(1)", "https://a.example/start"},
+        // A line break would forge a second key.
+        {"https://a.example\r\n[url]\r\nstarturl=evil", "https://a.example/start"},
+        {"file:///opt/tvc/TavistoForWeb.html?locale=",
+         "file:///opt/tvc/TavistoForWeb.html?locale="},
+        {"HTTPS://A.EXAMPLE/other", "HTTPS://A.EXAMPLE/other"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(Call("SetStartUrl", {Str(row.url)})->GetBoolValue()) << row.url;
+        EXPECT_EQ(Call("GetStartUrl")->GetStringValue(), row.stored) << row.url;
+    }
 }
 
 TEST_F(JavascriptHandlerTest, SubscribingTwiceFiresTwiceAndUnsubscribeRemovesTheEarliest) {
