@@ -5,12 +5,18 @@
 
 #include "common/LogHelper.h"
 #include "common/PrivateFolder.h"
+#include "common/Translate.h"
 #include "update/AutoUpdateHandler.h"
 #include "update/SealedCopy.h"
 
 namespace {
 constexpr const char* kPackageContentType = "application/vnd.debian.binary-package";
 constexpr const char* kHandoverPrefix = ".handover-";
+
+// `headline`, the system's or the desktop's reason (in its words), and what happens now.
+std::string FailureWithDetails(const std::string& headline, const std::string& details) {
+    return headline + "\n\n" + details + "\n\n" + _("Tavisto for Web stays open.");
+}
 }  // namespace
 
 bool CAutoUpdateHandler::ValidatePackage(int fd) {
@@ -51,8 +57,9 @@ void CAutoUpdateHandler::InstallPackage(tvc::UniqueFd sealed) {
                                                      m_settings.installerFileName, why)) {
         m_strLaunchFailedVersion = m_appcast.version;
         FailUpdate(("the package cannot be handed over: " + why).c_str());
-        TellFailure("The Tavisto for Web update (v" + m_appcast.version +
-                    ") could not be installed.\n\nTavisto for Web stays open.");
+        TellFailure(tvc::FormatText(_("The Tavisto for Web update (v%s) could not be installed.\n\n"
+                                      "Tavisto for Web stays open."),
+                                    m_appcast.version));
         return;
     }
     m_handoverPath = m_strUpdateDirectoryPath + name + "/" + m_settings.installerFileName;
@@ -69,8 +76,10 @@ void CAutoUpdateHandler::InstallPackage(tvc::UniqueFd sealed) {
                  path.c_str());
     if (m_ui)
         m_ui->ShowInstallProgress(
-            "Installing the Tavisto for Web update (v" + m_appcast.version + ")…",
-            m_settings.promptCaption + ": installing");
+            tvc::FormatText(_("Installing the Tavisto for Web update (v%s)…"), m_appcast.version),
+            // TRANSLATORS: the title of the window showing the update's installation; %s is the
+            // title of the update's other windows ("Tavisto for Web Update").
+            tvc::FormatText(_("%s: installing"), _(m_settings.promptCaption.c_str())));
     m_packageInstall = tvc::update::CPackageKitInstall::Start(
         path, {.progress =
                    [weak = Weak()](int percent, const std::string& status) {
@@ -78,7 +87,8 @@ void CAutoUpdateHandler::InstallPackage(tvc::UniqueFd sealed) {
                        if (!self) return;
                        TVC_LOG_INFO("*[AUTOUPDATER]* PackageKit : %d%% %s", percent,
                                     status.c_str());
-                       if (self->m_ui) self->m_ui->UpdateInstallProgress(percent, status);
+                       if (self->m_ui)
+                           self->m_ui->UpdateInstallProgress(percent, _(status.c_str()));
                    },
                .finished =
                    [weak = Weak()](tvc::update::CPackageKitInstall::Outcome outcome,
@@ -125,24 +135,31 @@ void CAutoUpdateHandler::OnPackageInstallEnded(tvc::update::CPackageKitInstall::
         SetState(e_UpdateAvailable);
         SaveUpdateParams();
         SetState(e_UpdateFailed);
-        TellFailure("The Tavisto for Web update (v" + m_appcast.version +
-                    ") was not installed: the authentication was cancelled or refused.\n\n"
-                    "Tavisto for Web stays open and will offer the update again.");
+        TellFailure(tvc::FormatText(
+            _("The Tavisto for Web update (v%s) was not installed: the authentication was "
+              "cancelled or refused.\n\nTavisto for Web stays open and will offer the update "
+              "again."),
+            m_appcast.version));
         return;
     }
     m_strLaunchFailedVersion = m_appcast.version;
     FailUpdate(("the system did not install the package: " + details).c_str());
-    TellFailure("The Tavisto for Web update (v" + m_appcast.version +
-                ") could not be installed:\n\n" + details + "\n\nTavisto for Web stays open.");
+    // The service's own words stay as it gives them.
+    TellFailure(FailureWithDetails(
+        tvc::FormatText(_("The Tavisto for Web update (v%s) could not be installed:"),
+                        m_appcast.version),
+        details));
 }
 
 void CAutoUpdateHandler::OfferPackageInstaller() {
-    const std::string text =
-        "Tavisto for Web cannot install the update (v" + m_appcast.version +
-        ") itself: the system's package service (PackageKit) is not available.\n\nOpen the "
-        "update with the desktop's package installer?";
+    const std::string text = tvc::FormatText(
+        _("Tavisto for Web cannot install the update (v%s) itself: the system's package service "
+          "(PackageKit) is not available.\n\nOpen the update with the desktop's package "
+          "installer?"),
+        m_appcast.version);
+    const std::string windowTitle = _(m_settings.promptCaption.c_str());
     const bool shown =
-        m_ui && m_ui->ShowUpdateQuestion(text, m_settings.promptCaption, [weak = Weak()](bool ok) {
+        m_ui && m_ui->ShowUpdateQuestion(text, windowTitle, [weak = Weak()](bool ok) {
             auto self = weak.lock();
             if (!self) return;
             static const char* fn = "CAutoUpdateHandler::OfferPackageInstaller";
@@ -164,9 +181,10 @@ void CAutoUpdateHandler::OfferPackageInstaller() {
             }
             self->m_strLaunchFailedVersion = self->m_appcast.version;
             self->FailUpdate(("the package cannot be opened: " + why).c_str());
-            self->TellFailure("The Tavisto for Web update (v" + self->m_appcast.version +
-                              ") could not be opened:\n\n" + why +
-                              "\n\nTavisto for Web stays open.");
+            self->TellFailure(FailureWithDetails(
+                tvc::FormatText(_("The Tavisto for Web update (v%s) could not be opened:"),
+                                self->m_appcast.version),
+                why));
         });
     if (!shown) {
         m_strLaunchFailedVersion = m_appcast.version;

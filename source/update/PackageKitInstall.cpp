@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include "common/LogHelper.h"
+#include "common/Translate.h"
 
 namespace tvc::update {
 namespace {
@@ -208,39 +209,40 @@ CPackageKitInstall::~CPackageKitInstall() = default;
 std::string PackageKitStatusText(unsigned status) {
     switch (status) {
         case 1:
-            return "Waiting in the queue";
+            // TRANSLATORS: the system's package service at work, under the update's progress bar.
+            return N_("Waiting in the queue");
         case 2:
-            return "Setting up";
+            return N_("Setting up");
         case 3:
         case 4:
         case 5:
-            return "Working";
+            return N_("Working");
         case 8:
-            return "Downloading";
+            return N_("Downloading");
         case 9:
-            return "Installing";
+            return N_("Installing");
         case 10:
-            return "Updating";
+            return N_("Updating");
         case 11:
-            return "Cleaning up";
+            return N_("Cleaning up");
         case 13:
-            return "Resolving dependencies";
+            return N_("Resolving dependencies");
         case 14:
-            return "Checking signatures";
+            return N_("Checking signatures");
         case 15:
-            return "Testing changes";
+            return N_("Testing changes");
         case 16:
-            return "Committing changes";
+            return N_("Committing changes");
         case 18:
-            return "Finished";
+            return N_("Finished");
         case 27:
-            return "Loading the package cache";
+            return N_("Loading the package cache");
         case 30:
-            return "Waiting for the package manager lock";
+            return N_("Waiting for the package manager lock");
         case 31:
-            return "Waiting for authentication";
+            return N_("Waiting for authentication");
         default:
-            return "Working";
+            return N_("Working");
     }
 }
 }  // namespace tvc::update

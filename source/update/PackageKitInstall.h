@@ -38,6 +38,7 @@ class CPackageKitInstall {
     std::shared_ptr<Impl> m_impl;
 };
 
-// PackageKit's status codes in words ("Waiting for authentication", "Installing"...).
+// PackageKit's status codes in words ("Waiting for authentication", "Installing"...), in English
+// for the log; marked for translation, so _() gives the user's words.
 std::string PackageKitStatusText(unsigned status);
 }  // namespace tvc::update
