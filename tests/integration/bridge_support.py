@@ -217,7 +217,7 @@ def painted_screenshot(display, path, wid, colours=64, timeout=60.0):
 
 
 def screenshot_dir():
-    """Where screenshots are kept: $TVC_SCREENSHOT_DIR, else a folder under /tmp."""
-    path = os.environ.get("TVC_SCREENSHOT_DIR") or os.path.join("/tmp", "tvc-bridge-screenshots")
+    """Where screenshots are kept: $TVC_SCREENSHOT_DIR, else a folder of this account's under /tmp."""
+    path = os.environ.get("TVC_SCREENSHOT_DIR") or "/tmp/tvc-bridge-screenshots-%d" % os.getuid()
     os.makedirs(path, exist_ok=True)
     return path

@@ -1,5 +1,5 @@
 """The start page, run as a user would: it reports ready, shows native events, and its controls
-drive the window. Screenshots are kept in $TVC_SCREENSHOT_DIR (default /tmp/tvc-bridge-screenshots)."""
+drive the window. Screenshots are kept in $TVC_SCREENSHOT_DIR (default /tmp/tvc-bridge-screenshots-UID)."""
 import os
 import unittest
 
