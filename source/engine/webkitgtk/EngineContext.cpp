@@ -28,6 +28,11 @@ std::string ConfineWebProcesses(WebKitWebContext* context, const EngineStartPara
     webkit_web_context_set_sandbox_enabled(context, TRUE);
     for (const auto& folder : params.sandboxWritableFolders)
         if (!folder.empty()) webkit_web_context_add_path_to_sandbox(context, folder.c_str(), FALSE);
+    // WebKit binds the compositor's socket only from the runtime folder; a display named by an
+    // absolute path would leave web processes without one.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && wayland[0] == '/')
+        webkit_web_context_add_path_to_sandbox(context, wayland, FALSE);
     return {};
 }
 }  // namespace
