@@ -11,22 +11,8 @@ import gi
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
+from packagekit_support import PrivateSystemBus  # noqa: E402
 from tvc_harness import App, AppTestCase, free_port, page_url, wait_for  # noqa: E402
-
-BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=%s</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-"""
 
 MANAGER_XML = """<node><interface name="org.freedesktop.login1.Manager">
   <method name="Inhibit">
@@ -46,17 +32,12 @@ class StandInLogind:
 
     def __init__(self):
         self.folder = tempfile.mkdtemp(prefix="tvc-logind-")
-        config = os.path.join(self.folder, "bus.conf")
-        with open(config, "w") as f:
-            f.write(BUS_CONFIG % os.path.join(self.folder, "bus"))
-        self.daemon = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork", "--print-address"],
-                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.address = self.daemon.stdout.readline().strip()
-        self.daemon.stdout.close()
+        self.system_bus = PrivateSystemBus(self.folder)
+        self.address = self.system_bus.address
         try:
             self.serve()
         except Exception:
-            self.daemon.kill()
+            self.system_bus.close()
             raise
 
     def serve(self):
@@ -99,8 +80,7 @@ class StandInLogind:
     def close(self):
         self.bus.close_sync(None)
         self.loop.quit()
-        self.daemon.terminate()
-        self.daemon.wait(10)
+        self.system_bus.close()
         subprocess.run(["rm", "-rf", self.folder])
 
 
