@@ -117,7 +117,9 @@ std::optional<PackageFields> ReadPackageFields(int fd, std::string& why) {
 
 std::optional<PackageFields> FindOwningPackage(const std::string& executable,
                                                const std::string& packageName) {
-    if (executable.empty()) return std::nullopt;
+    // A package puts its files below /usr: a build tree or a prefix install elsewhere is spared
+    // the two queries at every start.
+    if (executable.rfind("/usr/", 0) != 0) return std::nullopt;
     std::string why;
     const std::string name = packageName;
     const char* const argv[] = {"dpkg-query", "--listfiles", name.c_str(), nullptr};

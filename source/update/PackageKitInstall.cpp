@@ -46,7 +46,12 @@ struct CPackageKitInstall::Impl : std::enable_shared_from_this<CPackageKitInstal
     }
 
     // The reply callbacks' data: the object while it lives, nothing after.
-    std::weak_ptr<Impl>* Token() { return new std::weak_ptr<Impl>(weak_from_this()); }
+    std::weak_ptr<Impl>* Token() {
+        return std::make_unique<std::weak_ptr<Impl>>(weak_from_this()).release();
+    }
+    static void DropToken(gpointer data) {
+        std::unique_ptr<std::weak_ptr<Impl>>(static_cast<std::weak_ptr<Impl>*>(data));
+    }
     static std::shared_ptr<Impl> Take(gpointer data) {
         std::unique_ptr<std::weak_ptr<Impl>> token(static_cast<std::weak_ptr<Impl>*>(data));
         return token->lock();
@@ -101,13 +106,11 @@ struct CPackageKitInstall::Impl : std::enable_shared_from_this<CPackageKitInstal
         self->transaction = path;
         self->signalsId = g_dbus_connection_signal_subscribe(
             self->bus, kService, nullptr, nullptr, path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-            &Impl::OnSignal, new std::weak_ptr<Impl>(self),
-            [](gpointer token) { delete static_cast<std::weak_ptr<Impl>*>(token); });
+            &Impl::OnSignal, self->Token(), &Impl::DropToken);
         self->ownerId = g_dbus_connection_signal_subscribe(
             self->bus, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
             "/org/freedesktop/DBus", kService, G_DBUS_SIGNAL_FLAGS_NONE, &Impl::OnOwnerChanged,
-            new std::weak_ptr<Impl>(self),
-            [](gpointer token) { delete static_cast<std::weak_ptr<Impl>*>(token); });
+            self->Token(), &Impl::DropToken);
         // Interactive: the service may have the desktop's agent ask the user.
         const char* hints[] = {"interactive=true", nullptr};
         g_dbus_connection_call(self->bus, kService, path, kTransactionInterface, "SetHints",

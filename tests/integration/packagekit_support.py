@@ -674,17 +674,7 @@ def register_package_opener(app):
     of its bytes; returns (record, copy)."""
     record = os.path.join(app.home, "opened-package.txt")
     copy = os.path.join(app.home, "opened-package.deb")
-    script = os.path.join(app.home, "package-opener.sh")
-    with open(script, "w") as f:
-        f.write('#!/bin/sh\necho "$1" >> %s\ncat -- "$1" > %s\n' % (record, copy))
-    os.chmod(script, 0o755)
-    apps = os.path.join(app.env["XDG_DATA_HOME"], "applications")
-    os.makedirs(apps, exist_ok=True)
-    mime = "application/vnd.debian.binary-package"
-    with open(os.path.join(apps, "tvc-package-opener.desktop"), "w") as f:
-        f.write("[Desktop Entry]\nType=Application\nName=Package opener\nExec=%s %%f\nMimeType=%s;\n" % (script, mime))
-    os.makedirs(app.env["XDG_CONFIG_HOME"], exist_ok=True)
-    with open(os.path.join(app.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
-        f.write("[Default Applications]\n%s=tvc-package-opener.desktop\n" % mime)
+    app.register_default_application("tvc-package-opener", "%f", ["application/vnd.debian.binary-package"],
+                                     'echo "$1" >> %s\ncat -- "$1" > %s\n' % (record, copy))
     return record, copy
 

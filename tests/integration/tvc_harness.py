@@ -172,20 +172,25 @@ class App:
         """A default handler of the test's own for `schemes` that writes down what it was asked to
         open (one address a line); returns the record's path."""
         record = os.path.join(self.home, "opened.txt")
-        script = os.path.join(self.home, "recorder.sh")
+        self.register_default_application("tvc-recorder", "%u", ["x-scheme-handler/" + s for s in schemes],
+                                          'env > %s.env\necho "$1" >> %s\n' % (record, record))
+        return record
+
+    def register_default_application(self, name, argument, mime_types, script_body):
+        """A shell script of the test's own (in the program's XDG_DATA_HOME/XDG_CONFIG_HOME) as the
+        default application for `mime_types`."""
+        script = os.path.join(self.home, name + ".sh")
         with open(script, "w") as f:
-            f.write('#!/bin/sh\nenv > %s.env\necho "$1" >> %s\n' % (record, record))
+            f.write("#!/bin/sh\n" + script_body)
         os.chmod(script, 0o755)
         apps = os.path.join(self.env["XDG_DATA_HOME"], "applications")
         os.makedirs(apps, exist_ok=True)
-        mime = ["x-scheme-handler/" + s for s in schemes]
-        with open(os.path.join(apps, "tvc-recorder.desktop"), "w") as f:
-            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\nMimeType=%s;\n"
-                    % (script, ";".join(mime)))
+        with open(os.path.join(apps, name + ".desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=%s\nExec=%s %s\nMimeType=%s;\n"
+                    % (name, script, argument, ";".join(mime_types)))
         os.makedirs(self.env["XDG_CONFIG_HOME"], exist_ok=True)
         with open(os.path.join(self.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
-            f.write("[Default Applications]\n" + "".join("%s=tvc-recorder.desktop\n" % m for m in mime))
-        return record
+            f.write("[Default Applications]\n" + "".join("%s=%s.desktop\n" % (m, name) for m in mime_types))
 
     def opener_environment(self, record):
         """The environment the last opened address's handler was started with."""
