@@ -112,7 +112,7 @@ class CAutoUpdateHandler : public std::enable_shared_from_this<CAutoUpdateHandle
     // version, newer than the running one (always true for a program not run from its package).
     bool ValidatePackage(int fd);
     // The installer read once into sealed memory and verified there; invalid when either fails.
-    tvc::UniqueFd SealVerifiedInstaller();
+    tvc::UniqueFd SealVerifiedInstaller(int file);
     void InstallPackage(tvc::UniqueFd sealed);
     void OnPackageInstallEnded(tvc::update::CPackageKitInstall::Outcome outcome,
                                const std::string& details);

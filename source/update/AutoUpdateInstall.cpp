@@ -55,23 +55,22 @@ tvc::UniqueFd CAutoUpdateHandler::OpenInstaller() const {
 }
 
 bool CAutoUpdateHandler::VerifyInstaller() {
-    return static_cast<bool>(SealVerifiedInstaller());
+    return static_cast<bool>(SealVerifiedInstaller(OpenInstaller().get()));
 }
 
 bool CAutoUpdateHandler::VerifyInstaller(int fd) {
     return ValidateChecksum(fd) && ValidateSignature(fd) && ValidatePackage(fd);
 }
 
-tvc::UniqueFd CAutoUpdateHandler::SealVerifiedInstaller() {
-    tvc::UniqueFd file = OpenInstaller();
+tvc::UniqueFd CAutoUpdateHandler::SealVerifiedInstaller(int file) {
     std::string why;
     // Every check reads the same bytes, and they are the bytes that run or are installed: the
     // file in the update folder stays writable by the user's processes.
-    tvc::UniqueFd sealed =
-        file ? tvc::update::CopyToSealedMemory(file.get(), m_settings.installerFileName,
-                                               kMaxInstallerSize, why)
-             : tvc::UniqueFd();
-    if (file && !sealed)
+    tvc::UniqueFd sealed = file >= 0
+                               ? tvc::update::CopyToSealedMemory(file, m_settings.installerFileName,
+                                                                 kMaxInstallerSize, why)
+                               : tvc::UniqueFd();
+    if (file >= 0 && !sealed)
         TVC_LOG_ERROR("*[AUTOUPDATER]* %s : the installer cannot be read: %s", TVC_FN, why.c_str());
     // A missing file is the checksum's failure to report, as before.
     if (!VerifyInstaller(sealed ? sealed.get() : -1)) return {};
@@ -252,7 +251,8 @@ void CAutoUpdateHandler::OnPromptAnswered(bool accepted) {
     // What runs is what is verified now, from sealed memory: a file renamed over the installer,
     // or written into, from here on never runs.
     tvc::UniqueFd installer = OpenInstaller();
-    tvc::UniqueFd sealed = installer ? SealVerifiedInstaller() : tvc::UniqueFd();
+    // Opened once: a second open could find a file renamed over it meanwhile.
+    tvc::UniqueFd sealed = installer ? SealVerifiedInstaller(installer.get()) : tvc::UniqueFd();
     std::string current;
     if (!sealed) {
         FailUpdate("the installer changed after it was verified; not started");
